@@ -1,0 +1,31 @@
+# One static library per source folder, made of every .cpp in it, so that adding a file needs no
+# CMake edit and a broken file in one folder does not stop the others from building.
+function(lcdprog_folder_library name folder)
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  add_library(${name} STATIC ${_sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  if(ARGN)
+    target_link_libraries(${name} PUBLIC ${ARGN})
+  endif()
+endfunction()
+
+# One GoogleTest executable per test folder. GUI folders get a main() that creates a
+# QApplication on the offscreen platform.
+function(lcdprog_test_folder name folder)
+  cmake_parse_arguments(T "GUI" "" "LIBS" ${ARGN})
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+  if(NOT _sources)
+    return()
+  endif()
+  add_executable(${name} ${_sources})
+  target_link_libraries(${name} PRIVATE lcdprog_test_support ${T_LIBS} GTest::gtest GTest::gmock)
+  if(T_GUI)
+    target_link_libraries(${name} PRIVATE lcdprog_test_qt_main Qt6::Test)
+  else()
+    target_link_libraries(${name} PRIVATE GTest::gtest_main)
+  endif()
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  gtest_discover_tests(${name}
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LCDPROG_BIN=${CMAKE_BINARY_DIR}/bin"
+    DISCOVERY_TIMEOUT 60)
+endfunction()

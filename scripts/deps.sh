@@ -1,0 +1,33 @@
+# Sourced by run.sh and test.sh: installs the Debian packages this project needs when they are
+# missing (as root), or prints the exact command to run (otherwise).
+
+lcdprog_missing_packages() {
+    local pkg missing=()
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    echo "${missing[@]:-}"
+}
+
+lcdprog_ensure_packages() {
+    local missing
+    missing=$(lcdprog_missing_packages "$@")
+    [ -z "$missing" ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing: $missing"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        # shellcheck disable=SC2086
+        apt-get install -y -qq --no-install-recommends $missing
+    else
+        echo "These Debian packages are missing. Install them with:" >&2
+        echo "  sudo apt-get install $missing" >&2
+        exit 1
+    fi
+}
+
+LCDPROG_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev
+    libgl-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins)
+LCDPROG_FUZZ_PACKAGES=(clang libclang-rt-14-dev)

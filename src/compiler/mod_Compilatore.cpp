@@ -1,0 +1,1 @@
+#include "compiler/mod_Compilatore.h"

@@ -1,0 +1,1 @@
+#include "link/mod_RS232.h"

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace lcdprog::platform {
+
+// What the picture selection asks of the common file dialog `Comm_Open_Save`.
+struct FileDialogRequest {
+    bool cancelError = false;  // a cancel is reported as a failure
+    std::string filter;        // "description|pattern|description|pattern"
+    int filterIndex = 1;       // counted from 1
+    int flags = 0;             // 1: the read-only box starts ticked
+    bool saveForm = false;     // the save form instead of the open form
+};
+
+class FileDialog {
+public:
+    virtual ~FileDialog() = default;
+    // The chosen full path, or nothing when the operator cancelled or the dialog failed.
+    virtual std::optional<std::string> Show(const FileDialogRequest& request) = 0;
+};
+
+}  // namespace lcdprog::platform

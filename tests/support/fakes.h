@@ -1,0 +1,154 @@
+#pragma once
+
+// Fakes for the platform interfaces, shared by every test folder.
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/controls.h"
+#include "platform/event_pump.h"
+#include "platform/file_dialog.h"
+#include "platform/file_service.h"
+#include "platform/message_box.h"
+#include "platform/program.h"
+#include "platform/serial_control.h"
+
+namespace lcdprog::test {
+
+struct ShownMessage {
+    std::string text;
+    std::string title;
+    platform::MessageIcon icon;
+    bool operator==(const ShownMessage&) const = default;
+};
+
+class FakeMessageBox : public platform::MessageBox {
+public:
+    void Show(const std::string& text, const std::string& title,
+              platform::MessageIcon icon) override;
+    std::vector<ShownMessage> shown;
+    std::function<void()> onShow;  // runs while the "modal box" is up
+};
+
+// An in-memory file system. Paths are matched exactly; GetFileName splits at '/' and '\'.
+class FakeFileService : public platform::FileService {
+public:
+    void Put(const std::string& path, std::string bytes);
+    void PutSpecial(const std::string& path, platform::FileStatus status);
+    void Remove(const std::string& path);
+
+    bool FileExists(const std::string& path) const override;
+    std::string GetFileName(const std::string& path) const override;
+    platform::FileContents Read(const std::string& path, std::size_t limit) const override;
+    std::string ProgramFolder() const override { return programFolder; }
+
+    std::string programFolder = "/opt/lcdprog";
+    mutable std::vector<std::string> existsAsked;
+    mutable std::vector<std::string> reads;
+
+private:
+    struct Entry {
+        platform::FileStatus status;
+        std::string bytes;
+    };
+    std::map<std::string, Entry> files_;
+};
+
+class VirtualClock : public platform::Clock {
+public:
+    std::uint32_t Milliseconds() override { return now; }
+    std::uint32_t now = 0;
+};
+
+class FakeProgram : public platform::ProgramControl {
+public:
+    void EndNow() override { ++ended; }
+    int ended = 0;
+};
+
+class FakeFileDialog : public platform::FileDialog {
+public:
+    std::optional<std::string> Show(const platform::FileDialogRequest& request) override;
+    std::vector<platform::FileDialogRequest> requests;
+    std::optional<std::string> answer;  // nothing: cancelled
+};
+
+class FakeTextControl : public platform::TextControl {
+public:
+    std::string Text() const override { return text; }
+    void SetText(const std::string& t) override { text = t; }
+    std::string text;
+};
+
+// Keeps the colour of every character, as a rich text box would.
+class FakeRichTextControl : public platform::RichTextControl {
+public:
+    std::string Text() const override { return text; }
+    void SetText(const std::string& t) override;
+    void SetSelStart(int start) override { selStart = start; }
+    void SetSelLength(int length) override { selLength = length; }
+    void SetSelColor(std::uint32_t rgb) override;
+    // The colour of character i (0 when never coloured).
+    std::uint32_t ColorAt(std::size_t i) const { return i < colors.size() ? colors[i] : 0; }
+
+    std::string text;
+    int selStart = 0;
+    int selLength = 0;
+    std::vector<std::uint32_t> colors;
+    int setTextCalls = 0;
+};
+
+class FakeProgressControl : public platform::ProgressControl {
+public:
+    void SetValue(int v) override {
+        value = v;
+        history.push_back(v);
+    }
+    int Value() const override { return value; }
+    int value = 0;
+    std::vector<int> history;
+};
+
+// A serial control with a table of ports. Records every request; bytes "arrive" through
+// Deliver(), which fires the handler with the receive event as the real control does.
+class FakeSerialControl : public platform::SerialControl {
+public:
+    enum class Port { Absent, Free, Busy };
+
+    void SetCommPort(int port) override;
+    int CommPort() const override { return port_; }
+    bool SetPortOpen(bool open) override;
+    bool PortOpen() const override { return open_; }
+    bool SetSettings(const std::string& settings) override;
+    bool Output(std::string_view bytes) override;
+    std::string Input() override;
+    int CommEvent() const override { return event_; }
+    void SetCommHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
+    std::string LastError() const override { return lastError_; }
+    std::string DevicePath(int port) const override;
+
+    void Deliver(const std::string& bytes);
+    void RaiseEvent(int code);
+
+    std::map<int, Port> ports;           // missing entries are Absent
+    std::vector<std::string> log;        // "port 3", "open 3", "open 3 failed", "close 3", ...
+    std::vector<std::string> written;    // one entry per Output call
+    std::string settings;
+    std::function<void(const std::string&)> onOutput;  // a scripted module hooks in here
+
+private:
+    int port_ = 1;
+    bool open_ = false;
+    int event_ = 0;
+    std::string pending_;
+    std::string lastError_;
+    std::function<void()> handler_;
+};
+
+}  // namespace lcdprog::test
