@@ -1,0 +1,1 @@
+#include "main_window/mod_Funzioni_Varie.h"
