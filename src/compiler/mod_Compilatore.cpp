@@ -1,1 +1,247 @@
 #include "compiler/mod_Compilatore.h"
+
+#include <algorithm>
+
+#include "state/mod_variabili.h"
+
+namespace lcdprog {
+
+BitmapRasterArray BitmapRaster{};
+PanelBytesArray PanelBytes{};
+
+namespace {
+
+const std::string kCrLf = "\r\n";
+const std::string kErrorTitle = "ERROR";
+const std::string kCannotContinue = "Impossibile continuare!!";
+
+void Show_Error(const CompilerIo& io, const std::string& text) {
+    io.messages.Show(text, kErrorTitle, platform::MessageIcon::Critical);
+}
+
+void Show_File_Not_Found(const CompilerIo& io, const std::string& fileName) {
+    Show_Error(io, "File " + fileName + " non trovato." + kCrLf + kCannotContinue);
+}
+
+// The slots always hold one of the three panel sizes. Anything else would not fit the working
+// arrays (or, below 8 pixels, would have no stored bytes at all), so it is refused before a byte
+// is touched instead of being read out of bounds.
+bool Picture_Size_Fits(int width, int height) {
+    if (width < 8 || height < 1 || height > kRasterMaxRows) {
+        return false;
+    }
+    const int rowBytes = Stored_Row_Size(width);
+    if (rowBytes < 1 || rowBytes > kRasterMaxRowBytes) {
+        return false;
+    }
+    return width * height / 8 <= kPanelBytesMax;
+}
+
+// PanelBytes recreated all 0 with room for width x height / 8 bytes; false (and nothing in use)
+// for a size the working arrays cannot hold.
+bool Recreate_Panel_Bytes(int width, int height) {
+    PanelBytes.bytes.fill(0);
+    if (!Picture_Size_Fits(width, height)) {
+        PanelBytes.size = 0;
+        return false;
+    }
+    PanelBytes.size = width * height / 8;
+    return true;
+}
+
+struct SlotArray {
+    const ImageSlots* slots;
+    bool pageLayout;
+    int firstBase;
+    int regionSize;
+};
+
+}  // namespace
+
+int Stored_Row_Size(int width) {
+    const int n = width / 8;
+    if (n % 4 == 0) {
+        return n;
+    }
+    return (width / 32) * 4 + 4;
+}
+
+bool Load_Bitmap_Raster(const CompilerIo& io, const std::string& path, const std::string& fileName,
+                        int width, int height) {
+    if (!io.files.FileExists(path)) {
+        Show_File_Not_Found(io, fileName);
+        return false;
+    }
+    if (!Picture_Size_Fits(width, height)) {
+        Show_Error(io, "Il file " + fileName + " non può essere letto come immagine di " +
+                           std::to_string(width) + " x " + std::to_string(height) + " pixel." +
+                           kCrLf + kCannotContinue);
+        return false;
+    }
+
+    // One read covers every file the 16-bit positions can address, plus one byte, so that a
+    // longer file is recognised from its length and not silently cut.
+    const platform::FileContents file = io.files.Read(path, kPictureFileMaxLength + 1);
+
+    // A file that exists but cannot be read is reported here, once, naming the file; the
+    // compile then stops as for a missing file, so a half-read picture is never sent. The
+    // raster keeps the previous picture in every one of these cases.
+    switch (file.status) {
+        case platform::FileStatus::Ok:
+            break;
+        case platform::FileStatus::Missing:
+            // Gone between the existence check and the read: it is, after all, not there.
+            Show_File_Not_Found(io, fileName);
+            return false;
+        case platform::FileStatus::NotRegular:
+            Show_Error(
+                io, "Il file " + fileName + " non è un file regolare." + kCrLf + kCannotContinue);
+            return false;
+        case platform::FileStatus::Unreadable:
+            Show_Error(io, "Impossibile leggere il file " + fileName + "." + kCrLf +
+                               (file.error.empty() ? std::string() : file.error + kCrLf) +
+                               kCannotContinue);
+            return false;
+    }
+    if (file.length > kPictureFileMaxLength) {
+        Show_Error(io, "Il file " + fileName + " supera i 32767 byte." + kCrLf + kCannotContinue);
+        return false;
+    }
+    if (file.bytes.size() != file.length) {
+        // The file changed size while it was read: what came in is not a whole picture file.
+        Show_Error(io, "Impossibile leggere il file " + fileName + "." + kCrLf +
+                           "Il file è cambiato durante la lettura." + kCrLf + kCannotContinue);
+        return false;
+    }
+
+    const int length = static_cast<int>(file.length);
+    const int rowBytes = Stored_Row_Size(width);
+    BitmapRaster.bytes = {};
+    BitmapRaster.rows = height;
+    BitmapRaster.rowBytes = rowBytes;
+
+    // The pixel rows are taken from the end of the file backwards, whatever the header says:
+    // the last stored row is the picture's top row. Positions count from 1.
+    int y = 0;
+    int b = 0;
+    for (int p = length; p >= kBitmapHeaderSize; --p) {
+        BitmapRaster.bytes[static_cast<std::size_t>(y)][static_cast<std::size_t>(b)] =
+            static_cast<std::uint8_t>(file.bytes[static_cast<std::size_t>(p - 1)]);
+        if (b < rowBytes - 1) {
+            ++b;
+        } else {
+            b = 0;
+            if (y == height - 1) {
+                break;
+            }
+            ++y;
+        }
+    }
+
+    // Walking backwards filled each row right to left; put it back in left-to-right order.
+    for (int row = 0; row < height; ++row) {
+        auto& bytes = BitmapRaster.bytes[static_cast<std::size_t>(row)];
+        std::reverse(bytes.begin(), bytes.begin() + rowBytes);
+    }
+    return true;
+}
+
+void Build_Page_Bytes(int width, int height) {
+    if (!Recreate_Panel_Bytes(width, height)) {
+        return;
+    }
+    const int lastColumn = width / 8 - 1;
+    const int count = (width / 8) * height;
+    int mask = 0x80;
+    int column = 0;
+    int pageRow = 0;
+    int bit = 1;
+    for (int o = 0; o < count; ++o) {
+        int v = 0;
+        for (int k = 0; k < 8; ++k) {
+            // pageRow never passes 120, so the row stays inside the raster's storage even for a
+            // height that is not a multiple of 8 (the rows past the picture are 0 there).
+            const int row = pageRow + k;
+            if ((BitmapRaster
+                     .bytes[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] &
+                 mask) != 0) {
+                v |= 1 << k;
+            }
+        }
+        PanelBytes.bytes[static_cast<std::size_t>(o)] = static_cast<std::uint8_t>(v);
+        ++bit;
+        if (bit == 9) {
+            bit = 1;
+            mask = 0x80;
+            if (column == lastColumn) {
+                column = 0;
+                pageRow += 8;
+            } else {
+                ++column;
+            }
+        } else {
+            mask >>= 1;
+        }
+    }
+}
+
+void Build_Row_Bytes(int width, int height) {
+    if (!Recreate_Panel_Bytes(width, height)) {
+        return;
+    }
+    const int n = width / 8;
+    for (int y = 0; y < height; ++y) {
+        const auto& row = BitmapRaster.bytes[static_cast<std::size_t>(y)];
+        std::copy(row.begin(), row.begin() + n,
+                  PanelBytes.bytes.begin() + static_cast<std::ptrdiff_t>(y) * n);
+    }
+}
+
+void Store_Panel_Bytes(int base) {
+    for (int i = 0; i < PanelBytes.size; ++i) {
+        const long address = static_cast<long>(base) + i;
+        // Every region lies inside the image; an address outside it is simply not written.
+        if (address < 0 || address >= static_cast<long>(kMemoryImageSize)) {
+            continue;
+        }
+        MemoryImage[static_cast<std::size_t>(address)] =
+            static_cast<std::uint8_t>(~PanelBytes.bytes[static_cast<std::size_t>(i)]);
+    }
+}
+
+bool Compile_Image(const CompilerIo& io) {
+    const SlotArray arrays[] = {
+        {&Images_64128A, true, 0, 1024},
+        {&Images_64128E, true, 4096, 1024},
+        {&Images_64240B, false, 8192, 1920},
+        {&Images_128240A, false, 15872, 3840},
+    };
+    for (const SlotArray& array : arrays) {
+        for (int i = 0; i < kSlotsPerPanel; ++i) {
+            const ImageSlot& slot = (*array.slots)[static_cast<std::size_t>(i)];
+            const int width = slot.Width;
+            const int height = slot.Height;
+            if (!Load_Bitmap_Raster(io, slot.FullPath, slot.FileName, width, height)) {
+                return false;
+            }
+            if (array.pageLayout) {
+                Build_Page_Bytes(width, height);
+            } else {
+                Build_Row_Bytes(width, height);
+            }
+            Store_Panel_Bytes(array.firstBase + i * array.regionSize);
+        }
+    }
+
+    for (std::size_t c = 0; c < Font_5x8.size(); ++c) {
+        MemoryImage[0x8000 + c] = Font_5x8[c];
+    }
+    for (std::size_t c = 0; c < Font_10x16.size(); ++c) {
+        const unsigned v = Font_10x16[c];
+        MemoryImage[0x8005 + c] = static_cast<std::uint8_t>(v & 0xFF);
+        MemoryImage[0x800F + c] = static_cast<std::uint8_t>(v / 256);
+    }
+    return true;
+}
+
+}  // namespace lcdprog

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "platform/file_service.h"
@@ -12,6 +15,39 @@ struct CompilerIo {
     platform::FileService& files;
     platform::MessageBox& messages;
 };
+
+// The largest picture the working arrays hold: 128 rows of 32 stored bytes (a 240-wide row with
+// its padding), and 240 x 128 / 8 bytes in panel layout.
+constexpr int kRasterMaxRows = 128;
+constexpr int kRasterMaxRowBytes = 32;
+constexpr int kPanelBytesMax = 3840;
+// File lengths and positions are 16-bit signed numbers: a longer picture file is refused.
+constexpr std::size_t kPictureFileMaxLength = 32767;
+// Bytes in front of the pixel rows of a monochrome bitmap file (file header, information header,
+// two palette entries). The walk from the end of the file stops at this position.
+constexpr int kBitmapHeaderSize = 62;
+
+// The pixel rows of the picture most recently loaded, top row first. Row y, byte b: bit 7 is the
+// leftmost of its eight pixels, as in the file. Only `rows` rows of `rowBytes` bytes are in use;
+// the rest of the storage is always 0.
+struct BitmapRasterArray {
+    int rows = 0;
+    int rowBytes = 0;
+    std::array<std::array<std::uint8_t, kRasterMaxRowBytes>, kRasterMaxRows> bytes{};
+};
+
+// One picture in its panel's layout; `size` bytes are in use (width x height / 8).
+struct PanelBytesArray {
+    int size = 0;
+    std::array<std::uint8_t, kPanelBytesMax> bytes{};
+};
+
+extern BitmapRasterArray BitmapRaster;
+extern PanelBytesArray PanelBytes;
+
+// Bytes per row as the file stores it: width / 8 rounded up to whole 32-bit words, except that a
+// multiple of 4 is kept as it is (16 for width 128, 32 for width 240).
+int Stored_Row_Size(int width);
 
 // Reads the pixel rows of one picture file into BitmapRaster (top row first). False, after a
 // message naming fileName, when the file is missing or cannot be read.
