@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+#include "platform/qt/qt_controls.h"
+#include "platform/services.h"
+
+class QCloseEvent;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QTextEdit;
+
+namespace lcdprog {
+
+struct LinkIo;
+
+// The serial port window: the port list, ON/OFF, the programming command, Stop and the trace.
+// Every port operation goes to the program's one serial control in Services.
+class frm_RS232 final : public QWidget {
+    Q_OBJECT
+  public:
+    explicit frm_RS232(platform::Services& services);
+    ~frm_RS232() override;
+
+    // The command handlers, named after their buttons.
+    void cmd_ON_Click();
+    void cmd_OFF_Click();
+    void cmd_Write_RS232_Click();
+    void cmd_Stop_RS232_Click();
+    void cmd_Exit_Click();
+
+    static const QString kCaption;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void Build_Controls();
+    void Centre_On_Screen();
+    void Form_Load();
+    void Form_Unload();
+    void Probe_Ports();
+    void Report_No_Port();
+    void Run_Programming();
+    void Show_Error_RS232(const std::string& line);
+
+    platform::Services& services_;
+    bool closeAfterRun_ = false;
+
+    QGroupBox* fra_Select_RS232 = nullptr;
+    QGroupBox* fra_RS232 = nullptr;
+    QComboBox* cmb_RS232 = nullptr;
+    QGroupBox* fra_Speed = nullptr;
+    QLabel* lbl_Baud_Rates = nullptr;
+    QLabel* lbl_Lenght_Byte = nullptr;
+    QLabel* lbl_Parity_Bit = nullptr;
+    QLabel* lbl_Stop_Bit = nullptr;
+    QLineEdit* txt_Baud_Rates = nullptr;
+    QLineEdit* txt_Lenght_Byte = nullptr;
+    QLineEdit* txt_Parity_Bit = nullptr;
+    QLineEdit* txt_Stop_Bit = nullptr;
+    QGroupBox* fra_Set_Port = nullptr;
+    QPushButton* cmd_ON = nullptr;
+    QPushButton* cmd_OFF = nullptr;
+    QGroupBox* fra_Comandi = nullptr;
+    QPushButton* cmd_Write_RS232 = nullptr;
+    QTextEdit* rtb_RS232_SPY = nullptr;
+    QLabel* lbl_Send_Packet = nullptr;
+    QLabel* lbl_Received_Packet = nullptr;
+    QLineEdit* txt_Send_Packet = nullptr;
+    QLineEdit* txt_Received_Packet = nullptr;
+    QPushButton* cmd_Stop_RS232 = nullptr;
+    QProgressBar* pgb_RS232 = nullptr;
+    QPushButton* cmd_Exit = nullptr;
+
+    // What the link writes into: counters, trace and progress bar of this window.
+    std::unique_ptr<platform::QtTextControl> sendCounter_;
+    std::unique_ptr<platform::QtTextControl> receivedCounter_;
+    std::unique_ptr<platform::QtRichTextControl> spy_;
+    std::unique_ptr<platform::QtProgressControl> progress_;
+};
+
+// The menu command of the main window: shows the one serial port window without blocking,
+// creating it (and so probing the ports) when it does not exist; an open window is only
+// brought to the front.
+void Show_frm_RS232(platform::Services& services);
+
+// The open serial port window, or nullptr.
+frm_RS232* Current_frm_RS232();
+
+}  // namespace lcdprog
