@@ -83,9 +83,11 @@ bool Load_Bitmap_Raster(const CompilerIo& io, const std::string& path, const std
     // longer file is recognised from its length and not silently cut.
     const platform::FileContents file = io.files.Read(path, kPictureFileMaxLength + 1);
 
-    // A file that exists but cannot be read is reported here, once, naming the file; the
-    // compile then stops as for a missing file, so a half-read picture is never sent. The
-    // raster keeps the previous picture in every one of these cases.
+    // Our choice for a file that exists but is of no use (cannot be opened or read, is no
+    // regular file, vanished after the existence check, or is longer than 32767 bytes): one
+    // critical "ERROR" message naming the file, then false, so the compile stops as for a
+    // missing file and a half-read picture is never sent. The raster keeps the previous
+    // picture in every one of these cases.
     switch (file.status) {
         case platform::FileStatus::Ok:
             break;
