@@ -124,7 +124,10 @@ frm_RS232::frm_RS232(platform::Services& services) : services_(services) {
     Form_Load();
 }
 
-frm_RS232::~frm_RS232() = default;
+// A window destroyed without being closed (the program ending) still leaves the port closed.
+frm_RS232::~frm_RS232() {
+    Form_Unload();
+}
 
 void frm_RS232::Build_Controls() {
     // The layout's design font: small enough that the captions fit their boxes.
