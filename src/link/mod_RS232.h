@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/clock.h"
 #include "platform/controls.h"
@@ -30,6 +33,16 @@ void RS232_Interface_OnComm(platform::SerialControl& serial);
 std::string Trace_Line(const std::string& bytes);
 void Spy_Send_Packet(platform::RichTextControl& spy, const std::string& packet);
 void Spy_Received_Packet(platform::RichTextControl& spy, const std::string& buffer);
+
+// The packet checksum: the complement of the 8-bit sum of every byte given.
+std::uint8_t Packet_Checksum(std::string_view bytes);
+// A whole request: command, payload length, payload, checksum.
+std::string Build_Request(std::uint8_t command, std::string_view payload);
+// True when a reply of `expected` bytes for `command` sits at the front of `buffer`: first byte
+// is the command, byte expected-1 is the checksum of the bytes before it. Later bytes are ignored.
+bool Reply_Is_Valid(std::string_view buffer, std::uint8_t command, std::size_t expected);
+// Adds one to a counter box holding a signed 16-bit decimal number.
+void Increment_Counter(platform::TextControl& counter);
 
 bool Find_Module(const LinkIo& io);
 bool Write_EEPROM_I2C(const LinkIo& io);
