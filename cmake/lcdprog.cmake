@@ -27,7 +27,10 @@ function(lcdprog_test_folder name folder)
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  # Two properties, one value each: gtest_discover_tests splits a list value at its ';', and
+  # everything after the first variable would be lost.
   gtest_discover_tests(${name}
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LCDPROG_BIN=${CMAKE_BINARY_DIR}/bin"
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
+    ENVIRONMENT_MODIFICATION "LCDPROG_BIN=set:${CMAKE_BINARY_DIR}/bin"
     DISCOVERY_TIMEOUT 60)
 endfunction()
