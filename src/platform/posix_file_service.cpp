@@ -1,0 +1,260 @@
+#include "platform/posix_file_service.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+namespace lcdprog::platform {
+namespace {
+
+// The lower-case partner of a Latin capital letter in U+00C0..U+017F, or 0 when the code point
+// is to be kept as it is.
+unsigned Lower_Latin(unsigned cp) {
+    if (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) {  // À..Þ without ×
+        return cp + 0x20;
+    }
+    if (cp == 0x130 || cp == 0x131 || cp == 0x138 || cp == 0x149 || cp == 0x17F) {
+        // İ and ı have no one-to-one partner; ĸ, ŉ and ſ are lower case already.
+        return 0;
+    }
+    if (cp == 0x178) {  // Ÿ -> ÿ
+        return 0xFF;
+    }
+    // Latin Extended-A pairs capitals with the next code point: even capitals up to U+0137 and
+    // from U+014A, odd capitals in U+0139..U+0148 and U+0179..U+017E.
+    const bool evenRange = (cp >= 0x100 && cp <= 0x137) || (cp >= 0x14A && cp <= 0x177);
+    const bool oddRange = (cp >= 0x139 && cp <= 0x148) || (cp >= 0x179 && cp <= 0x17E);
+    if ((evenRange && cp % 2 == 0) || (oddRange && cp % 2 == 1)) {
+        return cp + 1;
+    }
+    return 0;
+}
+
+// Italian reasons for the failures an operator can do something about; the C library's text
+// for the rest.
+std::string Reason(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return "Accesso negato.";
+        case ENOENT:
+        case ENOTDIR:
+            return "Il file non esiste.";
+        case ELOOP:
+            return "Troppi collegamenti simbolici (forse un ciclo).";
+        case ENAMETOOLONG:
+            return "Nome del file troppo lungo.";
+        case EIO:
+            return "Errore di lettura dal disco.";
+        case EMFILE:
+        case ENFILE:
+            return "Troppi file aperti.";
+        default:
+            return std::strerror(error);
+    }
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+    if (folder.empty()) {
+        return name;
+    }
+    if (folder.back() == '/') {
+        return folder + name;
+    }
+    return folder + "/" + name;
+}
+
+bool Entry_Exists(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The first entry of `folder`, in readdir() order, whose lower-cased name equals `lowered`;
+// "" when there is none or the folder cannot be listed.
+std::string Find_Case_Insensitive(const std::string& folder, const std::string& lowered) {
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) {
+        return {};
+    }
+    std::string found;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != ".." && Lower_Case_Path(name) == lowered) {
+            found = name;
+            break;
+        }
+    }
+    ::closedir(dir);
+    return found;
+}
+
+FileContents Failure(FileStatus status, std::string error) {
+    FileContents out;
+    out.status = status;
+    out.error = std::move(error);
+    return out;
+}
+
+const char* const kNotRegular =
+    "Non è un file normale (è una cartella, un dispositivo, una FIFO o un socket).";
+
+}  // namespace
+
+std::string Lower_Case_Path(std::string_view path) {
+    std::string out(path);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const auto c = static_cast<unsigned char>(out[i]);
+        if (c >= 'A' && c <= 'Z') {
+            out[i] = static_cast<char>(c - 'A' + 'a');
+            continue;
+        }
+        // A two-byte sequence with lead 0xC3..0xC5 is U+00C0..U+017F; the trail must be
+        // 10xxxxxx, otherwise the bytes are not UTF-8 and are left alone.
+        if (c >= 0xC3 && c <= 0xC5 && i + 1 < out.size()) {
+            const auto trail = static_cast<unsigned char>(out[i + 1]);
+            if ((trail & 0xC0) != 0x80) {
+                continue;
+            }
+            const unsigned cp = ((c & 0x1Fu) << 6) | (trail & 0x3Fu);
+            const unsigned lower = Lower_Latin(cp);
+            if (lower != 0) {
+                // Every partner lies in U+00C0..U+017F too, so it takes two bytes as well.
+                out[i] = static_cast<char>(0xC0 | (lower >> 6));
+                out[i + 1] = static_cast<char>(0x80 | (lower & 0x3F));
+            }
+            ++i;
+        }
+    }
+    return out;
+}
+
+std::string PosixFileService::Resolve(const std::string& path) {
+    if (path.empty()) {
+        return {};
+    }
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0) {
+        return path;
+    }
+    if (errno != ENOENT && errno != ENOTDIR) {
+        // A loop, a permission or a length problem: the exact path is the one to report on.
+        return path;
+    }
+
+    std::string current = path.front() == '/' ? "/" : "";
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos) {
+            end = path.size();
+        }
+        const std::string component = path.substr(start, end - start);
+        start = end + 1;
+        if (component.empty()) {
+            continue;
+        }
+        const std::string exact = Join(current, component);
+        if (component == "." || component == ".." || Entry_Exists(exact)) {
+            current = exact;
+            continue;
+        }
+        const std::string match = Find_Case_Insensitive(current, Lower_Case_Path(component));
+        if (match.empty()) {
+            return {};
+        }
+        current = Join(current, match);
+    }
+    if (path.back() == '/' && current.back() != '/') {
+        current += '/';
+    }
+    return current;
+}
+
+bool PosixFileService::FileExists(const std::string& path) const {
+    const std::string real = Resolve(path);
+    struct stat st {};
+    return !real.empty() && ::stat(real.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+std::string PosixFileService::GetFileName(const std::string& path) const {
+    const auto cut = path.rfind('/');
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+FileContents PosixFileService::Read(const std::string& path, std::size_t limit) const {
+    const std::string real = Resolve(path);
+    if (real.empty()) {
+        return Failure(FileStatus::Missing, Reason(ENOENT));
+    }
+    // Look before opening: open() on a FIFO without a writer, or on some devices, would wait.
+    struct stat st {};
+    if (::stat(real.c_str(), &st) != 0) {
+        const int error = errno;
+        const bool gone = error == ENOENT || error == ENOTDIR;
+        return Failure(gone ? FileStatus::Missing : FileStatus::Unreadable, Reason(error));
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return Failure(FileStatus::NotRegular, kNotRegular);
+    }
+
+    const int fd = ::open(real.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int error = errno;
+        return Failure(error == ENOENT ? FileStatus::Missing : FileStatus::Unreadable,
+                       Reason(error));
+    }
+    // The entry may have been replaced between stat() and open(): trust only what was opened.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return Failure(FileStatus::NotRegular, kNotRegular);
+    }
+
+    FileContents out;
+    out.status = FileStatus::Ok;
+    out.length = static_cast<std::uint64_t>(st.st_size);
+    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(out.length, limit));
+    out.bytes.reserve(wanted);
+    std::vector<char> chunk(64 * 1024);
+    while (out.bytes.size() < limit) {
+        const std::size_t ask = std::min(chunk.size(), limit - out.bytes.size());
+        const ssize_t got = ::read(fd, chunk.data(), ask);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            const int error = errno;
+            ::close(fd);
+            return Failure(FileStatus::Unreadable, Reason(error));
+        }
+        if (got == 0) {
+            break;
+        }
+        out.bytes.append(chunk.data(), static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return out;
+}
+
+std::string PosixFileService::ProgramFolder() const {
+    std::vector<char> buffer(256);
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0) {
+            return ".";
+        }
+        if (static_cast<std::size_t>(n) < buffer.size()) {
+            const std::string exe(buffer.data(), static_cast<std::size_t>(n));
+            const auto cut = exe.rfind('/');
+            return cut == std::string::npos ? std::string(".") : exe.substr(0, cut);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+}  // namespace lcdprog::platform

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/file_service.h"
+
+namespace lcdprog::platform {
+
+// Lower-cases a path the way the picture selection stores it: ASCII letters, and the Latin
+// letters of UTF-8 (Latin-1 Supplement and Latin Extended-A, U+00C0..U+017F). Every other byte,
+// including bytes that are not valid UTF-8, is kept as it is, so the length in bytes never
+// changes and no name can make it fail. The case-insensitive lookup below compares names
+// through this same function, so a path stored in lower case always finds its file again.
+std::string Lower_Case_Path(std::string_view path);
+
+// File services on a POSIX file system (Linux).
+//
+// Paths are split at '/' only: on Linux '\' is an ordinary character of a file name, so a
+// path written with backslashes names one file, not a folder and a file.
+//
+// The picture selection stores the chosen path in lower case, and file systems here tell upper
+// from lower case. So when a path does not exist exactly as written, it is looked up again one
+// component at a time, matching each component case-insensitively (Lower_Case_Path on both
+// sides). Within one folder a name that matches exactly always wins; otherwise the first
+// matching entry in the order readdir() returns them is taken. That order is the file system's
+// own and not sorted: with "Logo.BMP" and "LOGO.bmp" side by side, "logo.bmp" reaches whichever
+// the folder lists first. The lookup walks the path once, front to back, and follows symbolic
+// links only through the kernel (which stops loops with ELOOP), so it always ends.
+class PosixFileService final : public FileService {
+  public:
+    bool FileExists(const std::string& path) const override;
+    std::string GetFileName(const std::string& path) const override;
+    // Only regular files are opened (non-blocking, close-on-exec, never as a controlling
+    // terminal), so a FIFO, a device or a socket is reported as NotRegular without waiting.
+    FileContents Read(const std::string& path, std::size_t limit) const override;
+    // The folder of /proc/self/exe; "" when the program lies in "/", "." when unknown.
+    std::string ProgramFolder() const override;
+
+    // The path as it exists on disk: `path` itself when it exists, otherwise the result of the
+    // case-insensitive lookup, or "" when no entry matches.
+    static std::string Resolve(const std::string& path);
+};
+
+}  // namespace lcdprog::platform
