@@ -1,0 +1,68 @@
+#include "platform/qt/qt_file_dialog.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+
+namespace lcdprog::platform {
+
+QStringList QtFileDialog::Name_Filters(const std::string& filter) {
+    const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        QString pattern = parts[i + 1].trimmed();
+        if (pattern.isEmpty()) {
+            continue;
+        }
+        if (pattern == QStringLiteral("*.*")) {
+            pattern = QStringLiteral("*");
+        }
+        const QString shown = QStringLiteral("(") + parts[i + 1].trimmed() + QStringLiteral(")");
+        if (description.endsWith(shown) && pattern != QStringLiteral("*")) {
+            filters << description;
+        } else {
+            filters << (description.isEmpty() ? QString() : description + QLatin1Char(' ')) +
+                           QStringLiteral("(") + pattern + QStringLiteral(")");
+        }
+    }
+    return filters;
+}
+
+std::optional<std::string> QtFileDialog::Show(const FileDialogRequest& request) {
+    QWidget* parent = parent_ != nullptr ? parent_ : QApplication::activeWindow();
+    QFileDialog dialog(parent);
+    // Qt's own dialog looks and behaves the same on every desktop, and a screen reader and the
+    // tests meet the same widgets everywhere.
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setAcceptMode(request.saveForm ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.saveForm ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // Flag 1 ticks the read-only box of the classic dialog, which only tells the caller the file
+    // is to be opened read-only. Qt's nearest option makes the dialog's own view read-only
+    // (no renaming or deleting from inside it), which suits a dialog that only picks a file.
+    dialog.setOption(QFileDialog::ReadOnly, (request.flags & 1) != 0);
+
+    const QStringList filters = Name_Filters(request.filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        const qsizetype index = request.filterIndex - 1;  // counted from 1
+        if (index >= 0 && index < filters.size()) {
+            dialog.selectNameFilter(filters[index]);
+        }
+    }
+
+    // A cancel is always reported as no path: with cancelError set that is the failure the
+    // caller expects, and without it there would be no name to read back either.
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) {
+        return std::nullopt;
+    }
+    // Back to the file system's own bytes, so a name is passed on exactly as it is stored.
+    return QFile::encodeName(QFileInfo(chosen.front()).absoluteFilePath()).toStdString();
+}
+
+}  // namespace lcdprog::platform

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "platform/message_box.h"
+
+class QWidget;
+
+namespace lcdprog::platform {
+
+// A modal QMessageBox with one OK button. The box is centred on `parent` when one is given,
+// otherwise on the active window.
+class QtMessageBox final : public MessageBox {
+  public:
+    explicit QtMessageBox(QWidget* parent = nullptr) : parent_(parent) {}
+    void Show(const std::string& text, const std::string& title, MessageIcon icon) override;
+
+  private:
+    QWidget* parent_;
+};
+
+}  // namespace lcdprog::platform
