@@ -1,1 +1,52 @@
-int main() { return 0; }
+// The programmer: creates the main window and runs the event loop. Every platform service the
+// windows use is made here once and lives until the program ends, so the serial control keeps
+// working in the serial port window after the main window has been closed.
+
+#include <QApplication>
+#include <QIcon>
+
+#include "link/mod_RS232.h"
+#include "main_window/frm_Config_LCD.h"
+#include "platform/clock.h"
+#include "platform/posix_file_service.h"
+#include "platform/qt/qt_event_pump.h"
+#include "platform/qt/qt_file_dialog.h"
+#include "platform/qt/qt_message_box.h"
+#include "platform/qt/qt_program.h"
+#include "platform/qt/qt_serial_control.h"
+#include "platform/services.h"
+#include "serial_window/frm_RS232.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("lcdprog");
+    QApplication::setApplicationDisplayName("Programmatore LCD grafici");
+    QApplication::setDesktopFileName("org.lcdprog.Lcdprog");
+    QIcon icon = QIcon::fromTheme("org.lcdprog.Lcdprog");
+    for (const int size : {16, 32, 48, 64, 128, 256}) {
+        icon.addFile(QString(":/icons/lcdprog-%1.png").arg(size), QSize(size, size));
+    }
+    QApplication::setWindowIcon(icon);
+
+    using namespace lcdprog;
+    platform::PosixFileService files;
+    platform::QtMessageBox messages;
+    platform::SteadyClock clock;
+    platform::QtEventPump pump;
+    platform::QtSerialControl serial;
+    platform::QtFileDialog dialog;
+    platform::QtProgram program;
+    platform::Services services{files, messages, clock, pump, serial, dialog, program};
+
+    // The receive handler is the main window's by name, but it must keep running for the serial
+    // window after the main window has closed, so it is wired to the control here.
+    serial.SetCommHandler([&serial] { RS232_Interface_OnComm(serial); });
+
+    auto* mainWindow = new frm_Config_LCD(services, [&services] { Show_frm_RS232(services); });
+    mainWindow->setAttribute(Qt::WA_DeleteOnClose);
+    if (!mainWindow->Form_Load()) {
+        return 1;
+    }
+    mainWindow->show();
+    return QApplication::exec();
+}
