@@ -1,0 +1,255 @@
+#include "sim_options.h"
+
+#include <charconv>
+
+namespace lcdsim {
+
+namespace {
+
+bool Parse_Number(const std::string& text, long lo, long hi, long& out) {
+    long value = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < lo ||
+        value > hi) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+}  // namespace
+
+Parse_Outcome Parse_Command_Line(std::span<const std::string> args, Options& options,
+                                 std::string& error) {
+    Options parsed = options;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string name = args[i];
+        std::string value;
+        bool inlineValue = false;
+        if (name.rfind("--", 0) == 0) {
+            if (auto eq = name.find('='); eq != std::string::npos) {
+                value = name.substr(eq + 1);
+                name = name.substr(0, eq);
+                inlineValue = true;
+            }
+        }
+        auto flag = [&]() {
+            if (inlineValue) {
+                error = name + " takes no value";
+                return false;
+            }
+            return true;
+        };
+        auto take = [&]() {
+            if (inlineValue) {
+                return true;
+            }
+            if (i + 1 >= args.size()) {
+                error = name + " needs a value (see --help)";
+                return false;
+            }
+            value = args[++i];
+            return true;
+        };
+        auto number = [&](long lo, long hi, long& out) {
+            if (!take()) {
+                return false;
+            }
+            if (!Parse_Number(value, lo, hi, out)) {
+                error = name + " needs a whole number from " + std::to_string(lo) + " to " +
+                        std::to_string(hi) + ", not \"" + value + "\"";
+                return false;
+            }
+            return true;
+        };
+        auto text = [&](std::string& out) {
+            if (!take()) {
+                return false;
+            }
+            if (value.empty()) {
+                error = name + " needs a non-empty value";
+                return false;
+            }
+            out = value;
+            return true;
+        };
+        long n = 0;
+        if (name == "-h" || name == "--help") {
+            if (!flag()) {
+                return Parse_Outcome::Error;
+            }
+            return Parse_Outcome::Help;
+        } else if (name == "--link") {
+            if (!text(parsed.link)) {
+                return Parse_Outcome::Error;
+            }
+        } else if (name == "--eeprom") {
+            if (!text(parsed.eeprom)) {
+                return Parse_Outcome::Error;
+            }
+        } else if (name == "--png") {
+            if (!text(parsed.pngDir)) {
+                return Parse_Outcome::Error;
+            }
+        } else if (name == "--load") {
+            if (!flag()) {
+                return Parse_Outcome::Error;
+            }
+            parsed.load = true;
+        } else if (name == "--baud") {
+            if (!number(50, 4000000, n)) {
+                return Parse_Outcome::Error;
+            }
+            parsed.baud = n;
+        } else if (name == "--page-ms") {
+            if (!number(0, 10000, n)) {
+                return Parse_Outcome::Error;
+            }
+            parsed.pageMs = static_cast<int>(n);
+        } else if (name == "--frame-gap-ms") {
+            if (!number(0, 60000, n)) {
+                return Parse_Outcome::Error;
+            }
+            parsed.frameGapMs = static_cast<int>(n);
+        } else if (name == "--reopen-after") {
+            if (!number(0, 600000, n)) {
+                return Parse_Outcome::Error;
+            }
+            parsed.reopenAfterMs = static_cast<int>(n);
+        } else if (name == "--fault") {
+            if (!take()) {
+                return Parse_Outcome::Error;
+            }
+            std::string why;
+            auto fault = Parse_Fault(value, why);
+            if (!fault) {
+                error = why;
+                return Parse_Outcome::Error;
+            }
+            parsed.faults.push_back(*fault);
+        } else if (name == "--exit-after-reset") {
+            if (!flag()) {
+                return Parse_Outcome::Error;
+            }
+            parsed.exitAfterReset = true;
+        } else if (name == "--log") {
+            if (!flag()) {
+                return Parse_Outcome::Error;
+            }
+            parsed.log = true;
+        } else if (name == "--quiet") {
+            if (!flag()) {
+                return Parse_Outcome::Error;
+            }
+            parsed.quiet = true;
+        } else {
+            error = "unknown option \"" + args[i] + "\" (see --help)";
+            return Parse_Outcome::Error;
+        }
+    }
+    if (parsed.load && parsed.eeprom.empty()) {
+        error = "--load needs --eeprom FILE";
+        return Parse_Outcome::Error;
+    }
+    options = std::move(parsed);
+    return Parse_Outcome::Run;
+}
+
+ModuleConfig Module_Config(const Options& options) {
+    ModuleConfig config;
+    config.baud = options.baud;
+    config.pageTime = options.pageMs * kMillisecond;
+    config.frameGap = options.frameGapMs * kMillisecond;
+    config.faults = options.faults;
+    return config;
+}
+
+std::string Help_Text() {
+    return R"(Usage: lcdprog-sim [OPTION]...
+A virtual graphic LCD module on a pseudo-terminal, for lcdprog to program without hardware.
+
+It opens a pseudo-terminal and prints the device to open ("/dev/pts/N") as the first line on
+standard output. It answers detection (87 00 78), EEPROM writes (04 84 A3 A2 A1 A0 D0..D127 ck)
+and reset (FE 00 01) as the module does, keeps a 64 KiB EEPROM that starts blank (all 0xFF),
+and paces its replies like a serial line. It runs until SIGINT or SIGTERM (or see
+--exit-after-reset), saving its EEPROM and pictures on the way out.
+
+Line:
+  --link PATH          also make PATH a symbolic link to the device (replaced atomically; kept
+                       up to date when the module comes back after a hang-up; removed at exit)
+  --baud N             pace replies as at N baud, 10 bits per byte (default 115200: 86.8 us
+                       per byte). Replies leave whole when their last byte would have arrived.
+  --page-ms MS         EEPROM page-write time added before a write's acknowledgement (default 5)
+  --frame-gap-ms MS    drop a half-received packet after MS ms without a byte (default 50;
+                       0 keeps it for ever)
+
+EEPROM and pictures:
+  --eeprom FILE        save the 65,536 EEPROM bytes to FILE at start, after every stored write
+                       and at exit (written to FILE.tmp, then renamed over FILE)
+  --load               start from the content of the --eeprom FILE, if it exists (it must be
+                       exactly 65,536 bytes); without it the EEPROM starts blank
+  --png DIR            after every reset request and at exit, write what the panels will show:
+                       64128A_1.png .. 64128A_4.png, 64128E_1..4, 64240B_1..4, 128240A_1..4
+                       (slot 0 is picture 1; enlarged 2 times) and glyph_5x8.png,
+                       glyph_10x16.png (enlarged 8 times). A stored 1 bit is drawn black.
+                       DIR is created if missing.
+
+Misbehaving on purpose:
+  --fault KIND[:WHERE] repeatable; every fault whose WHERE selects a request acts on its
+                       reply, in the order given. What the module stores never changes: a valid
+                       write is stored even when its acknowledgement is lost.
+    KIND  none         no change
+          noanswer     no reply to this request
+          badsum       the reply's checksum byte complemented
+          badcmd       the reply's command byte one higher (its checksum fits the change)
+          short[=N]    the reply without its last N bytes (default 1)
+          split[=MS]   the reply in two pieces (first half, then the rest MS ms later;
+                       default 10)
+          extra[=N]    N bytes 0xAA after the reply (default 1)
+          late=MS      the reply MS ms later than normal
+          silent       no reply to this request nor to any later one
+          hangup       drop the line when this request arrives, without replying: the
+                       pseudo-terminal is closed, so the programmer's port sees a hang-up
+    WHERE (comma-separated; none means every request)
+          packet=N     the Nth complete packet received since start (1-based; every packet
+                       counts, in every connection)
+          detect[=K]   detection requests; with K only the Kth attempt
+          block[=B]    writes of block B (address B x 128, B 0..511); every block if no B
+          reset[=K]    reset requests; with K only the Kth attempt
+          attempt=K    with detect, block or reset: only the Kth attempt
+          times=N      fire at most N times in all
+    Attempts count consecutive requests for the same thing: the same detection, the same
+    write address or the same reset; any other valid request in between starts again at 1.
+  --reopen-after MS    after a hangup, open a new pseudo-terminal MS ms later, print its device
+                       as a new line on standard output and move the --link to it. Without this
+                       option the program ends after a hangup.
+
+Running:
+  --exit-after-reset   end once the first reset request has been answered and the reply read
+                       (at most 1 s wait for the reader), saving EEPROM and pictures
+  --log                one line per packet received or sent, and per fault, on standard error,
+                       with the time in seconds since start
+  --quiet              no informational messages on standard error (errors still appear)
+  -h, --help           this text
+
+What is not answered (and changes nothing): a packet whose checksum is wrong, an unknown
+command, a length byte that does not fit its command, a write whose 128 bytes do not fit below
+address 0x10000.
+
+Exit status: 0 after SIGINT, SIGTERM, --exit-after-reset or a hangup without --reopen-after;
+1 when the pseudo-terminal or a file fails; 2 for a bad command line.
+
+Examples:
+  lcdprog-sim --link /tmp/lcd --eeprom /tmp/lcd.bin --png /tmp/lcd-png
+      LCDPROG_PORTS=/tmp/lcd lcdprog       (the module is COM 1)
+  lcdprog-sim --fault noanswer:block=7,attempt=1     block 7's first acknowledgement is lost
+  lcdprog-sim --fault badsum:detect=1 --fault split:detect=2
+  lcdprog-sim --fault noanswer:block=100             block 100 fails three times
+  lcdprog-sim --fault silent                         a module that never answers
+  lcdprog-sim --fault late=3500:reset=1              the first reset answer comes too late
+  lcdprog-sim --fault hangup:packet=101 --reopen-after 2000 --link /tmp/lcd
+      the line drops at packet 101 (block 99's write) and is back 2 s later
+)";
+}
+
+}  // namespace lcdsim
