@@ -1,1 +1,32 @@
 #pragma once
+
+// The file dialog routine and the bitmap header test of the picture selection. No window
+// system here: the dialog, the message box and the files are reached through platform/.
+
+#include <string>
+
+#include "platform/event_pump.h"
+#include "platform/file_dialog.h"
+#include "platform/file_service.h"
+#include "platform/message_box.h"
+
+namespace lcdprog {
+
+// The filter of `Comm_Open_Save`: two entries, "all files" and the bitmap entry.
+inline constexpr const char* kPictureFilter = "Tutti i file |*.*| Messaggio (*.bmp) | *.bmp";
+
+// Asks for a picture file: the open form (the save form when SaveDialogMode is true) with the
+// bitmap entry chosen, a cancel reported as a failure. Returns the chosen full path lower-cased
+// (platform::Lower_Case_Path), or "" when the operator cancelled or when the name does not
+// contain "bmp" (that case after the warning "Estensione file non valida!"). When `pump` is
+// given, pending window events run once the dialog has closed, before the name is looked at.
+std::string Select_Picture_File(platform::FileDialog& dialog, platform::MessageBox& messages,
+                                platform::EventPump* pump = nullptr);
+
+// True when the file's bitmap header has exactly the expected width and height, one plane and
+// one bit per pixel. Only the first 62 bytes are read; what a shorter or missing file lacks reads
+// as 0. "" is never a bitmap.
+bool Check_Bitmap_Header(const platform::FileService& files, const std::string& path,
+                         int expectedWidth, int expectedHeight);
+
+}  // namespace lcdprog
