@@ -1,0 +1,489 @@
+#include "main_window/frm_Config_LCD.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPixmap>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTableWidget>
+
+#include "main_window/mod_Funzioni_Varie.h"
+#include "platform/qt/accessibility.h"
+#include "platform/qt/twips.h"
+
+namespace lcdprog {
+namespace {
+
+using platform::Name_Control;
+using platform::Twips;
+
+const QString kWaitForRun = QStringLiteral("Attendere la fine della programmazione");
+const std::string kInvalidPicture = "Selezionata immagine non valida";
+// Far above any picture of these panels; a longer file is not read into memory for a preview.
+constexpr std::size_t kPictureReadLimit = 8 * 1024 * 1024;
+constexpr int kCellTwips = 150;
+constexpr int kCaptionTwips = 270;  // a label's height: it stands just above its picture
+
+void Place(QWidget* w, int left, int top, int width, int height) {
+    w->setGeometry(Twips(left), Twips(top), Twips(width), Twips(height));
+}
+
+QGroupBox* Frame(QWidget* parent, const QString& name, const QString& caption, int left, int top,
+                 int width, int height) {
+    auto* frame = new QGroupBox(caption, parent);
+    Place(frame, left, top, width, height);
+    Name_Control(frame, name, caption, QString());
+    return frame;
+}
+
+// The picture a box holds before start-up: white with a one-pixel black frame, 1 bit per pixel.
+QPixmap Design_Time_Picture(int width, int height) {
+    QImage image(width, height, QImage::Format_Mono);
+    image.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+    image.fill(1);
+    for (int x = 0; x < width; ++x) {
+        image.setPixel(x, 0, 0);
+        image.setPixel(x, height - 1, 0);
+    }
+    for (int y = 0; y < height; ++y) {
+        image.setPixel(0, y, 0);
+        image.setPixel(width - 1, y, 0);
+    }
+    return QPixmap::fromImage(image);
+}
+
+QTableWidget* Grid(QWidget* parent, const QString& name, const QString& spokenName, int rows,
+                   int columns, int left, int top, int width, int height) {
+    auto* grid = new QTableWidget(rows, columns, parent);
+    Place(grid, left, top, width, height);
+    // No heading row or column: every cell is a pixel of the glyph.
+    grid->horizontalHeader()->hide();
+    grid->verticalHeader()->hide();
+    // Cells are 10 px; the headers would otherwise refuse sections narrower than the font.
+    grid->horizontalHeader()->setMinimumSectionSize(0);
+    grid->verticalHeader()->setMinimumSectionSize(0);
+    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A selection highlight would hide the pixel's colour; the current cell is still tracked.
+    grid->setSelectionMode(QAbstractItemView::NoSelection);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setPointSizeF(8.25);
+    grid->setFont(font);
+    Name_Control(grid, name, spokenName, QString());
+    return grid;
+}
+
+}  // namespace
+
+const QString frm_Config_LCD::kCaption = QStringLiteral("Programmatore LCD grafici");
+
+frm_Config_LCD::frm_Config_LCD(platform::Services& services, std::function<void()> showSerialWindow,
+                               QWidget* parent)
+    : QMainWindow(parent), services_(services), showSerialWindow_(std::move(showSerialWindow)) {
+    panels_[k64128A] = {&Images_64128A, 128, 64, nullptr, {}, {}};
+    panels_[k64128E] = {&Images_64128E, 128, 64, nullptr, {}, {}};
+    panels_[k64240B] = {&Images_64240B, 240, 64, nullptr, {}, {}};
+    panels_[k128240A] = {&Images_128240A, 240, 128, nullptr, {}, {}};
+    Build_Controls();
+    Build_Menus();
+}
+
+void frm_Config_LCD::Build_Controls() {
+    setWindowTitle(kCaption);
+    Name_Control(this, QStringLiteral("frm_Config_LCD"), kCaption, QString());
+
+    auto* client = new QWidget(this);
+    client->setFixedSize(Twips(8220), Twips(5925));
+    setCentralWidget(client);
+
+    SST_Select_Image = new QTabWidget(client);
+    Place(SST_Select_Image, 30, 30, 8200, 5895);
+    Name_Control(SST_Select_Image, QStringLiteral("SST_Select_Image"),
+                 QStringLiteral("Immagini di sfondo e font"), QString());
+
+    const QStringList captions = {QStringLiteral("128x64 (64128A)"),
+                                  QStringLiteral("128x64 (64128E)"),
+                                  QStringLiteral("240x64 (64240B)"),
+                                  QStringLiteral("240x128 (128240A)"), QStringLiteral("Fonts")};
+    std::array<QWidget*, 5> pages{};
+    for (int i = 0; i < 5; ++i) {
+        pages[i] = new QWidget;
+        pages[i]->setObjectName(QStringLiteral("SST_Select_Image_Tab%1").arg(i));
+        SST_Select_Image->addTab(pages[i], captions[i]);
+    }
+
+    Build_Picture_Frame(pages[0], k64128A, QStringLiteral("64128A"),
+                        QStringLiteral("Selezionare immagini di sfondo per display 64128A:"), 4545,
+                        3135, 1950, 990, 2400, 2000);
+    Build_Picture_Frame(pages[1], k64128E, QStringLiteral("64128E"),
+                        QStringLiteral("Selezionare immagini di sfondo per display 64128E:"), 4545,
+                        3135, 1950, 990, 2400, 2000);
+    Build_Picture_Frame(pages[2], k64240B, QStringLiteral("64240B"),
+                        QStringLiteral("Selezionare immagini di sfondo per display 64240B:"), 7815,
+                        3195, 3630, 990, 3990, 2000);
+    Build_Picture_Frame(pages[3], k128240A, QStringLiteral("128240A"),
+                        QStringLiteral("Selezionare immagini di sfondo per display 128240A:"), 7815,
+                        5055, 3630, 1950, 3990, 2925);
+    Build_Font_Tab(pages[4]);
+    SST_Select_Image->setCurrentIndex(0);
+}
+
+// The layout places the frames relative to the whole tab control, tab headers included; a page
+// begins below the headers, so the headers' height comes off the frame's top.
+static int Page_Top(QTabWidget* tabs, int twipsFromTabControlTop) {
+    const int header = tabs->tabBar()->sizeHint().height() + 2;
+    return std::max(0, Twips(twipsFromTabControlTop) - header);
+}
+
+void frm_Config_LCD::Build_Picture_Frame(QWidget* page, PanelIndex which, const QString& type,
+                                         const QString& caption, int frameWidth, int frameHeight,
+                                         int boxWidth, int boxHeight, int column1, int row1) {
+    Panel& panel = panels_[which];
+    panel.frame = Frame(page, QStringLiteral("fra_Select_Image_") + type, caption, 120, 0,
+                        frameWidth, frameHeight);
+    panel.frame->move(Twips(120), Page_Top(SST_Select_Image, 750));
+
+    const QPixmap designPicture = Design_Time_Picture(panel.width, panel.height);
+    const std::array<int, 2> columns = {120, column1};
+    const std::array<int, 2> rows = {570, row1};
+    for (int i = 0; i < kSlotsPerPanel; ++i) {
+        const int left = columns[i % 2];
+        const int top = rows[i / 2];
+        const QString text = QStringLiteral("Immagine numero %1:").arg(i + 1);
+        const QString suffix = QStringLiteral("_%1").arg(i);
+        const QString index = QStringLiteral("(%1)").arg(i);
+
+        auto* label = new QLabel(text, panel.frame);
+        Place(label, left, top - kCaptionTwips, boxWidth, kCaptionTwips);
+        Name_Control(label, QStringLiteral("lbl_Image_") + type + suffix, text,
+                     QStringLiteral("lbl_Image_") + type + index);
+
+        // The box is one pixel of border around a picture shown at its own size.
+        auto* box = new QLabel(panel.frame);
+        Place(box, left, top, boxWidth, boxHeight);
+        box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        box->setLineWidth(1);
+        box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        box->setScaledContents(false);
+        box->setPixmap(designPicture);
+        // Focusable, so the context-menu key can ask for a picture as the right button does.
+        box->setFocusPolicy(Qt::StrongFocus);
+        box->installEventFilter(this);
+        label->setBuddy(box);
+        Name_Control(box, QStringLiteral("pct_Image_") + type + suffix, text,
+                     QStringLiteral("pct_Image_") + type + index);
+
+        panel.labels[i] = label;
+        panel.pictures[i] = box;
+    }
+}
+
+void frm_Config_LCD::Build_Font_Tab(QWidget* page) {
+    const QString caption = QStringLiteral("Font per display 64128A e 64128E:");
+    fra_Font_64128A_64128E =
+        Frame(page, QStringLiteral("fra_Font_64128A_64128E"), caption, 150, 0, 3015, 5000);
+    fra_Font_64128A_64128E->move(Twips(150), Page_Top(SST_Select_Image, 750));
+
+    const QString caption5x8 = QStringLiteral("Font 5x8 pixel:");
+    fra_5x8 =
+        Frame(fra_Font_64128A_64128E, QStringLiteral("fra_5x8"), caption5x8, 150, 300, 1245, 1665);
+    msh_Font_5x8 =
+        Grid(fra_5x8, QStringLiteral("msh_Font_5x8"), caption5x8, 8, 5, 210, 270, 825, 1260);
+
+    const QString caption10x16 = QStringLiteral("Font 10x16 pixel:");
+    fra_10x16 = Frame(fra_Font_64128A_64128E, QStringLiteral("fra_10x16"), caption10x16, 150, 2040,
+                      1875, 2835);
+    msh_Font_10x16 = Grid(fra_10x16, QStringLiteral("msh_Font_10x16"), caption10x16, 16, 10, 150,
+                          270, 1580, 2460);
+
+    // A click makes the clicked cell current first, then the handler reads the current cell.
+    connect(msh_Font_5x8, &QTableWidget::cellClicked, this, [this] { msh_Font_5x8_Click(); });
+    connect(msh_Font_10x16, &QTableWidget::cellClicked, this, [this] { msh_Font_10x16_Click(); });
+    msh_Font_5x8->installEventFilter(this);
+    msh_Font_10x16->installEventFilter(this);
+}
+
+void frm_Config_LCD::Build_Menus() {
+    // The serial control `RS232_Interface` and the file dialog `Comm_Open_Save` have no widget
+    // here: they are the serial control and the dialog in Services.
+    mnu_File = menuBar()->addMenu(QStringLiteral("File"));
+    Name_Control(mnu_File, QStringLiteral("mnu_File"), QStringLiteral("File"), QString());
+    smnu_File_0 = mnu_File->addAction(QStringLiteral("Esci"));
+    smnu_File_0->setObjectName(QStringLiteral("smnu_File_0"));
+    connect(smnu_File_0, &QAction::triggered, this, [this] { smnu_File_Click(0); });
+
+    const QString communication = QStringLiteral("&Comunicazione");
+    mnu_Comunicazione = menuBar()->addMenu(communication);
+    Name_Control(mnu_Comunicazione, QStringLiteral("mnu_Comunicazione"), communication, QString());
+    smnu_Comunicazione_0 =
+        mnu_Comunicazione->addAction(QStringLiteral("&Attiva/Disattiva seriale"));
+    smnu_Comunicazione_0->setObjectName(QStringLiteral("smnu_Comunicazione_0"));
+    connect(smnu_Comunicazione_0, &QAction::triggered, this,
+            [this] { smnu_Comunicazione_Click(0); });
+}
+
+bool frm_Config_LCD::Form_Load() {
+    for (Panel& panel : panels_) {
+        panel.images->fill(ImageSlot{});
+    }
+    if (!Load_White_Background("Sfondo_Bianco_128x64.bmp", {k64128A, k64128E}) ||
+        !Load_White_Background("Sfondo_Bianco_240x64.bmp", {k64240B}) ||
+        !Load_White_Background("Sfondo_Bianco_240x128.bmp", {k128240A})) {
+        return false;
+    }
+    for (QTableWidget* grid : {msh_Font_5x8, msh_Font_10x16}) {
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            grid->setColumnWidth(c, Twips(kCellTwips));
+        }
+        for (int r = 0; r < grid->rowCount(); ++r) {
+            grid->setRowHeight(r, Twips(kCellTwips));
+        }
+    }
+    return true;
+}
+
+bool frm_Config_LCD::Load_White_Background(const char* fileName,
+                                           std::initializer_list<PanelIndex> which) {
+    const std::string name = fileName;
+    // The platform's own separator: the program folder comes from the same file system.
+    const std::string path = services_.files.ProgramFolder() + "/" + name;
+    if (!services_.files.FileExists(path)) {
+        services_.messages.Show("File " + name + " non trovato. Impossibile continuare", "ERROR",
+                                platform::MessageIcon::Critical);
+        services_.program.EndNow();
+        return false;
+    }
+    const QImage image = Load_Picture(path);
+    if (image.isNull()) {
+        services_.messages.Show(
+            "File " + name + " non leggibile come immagine. Impossibile continuare", "ERROR",
+            platform::MessageIcon::Critical);
+        services_.program.EndNow();
+        return false;
+    }
+    const QPixmap picture = QPixmap::fromImage(image);
+    for (PanelIndex index : which) {
+        Panel& panel = panels_[index];
+        for (int i = 0; i < kSlotsPerPanel; ++i) {
+            panel.pictures[i]->setPixmap(picture);
+            ImageSlot& slot = (*panel.images)[i];
+            slot.FullPath = path;
+            slot.FileName = name;
+            slot.BitDepth = 1;
+            slot.Height = panel.height;
+            slot.Width = panel.width;
+        }
+    }
+    return true;
+}
+
+QImage frm_Config_LCD::Load_Picture(const std::string& path) const {
+    // Through the file service, so a FIFO or a device is never opened and a lower-cased path
+    // still finds its file; the decoder then only sees bytes already in memory.
+    const platform::FileContents file = services_.files.Read(path, kPictureReadLimit);
+    if (file.status != platform::FileStatus::Ok || file.length > kPictureReadLimit) {
+        return {};
+    }
+    QImage image;
+    image.loadFromData(reinterpret_cast<const uchar*>(file.bytes.data()),
+                       static_cast<int>(file.bytes.size()), "BMP");
+    return image;
+}
+
+void frm_Config_LCD::pct_Image_64128A_MouseDown(int index, Qt::MouseButton button) {
+    Select_Picture(k64128A, index, button);
+}
+
+void frm_Config_LCD::pct_Image_64128E_MouseDown(int index, Qt::MouseButton button) {
+    Select_Picture(k64128E, index, button);
+}
+
+void frm_Config_LCD::pct_Image_64240B_MouseDown(int index, Qt::MouseButton button) {
+    Select_Picture(k64240B, index, button);
+}
+
+void frm_Config_LCD::pct_Image_128240A_MouseDown(int index, Qt::MouseButton button) {
+    Select_Picture(k128240A, index, button);
+}
+
+void frm_Config_LCD::Select_Picture(PanelIndex which, int index, Qt::MouseButton button) {
+    if (button != Qt::RightButton || index < 0 || index >= kSlotsPerPanel) {
+        return;
+    }
+    SaveDialogMode = false;
+    const std::string path =
+        Select_Picture_File(services_.dialog, services_.messages, &services_.pump);
+    Panel& panel = panels_[which];
+    // The header test, and then the picture must really load: a file that is not a regular
+    // file, cannot be read or does not decode is refused like a wrong header, so the box and
+    // the slot never disagree.
+    QImage image;
+    if (Check_Bitmap_Header(services_.files, path, panel.width, panel.height)) {
+        image = Load_Picture(path);
+    }
+    if (image.isNull()) {
+        services_.messages.Show(kInvalidPicture, "ERROR", platform::MessageIcon::Critical);
+        return;
+    }
+    panel.pictures[index]->setPixmap(QPixmap::fromImage(image));
+    ImageSlot& slot = (*panel.images)[index];
+    slot.FullPath = path;
+    slot.FileName = services_.files.GetFileName(path);
+    slot.BitDepth = 1;
+    slot.Height = panel.height;
+    slot.Width = panel.width;
+}
+
+void frm_Config_LCD::msh_Font_5x8_Click() {
+    Toggle_Cell(
+        msh_Font_5x8, 0xFFu, [](int c) { return static_cast<unsigned>(Font_5x8[c]); },
+        [](int c, unsigned v) { Font_5x8[c] = static_cast<std::uint8_t>(v); });
+}
+
+void frm_Config_LCD::msh_Font_10x16_Click() {
+    Toggle_Cell(
+        msh_Font_10x16, 0xFFFFu, [](int c) { return static_cast<unsigned>(Font_10x16[c]); },
+        [](int c, unsigned v) { Font_10x16[c] = static_cast<std::uint16_t>(v); });
+}
+
+void frm_Config_LCD::Toggle_Cell(QTableWidget* grid, unsigned mask,
+                                 const std::function<unsigned(int)>& get,
+                                 const std::function<void(int, unsigned)>& set) {
+    // The cell's stored colour decides, not the table bit; a cell never clicked has no colour
+    // of its own and counts as clear.
+    QTableWidgetItem* item = grid->currentItem();
+    const bool wasSet = item != nullptr && item->data(kColourRole).isValid() &&
+                        item->data(kColourRole).toUInt() == kWindowText;
+    const int r = grid->currentRow();
+    const int c = grid->currentColumn();
+    if (r < 0 || c < 0) {
+        return;
+    }
+    if (item == nullptr) {
+        item = new QTableWidgetItem;
+        item->setFlags(Qt::ItemIsEnabled);
+        grid->setItem(r, c, item);
+    }
+    const unsigned bit = 1u << r;
+    if (wasSet) {
+        item->setData(kColourRole, kWindowBackground);
+        item->setBackground(grid->palette().color(QPalette::Window));
+        item->setData(Qt::AccessibleTextRole, QStringLiteral("spento"));
+        set(c, get(c) & (bit ^ mask));
+    } else {
+        item->setData(kColourRole, kWindowText);
+        item->setBackground(grid->palette().color(QPalette::WindowText));
+        item->setData(Qt::AccessibleTextRole, QStringLiteral("acceso"));
+        set(c, get(c) | bit);
+    }
+}
+
+// The cells keep colour identifiers, not colours: when the desktop's scheme changes, every
+// coloured cell takes the grid's new window or window-text colour.
+void frm_Config_LCD::Repaint_Font_Cells(QTableWidget* grid) {
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            QTableWidgetItem* item = grid->item(r, c);
+            if (item == nullptr || !item->data(kColourRole).isValid()) {
+                continue;
+            }
+            const bool set = item->data(kColourRole).toUInt() == kWindowText;
+            item->setBackground(
+                grid->palette().color(set ? QPalette::WindowText : QPalette::Window));
+        }
+    }
+}
+
+void frm_Config_LCD::smnu_File_Click(int index) {
+    if (index == 0) {
+        close();
+    }
+}
+
+void frm_Config_LCD::smnu_Comunicazione_Click(int index) {
+    if (index == 0 && showSerialWindow_) {
+        showSerialWindow_();
+    }
+}
+
+void frm_Config_LCD::closeEvent(QCloseEvent* event) {
+    if (RunInProgress) {
+        // A programming run is yielding to the window system from inside one of its waits:
+        // the operator is told in the caption that it must end first, and the window stays.
+        setWindowTitle(kCaption + QStringLiteral(" - ") + kWaitForRun);
+        event->ignore();
+        return;
+    }
+    setWindowTitle(kCaption);
+    event->accept();
+}
+
+void frm_Config_LCD::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && !RunInProgress) {
+        setWindowTitle(kCaption);
+    }
+    QMainWindow::changeEvent(event);
+}
+
+bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
+    const bool press = event->type() == QEvent::MouseButtonPress;
+    // The context-menu key (or Shift+F10) on a focused picture box counts as the right button.
+    const bool menuKey =
+        event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+    if (press || menuKey) {
+        const Qt::MouseButton button =
+            press ? static_cast<QMouseEvent*>(event)->button() : Qt::RightButton;
+        for (int p = 0; p < kPanelCount; ++p) {
+            for (int i = 0; i < kSlotsPerPanel; ++i) {
+                if (watched != panels_[p].pictures[i]) {
+                    continue;
+                }
+                switch (p) {
+                    case k64128A:
+                        pct_Image_64128A_MouseDown(i, button);
+                        break;
+                    case k64128E:
+                        pct_Image_64128E_MouseDown(i, button);
+                        break;
+                    case k64240B:
+                        pct_Image_64240B_MouseDown(i, button);
+                        break;
+                    default:
+                        pct_Image_128240A_MouseDown(i, button);
+                        break;
+                }
+                return true;
+            }
+        }
+    }
+    // A grid's palette changes after the window's, so each grid repaints on its own change.
+    if (event->type() == QEvent::PaletteChange &&
+        (watched == msh_Font_5x8 || watched == msh_Font_10x16)) {
+        Repaint_Font_Cells(static_cast<QTableWidget*>(watched));
+    }
+    // Space on a grid toggles its current cell, as a click does.
+    if (event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+        (watched == msh_Font_5x8 || watched == msh_Font_10x16)) {
+        if (watched == msh_Font_5x8) {
+            msh_Font_5x8_Click();
+        } else {
+            msh_Font_10x16_Click();
+        }
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace lcdprog

@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QString>
+#include <array>
+#include <functional>
+#include <initializer_list>
+
+#include "platform/services.h"
+#include "state/mod_variabili.h"
+
+class QAction;
+class QCloseEvent;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QTableWidget;
+class QTabWidget;
+
+namespace lcdprog {
+
+// The main window: the background pictures of the four panel types, the two glyph editors and
+// the menus. Picture files, messages, the dialog and ending the program go through Services.
+//
+// Creating the window builds its controls only. The caller then runs Form_Load() (the window's
+// start-up) and shows the window only when it returned true: a missing or unusable white
+// background file ends the program from inside Form_Load().
+class frm_Config_LCD final : public QMainWindow {
+    Q_OBJECT
+  public:
+    // `showSerialWindow` is the command "&Attiva/Disattiva seriale": main() wires it to the
+    // serial port window, which this window does not know.
+    frm_Config_LCD(platform::Services& services, std::function<void()> showSerialWindow,
+                   QWidget* parent = nullptr);
+
+    // Start-up: clears the sixteen slots, checks the three white backgrounds in the program
+    // folder in order and shows them in every picture box and slot, and sizes the grid cells.
+    // Returns false when a file was missing or unusable: the message was shown and
+    // ProgramControl::EndNow() called, and nothing after that file was looked at.
+    bool Form_Load();
+
+    // Picture boxes: a right-button press asks for a new picture for slot `index`.
+    void pct_Image_64128A_MouseDown(int index, Qt::MouseButton button);
+    void pct_Image_64128E_MouseDown(int index, Qt::MouseButton button);
+    void pct_Image_64240B_MouseDown(int index, Qt::MouseButton button);
+    void pct_Image_128240A_MouseDown(int index, Qt::MouseButton button);
+
+    // Glyph grids: toggle the current cell and its bit of Font_5x8 / Font_10x16.
+    void msh_Font_5x8_Click();
+    void msh_Font_10x16_Click();
+
+    // Menu items, each element `index` of its one-element array.
+    void smnu_File_Click(int index);
+    void smnu_Comunicazione_Click(int index);
+
+    static const QString kCaption;
+    // The colour identifiers a grid cell stores (in kColourRole): system colours 8 and 5.
+    static constexpr unsigned kWindowText = 0x80000008u;
+    static constexpr unsigned kWindowBackground = 0x80000005u;
+    static constexpr int kColourRole = Qt::UserRole + 1;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // One panel type: its slot array, picture size and controls.
+    struct Panel {
+        ImageSlots* images = nullptr;
+        int width = 0;
+        int height = 0;
+        QGroupBox* frame = nullptr;
+        std::array<QLabel*, kSlotsPerPanel> pictures{};
+        std::array<QLabel*, kSlotsPerPanel> labels{};
+    };
+    enum PanelIndex { k64128A, k64128E, k64240B, k128240A, kPanelCount };
+
+    void Build_Controls();
+    void Build_Menus();
+    void Build_Picture_Frame(QWidget* page, PanelIndex which, const QString& type,
+                             const QString& caption, int frameWidth, int frameHeight, int boxWidth,
+                             int boxHeight, int column1, int row1);
+    void Build_Font_Tab(QWidget* page);
+    bool Load_White_Background(const char* fileName, std::initializer_list<PanelIndex> panels);
+    void Select_Picture(PanelIndex which, int index, Qt::MouseButton button);
+    // Reads a picture through the file service; null when it cannot be read or decoded.
+    QImage Load_Picture(const std::string& path) const;
+    void Toggle_Cell(QTableWidget* grid, unsigned mask, const std::function<unsigned(int)>& get,
+                     const std::function<void(int, unsigned)>& set);
+    void Repaint_Font_Cells(QTableWidget* grid);
+
+    platform::Services& services_;
+    std::function<void()> showSerialWindow_;
+    std::array<Panel, kPanelCount> panels_{};
+
+    QTabWidget* SST_Select_Image = nullptr;
+    QGroupBox* fra_Font_64128A_64128E = nullptr;
+    QGroupBox* fra_5x8 = nullptr;
+    QGroupBox* fra_10x16 = nullptr;
+    QTableWidget* msh_Font_5x8 = nullptr;
+    QTableWidget* msh_Font_10x16 = nullptr;
+    QMenu* mnu_File = nullptr;
+    QMenu* mnu_Comunicazione = nullptr;
+    QAction* smnu_File_0 = nullptr;
+    QAction* smnu_Comunicazione_0 = nullptr;
+};
+
+}  // namespace lcdprog
