@@ -1,0 +1,164 @@
+// Arbitrary module behaviour on a virtual line: whatever arrives, in whatever pieces and at
+// whatever times, detection, the EEPROM run and the reset must end, within their time limits,
+// without spinning, and only ever accept a reply that validates.
+//
+// Input:
+//   byte 0      operation (mod 3: detection, EEPROM run, reset); for the EEPROM run, (byte 0 / 3)
+//               mod 6 + 1 is the number of blocks after which Stop is pressed
+//   bytes 1..4  the clock's start value, little-endian (so waits cross the 2^32 wrap)
+//   then, for each packet the link writes, one reply script:
+//               a count byte (mod 4 chunks), and per chunk a header byte (bit 7: Stop is pressed
+//               with this chunk; low 6 bits: chunk length), a delay byte (x 16 ms after the
+//               packet) and the chunk's bytes
+//   When the input runs out the module is silent.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "link/mod_RS232.h"
+#include "link/mod_RS232_COD.h"
+#include "link/scripted_module.cpp"
+#include "state/mod_variabili.h"
+#include "support/fakes.cpp"
+
+namespace {
+
+using namespace lcdprog;
+using namespace lcdprog::test;
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+class Reader {
+  public:
+    Reader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    bool Done() const { return pos_ >= size_; }
+    std::uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+    std::string Bytes(std::size_t n) {
+        std::string out;
+        while (n-- > 0 && pos_ < size_) {
+            out.push_back(static_cast<char>(data_[pos_++]));
+        }
+        return out;
+    }
+
+  private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t pos_ = 0;
+};
+
+std::vector<Arrival> Next_Reply(Reader& in) {
+    std::vector<Arrival> out;
+    if (in.Done()) {
+        return out;
+    }
+    const int chunks = in.Byte() % 4;
+    for (int i = 0; i < chunks && !in.Done(); ++i) {
+        const std::uint8_t header = in.Byte();
+        const std::uint32_t delay = in.Byte() * 16u;
+        Arrival a;
+        a.afterMs = delay;
+        a.bytes = in.Bytes(header & 0x3Fu);
+        if ((header & 0x80u) != 0) {
+            a.action = [] { StopRequested = true; };
+        }
+        out.push_back(std::move(a));
+    }
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Reset_Program_State();
+    Reader in(data, size);
+    const std::uint8_t selector = in.Byte();
+    const int op = selector % 3;
+    const int stopAfterBlocks = (selector / 3) % 6 + 1;
+    std::uint32_t start = 0;
+    for (int i = 0; i < 4; ++i) {
+        start |= static_cast<std::uint32_t>(in.Byte()) << (8 * i);
+    }
+    for (std::size_t i = 0; i < kMemoryImageSize; i += 97) {
+        MemoryImage[i] = static_cast<std::uint8_t>(i);
+    }
+
+    ScriptedLink link([&](const std::string&, std::size_t) { return Next_Reply(in); });
+    link.clock.now = start;
+    link.sendCounter.text = "0";
+    link.receivedCounter.text = "0";
+    link.pump.onYield = [&](std::uint32_t maxWait) {
+        // Every wait pass may sleep at most until its deadline; a runaway loop is a finding.
+        Check(maxWait <= 3000);
+        Check(link.pump.yields.size() < 100000);
+        if (op == 1 && maxWait == 0 && link.progress.value >= stopAfterBlocks) {
+            StopRequested = true;
+        }
+    };
+
+    bool result = false;
+    std::uint8_t command = 0;
+    std::size_t expected = 0;
+    std::uint64_t timeLimit = 0;
+    switch (op) {
+        case 0:
+            result = Find_Module(link.Io());
+            command = COD_FIND_MODULE;
+            expected = 7;
+            timeLimit = 9000;
+            break;
+        case 1:
+            result = Write_EEPROM_I2C(link.Io());
+            command = COD_WRITE_EEPROM_I2C;
+            expected = 3;
+            timeLimit = 9000u * static_cast<std::uint64_t>(stopAfterBlocks + 1);
+            break;
+        default:
+            result = Reset_PIC(link.Io());
+            command = COD_RESET_PIC;
+            expected = 3;
+            timeLimit = 9000;
+            break;
+    }
+
+    Check(link.pump.Now() <= timeLimit);
+    Check(RxLength <= RxBuffer.size());
+    Check(!link.sent.empty());
+    Check(link.sendCounter.text == std::to_string(link.sent.size()));
+    // The trace starts with the last packet sent.
+    const std::string requestLine = Trace_Line(link.sent.back().packet);
+    Check(link.spy.text.compare(0, requestLine.size(), requestLine) == 0);
+
+    const bool stopped = op == 1 && !result && StopRequested;
+    if (result || !stopped) {
+        Check(link.receivedCounter.text == link.sendCounter.text);
+    } else {
+        // A stop leaves the last wait uncounted and shows nothing.
+        Check(std::stoi(link.receivedCounter.text) + 1 == std::stoi(link.sendCounter.text));
+        Check(link.messages.shown.empty());
+    }
+    if (result) {
+        Check(RxLength >= expected);
+        Check(Reply_Is_Valid(RxBuffer, command, expected));
+        Check(link.messages.shown.empty());
+    } else if (!stopped) {
+        Check(link.messages.shown.size() == 1);
+    }
+    if (op != 1) {
+        Check(link.sent.size() <= 3);
+    } else {
+        Check(link.progress.value <= stopAfterBlocks);
+        Check(link.sent.size() <= 3u * static_cast<std::size_t>(stopAfterBlocks + 1));
+        for (const auto& s : link.sent) {
+            Check(s.packet.size() == 135);
+        }
+    }
+    return 0;
+}
