@@ -173,8 +173,9 @@ standard output, once any --link is in place. It answers as the module does:
   detection    87 00 78                          -> 87 04 4C 53 49 4D 3F  ("LSIM")
   EEPROM write 04 84 A3 A2 A1 A0 D0..D127 ck     -> 04 00 FB  (D stored at address A3A2A1A0)
   reset        FE 00 01                          -> FE 00 01
-keeps a 64 KiB EEPROM that starts blank (all 0xFF) and paces its replies like a serial line. It runs until SIGINT or SIGTERM (or see
---exit-after-reset), saving its EEPROM and pictures on the way out.
+It keeps a 64 KiB EEPROM that starts blank (all 0xFF) and paces its replies like a serial
+line. It runs until SIGINT or SIGTERM (or see --exit-after-reset), saving its EEPROM and
+pictures on the way out.
 
 Line:
   --link PATH          also make PATH a symbolic link to the device (replaced atomically; kept
