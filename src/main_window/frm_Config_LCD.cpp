@@ -61,6 +61,16 @@ QPixmap Design_Time_Picture(int width, int height) {
     return QPixmap::fromImage(image);
 }
 
+// The layout was drawn for a narrower system font: a frame whose caption would be cut off grows
+// to the right, as far as its container leaves room.
+void Fit_Frame(QGroupBox* frame, int rightLimitPx) {
+    const int wanted = frame->fontMetrics().horizontalAdvance(frame->title()) + 24;
+    const int width = std::min(wanted, rightLimitPx - frame->x());
+    if (width > frame->width()) {
+        frame->resize(width, frame->height());
+    }
+}
+
 QTableWidget* Grid(QWidget* parent, const QString& name, const QString& spokenName, int rows,
                    int columns, int left, int top, int width, int height) {
     auto* grid = new QTableWidget(rows, columns, parent);
@@ -108,6 +118,10 @@ void frm_Config_LCD::Build_Controls() {
 
     SST_Select_Image = new QTabWidget(client);
     Place(SST_Select_Image, 30, 30, 8200, 5895);
+    // Five tab headers share 8200 twips; with the platform's font the default padding would
+    // push the last ones behind scroll arrows, so the headers are drawn a little tighter.
+    // Only the tab bar gets the style sheet, so the grids keep following the palette.
+    SST_Select_Image->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 5px; }"));
     Name_Control(SST_Select_Image, QStringLiteral("SST_Select_Image"),
                  QStringLiteral("Immagini di sfondo e font"), QString());
 
@@ -152,6 +166,7 @@ void frm_Config_LCD::Build_Picture_Frame(QWidget* page, PanelIndex which, const 
     panel.frame = Frame(page, QStringLiteral("fra_Select_Image_") + type, caption, 120, 0,
                         frameWidth, frameHeight);
     panel.frame->move(Twips(120), Page_Top(SST_Select_Image, 750));
+    Fit_Frame(panel.frame, Twips(8200) - 8);
 
     const QPixmap designPicture = Design_Time_Picture(panel.width, panel.height);
     const std::array<int, 2> columns = {120, column1};
@@ -193,16 +208,19 @@ void frm_Config_LCD::Build_Font_Tab(QWidget* page) {
     fra_Font_64128A_64128E =
         Frame(page, QStringLiteral("fra_Font_64128A_64128E"), caption, 150, 0, 3015, 5000);
     fra_Font_64128A_64128E->move(Twips(150), Page_Top(SST_Select_Image, 750));
+    Fit_Frame(fra_Font_64128A_64128E, Twips(8200) - 8);
 
     const QString caption5x8 = QStringLiteral("Font 5x8 pixel:");
     fra_5x8 =
         Frame(fra_Font_64128A_64128E, QStringLiteral("fra_5x8"), caption5x8, 150, 300, 1245, 1665);
+    Fit_Frame(fra_5x8, fra_Font_64128A_64128E->width() - 4);
     msh_Font_5x8 =
         Grid(fra_5x8, QStringLiteral("msh_Font_5x8"), caption5x8, 8, 5, 210, 270, 825, 1260);
 
     const QString caption10x16 = QStringLiteral("Font 10x16 pixel:");
     fra_10x16 = Frame(fra_Font_64128A_64128E, QStringLiteral("fra_10x16"), caption10x16, 150, 2040,
                       1875, 2835);
+    Fit_Frame(fra_10x16, fra_Font_64128A_64128E->width() - 4);
     msh_Font_10x16 = Grid(fra_10x16, QStringLiteral("msh_Font_10x16"), caption10x16, 16, 10, 150,
                           270, 1580, 2460);
 

@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -144,6 +145,17 @@ TEST_F(Layout, FontFramesHoldGridsWithoutHeadings) {
     // One above the other.
     EXPECT_LT(h.Find<QGroupBox>("fra_5x8")->geometry().bottom(),
               h.Find<QGroupBox>("fra_10x16")->y());
+}
+
+TEST_F(Layout, EveryTabHeaderAndFrameCaptionIsShownWhole) {
+    auto* tabs = h.Find<QTabWidget>("SST_Select_Image");
+    EXPECT_LE(tabs->tabBar()->sizeHint().width(), tabs->width());
+    for (QGroupBox* frame : h.window->findChildren<QGroupBox*>()) {
+        SCOPED_TRACE(frame->objectName().toStdString());
+        EXPECT_LT(frame->fontMetrics().horizontalAdvance(frame->title()), frame->width());
+        // Grown frames still lie inside what holds them.
+        EXPECT_LE(frame->geometry().right(), frame->parentWidget()->width());
+    }
 }
 
 TEST_F(Layout, MenusWithTheirItemsAndAccessKeys) {
