@@ -243,7 +243,8 @@ TEST_F(PictureSelection, TheNamedCaseFor64128EBoxTwoFillsEveryField) {
 
 TEST_F(PictureSelection, TheContextMenuKeyOnAFocusedBoxAsksAsTheRightButtonDoes) {
     QLabel* box = h.Box("pct_Image_64240B_2");
-    QContextMenuEvent keyboard(QContextMenuEvent::Keyboard, QPoint(1, 1), box->mapToGlobal(QPoint(1, 1)));
+    QContextMenuEvent keyboard(QContextMenuEvent::Keyboard, QPoint(1, 1),
+                               box->mapToGlobal(QPoint(1, 1)));
     QApplication::sendEvent(box, &keyboard);
     EXPECT_EQ(h.dialog.requests.size(), 1u);
     // The context-menu event that follows a mouse press is not a second request.
