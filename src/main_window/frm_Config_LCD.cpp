@@ -312,9 +312,16 @@ QImage frm_Config_LCD::Load_Picture(const std::string& path) const {
     if (file.status != platform::FileStatus::Ok || file.length > kPictureReadLimit) {
         return {};
     }
+    // The header test takes a picture whatever its first two bytes are, and the compiler never
+    // looks at them either; Qt's decoder insists on "BM", so it is shown the signature it wants.
+    std::string bytes = file.bytes;
+    if (bytes.size() >= 2) {
+        bytes[0] = 'B';
+        bytes[1] = 'M';
+    }
     QImage image;
-    image.loadFromData(reinterpret_cast<const uchar*>(file.bytes.data()),
-                       static_cast<int>(file.bytes.size()), "BMP");
+    image.loadFromData(reinterpret_cast<const uchar*>(bytes.data()), static_cast<int>(bytes.size()),
+                       "BMP");
     return image;
 }
 
