@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
 
 namespace lcdprog::platform {
 
@@ -14,6 +15,10 @@ void QtMessageBox::Show(const std::string& text, const std::string& title, Messa
                     QString::fromStdString(title), body, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
+    // The same words on standard error: a box on a display nobody is looking at (a remote
+    // session, a kiosk, an offscreen smoke test) still leaves them where they can be read.
+    std::fprintf(stderr, "lcdprog: %s: %s\n", title.c_str(), body.toLocal8Bit().constData());
+    std::fflush(stderr);
     box.exec();
 }
 
