@@ -24,6 +24,7 @@
 // the same experience.
 
 #include <QProgressBar>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -299,6 +300,12 @@ struct MatrixParam {
     Cell cell;
     bool onTheLine;
 };
+
+// How CTest lists a cell (the name says it all).
+void PrintTo(const MatrixParam& p, std::ostream* os) {
+    *os << Fault_Name(p.cell.fault) << " at " << Place_Name(p.cell.place)
+        << (p.onTheLine ? " on the line" : " on the virtual clock");
+}
 
 class FaultMatrix : public ::testing::TestWithParam<MatrixParam> {
   protected:

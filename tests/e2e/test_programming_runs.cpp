@@ -217,7 +217,7 @@ TEST_F(ProgrammingRun, ModuleHangingUpMidRunThenComingBack) {
     EXPECT_FALSE(bench.serial.PortOpen());
     // Six full waits; the processor sleeps through them.
     EXPECT_GE(took.wallMs, 18000.0);
-    EXPECT_LT(took.wallMs, 20000.0);
+    EXPECT_LT(took.wallMs, 23000.0);  // the 99 blocks before the hang-up, even under a sanitizer
     EXPECT_LT(took.cpuMs, took.wallMs / 10) << "wall " << took.wallMs << " ms";
     RecordProperty("failure_wall_ms", static_cast<int>(took.wallMs));
     RecordProperty("failure_cpu_ms", static_cast<int>(took.cpuMs));
