@@ -121,6 +121,7 @@ bool Load_Bitmap_Raster(const CompilerIo& io, const std::string& path, const std
     BitmapRaster.bytes = {};
     BitmapRaster.rows = height;
     BitmapRaster.rowBytes = rowBytes;
+    BitmapRaster.fileLength = file.length;
 
     // The pixel rows are taken from the end of the file backwards, whatever the header says:
     // the last stored row is the picture's top row. Positions count from 1.
@@ -224,6 +225,19 @@ bool Compile_Image(const CompilerIo& io) {
             const int width = slot.Width;
             const int height = slot.Height;
             if (!Load_Bitmap_Raster(io, slot.FullPath, slot.FileName, width, height)) {
+                return false;
+            }
+            // A file of no more than the 62 header bytes holds not one pixel: the walk from its
+            // end reads nothing (or the last palette byte) and the region would be programmed
+            // blank as if that were the picture. No such file passes the picture selection or
+            // the start-up, which both load the picture, so it was emptied or cut short after it
+            // was chosen (an editor rewriting it, a full disk): the run stops here with a
+            // message instead. A file cut inside its pixel rows is still read from its end, as
+            // for any short file.
+            if (BitmapRaster.fileLength <= static_cast<std::size_t>(kBitmapHeaderSize)) {
+                Show_Error(io, "Il file " + slot.FileName +
+                                   " è vuoto o troppo corto per contenere un'immagine." + kCrLf +
+                                   kCannotContinue);
                 return false;
             }
             if (array.pageLayout) {

@@ -33,6 +33,7 @@ constexpr int kBitmapHeaderSize = 62;
 struct BitmapRasterArray {
     int rows = 0;
     int rowBytes = 0;
+    std::size_t fileLength = 0;  // length of the file the rows were taken from
     std::array<std::array<std::uint8_t, kRasterMaxRowBytes>, kRasterMaxRows> bytes{};
 };
 
