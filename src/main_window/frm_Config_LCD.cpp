@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 
+#include "compiler/mod_Compilatore.h"
 #include "main_window/mod_Funzioni_Varie.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/twips.h"
@@ -28,8 +29,10 @@ using platform::Twips;
 
 const QString kWaitForRun = QStringLiteral("Attendere la fine della programmazione");
 const std::string kInvalidPicture = "Selezionata immagine non valida";
-// Far above any picture of these panels; a longer file is not read into memory for a preview.
-constexpr std::size_t kPictureReadLimit = 8 * 1024 * 1024;
+// The compiler refuses a picture file longer than 32767 bytes (its positions are 16-bit), so
+// such a file is not shown or accepted here either: the operator learns it when choosing the
+// file, not at the next programming run. One byte more is read so that the length is known.
+constexpr std::size_t kPictureReadLimit = kPictureFileMaxLength + 1;
 constexpr int kCellTwips = 150;
 constexpr int kCaptionTwips = 270;  // a label's height: it stands just above its picture
 
@@ -309,7 +312,7 @@ QImage frm_Config_LCD::Load_Picture(const std::string& path) const {
     // Through the file service, so a FIFO or a device is never opened and a lower-cased path
     // still finds its file; the decoder then only sees bytes already in memory.
     const platform::FileContents file = services_.files.Read(path, kPictureReadLimit);
-    if (file.status != platform::FileStatus::Ok || file.length > kPictureReadLimit) {
+    if (file.status != platform::FileStatus::Ok || file.length > kPictureFileMaxLength) {
         return {};
     }
     // The header test takes a picture whatever its first two bytes are, and the compiler never
