@@ -18,6 +18,7 @@ cmake --build "$build" --target lcdprog-sim lcdprog-screenshots
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lcdprog-shots.XXXXXX")
 sim_pid=""
+shots_pid=""
 
 # Stops the module (SIGTERM: it saves its EEPROM and pictures on the way out), waiting at most
 # 10 s before SIGKILL. Returns the module's exit status.
@@ -39,6 +40,10 @@ stop_sim() {
 }
 
 cleanup() {
+    if [ -n "$shots_pid" ] && kill -0 "$shots_pid" 2>/dev/null; then
+        kill -TERM "$shots_pid" 2>/dev/null || true
+        wait "$shots_pid" 2>/dev/null || true
+    fi
     stop_sim || true
     rm -rf "$work"
 }
@@ -71,13 +76,18 @@ done
 [ -e "$link" ] || fail "the virtual module did not make $link within 10 s"
 echo "Virtual module on $(head -n 1 "$work/sim.out") ($link)"
 
-# A whole run takes about 6 s at 115200 baud; three minutes covers every wait of a failing one.
-if ! LCDPROG_PORTS="$link" QT_QPA_PLATFORM=xcb timeout --kill-after=10 180 \
+# A whole run takes a few seconds; three minutes covers every wait of a failing one. In the
+# background and waited for, so that a signal to this script is handled at once (a foreground
+# child would hold it back until the child ends); timeout passes a TERM on to all it started.
+LCDPROG_PORTS="$link" QT_QPA_PLATFORM=xcb timeout --kill-after=10 180 \
     xvfb-run -a -s "-screen 0 1280x1024x24" \
     "$build/bin/lcdprog-screenshots" --memory-image "$work/image.bin" "$work/shots" \
-    >"$work/shots.out" 2>"$work/shots.err"; then
-    fail "lcdprog-screenshots failed"
-fi
+    >"$work/shots.out" 2>"$work/shots.err" &
+shots_pid=$!
+shots_status=0
+wait "$shots_pid" || shots_status=$?
+shots_pid=""
+[ "$shots_status" -eq 0 ] || fail "lcdprog-screenshots failed (exit status $shots_status)"
 
 stop_sim || fail "the virtual module ended with an error"
 cmp -s "$work/eeprom.bin" "$work/image.bin" ||
