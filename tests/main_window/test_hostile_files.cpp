@@ -474,6 +474,17 @@ TEST_F(HostileFiles, SelectionRefusesEachWithOneMessageAndChangesNothing) {
         {"x.bmp -> y.bmp -> x.bmp", "x.bmp", Make_Link_Loop, false, false, {kInvalidMessage}},
         {"chmod 000", "x.bmp", Locked_File(kGood128x64), true, false, {kInvalidMessage}},
         {"a good picture named 0xFF 0xFE .bmp", kNotUtf8, File_With(kGood128x64), false, true, {}},
+        // Qt's own file dialog decodes names as UTF-8 and hands back two U+FFFD for the bytes
+        // 0xFF 0xFE: a name no file bears, so through the real dialog the same picture is
+        // refused like any missing file.
+        {"0xFF 0xFE .bmp as Qt's dialog names it",
+         "\xef\xbf\xbd\xef\xbf\xbd.bmp",
+         [](const std::string& path) {
+             Write(path.substr(0, path.rfind('/') + 1) + kNotUtf8, kGood128x64);
+         },
+         false,
+         false,
+         {kInvalidMessage}},
         // The largest file the compiler takes is still taken here.
         {"32,767 bytes with a good header",
          "x.bmp",
