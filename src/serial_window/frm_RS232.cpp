@@ -1,5 +1,7 @@
 #include "serial_window/frm_RS232.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -227,6 +229,19 @@ void frm_RS232::Build_Controls() {
     cmd_Exit = Button(outer, QStringLiteral("cmd_Exit"), QStringLiteral("E&xit"), QString(), 3840,
                       7920, 1650, 615);
 
+    // The settings boxes are far wider than "Nessuno" needs, so when the platform's font makes a
+    // label longer than its twips allow, the boxes give way to the right, keeping their right edge.
+    int labelsRight = 0;
+    for (QLabel* label : {lbl_Baud_Rates, lbl_Lenght_Byte, lbl_Parity_Bit, lbl_Stop_Bit}) {
+        labelsRight = std::max(
+            labelsRight, label->x() + label->fontMetrics().horizontalAdvance(label->text()) + 4);
+    }
+    for (QLineEdit* box : {txt_Baud_Rates, txt_Lenght_Byte, txt_Parity_Bit, txt_Stop_Bit}) {
+        if (labelsRight > box->x()) {
+            const int right = box->x() + box->width();
+            box->setGeometry(labelsRight, box->y(), right - labelsRight, box->height());
+        }
+    }
     for (QLabel* label : {lbl_Baud_Rates, lbl_Lenght_Byte, lbl_Parity_Bit, lbl_Stop_Bit}) {
         Fit_Label(label, txt_Baud_Rates->x() - 2);
     }
