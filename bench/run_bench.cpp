@@ -82,6 +82,14 @@ std::int64_t Cpu_Ns() {
     return ns(ru.ru_utime) + ns(ru.ru_stime);
 }
 
+double Mean(const std::vector<double>& v) {
+    double sum = 0;
+    for (double x : v) {
+        sum += x;
+    }
+    return v.empty() ? NAN : sum / static_cast<double>(v.size());
+}
+
 double Percentile(std::vector<double> v, double p) {
     if (v.empty()) {
         return NAN;
@@ -268,6 +276,7 @@ struct PeerResult {
     double wallS = 0;
     double cpuPercent = 0;
     std::vector<double> replyToNext;  // ms
+    std::vector<double> sendToReply;  // ms
 };
 
 class Peer {
@@ -341,6 +350,7 @@ class Peer {
             }
             if (reply.size() >= expect && reply[0] == packet[0]) {
                 replyAt_ = Now_Ns();
+                sendToReply.push_back(static_cast<double>(replyAt_ - t) / 1e6);
                 return true;
             }
         }
@@ -348,6 +358,7 @@ class Peer {
     }
 
     std::vector<double> replyToNext;
+    std::vector<double> sendToReply;
 
   private:
     int fd_ = -1;
@@ -373,6 +384,7 @@ PeerResult Run_Peer(const std::string& device) {
     r.wallS = static_cast<double>(t1 - t0) / 1e9;
     r.cpuPercent = 100.0 * static_cast<double>(Cpu_Ns() - cpu0) / static_cast<double>(t1 - t0);
     r.replyToNext = std::move(peer.replyToNext);
+    r.sendToReply = std::move(peer.sendToReply);
     return r;
 }
 
@@ -891,12 +903,17 @@ int Bench_Mode(int argc, char** argv, const Options& opt) {
                 Ms(Percentile(peer.replyToNext, 100)).c_str(), Ms(Percentile(compileMs, 0)).c_str(),
                 Ms(Percentile(compileMs, 100)).c_str(), opt.compiles);
     std::printf(
-        "detail: paced line: lcdprog reply->next p90 %s, max %s ms; write->receive "
-        "median %s ms (135 + 3 bytes + 5 ms = %.3f ms)\n",
+        "detail: paced line: lcdprog reply->next p90 %s, max %s ms; write->reply (135 + 3 "
+        "bytes + 5 ms = %.3f ms) lcdprog median %s, mean %s, p99 %s ms; peer median %s, "
+        "mean %s, p99 %s ms\n",
         Ms(Percentile(pacedRun.replyToNext, 90)).c_str(),
         Ms(Percentile(pacedRun.replyToNext, 100)).c_str(),
+        (kPageS + (kWriteBytes + kAckBytes) * kByteS) * 1e3,
         Ms(Percentile(pacedRun.sendToReceive, 50)).c_str(),
-        (kPageS + (kWriteBytes + kAckBytes) * kByteS) * 1e3);
+        Ms(Mean(pacedRun.sendToReceive)).c_str(),
+        Ms(Percentile(pacedRun.sendToReceive, 99)).c_str(),
+        Ms(Percentile(pacedPeer.sendToReply, 50)).c_str(), Ms(Mean(pacedPeer.sendToReply)).c_str(),
+        Ms(Percentile(pacedPeer.sendToReply, 99)).c_str());
     std::printf("RESULT paced_s=%.4f paced_peer_s=%.4f paced_cpu=%.3f paced_r2n_p99=%.4f ",
                 pacedRun.wallS, pacedPeer.wallS, pacedRun.cpuPercent,
                 Percentile(pacedRun.replyToNext, 99));
