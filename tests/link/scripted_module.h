@@ -1,15 +1,14 @@
 #pragma once
 
-// A module on a virtual line: every packet the link writes is shown to a script, which answers
-// with bytes (and actions such as pressing Stop) due a chosen number of virtual milliseconds
-// later. The event pump moves the virtual clock straight to the next thing that is due, or by
-// the whole time it was allowed to sleep, so nothing here ever waits for real.
+// A module on a virtual line: a script answers each packet written with bytes and actions (such as
+// pressing Stop) due later on a virtual clock, so nothing here ever waits for real.
 
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "link/mod_RS232.h"
@@ -29,27 +28,20 @@ using Script = std::function<std::vector<Arrival>(const std::string& packet, std
 
 class VirtualPump : public platform::EventPump {
   public:
-    explicit VirtualPump(VirtualClock& clock, FakeSerialControl& serial)
-        : clock_(clock), serial_(serial) {}
-
+    VirtualPump(VirtualClock& clock, FakeSerialControl& serial) : clock_(clock), serial_(serial) {}
     struct YieldRecord {
         std::uint32_t maxWaitMs;
         std::uint64_t at;  // virtual time when the yield began
     };
-
+    // Runs what is due, otherwise sleeps until the next arrival or the limit, like the real pump.
     void Yield(std::uint32_t maxWaitMs) override;
-
-    // Virtual milliseconds since construction; the clock itself wraps at 2^32.
-    std::uint64_t Now() const { return now_; }
-    void Schedule(std::uint64_t at, Arrival arrival);
-    bool Idle() const { return due_.empty(); }
+    std::uint64_t Now() const { return now_; }  // virtual ms since construction; no wrap
+    void Schedule(std::uint64_t at, Arrival arrival) { due_.emplace(at, std::move(arrival)); }
 
     std::vector<YieldRecord> yields;
     std::function<void(std::uint32_t maxWaitMs)> onYield;  // runs first in every yield
 
   private:
-    void Advance(std::uint64_t to);
-
     VirtualClock& clock_;
     FakeSerialControl& serial_;
     std::uint64_t now_ = 0;
@@ -63,7 +55,9 @@ class ScriptedLink {
     ScriptedLink(const ScriptedLink&) = delete;
     ScriptedLink& operator=(const ScriptedLink&) = delete;
 
-    LinkIo Io();
+    LinkIo Io() {
+        return LinkIo{serial, clock, pump, messages, sendCounter, receivedCounter, spy, progress};
+    }
 
     struct Sent {
         std::uint64_t at;
@@ -81,16 +75,5 @@ class ScriptedLink {
     FakeProgressControl progress;
     std::vector<Sent> sent;
 };
-
-// The module's correct answers.
-std::string Detection_Reply();        // 87 04 41 42 43 44 6A
-std::string Write_Acknowledgement();  // 04 00 FB
-std::string Reset_Acknowledgement();  // FE 00 01
-
-// Answers every request correctly, `delayMs` after it was written.
-Script Answer_Everything(std::uint32_t delayMs = 0);
-
-// The write packet of block n as it must appear on the line.
-std::string Expected_Write_Packet(std::size_t block);
 
 }  // namespace lcdprog::test

@@ -1,10 +1,8 @@
-// Detection and reset against a scripted module on the virtual clock, and the reply table for all
-// three exchanges.
+// Detection, the EEPROM run and reset against a scripted module on the virtual clock.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -16,151 +14,120 @@
 namespace lcdprog::test {
 namespace {
 
-std::string Bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (const int v : values) {
-        out.push_back(static_cast<char>(v));
-    }
-    return out;
-}
-
-const std::string kFindFailure =
-    "Comunicazione seriale interrotta.\r\nImpossibile trovare il modulo, verificare la "
-    "connessione!";
-const std::string kWriteFailure =
-    "Comunicazione seriale interrotta.\r\nScrittura EEPROM I2C fallita!";
-const std::string kResetFailure = "Comunicazione seriale interrotta.\r\nImpossibile resettare PIC!";
-
+const std::string kDetectionReply("\x87\x04\x41\x42\x43\x44\x6A", 7);
+const std::string kWriteAck("\x04\x00\xFB", 3);
+const std::string kResetAck("\xFE\x00\x01", 3);
 const std::string kDetectionLine = "0x87; 0x00; 0x78\r\n";
 const std::string kResetLine = "0xFE; 0x00; 0x01\r\n";
-
 constexpr std::uint32_t kBlue = 0x0000FF;
 constexpr std::uint32_t kRed = 0xFF0000;
 
-// Answers only packets whose index is in `answered`, with `reply` after `delayMs`.
-Script Answer_Only(std::vector<std::size_t> answered, std::string reply, std::uint32_t delayMs) {
-    return [=](const std::string&, std::size_t index) -> std::vector<Arrival> {
-        for (const std::size_t a : answered) {
-            if (a == index) {
-                return {{delayMs, reply, {}}};
-            }
+enum class Op { Find, Write, Reset };
+
+bool Run_Op(Op op, ScriptedLink& link) {
+    return op == Op::Find    ? Find_Module(link.Io())
+           : op == Op::Write ? Write_EEPROM_I2C(link.Io())
+                             : Reset_PIC(link.Io());
+}
+
+// Answers every request correctly `delayMs` after it, except packets silentFrom..silentTo-1.
+Script Answer_Except(std::size_t silentFrom = 0, std::size_t silentTo = 0,
+                     std::uint32_t delayMs = 1) {
+    return [=](const std::string& packet, std::size_t index) -> std::vector<Arrival> {
+        if (index >= silentFrom && index < silentTo) {
+            return {};
         }
-        return {};
+        const char c = packet[0];
+        return {{delayMs, c == '\x87' ? kDetectionReply : c == '\x04' ? kWriteAck : kResetAck, {}}};
     };
+}
+
+// Block n as it must appear on the line, built independently of the run.
+std::string Write_Packet(std::size_t n) {
+    const std::string head = {'\x00', '\x00', char(n * 128 >> 8), char(n * 128 & 0xFF)};
+    return Build_Request(
+        COD_WRITE_EEPROM_I2C,
+        head + std::string(MemoryImage.begin() + n * 128, MemoryImage.begin() + n * 128 + 128));
 }
 
 void Expect_Colors(const FakeRichTextControl& spy, std::size_t blueUpTo) {
     for (std::size_t i = 0; i < spy.text.size(); ++i) {
-        EXPECT_EQ(spy.ColorAt(i), i < blueUpTo ? kBlue : kRed) << "character " << i;
+        ASSERT_EQ(spy.ColorAt(i), i < blueUpTo ? kBlue : kRed) << "character " << i;
     }
 }
 
-class Exchanges : public ::testing::Test {
+class Link : public ::testing::Test {
   protected:
     void SetUp() override { Reset_Program_State(); }
     void TearDown() override { Reset_Program_State(); }
 };
 
-enum class Op { Find, Write, Reset };
-
-bool Run_Op(Op op, ScriptedLink& link) {
-    switch (op) {
-        case Op::Find:
-            return Find_Module(link.Io());
-        case Op::Write:
-            return Write_EEPROM_I2C(link.Io());
-        case Op::Reset:
-            return Reset_PIC(link.Io());
-    }
-    return false;
-}
-
-TEST_F(Exchanges, EveryReplyIsJudgedByCommandByteAndChecksumAtItsPosition) {
-    struct Case {
-        const char* name;
+TEST_F(Link, EveryReplyIsJudgedByCommandByteAndChecksumAtItsPosition) {
+    const std::string failure[] = {"Impossibile trovare il modulo, verificare la connessione!",
+                                   "Scrittura EEPROM I2C fallita!", "Impossibile resettare PIC!"};
+    const struct {
         Op op;
         std::string reply;
         bool valid;
-        std::uint32_t firstWaitMs;  // how long the first wait lasted
+        std::uint32_t firstWaitMs;
+    } cases[] = {
+        {Op::Find, kDetectionReply, true, 5},
+        {Op::Find, std::string("\x87\x04\x41\x42\x43\x44\x6B", 7), false, 5},  // checksum
+        {Op::Find, std::string("\x88\x04\x41\x42\x43\x44\x69", 7), false, 5},  // command
+        {Op::Find, std::string("\x87\x55\x41\x42\x43\x44\x19", 7), true, 5},   // 2nd byte
+        {Op::Find, kDetectionReply + std::string("\x00\x99", 2), true, 5},     // extra bytes
+        {Op::Find, kDetectionReply.substr(0, 6), false, 3000},                 // short
+        {Op::Find, kDetectionReply + std::string(248, 'x'), true, 5},          // 255 bytes
+        {Op::Find, kDetectionReply + std::string(249, 'x'), false, 3000},      // 256 bytes
+        {Op::Write, std::string("\x04\x07\xF4", 3), true, 5},
+        {Op::Write, std::string("\x05\x00\xFA", 3), false, 5},
+        {Op::Write, std::string("\x04\x00\xFA", 3), false, 5},
+        {Op::Write, kWriteAck.substr(0, 2), false, 3000},
+        {Op::Reset, std::string("\xFE\x10\xF1", 3), true, 5},
+        {Op::Reset, kWriteAck, false, 5},
+        {Op::Reset, kResetAck.substr(0, 2), false, 3000},
     };
-    const Case cases[] = {
-        {"detection reply", Op::Find, Bytes({0x87, 0x04, 0x41, 0x42, 0x43, 0x44, 0x6A}), true, 5},
-        {"detection, wrong checksum", Op::Find, Bytes({0x87, 0x04, 0x41, 0x42, 0x43, 0x44, 0x6B}),
-         false, 5},
-        {"detection, wrong command", Op::Find, Bytes({0x88, 0x04, 0x41, 0x42, 0x43, 0x44, 0x69}),
-         false, 5},
-        {"detection, second byte not examined", Op::Find,
-         Bytes({0x87, 0x55, 0x41, 0x42, 0x43, 0x44, 0x19}), true, 5},
-        {"detection, extra bytes", Op::Find,
-         Bytes({0x87, 0x04, 0x41, 0x42, 0x43, 0x44, 0x6A, 0x00, 0x99}), true, 5},
-        {"detection, six bytes", Op::Find, Bytes({0x87, 0x04, 0x41, 0x42, 0x43, 0x44}), false,
-         3000},
-        {"write ack", Op::Write, Bytes({0x04, 0x00, 0xFB}), true, 5},
-        {"write ack, second byte 0x07", Op::Write, Bytes({0x04, 0x07, 0xF4}), true, 5},
-        {"write ack, second byte 0x55", Op::Write, Bytes({0x04, 0x55, 0xA6}), true, 5},
-        {"write ack with extra bytes", Op::Write, Bytes({0x04, 0x00, 0xFB, 0x04, 0x00}), true, 5},
-        {"write, wrong command", Op::Write, Bytes({0x05, 0x00, 0xFA}), false, 5},
-        {"write, wrong checksum", Op::Write, Bytes({0x04, 0x00, 0xFA}), false, 5},
-        {"write, reset ack", Op::Write, Bytes({0xFE, 0x00, 0x01}), false, 5},
-        {"write, two bytes", Op::Write, Bytes({0x04, 0x00}), false, 3000},
-        {"reset ack", Op::Reset, Bytes({0xFE, 0x00, 0x01}), true, 5},
-        {"reset ack, second byte 0x10", Op::Reset, Bytes({0xFE, 0x10, 0xF1}), true, 5},
-        {"reset, write ack", Op::Reset, Bytes({0x04, 0x00, 0xFB}), false, 5},
-        {"reset, two bytes", Op::Reset, Bytes({0xFE, 0x00}), false, 3000},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Trace_Line(c.reply.substr(0, 9)));
         Reset_Program_State();
         ScriptedLink link([&](const std::string&, std::size_t) -> std::vector<Arrival> {
             return {{5, c.reply, {}}};
         });
-        link.sendCounter.text = "0";
-        link.receivedCounter.text = "0";
+        link.sendCounter.text = link.receivedCounter.text = std::string("0");
 
-        const bool result = Run_Op(c.op, link);
+        EXPECT_EQ(Run_Op(c.op, link), c.valid);
 
-        EXPECT_EQ(result, c.valid);
         const std::size_t sends = !c.valid ? 3 : c.op == Op::Write ? 512 : 1;
         ASSERT_EQ(link.sent.size(), sends);
         const std::uint64_t firstWaitEnd = sends > 1 ? link.sent[1].at : link.pump.Now();
         EXPECT_EQ(firstWaitEnd - link.sent[0].at, c.firstWaitMs);
         EXPECT_EQ(link.sendCounter.text, std::to_string(sends));
         EXPECT_EQ(link.receivedCounter.text, std::to_string(sends));
-        EXPECT_EQ(link.messages.shown.size(), c.valid ? 0u : 1u);
-        // A failed attempt resends exactly the same bytes.
-        if (!c.valid) {
-            EXPECT_EQ(link.sent[1].packet, link.sent[0].packet);
-            EXPECT_EQ(link.sent[2].packet, link.sent[0].packet);
+        if (c.valid) {
+            EXPECT_TRUE(link.messages.shown.empty());
+        } else {
+            EXPECT_EQ(link.sent[2].packet, link.sent[0].packet);  // retries resend the same bytes
+            EXPECT_EQ(
+                link.messages.shown,
+                (std::vector<ShownMessage>{
+                    {"Comunicazione seriale interrotta.\r\n" + failure[static_cast<int>(c.op)],
+                     "ERROR RS232", platform::MessageIcon::Critical}}));
         }
     }
 }
 
-TEST_F(Exchanges, FailureMessagesHaveTheirExactTextTitleAndIcon) {
-    const struct {
-        Op op;
-        std::string text;
-    } cases[] = {{Op::Find, kFindFailure}, {Op::Write, kWriteFailure}, {Op::Reset, kResetFailure}};
-    for (const auto& c : cases) {
-        Reset_Program_State();
-        ScriptedLink link;
-        EXPECT_FALSE(Run_Op(c.op, link));
-        ASSERT_EQ(link.messages.shown.size(), 1u);
-        EXPECT_EQ(link.messages.shown[0],
-                  (ShownMessage{c.text, "ERROR RS232", platform::MessageIcon::Critical}));
-    }
-}
-
-TEST_F(Exchanges, DetectionAnsweredAtOnceCountsOneAndOneAndTracesRequestBlueReplyRed) {
-    ScriptedLink link(Answer_Everything(2));
+TEST_F(Link, DetectionAnsweredAtOnceCountsOneAndOneAndTracesRequestBlueReplyRed) {
+    ScriptedLink link(Answer_Except(0, 0, 2));
     link.sendCounter.text = "41";
     link.receivedCounter.text = "40";
     link.spy.SetText("left over\r\n");
     link.progress.value = 300;
+    link.pump.onYield = [](std::uint32_t) { StopRequested = true; };  // only the run can stop
 
     EXPECT_TRUE(Find_Module(link.Io()));
 
     ASSERT_EQ(link.sent.size(), 1u);
-    EXPECT_EQ(link.sent[0].packet, Bytes({0x87, 0x00, 0x78}));
+    EXPECT_EQ(link.sent[0].packet, std::string("\x87\x00\x78", 3));
     EXPECT_EQ(link.sendCounter.text, "1");
     EXPECT_EQ(link.receivedCounter.text, "1");
     EXPECT_EQ(link.progress.history, std::vector<int>{0});
@@ -168,11 +135,9 @@ TEST_F(Exchanges, DetectionAnsweredAtOnceCountsOneAndOneAndTracesRequestBlueRepl
     Expect_Colors(link.spy, kDetectionLine.size());
     EXPECT_EQ(link.spy.selStart, 18);
     EXPECT_EQ(link.spy.selLength, static_cast<int>(link.spy.text.size()));
-    EXPECT_TRUE(link.messages.shown.empty());
-    EXPECT_EQ(RxBuffer, Detection_Reply());
 }
 
-TEST_F(Exchanges, NoModuleMeansThreeFullWaitsThenTheMessage) {
+TEST_F(Link, NoModuleMeansThreeFullWaitsThenTheMessage) {
     ScriptedLink link;
     std::uint64_t messageAt = 0;
     std::string traceWhileMessageUp;
@@ -184,169 +149,161 @@ TEST_F(Exchanges, NoModuleMeansThreeFullWaitsThenTheMessage) {
     EXPECT_FALSE(Find_Module(link.Io()));
 
     ASSERT_EQ(link.sent.size(), 3u);
-    EXPECT_EQ(link.sent[0].at, 0u);
     EXPECT_EQ(link.sent[1].at, 3000u);
     EXPECT_EQ(link.sent[2].at, 6000u);
     EXPECT_EQ(messageAt, 9000u);
-    // Each wait is a single sleep of the whole 3000 ms: nothing spins.
-    ASSERT_EQ(link.pump.yields.size(), 3u);
-    for (const auto& y : link.pump.yields) {
-        EXPECT_EQ(y.maxWaitMs, 3000u);
-    }
+    EXPECT_EQ(link.pump.yields.size(), 3u);  // each wait is one sleep of 3000 ms: no spinning
     EXPECT_EQ(link.sendCounter.text, "3");
     EXPECT_EQ(link.receivedCounter.text, "3");
     EXPECT_EQ(traceWhileMessageUp, kDetectionLine + "\r\n");
     Expect_Colors(link.spy, kDetectionLine.size());
 }
 
-TEST_F(Exchanges, ModuleAnsweringTheSecondRequestCountsTwoAndTwo) {
-    ScriptedLink link(Answer_Only({1}, Detection_Reply(), 40));
-    EXPECT_TRUE(Find_Module(link.Io()));
-    EXPECT_EQ(link.sendCounter.text, "2");
-    EXPECT_EQ(link.receivedCounter.text, "2");
-    ASSERT_EQ(link.sent.size(), 2u);
-    EXPECT_EQ(link.sent[1].at, 3000u);
-    EXPECT_EQ(link.pump.Now(), 3040u);
-    EXPECT_TRUE(link.messages.shown.empty());
-}
-
-TEST_F(Exchanges, SplitReplyIsJoinedAndTheWaitEndsWhenSevenBytesAreThere) {
-    const std::string reply = Detection_Reply();
-    ScriptedLink link([&](const std::string&, std::size_t) -> std::vector<Arrival> {
-        return {{10, reply.substr(0, 3), {}},
-                {20, reply.substr(3), {}},
-                {500, Bytes({0x11, 0x22}), {}}};  // more bytes later: not waited for
-    });
-
-    EXPECT_TRUE(Find_Module(link.Io()));
-
-    EXPECT_EQ(link.pump.Now(), 20u);
-    EXPECT_EQ(RxBuffer, reply);
-    EXPECT_EQ(RxLength, 7);
-    // The second pass sleeps only for what is left of the 3000 ms.
-    ASSERT_EQ(link.pump.yields.size(), 2u);
-    EXPECT_EQ(link.pump.yields[0].maxWaitMs, 3000u);
-    EXPECT_EQ(link.pump.yields[1].maxWaitMs, 2990u);
-    EXPECT_EQ(link.sendCounter.text, "1");
-    EXPECT_EQ(link.receivedCounter.text, "1");
-}
-
-TEST_F(Exchanges, BytesAlreadyWaitingInTheControlCountForTheReply) {
-    // The module answers so fast that the bytes are in the control before the first yield; they
-    // reach RxBuffer at that yield and are not thrown away with the emptied buffer.
-    ScriptedLink link(Answer_Everything(0));
-    EXPECT_TRUE(Find_Module(link.Io()));
-    EXPECT_EQ(link.pump.Now(), 0u);
-}
-
-TEST_F(Exchanges, WaitsAreMeasuredModulo2To32WhenTheClockWraps) {
+TEST_F(Link, WaitsAreMeasuredModulo2To32WhenTheClockWraps) {
     {
         ScriptedLink link;
         link.clock.now = 0xFFFFF000u;
-        std::vector<std::uint32_t> sendClock;
-        link.serial.onOutput = [&, inner = link.serial.onOutput](const std::string& p) {
-            sendClock.push_back(link.clock.now);
-            inner(p);
-        };
         EXPECT_FALSE(Find_Module(link.Io()));
-        EXPECT_EQ(sendClock, (std::vector<std::uint32_t>{0xFFFFF000u, 0xFFFFFBB8u, 0x00000770u}));
         EXPECT_EQ(link.clock.now, 0x00001328u);
         EXPECT_EQ(link.pump.Now(), 9000u);
     }
-    {
-        Reset_Program_State();
-        // The second wait starts 1096 ms before the wrap and its reply arrives 2500 ms in.
-        ScriptedLink link(Answer_Only({1}, Detection_Reply(), 2500));
-        link.clock.now = 0xFFFFF000u;
-        EXPECT_TRUE(Find_Module(link.Io()));
-        EXPECT_EQ(link.pump.Now(), 5500u);
-        EXPECT_EQ(link.receivedCounter.text, "2");
-    }
-}
-
-TEST_F(Exchanges, WaitEndsOnTheStoredLengthNotOnTheBufferSize) {
-    struct Case {
-        const char* name;
-        std::size_t chunk;  // a valid reply followed by filler, all in one delivery
-        bool found;
-    };
-    const Case cases[] = {
-        {"255 bytes", 255, true}, {"256 bytes", 256, false}, {"300 bytes", 300, false}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Reset_Program_State();
-        std::string bytes = Detection_Reply();
-        bytes.resize(c.chunk, '\x55');
-        ScriptedLink link([&](const std::string&, std::size_t) -> std::vector<Arrival> {
-            return {{1, bytes, {}}};
-        });
-        EXPECT_EQ(Find_Module(link.Io()), c.found);
-        if (!c.found) {
-            // The length never got past 0, so every wait ran its full time.
-            EXPECT_EQ(link.pump.Now(), 9000u);
-            EXPECT_EQ(RxLength, 0);
-            EXPECT_EQ(RxBuffer.size(), c.chunk);
-        } else {
-            EXPECT_EQ(link.pump.Now(), 1u);
-            EXPECT_EQ(RxLength, 255);
+    Reset_Program_State();
+    // The second wait starts 1096 ms before the wrap; its reply is split across it.
+    ScriptedLink link([&](const std::string&, std::size_t index) -> std::vector<Arrival> {
+        if (index == 0) {
+            return {};
         }
-    }
+        return {{500, kDetectionReply.substr(0, 3), {}}, {2500, kDetectionReply.substr(3), {}}};
+    });
+    link.clock.now = 0xFFFFF000u;
+    EXPECT_TRUE(Find_Module(link.Io()));
+    EXPECT_EQ(link.pump.Now(), 5500u);
+    EXPECT_EQ(RxBuffer, kDetectionReply);
+    EXPECT_EQ(link.pump.yields.back().maxWaitMs, 2500u);  // only what is left of the 3000 ms
 }
 
-TEST_F(Exchanges, ClosedPortTimesOutLikeASilentModule) {
-    ScriptedLink link(Answer_Everything(0));
-    link.serial.SetPortOpen(false);
-    EXPECT_FALSE(Find_Module(link.Io()));
-    EXPECT_TRUE(link.sent.empty());
-    EXPECT_EQ(link.pump.Now(), 9000u);
-    EXPECT_EQ(link.sendCounter.text, "3");
-    EXPECT_EQ(link.receivedCounter.text, "3");
-    EXPECT_EQ(link.messages.shown.size(), 1u);
-}
-
-TEST_F(Exchanges, DetectionAndResetDoNotLookAtTheStopFlag) {
-    for (const Op op : {Op::Find, Op::Reset}) {
-        Reset_Program_State();
-        ScriptedLink link([&](const std::string& packet, std::size_t) -> std::vector<Arrival> {
-            const std::string reply =
-                packet[0] == '\x87' ? Detection_Reply() : Reset_Acknowledgement();
-            return {{5, "", [] { StopRequested = true; }}, {10, reply, {}}};
-        });
-        EXPECT_TRUE(Run_Op(op, link));
-        EXPECT_EQ(link.pump.Now(), 10u);
-        EXPECT_TRUE(StopRequested);  // left as the operator set it
-    }
-}
-
-TEST_F(Exchanges, ResetCountsButDoesNotTraceItsRepliesNorTouchTheProgress) {
-    ScriptedLink link(Answer_Only({1}, Bytes({0xFE, 0x10, 0xF1}), 7));
-    link.sendCounter.text = "513";
-    link.receivedCounter.text = "513";
+TEST_F(Link, ResetCountsButDoesNotTraceItsRepliesNorTouchTheProgress) {
+    ScriptedLink link(Answer_Except(0, 1, 7));
+    link.sendCounter.text = link.receivedCounter.text = std::string("513");
     link.spy.SetText("earlier\r\n");
     link.progress.value = 511;
+    link.pump.onYield = [](std::uint32_t) { StopRequested = true; };  // only the run can stop
 
     EXPECT_TRUE(Reset_PIC(link.Io()));
 
     ASSERT_EQ(link.sent.size(), 2u);
-    EXPECT_EQ(link.sent[0].packet, Bytes({0xFE, 0x00, 0x01}));
-    EXPECT_EQ(link.sent[1].packet, Bytes({0xFE, 0x00, 0x01}));
+    EXPECT_EQ(link.sent[1].packet, std::string("\xFE\x00\x01", 3));
     EXPECT_EQ(link.sendCounter.text, "515");
     EXPECT_EQ(link.receivedCounter.text, "515");
     EXPECT_EQ(link.spy.text, kResetLine);
     Expect_Colors(link.spy, kResetLine.size());
-    EXPECT_EQ(link.spy.selStart, 0);
-    EXPECT_EQ(link.spy.selLength, 18);
-    EXPECT_EQ(link.progress.value, 511);
     EXPECT_TRUE(link.progress.history.empty());
 }
 
-TEST_F(Exchanges, SilentResetShowsItsMessageAfterNineSeconds) {
-    ScriptedLink link;
-    std::uint64_t messageAt = 0;
-    link.messages.onShow = [&] { messageAt = link.pump.Now(); };
-    EXPECT_FALSE(Reset_PIC(link.Io()));
-    EXPECT_EQ(messageAt, 9000u);
+TEST_F(Link, WholeRunSendsEveryBlockCountsAndTracesEveryStep) {
+    for (std::size_t i = 0; i < MemoryImage.size(); ++i) {
+        MemoryImage[i] = static_cast<std::uint8_t>(i * 7 + i / 256 + i / 65);
+    }
+    ScriptedLink link(Answer_Except());
+    // While a wait is on, the trace holds exactly the request just sent, in blue; before each
+    // block goes out the window yields once with that block's progress already shown.
+    std::vector<std::pair<int, std::size_t>> progressYields;  // progress, packets sent so far
+    link.pump.onYield = [&](std::uint32_t maxWait) {
+        if (maxWait == 0) {
+            progressYields.emplace_back(link.progress.value, link.sent.size());
+        } else if (link.spy.text != Trace_Line(link.sent.back().packet) ||
+                   link.spy.ColorAt(0) != kBlue) {
+            ADD_FAILURE() << "trace during a wait: " << link.spy.text;
+        }
+    };
+
+    ASSERT_TRUE(Find_Module(link.Io()));
+    StopRequested = true;  // a stop left over from before the run is cleared by it
+    ASSERT_TRUE(Write_EEPROM_I2C(link.Io()));
+    EXPECT_EQ(link.sendCounter.text, "513");
+    EXPECT_EQ(link.receivedCounter.text, "513");
+    ASSERT_EQ(link.sent.size(), 513u);
+    ASSERT_EQ(progressYields.size(), 512u);
+    for (std::size_t n = 0; n < 512; ++n) {
+        ASSERT_EQ(link.sent[n + 1].packet, Write_Packet(n)) << "block " << n;
+        ASSERT_EQ(progressYields[n], std::make_pair(static_cast<int>(n), n + 1)) << n;
+    }
+    EXPECT_EQ(link.spy.text, Trace_Line(Write_Packet(511)) + "0x04; 0x00; 0xFB\r\n");
+    Expect_Colors(link.spy, Trace_Line(Write_Packet(511)).size());
+
+    ASSERT_TRUE(Reset_PIC(link.Io()));
+    EXPECT_EQ(link.sendCounter.text, "514");
+    EXPECT_EQ(link.receivedCounter.text, "514");
     EXPECT_EQ(link.spy.text, kResetLine);
+    EXPECT_EQ(link.pump.yields.size(), 514u + 512u);
+    EXPECT_EQ(link.progress.history.size(), 513u);  // Find_Module's 0, then one per block
+    EXPECT_TRUE(link.messages.shown.empty());
+}
+
+TEST_F(Link, RetryResendsTheIdenticalPacketWithoutMovingTheProgress) {
+    ScriptedLink link(Answer_Except(7, 8));
+    ASSERT_TRUE(Write_EEPROM_I2C(link.Io()));
+
+    ASSERT_EQ(link.sent.size(), 513u);
+    EXPECT_EQ(link.sent[8].packet, Write_Packet(7));
+    EXPECT_EQ(link.sent[8].packet, link.sent[7].packet);
+    EXPECT_EQ(link.sent[9].packet, Write_Packet(8));
+    EXPECT_EQ(link.sent[8].at - link.sent[7].at, 3000u);
+    EXPECT_EQ(link.progress.history.size(), 512u);
+}
+
+TEST_F(Link, ModuleSilentFromBlock100EndsTheRunWithTheMessage) {
+    ScriptedLink link(Answer_Except(100, 200));
+    link.sendCounter.text = link.receivedCounter.text = std::string("0");
+
+    EXPECT_FALSE(Write_EEPROM_I2C(link.Io()));
+
+    ASSERT_EQ(link.sent.size(), 103u);  // blocks 0..99, then block 100 three times
+    EXPECT_EQ(link.sent[102].packet, Write_Packet(100));
+    EXPECT_EQ(link.sent[102].at - link.sent[100].at, 6000u);
+    EXPECT_EQ(link.pump.Now() - link.sent[100].at, 9000u);
+    EXPECT_EQ(link.messages.shown.size(), 1u);
+    EXPECT_EQ(link.progress.value, 100);
+    EXPECT_EQ(link.sendCounter.text, "103");
+    EXPECT_EQ(link.receivedCounter.text, "103");
+    EXPECT_EQ(link.spy.text, Trace_Line(Write_Packet(100)) + "\r\n");
+}
+
+TEST_F(Link, StopEndsTheRunQuietlyAtTheNextWaitPass) {
+    const auto stop = [] { StopRequested = true; };
+    const struct {
+        const char* name;
+        std::vector<Arrival> onBlock5;
+        bool stopInProgressYield;
+        std::uint32_t stoppedAfterMs;
+        std::uint8_t rxLength;
+    } cases[] = {
+        {"stop while waiting", {{1000, "", stop}}, false, 1000, 0},
+        {"stop and reply in one pass", {{1000, kWriteAck, stop}}, false, 1000, 3},
+        {"stop before block 5 goes out", {{1, kWriteAck, {}}}, true, 1, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reset_Program_State();
+        ScriptedLink link([&](const std::string& packet, std::size_t index) {
+            return index == 5 ? c.onBlock5 : Answer_Except()(packet, index);
+        });
+        link.sendCounter.text = link.receivedCounter.text = std::string("0");
+        link.pump.onYield = [&](std::uint32_t maxWait) {
+            StopRequested |= c.stopInProgressYield && maxWait == 0 && link.progress.value == 5;
+        };
+
+        EXPECT_FALSE(Write_EEPROM_I2C(link.Io()));
+
+        ASSERT_EQ(link.sent.size(), 6u);
+        EXPECT_EQ(link.pump.Now() - link.sent[5].at, c.stoppedAfterMs);
+        EXPECT_TRUE(link.messages.shown.empty());
+        EXPECT_EQ(link.sendCounter.text, "6");
+        EXPECT_EQ(link.receivedCounter.text, "5");
+        EXPECT_EQ(link.spy.text, Trace_Line(Write_Packet(5)));  // no reply traced
+        EXPECT_EQ(link.progress.value, 5);
+        EXPECT_EQ(RxLength, c.rxLength);
+    }
 }
 
 }  // namespace
