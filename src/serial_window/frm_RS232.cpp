@@ -381,6 +381,7 @@ void frm_RS232::cmd_ON_Click() {
 void frm_RS232::cmd_OFF_Click() {
     services_.serial.SetPortOpen(false);
     spy_->SetText("");
+    spy_->Flush();
     cmd_OFF->setEnabled(false);
     cmd_ON->setEnabled(true);
     fra_Comandi->setEnabled(false);
@@ -409,6 +410,10 @@ void frm_RS232::cmd_Write_RS232_Click() {
     cmd_OFF->setEnabled(false);
     StopRequested = false;
     Run_Programming();
+    // During the run the trace and the bar follow at most ten times a second; at its end they
+    // show the exact final state at once.
+    spy_->Flush();
+    progress_->Flush();
     cmd_Exit->setEnabled(true);
     cmd_OFF->setEnabled(true);
     RunInProgress = false;

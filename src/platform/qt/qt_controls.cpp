@@ -7,13 +7,15 @@
 #include <QTextCursor>
 #include <QTextEdit>
 #include <algorithm>
+#include <string_view>
+#include <utility>
 
 namespace lcdprog::platform {
 namespace {
 
 // CR LF, a lone CR and a lone LF each become one paragraph break. `afterCr` says whether the
 // text this piece continues ended with CR, whose LF then belongs to a break already made.
-QString Render(const std::string& text, bool afterCr) {
+QString Render(std::string_view text, bool afterCr) {
     QString out;
     out.reserve(static_cast<qsizetype>(text.size()));
     bool previousCr = afterCr;
@@ -40,26 +42,76 @@ void QtTextControl::SetText(const std::string& text) {
     edit_.setText(QString::fromStdString(text));
 }
 
+CoalescedApply::CoalescedApply(std::function<void()> apply) : apply_(std::move(apply)) {
+    timer_.setSingleShot(true);
+    QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Flush(); });
+}
+
+void CoalescedApply::Changed() {
+    pending_ = true;
+    if (timer_.isActive()) {
+        return;  // an apply is already due at the end of this interval
+    }
+    const qint64 since = lastApply_.isValid() ? lastApply_.elapsed() : kIntervalMs;
+    if (since >= kIntervalMs) {
+        Flush();
+        return;
+    }
+    timer_.start(static_cast<int>(kIntervalMs - since));
+}
+
+void CoalescedApply::Flush() {
+    timer_.stop();
+    if (!pending_) {
+        return;
+    }
+    pending_ = false;
+    lastApply_.start();
+    apply_();
+}
+
+QtRichTextControl::QtRichTextControl(QTextEdit& edit) : edit_(edit), apply_([this] { Apply(); }) {}
+
 void QtRichTextControl::SetText(const std::string& text) {
     if (!text_.empty() && text.size() >= text_.size() &&
         text.compare(0, text_.size(), text_) == 0) {
-        Append(text.substr(text_.size()), text_.back() == '\r');
-        text_ = text;
+        if (text.size() > text_.size()) {
+            text_ = text;
+            apply_.Changed();
+        }
         return;
     }
+    // A replacement drops every colour, those not shown yet included.
     text_ = text;
-    edit_.clear();
-    Append(text, false);
+    replacePending_ = true;
+    shownLength_ = 0;
+    pendingColours_.clear();
+    apply_.Changed();
 }
 
-void QtRichTextControl::Append(const std::string& suffix, bool afterCr) {
-    if (suffix.empty()) {
-        return;
+void QtRichTextControl::Apply() {
+    if (replacePending_) {
+        edit_.clear();
+        replacePending_ = false;
     }
-    QTextCursor cursor(edit_.document());
-    cursor.movePosition(QTextCursor::End);
-    // A plain format: the new text must not inherit the colour of the text before it.
-    cursor.insertText(Render(suffix, afterCr), QTextCharFormat());
+    if (shownLength_ < text_.size()) {
+        const bool afterCr = shownLength_ > 0 && text_[shownLength_ - 1] == '\r';
+        QTextCursor cursor(edit_.document());
+        cursor.movePosition(QTextCursor::End);
+        // A plain format: the new text must not inherit the colour of the text before it.
+        cursor.insertText(Render(std::string_view(text_).substr(shownLength_), afterCr),
+                          QTextCharFormat());
+        shownLength_ = text_.size();
+    }
+    for (const ColourRun& run : pendingColours_) {
+        QTextCursor cursor(edit_.document());
+        cursor.setPosition(run.start);
+        cursor.setPosition(run.end, QTextCursor::KeepAnchor);
+        QTextCharFormat format;
+        format.setForeground(QColor::fromRgb(static_cast<QRgb>(run.rgb & 0xFFFFFFu)));
+        cursor.mergeCharFormat(format);
+    }
+    pendingColours_.clear();
 }
 
 void QtRichTextControl::SetSelStart(int start) {
@@ -90,20 +142,34 @@ void QtRichTextControl::SetSelColor(std::uint32_t rgb) {
     if (end <= start) {
         return;
     }
-    QTextCursor cursor(edit_.document());
-    cursor.setPosition(start);
-    cursor.setPosition(end, QTextCursor::KeepAnchor);
-    QTextCharFormat format;
-    format.setForeground(QColor::fromRgb(static_cast<QRgb>(rgb & 0xFFFFFFu)));
-    cursor.mergeCharFormat(format);
+    // The text only grows until the next replacement, which empties this list, so positions
+    // taken now are still right when they are applied. The same range coloured again keeps one
+    // entry, so the list stays as short as the colours that can differ.
+    if (!pendingColours_.empty() && pendingColours_.back().start == start &&
+        pendingColours_.back().end == end) {
+        pendingColours_.back().rgb = rgb;
+    } else {
+        pendingColours_.push_back({start, end, rgb});
+    }
+    apply_.Changed();
 }
+
+QtProgressControl::QtProgressControl(QProgressBar& bar)
+    : bar_(bar), value_(bar.value()), apply_([this] { Apply(); }) {}
 
 void QtProgressControl::SetValue(int value) {
-    bar_.setValue(std::clamp(value, bar_.minimum(), bar_.maximum()));
+    value_ = std::clamp(value, bar_.minimum(), bar_.maximum());
+    apply_.Changed();
 }
 
-int QtProgressControl::Value() const {
-    return bar_.value();
+void QtProgressControl::Apply() {
+    // QProgressBar::setValue repaints at once whenever its percentage changes. With updates
+    // off, the new value only marks the bar dirty, and the event pump paints it with the rest of
+    // the window in a later pass instead of, say, before the next packet.
+    const bool updates = bar_.updatesEnabled();
+    bar_.setUpdatesEnabled(false);
+    bar_.setValue(value_);
+    bar_.setUpdatesEnabled(updates);
 }
 
 }  // namespace lcdprog::platform
