@@ -1,11 +1,11 @@
 #pragma once
 
-// The serial port window on fakes: a fake serial control with a port table, fake files and
-// messages, a virtual clock that a pump advances on every yield, and a small scripted module
-// that answers from inside the yields, as bytes from a real line would arrive.
+// The serial port window on fakes: a virtual clock that each yield advances by 10 ms, and a
+// scripted module whose replies arrive from inside the yields, as a real line's bytes would.
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCursor>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -25,67 +25,30 @@
 
 namespace lcdprog::test {
 
-// Each yield lets the scripted module answer, then lets 10 ms pass on the virtual clock.
+using namespace std::string_literals;
+
 class StepPump : public platform::EventPump {
   public:
     explicit StepPump(VirtualClock& clock) : clock_(clock) {}
     void Yield(std::uint32_t) override {
-        ++yields;
-        if (onYield) {
-            onYield();
-        }
+        onYield();
         clock_.now += 10;
     }
     std::function<void()> onYield;
-    int yields = 0;
 
   private:
     VirtualClock& clock_;
 };
 
-// The module end of the line: answers detection, block writes and reset.
-struct ScriptedModule {
-    bool present = true;
-    int badBlock = -1;  // this block's acknowledgement always carries a wrong checksum
-    std::string pending;
-
-    static std::string With_Checksum(std::string bytes) {
-        unsigned sum = 0;
-        for (const char c : bytes) {
-            sum += static_cast<unsigned char>(c);
-        }
-        bytes.push_back(static_cast<char>(~sum & 0xFF));
-        return bytes;
+// Also remembers the pointer shape at every open request.
+class WatchedSerial : public FakeSerialControl {
+  public:
+    bool SetPortOpen(bool open) override {
+        const QCursor* c = QApplication::overrideCursor();
+        shapes.push_back(c != nullptr ? c->shape() : Qt::ArrowCursor);
+        return FakeSerialControl::SetPortOpen(open);
     }
-
-    void Answer(const std::string& packet) {
-        if (!present || packet.empty()) {
-            return;
-        }
-        switch (static_cast<unsigned char>(packet[0])) {
-            case 0x87:
-                pending += With_Checksum(std::string("\x87\x04\x01\x02\x03\x04", 6));
-                break;
-            case 0x04: {
-                const int block = packet.size() >= 6
-                                      ? ((static_cast<unsigned char>(packet[4]) << 8) |
-                                         static_cast<unsigned char>(packet[5])) /
-                                            128
-                                      : -1;
-                std::string ack = With_Checksum(std::string("\x04\x00", 2));
-                if (block == badBlock) {
-                    ack.back() = static_cast<char>(ack.back() ^ 1);
-                }
-                pending += ack;
-                break;
-            }
-            case 0xFE:
-                pending += With_Checksum(std::string("\xFE\x00", 2));
-                break;
-            default:
-                break;
-        }
-    }
+    std::vector<Qt::CursorShape> shapes;
 };
 
 class SerialWindowTest : public ::testing::Test {
@@ -93,11 +56,21 @@ class SerialWindowTest : public ::testing::Test {
     void SetUp() override {
         Reset_Program_State();
         serial.SetCommHandler([this] { RS232_Interface_OnComm(serial); });
-        serial.onOutput = [this](const std::string& packet) { module.Answer(packet); };
+        // The module: detection, block write and reset answered; badBlock's ack spoiled.
+        serial.onOutput = [this](const std::string& p) {
+            const int block = p.size() > 5 ? ((p[4] & 0xFF) << 8 | (p[5] & 0xFF)) / 128 : -1;
+            if (modulePresent && p[0] == '\x87') {
+                pending += std::string("\x87\x04\x01\x02\x03\x04\x6A", 7);
+            } else if (modulePresent && p[0] == '\x04') {
+                pending += block == badBlock ? "\x04\x00\xFA"s : "\x04\x00\xFB"s;
+            } else if (modulePresent && p[0] == '\xFE') {
+                pending += "\xFE\x00\x01"s;
+            }
+        };
         pump.onYield = [this] {
-            if (!module.pending.empty()) {
-                std::string bytes;
-                bytes.swap(module.pending);
+            std::string bytes;
+            bytes.swap(pending);
+            if (!bytes.empty()) {
                 serial.Deliver(bytes);
             }
             if (duringRun) {
@@ -122,59 +95,46 @@ class SerialWindowTest : public ::testing::Test {
     }
 
     frm_RS232& Open_Window() {
+        window.reset();  // a window left from before closes its port first
         window = std::make_unique<frm_RS232>(services);
         window->show();
         return *window;
     }
 
-    // Every picture slot points at a blank picture file of the panel's size.
+    // Every picture slot points at a blank picture file of its panel's size.
     void Give_Every_Slot_A_Picture() {
-        struct Panel {
-            ImageSlots* slotArray;
-            int width;
-            int height;
-            int rowBytes;
-        };
-        const Panel panels[] = {{&Images_64128A, 128, 64, 16},
-                                {&Images_64128E, 128, 64, 16},
-                                {&Images_64240B, 240, 64, 32},
-                                {&Images_128240A, 240, 128, 32}};
+        const std::tuple<ImageSlots*, int, int, int> panels[] = {{&Images_64128A, 128, 64, 16},
+                                                                 {&Images_64128E, 128, 64, 16},
+                                                                 {&Images_64240B, 240, 64, 32},
+                                                                 {&Images_128240A, 240, 128, 32}};
         int k = 0;
-        for (const Panel& p : panels) {
-            for (ImageSlot& slot : *p.slotArray) {
+        for (const auto& [slotArray, width, height, rowBytes] : panels) {
+            for (ImageSlot& slot : *slotArray) {
                 slot.FileName = "pic" + std::to_string(k++) + ".bmp";
                 slot.FullPath = "/pictures/" + slot.FileName;
-                slot.Width = p.width;
-                slot.Height = p.height;
+                slot.Width = width;
+                slot.Height = height;
                 slot.BitDepth = 1;
-                files.Put(slot.FullPath,
-                          std::string(62 + static_cast<std::size_t>(p.height * p.rowBytes), '\0'));
+                files.Put(slot.FullPath, std::string(62 + std::size_t(height * rowBytes), '\0'));
             }
         }
     }
 
-    template <typename T>
+    template <typename T = QWidget>
     T* Find(const char* name) const {
         T* w = window->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(w, nullptr) << name;
         return w;
     }
-
     void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
-    bool Enabled(const char* name) const { return Find<QWidget>(name)->isEnabled(); }
-    std::string Text(const char* lineEdit) const {
-        return Find<QLineEdit>(lineEdit)->text().toStdString();
+    bool Enabled(const char* name) const { return Find(name)->isEnabled(); }
+    std::string Text(const char* edit) const { return Find<QLineEdit>(edit)->text().toStdString(); }
+    int Count_Sent(char command) const {
+        return static_cast<int>(std::count_if(serial.written.begin(), serial.written.end(),
+                                              [&](const auto& p) { return p[0] == command; }));
     }
 
-    int Count_Sent(unsigned char command) const {
-        int n = 0;
-        for (const auto& p : serial.written) {
-            n += !p.empty() && static_cast<unsigned char>(p[0]) == command;
-        }
-        return n;
-    }
-
-    FakeSerialControl serial;
+    WatchedSerial serial;
     FakeMessageBox messages;
     FakeFileService files;
     VirtualClock clock;
@@ -182,7 +142,9 @@ class SerialWindowTest : public ::testing::Test {
     FakeFileDialog dialog;
     FakeProgram program;
     platform::Services services{files, messages, clock, pump, serial, dialog, program};
-    ScriptedModule module;
+    bool modulePresent = true;
+    int badBlock = -1;
+    std::string pending;  // module bytes on their way back
     std::function<void()> duringRun;
     std::unique_ptr<frm_RS232> window;
 };

@@ -1,7 +1,5 @@
 #pragma once
 
-// Packets as a programmer sends them, for the virtual module's tests.
-
 #include <cstdint>
 #include <vector>
 
@@ -14,19 +12,17 @@ using Bytes = std::vector<std::uint8_t>;
 inline const Bytes kDetect = {0x87, 0x00, 0x78};
 inline const Bytes kReset = {0xFE, 0x00, 0x01};
 
-// 04 84 A3 A2 A1 A0, 128 data bytes, checksum; data byte i is fill + i * step.
+// A write request for `address` whose data byte i is fill + i * step.
 inline Bytes Write_Packet(std::uint32_t address, std::uint8_t fill = 0, std::uint8_t step = 0) {
-    Bytes packet = {0x04,
-                    0x84,
-                    static_cast<std::uint8_t>(address >> 24),
-                    static_cast<std::uint8_t>(address >> 16),
-                    static_cast<std::uint8_t>(address >> 8),
-                    static_cast<std::uint8_t>(address)};
-    for (int i = 0; i < 128; ++i) {
-        packet.push_back(static_cast<std::uint8_t>(fill + i * step));
+    Bytes p = {0x04, 0x84};
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        p.push_back(static_cast<std::uint8_t>(address >> shift));
     }
-    packet.push_back(Checksum(packet));
-    return packet;
+    for (int i = 0; i < 128; ++i) {
+        p.push_back(static_cast<std::uint8_t>(fill + i * step));
+    }
+    p.push_back(Checksum(p));
+    return p;
 }
 
 inline Bytes Block(int n) {
