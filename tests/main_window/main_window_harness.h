@@ -6,7 +6,9 @@
 #include <QImage>
 #include <QLabel>
 #include <QTableWidget>
+#include <array>
 #include <memory>
+#include <tuple>
 
 #include "main_window/frm_Config_LCD.h"
 #include "main_window/picture_files.h"
@@ -25,16 +27,18 @@ inline const std::string kFolder = "/opt/lcdprog";
 inline const std::string kWhite128x64 = "Sfondo_Bianco_128x64.bmp";
 inline const std::string kWhite240x64 = "Sfondo_Bianco_240x64.bmp";
 inline const std::string kWhite240x128 = "Sfondo_Bianco_240x128.bmp";
+inline const char* const kPanelTypes[] = {"64128A", "64128E", "64240B", "128240A"};
+inline const ShownMessage kInvalidMessage{"Selezionata immagine non valida", "ERROR",
+                                          platform::MessageIcon::Critical};
+inline const std::vector<ShownMessage> kTaken{};
+inline const std::vector<ShownMessage> kRefused{kInvalidMessage};
 
 // Three distinct patterns, so a box that shows the wrong file is noticed.
 inline std::string White_File(const std::string& name) {
-    if (name == kWhite128x64) {
-        return Make_Picture({128, 64, 1, false, "BM", 0xFF});
-    }
-    if (name == kWhite240x64) {
-        return Make_Picture({240, 64, 1, false, "BM", 0xF0});
-    }
-    return Make_Picture({240, 128, 1, false, "BM", 0x0F});
+    const bool small = name == kWhite128x64;
+    const bool tall = name == kWhite240x128;
+    return Make_Picture({small ? 128 : 240, tall ? 128 : 64, 1, false, "BM",
+                         static_cast<std::uint8_t>(small ? 0xFF : (tall ? 0x0F : 0xF0))});
 }
 
 inline QImage Decode(const std::string& bytes) {
@@ -48,6 +52,17 @@ inline QImage Shown(const QLabel* box) {
     return box->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
 }
 
+inline bool Same(const ImageSlot& a, const ImageSlot& b) {
+    return std::tie(a.FullPath, a.FileName, a.Width, a.Height, a.BitDepth) ==
+           std::tie(b.FullPath, b.FileName, b.Width, b.Height, b.BitDepth);
+}
+
+// The 16 slots and boxes, numbered panel * 4 + index in kPanelTypes order.
+struct Snapshot {
+    std::array<ImageSlot, 16> slot;
+    std::array<QImage, 16> box;
+};
+
 struct MainWindowHarness {
     explicit MainWindowHarness(platform::FileService& fileService)
         : services{fileService, messages, clock, pump, serial, dialog, program} {
@@ -60,6 +75,18 @@ struct MainWindowHarness {
         return window->findChild<T*>(name);
     }
     QLabel* Box(const QString& name) const { return Find<QLabel>(name); }
+    QLabel* Box(int panel, int index) const {
+        return Box(QStringLiteral("pct_Image_%1_%2").arg(kPanelTypes[panel]).arg(index));
+    }
+    Snapshot Take() const {
+        const ImageSlots* all[] = {&Images_64128A, &Images_64128E, &Images_64240B, &Images_128240A};
+        Snapshot s;
+        for (int k = 0; k < 16; ++k) {
+            s.slot[k] = (*all[k / 4])[k % 4];
+            s.box[k] = Shown(Box(k / 4, k % 4));
+        }
+        return s;
+    }
 
     FakeMessageBox messages;
     VirtualClock clock;
