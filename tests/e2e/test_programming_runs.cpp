@@ -155,13 +155,13 @@ TEST_F(ProgrammingRun, StopDuringProgrammingEndsWithoutMessageOrReset) {
 
     // The operator watches the progress bar and presses Stop once it has passed 50: the timer
     // runs inside the run's yields, as a real click would.
-    int stoppedAt = -1;
+    int seen = -1;
     QTimer operatorEye;
     operatorEye.setInterval(1);
     QObject::connect(&operatorEye, &QTimer::timeout, [&] {
         const int value = bench.desk.Progress().value();
-        if (stoppedAt < 0 && value >= 50 && RunInProgress) {
-            stoppedAt = value;
+        if (seen < 0 && value >= 50 && RunInProgress) {
+            seen = value;
             bench.desk.Click("cmd_Stop_RS232");
         }
     });
@@ -169,10 +169,13 @@ TEST_F(ProgrammingRun, StopDuringProgrammingEndsWithoutMessageOrReset) {
     bench.desk.Click("cmd_Write_RS232");
     operatorEye.stop();
 
-    ASSERT_GE(stoppedAt, 50);
+    ASSERT_GE(seen, 50);
     EXPECT_TRUE(bench.messages.shown.empty());
     EXPECT_TRUE(StopRequested);
-    EXPECT_EQ(bench.desk.Progress().value(), stoppedAt);
+    // The bar follows the run at most every 100 ms, so the block that was going out when Stop
+    // came may be later than the one the operator saw; at the end the bar shows it exactly.
+    const int stoppedAt = bench.desk.Progress().value();
+    EXPECT_GE(stoppedAt, seen);
     // Detection and blocks 0..n sent; the stopped block's reply was neither waited for nor
     // counted.
     EXPECT_EQ(bench.desk.Text("txt_Send_Packet"), std::to_string(stoppedAt + 2));
