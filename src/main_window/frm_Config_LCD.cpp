@@ -1,5 +1,7 @@
 #include "main_window/frm_Config_LCD.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -12,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QProxyStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -35,6 +38,32 @@ const std::string kInvalidPicture = "Selezionata immagine non valida";
 constexpr std::size_t kPictureReadLimit = kPictureFileMaxLength + 1;
 constexpr int kCellTwips = 150;
 constexpr int kCaptionTwips = 270;  // a label's height: it stands just above its picture
+
+// The tab bar's horizontal padding, a little tighter than the platform's.
+class TightTabStyle final : public QProxyStyle {
+  public:
+    int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                    const QWidget* widget) const override {
+        const int value = QProxyStyle::pixelMetric(metric, option, widget);
+        return metric == PM_TabBarTabHSpace ? std::max(value - 6, 6) : value;
+    }
+};
+
+// A glyph cell keeps a colour identifier, not a colour: its background is looked up in the
+// grid's palette each time it is painted, so set and clear cells follow the desktop's colour
+// scheme whenever it changes, with nothing to repaint by hand.
+class FontCell final : public QTableWidgetItem {
+  public:
+    QVariant data(int role) const override {
+        const QVariant id = QTableWidgetItem::data(frm_Config_LCD::kColourRole);
+        if (role == Qt::BackgroundRole && id.isValid() && tableWidget() != nullptr) {
+            const bool set = id.toUInt() == frm_Config_LCD::kWindowText;
+            return QBrush(
+                tableWidget()->palette().color(set ? QPalette::WindowText : QPalette::Window));
+        }
+        return QTableWidgetItem::data(role);
+    }
+};
 
 void Place(QWidget* w, int left, int top, int width, int height) {
     w->setGeometry(Twips(left), Twips(top), Twips(width), Twips(height));
@@ -121,10 +150,16 @@ void frm_Config_LCD::Build_Controls() {
 
     SST_Select_Image = new QTabWidget(client);
     Place(SST_Select_Image, 30, 30, 8200, 5895);
-    // Five tab headers share 8200 twips; with the platform's font the default padding would
-    // push the last ones behind scroll arrows, so the headers are drawn a little tighter.
-    // Only the tab bar gets the style sheet, so the grids keep following the palette.
-    SST_Select_Image->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 4px 5px; }"));
+    // Five tab headers share 8200 twips. The window's controls were laid out for an 8.25 pt
+    // font, and even at that size the platform's font and tab padding would push the last
+    // header behind scroll arrows, so the tab bar's padding is a little tighter. (A style sheet
+    // would do that too, but it stops the desktop's colour scheme from reaching the grids.)
+    QFont small = font();
+    small.setPointSizeF(8.25);
+    setFont(small);
+    auto* tabStyle = new TightTabStyle;
+    tabStyle->setParent(SST_Select_Image);
+    SST_Select_Image->tabBar()->setStyle(tabStyle);
     Name_Control(SST_Select_Image, QStringLiteral("SST_Select_Image"),
                  QStringLiteral("Immagini di sfondo e font"), QString());
 
@@ -398,37 +433,19 @@ void frm_Config_LCD::Toggle_Cell(QTableWidget* grid, unsigned mask,
         return;
     }
     if (item == nullptr) {
-        item = new QTableWidgetItem;
+        item = new FontCell;
         item->setFlags(Qt::ItemIsEnabled);
         grid->setItem(r, c, item);
     }
     const unsigned bit = 1u << r;
     if (wasSet) {
         item->setData(kColourRole, kWindowBackground);
-        item->setBackground(grid->palette().color(QPalette::Window));
         item->setData(Qt::AccessibleTextRole, QStringLiteral("spento"));
         set(c, get(c) & (bit ^ mask));
     } else {
         item->setData(kColourRole, kWindowText);
-        item->setBackground(grid->palette().color(QPalette::WindowText));
         item->setData(Qt::AccessibleTextRole, QStringLiteral("acceso"));
         set(c, get(c) | bit);
-    }
-}
-
-// The cells keep colour identifiers, not colours: when the desktop's scheme changes, every
-// coloured cell takes the grid's new window or window-text colour.
-void frm_Config_LCD::Repaint_Font_Cells(QTableWidget* grid) {
-    for (int r = 0; r < grid->rowCount(); ++r) {
-        for (int c = 0; c < grid->columnCount(); ++c) {
-            QTableWidgetItem* item = grid->item(r, c);
-            if (item == nullptr || !item->data(kColourRole).isValid()) {
-                continue;
-            }
-            const bool set = item->data(kColourRole).toUInt() == kWindowText;
-            item->setBackground(
-                grid->palette().color(set ? QPalette::WindowText : QPalette::Window));
-        }
     }
 }
 
@@ -494,11 +511,6 @@ bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
                 return true;
             }
         }
-    }
-    // A grid's palette changes after the window's, so each grid repaints on its own change.
-    if (event->type() == QEvent::PaletteChange &&
-        (watched == msh_Font_5x8 || watched == msh_Font_10x16)) {
-        Repaint_Font_Cells(static_cast<QTableWidget*>(watched));
     }
     // Space on a grid toggles its current cell, as a click does.
     if (event->type() == QEvent::KeyPress &&

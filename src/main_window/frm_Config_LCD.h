@@ -89,7 +89,6 @@ class frm_Config_LCD final : public QMainWindow {
     QImage Load_Picture(const std::string& path) const;
     void Toggle_Cell(QTableWidget* grid, unsigned mask, const std::function<unsigned(int)>& get,
                      const std::function<void(int, unsigned)>& set);
-    void Repaint_Font_Cells(QTableWidget* grid);
 
     platform::Services& services_;
     std::function<void()> showSerialWindow_;

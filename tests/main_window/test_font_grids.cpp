@@ -81,6 +81,8 @@ TEST(FontGrids, TheCellsColourDecidesNotTheTableBitAndANewSchemeRepaintsTheCells
     EXPECT_EQ(Font_5x8[1], 0xFE);
 
     g.Click(false, 2, 2);
+    g.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(g.window.get()));
     QPalette scheme = g.window->palette();
     scheme.setColor(QPalette::WindowText, QColor(10, 200, 30));
     scheme.setColor(QPalette::Window, QColor(250, 240, 5));
