@@ -410,9 +410,11 @@ void frm_RS232::cmd_Write_RS232_Click() {
     cmd_OFF->setEnabled(false);
     StopRequested = false;
     Run_Programming();
-    // During the run the trace and the bar follow at most ten times a second; at its end they
-    // show the exact final state at once.
+    // During the run the trace, the counters and the bar follow at most ten times a second; at
+    // its end they show the exact final state at once.
     spy_->Flush();
+    sendCounter_->Flush();
+    receivedCounter_->Flush();
     progress_->Flush();
     cmd_Exit->setEnabled(true);
     cmd_OFF->setEnabled(true);

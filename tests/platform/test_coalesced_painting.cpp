@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QLineEdit>
 #include <QPaintEvent>
 #include <QProgressBar>
 #include <QTextBlock>
@@ -229,6 +230,23 @@ TEST(CoalescedProgress, ValueAtOnceBarWithinTheIntervalOrOnFlushClamped) {
         progress.Flush();
         EXPECT_EQ(bar.value(), shown) << set;
     }
+}
+
+TEST(CoalescedCounter, TextAtOnceBoxWithinTheIntervalOrOnFlush) {
+    QtEventPump pump;
+    QLineEdit box(QStringLiteral("0"));
+    QtTextControl counter(box);
+    EXPECT_EQ(counter.Text(), "0");  // the model starts from what the box shows
+    Age_Past_Interval(pump);
+    counter.SetText("1");
+    EXPECT_EQ(box.text(), QStringLiteral("1"));
+    for (int n = 2; n <= 300; ++n) {
+        counter.SetText(std::to_string(n));
+        EXPECT_EQ(counter.Text(), std::to_string(n));
+    }
+    EXPECT_NE(box.text(), QStringLiteral("300"));
+    counter.Flush();
+    EXPECT_EQ(box.text(), QStringLiteral("300"));
 }
 
 class Probe final : public QWidget {

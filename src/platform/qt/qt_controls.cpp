@@ -34,14 +34,6 @@ QString Render(std::string_view text, bool afterCr) {
 
 }  // namespace
 
-std::string QtTextControl::Text() const {
-    return edit_.text().toStdString();
-}
-
-void QtTextControl::SetText(const std::string& text) {
-    edit_.setText(QString::fromStdString(text));
-}
-
 CoalescedApply::CoalescedApply(std::function<void()> apply) : apply_(std::move(apply)) {
     timer_.setSingleShot(true);
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Flush(); });
@@ -68,6 +60,16 @@ void CoalescedApply::Flush() {
     pending_ = false;
     lastApply_.start();
     apply_();
+}
+
+QtTextControl::QtTextControl(QLineEdit& edit)
+    : edit_(edit),
+      text_(edit.text().toStdString()),
+      apply_([this] { edit_.setText(QString::fromStdString(text_)); }) {}
+
+void QtTextControl::SetText(const std::string& text) {
+    text_ = text;
+    apply_.Changed();
 }
 
 QtRichTextControl::QtRichTextControl(QTextEdit& edit) : edit_(edit), apply_([this] { Apply(); }) {}

@@ -14,17 +14,6 @@ class QTextEdit;
 
 namespace lcdprog::platform {
 
-// A one-line text box (the packet counters).
-class QtTextControl final : public TextControl {
-  public:
-    explicit QtTextControl(QLineEdit& edit) : edit_(edit) {}
-    std::string Text() const override;
-    void SetText(const std::string& text) override;
-
-  private:
-    QLineEdit& edit_;
-};
-
 // Brings a widget up to date with its adapter's model at most once per interval. A run changes
 // the trace and the progress bar about 190 times a second; laying out and repainting the widget
 // at that rate cost more CPU than the whole exchange and delayed the next packet, while the
@@ -47,6 +36,23 @@ class CoalescedApply {
     QTimer timer_;
     QElapsedTimer lastApply_;
     bool pending_ = false;
+};
+
+// A one-line text box (the packet counters, which change twice per packet during a run).
+// Text() is the model, always exact; the box follows it through CoalescedApply.
+class QtTextControl final : public TextControl {
+  public:
+    explicit QtTextControl(QLineEdit& edit);
+    std::string Text() const override { return text_; }
+    void SetText(const std::string& text) override;
+
+    // Shows the model now.
+    void Flush() { apply_.Flush(); }
+
+  private:
+    QLineEdit& edit_;
+    std::string text_;
+    CoalescedApply apply_;
 };
 
 // The trace box. The link works with a whole text that holds CR LF line ends and with
