@@ -22,12 +22,15 @@
 #include "compiler/mod_Compilatore.h"
 #include "main_window/mod_Funzioni_Varie.h"
 #include "platform/qt/accessibility.h"
+#include "platform/qt/layout.h"
 #include "platform/qt/twips.h"
 
 namespace lcdprog {
 namespace {
 
+using platform::Frame;
 using platform::Name_Control;
+using platform::Place;
 using platform::Twips;
 
 const QString kWaitForRun = QStringLiteral("Attendere la fine della programmazione");
@@ -64,18 +67,6 @@ class FontCell final : public QTableWidgetItem {
         return QTableWidgetItem::data(role);
     }
 };
-
-void Place(QWidget* w, int left, int top, int width, int height) {
-    w->setGeometry(Twips(left), Twips(top), Twips(width), Twips(height));
-}
-
-QGroupBox* Frame(QWidget* parent, const QString& name, const QString& caption, int left, int top,
-                 int width, int height) {
-    auto* frame = new QGroupBox(caption, parent);
-    Place(frame, left, top, width, height);
-    Name_Control(frame, name, caption, QString());
-    return frame;
-}
 
 // The picture a box holds before start-up: white with a one-pixel black frame, 1 bit per pixel.
 QPixmap Design_Time_Picture(int width, int height) {

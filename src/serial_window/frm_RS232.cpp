@@ -19,31 +19,22 @@
 #include "compiler/mod_Compilatore.h"
 #include "link/mod_RS232.h"
 #include "platform/qt/accessibility.h"
+#include "platform/qt/layout.h"
 #include "platform/qt/twips.h"
 #include "state/mod_variabili.h"
 
 namespace lcdprog {
 namespace {
 
+using platform::Frame;
 using platform::Name_Control;
+using platform::Place;
 using platform::Twips;
 
 const QString kWaitForRun = QStringLiteral("Attendere la fine della programmazione");
 constexpr int kHighestProbedPort = 16;
 constexpr int kBlocks = 512;  // 65536 / 128: the progress bar counts 128-byte blocks
 const std::string kLineSettings = "115200,n,8,1";
-
-void Place(QWidget* w, int left, int top, int width, int height) {
-    w->setGeometry(Twips(left), Twips(top), Twips(width), Twips(height));
-}
-
-QGroupBox* Frame(QWidget* parent, const QString& name, const QString& caption, int left, int top,
-                 int width, int height) {
-    auto* frame = new QGroupBox(caption, parent);
-    Place(frame, left, top, width, height);
-    Name_Control(frame, name, caption, QString());
-    return frame;
-}
 
 QPushButton* Button(QWidget* parent, const QString& name, const QString& caption,
                     const QString& tip, int left, int top, int width, int height) {
