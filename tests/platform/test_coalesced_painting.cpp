@@ -278,20 +278,43 @@ TEST(PacedPainting, NoPaintBeforeAPacketAtMostOnePerIntervalWhileWaitingNoneLost
         *pump, [&] { return probe.paints > before; }, CoalescedApply::kIntervalMs + kSlackMs);
     EXPECT_GE(painted, 0) << "the held paint was lost";
 
-    // Dirty in every pass of half a second of waiting: about five paints, not one per pass.
+    // Half a second of exchanges, the window dirty in every pass: it paints about five times,
+    // and only in the first pass of a wait, never in a later one (a reply may be arriving then).
     const int start = probe.paints;
     int passes = 0;
+    int paintsInLaterPasses = 0;
     QElapsedTimer wall;
     wall.start();
     while (wall.elapsed() < 500) {
         probe.update();
-        pump->Yield(2);
+        pump->Yield(0);   // before the packet
+        pump->Yield(20);  // the wait's first pass, right after it
+        for (std::uint32_t later = 2; later > 0; --later) {
+            probe.update();
+            const int before = probe.paints;
+            pump->Yield(later);
+            paintsInLaterPasses += probe.paints - before;
+        }
         ++passes;
     }
     const int paints = probe.paints - start;
     EXPECT_GE(paints, 1);
-    EXPECT_LE(paints, 500 / CoalescedApply::kIntervalMs + 2) << passes << " passes";
+    EXPECT_LE(paints, 500 / CoalescedApply::kIntervalMs + 2) << passes << " exchanges";
     EXPECT_GT(passes, 2 * paints);
+    EXPECT_EQ(paintsInLaterPasses, 0);
+
+    // A later pass of a wait does not paint even when the last paint is old; the next wait's
+    // first pass does.
+    pump->Yield(50);
+    for (const std::uint32_t later : {49u, 40u, 30u, 20u, 10u}) {
+        pump->Yield(later);  // nothing dirty: each sleeps its whole time, 150 ms in all
+    }
+    const int old = probe.paints;
+    probe.update();
+    pump->Yield(1);
+    EXPECT_EQ(probe.paints, old);
+    pump->Yield(20);
+    EXPECT_GT(probe.paints, old);
 
     // Held when the run ends: the window's own event loop paints it within the interval.
     Age_Past_Interval(*pump);

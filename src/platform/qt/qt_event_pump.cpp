@@ -27,7 +27,11 @@ class Depth {
 
 QtEventPump::PaintPacer::PaintPacer() {
     release_.setSingleShot(true);
-    connect(&release_, &QTimer::timeout, this, [this] { Release(); });
+    connect(&release_, &QTimer::timeout, this, [this] {
+        if (waits == 0 || opening) {
+            Release();
+        }
+    });
     if (QCoreApplication* app = QCoreApplication::instance()) {
         app->installEventFilter(this);
     }
@@ -46,22 +50,35 @@ QtEventPump::PaintPacer::~PaintPacer() {
     }
 }
 
+qint64 QtEventPump::PaintPacer::Since_Last_Paint() const {
+    return lastPaint_.isValid() ? lastPaint_.elapsed() : kPaintIntervalMs;
+}
+
 bool QtEventPump::PaintPacer::eventFilter(QObject* target, QEvent* event) {
     if (event->type() != QEvent::UpdateRequest || releasing_) {
         return false;
     }
-    const qint64 since = lastPaint_.isValid() ? lastPaint_.elapsed() : kPaintIntervalMs;
-    if (holds == 0 && (waits == 0 || since >= kPaintIntervalMs)) {
+    if (holds == 0 && (waits == 0 || (opening && Since_Last_Paint() >= kPaintIntervalMs))) {
         lastPaint_.start();
         return false;
     }
     if (std::find(held_.begin(), held_.end(), target) == held_.end()) {
         held_.emplace_back(target);
     }
-    if (!release_.isActive()) {
-        release_.start(static_cast<int>(std::max<qint64>(1, kPaintIntervalMs - since)));
-    }
     return true;
+}
+
+void QtEventPump::PaintPacer::Release_If_Due() {
+    if (!held_.empty() && Since_Last_Paint() >= kPaintIntervalMs) {
+        Release();
+    }
+}
+
+void QtEventPump::PaintPacer::Arm() {
+    if (!held_.empty() && !release_.isActive()) {
+        release_.start(static_cast<int>(
+            std::clamp<qint64>(kPaintIntervalMs - Since_Last_Paint(), 1, kPaintIntervalMs)));
+    }
 }
 
 void QtEventPump::PaintPacer::Release() {
@@ -87,31 +104,43 @@ QtEventPump::~QtEventPump() = default;
 
 void QtEventPump::Yield(std::uint32_t maxWaitMs) {
     QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    const bool opening = maxWaitMs > lastWaitMs_;
+    lastWaitMs_ = maxWaitMs;
     if (maxWaitMs == 0) {
         // The yield before a block goes out: received bytes and clicks are handled, but nothing
         // is painted and no timer runs (one might apply the trace or release a held paint), so
-        // the packet leaves first and a later wait paints.
-        const Depth hold(pacer_.holds);
-        QCoreApplication::sendPostedEvents();
-        if (dispatcher != nullptr) {
-            dispatcher->processEvents(QEventLoop::X11ExcludeTimers);
+        // the packet leaves first.
+        {
+            const Depth hold(pacer_.holds);
+            QCoreApplication::sendPostedEvents();
+            if (dispatcher != nullptr) {
+                dispatcher->processEvents(QEventLoop::X11ExcludeTimers);
+            }
+        }
+        if (pacer_.waits == 0) {
+            pacer_.Arm();
         }
         return;
     }
     const Depth wait(pacer_.waits);
+    const bool outerOpening = pacer_.opening;
+    pacer_.opening = opening;
+    if (opening) {
+        pacer_.Release_If_Due();
+    }
     QCoreApplication::sendPostedEvents();
-    if (dispatcher == nullptr) {
-        return;
+    if (dispatcher != nullptr && !dispatcher->processEvents(QEventLoop::AllEvents)) {
+        // The timer's only job is to end the sleep: its expiry is itself an event.
+        const auto ms =
+            static_cast<int>(std::min<std::uint32_t>(maxWaitMs, std::numeric_limits<int>::max()));
+        wake_.start(ms);
+        dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        wake_.stop();
     }
-    if (dispatcher->processEvents(QEventLoop::AllEvents)) {
-        return;
+    pacer_.opening = outerOpening;
+    if (pacer_.waits == 1) {
+        pacer_.Arm();
     }
-    // The timer's only job is to end the sleep: its expiry is itself an event.
-    const auto ms =
-        static_cast<int>(std::min<std::uint32_t>(maxWaitMs, std::numeric_limits<int>::max()));
-    wake_.start(ms);
-    dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    wake_.stop();
 }
 
 }  // namespace lcdprog::platform

@@ -31,24 +31,31 @@ class QtEventPump final : public EventPump {
     // An application event filter on QEvent::UpdateRequest, the event that makes a top-level
     // window paint what is dirty. A run sends a packet about 190 times a second, and each one
     // dirtied the trace, the counters and the bar: painting the window in every wait cost about
-    // 2.6 ms of CPU per packet, and painting it in the yield before a block delayed that block,
-    // while the operator cannot see more than about ten frames a second. Inside a yield an
-    // UpdateRequest passes when the last paint is at least kPaintIntervalMs old; otherwise, and
-    // always in a yield that does not wait, it is held and a timer delivers it later (timers do
-    // not run in a yield that does not wait, so that is in a later wait, after the packet went
-    // out, or in the window's own event loop). Nothing held is lost: Qt posts no further
-    // UpdateRequest for a window until the held one is delivered, so it must be.
+    // 2.6 ms of CPU per packet, and a paint that was under way when a reply arrived delayed the
+    // next packet by as much, while the operator cannot see more than about ten frames a second.
+    // So inside a yield a window paints only in the first pass of a wait, right after a packet
+    // went out (the module cannot have answered yet: it writes its page first), and only when
+    // the last paint is at least kPaintIntervalMs old. Anything else is held; held requests are
+    // delivered at the next such pass, or by a timer once no wait is running. Nothing held is
+    // lost: Qt posts no further UpdateRequest for a window until the held one is delivered.
     class PaintPacer final : public QObject {
       public:
         PaintPacer();
         ~PaintPacer() override;
         bool eventFilter(QObject* target, QEvent* event) override;
 
-        int waits = 0;  // yields running that may wait
-        int holds = 0;  // yields running that must not paint
+        // A wait has just begun: deliver what is held if the last paint is old enough.
+        void Release_If_Due();
+        // At the end of the outermost yield: have the timer deliver what is still held.
+        void Arm();
+
+        int waits = 0;         // yields running that may wait
+        int holds = 0;         // yields running that must not paint
+        bool opening = false;  // the running yield is the first pass of a wait
 
       private:
         void Release();
+        qint64 Since_Last_Paint() const;
 
         QElapsedTimer lastPaint_;
         QTimer release_;
@@ -58,6 +65,9 @@ class QtEventPump final : public EventPump {
 
     QTimer wake_;
     PaintPacer pacer_;
+    // The previous yield's wait: a longer one than that starts a new wait (the link's waits
+    // count down from their deadline).
+    std::uint32_t lastWaitMs_ = 0;
 };
 
 }  // namespace lcdprog::platform
