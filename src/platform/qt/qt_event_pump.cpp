@@ -28,8 +28,10 @@ class Depth {
 QtEventPump::PaintPacer::PaintPacer() {
     release_.setSingleShot(true);
     connect(&release_, &QTimer::timeout, this, [this] {
-        if (waits == 0 || opening) {
+        if (waits == 0 || opening || Quiet()) {
             Release();
+        } else {
+            Arm();
         }
     });
     if (QCoreApplication* app = QCoreApplication::instance()) {
@@ -68,17 +70,28 @@ bool QtEventPump::PaintPacer::eventFilter(QObject* target, QEvent* event) {
     return true;
 }
 
+bool QtEventPump::PaintPacer::Quiet() const {
+    return !opened_.isValid() || opened_.elapsed() >= kQuietAfterMs;
+}
+
 void QtEventPump::PaintPacer::Release_If_Due() {
+    opened_.start();
     if (!held_.empty() && Since_Last_Paint() >= kPaintIntervalMs) {
         Release();
     }
 }
 
 void QtEventPump::PaintPacer::Arm() {
-    if (!held_.empty() && !release_.isActive()) {
-        release_.start(static_cast<int>(
-            std::clamp<qint64>(kPaintIntervalMs - Since_Last_Paint(), 1, kPaintIntervalMs)));
+    if (held_.empty() || release_.isActive()) {
+        return;
     }
+    // Not before the interval is over, and inside a wait not before it has gone quiet: so the
+    // timer wakes a silent wait once to paint, never every millisecond.
+    qint64 delay = kPaintIntervalMs - Since_Last_Paint();
+    if (waits > 0 && opened_.isValid()) {
+        delay = std::max(delay, kQuietAfterMs - opened_.elapsed());
+    }
+    release_.start(static_cast<int>(std::clamp<qint64>(delay, 1, kPaintIntervalMs)));
 }
 
 void QtEventPump::PaintPacer::Release() {

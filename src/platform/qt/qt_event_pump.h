@@ -26,6 +26,7 @@ class QtEventPump final : public EventPump {
     void Yield(std::uint32_t maxWaitMs) override;
 
     static constexpr int kPaintIntervalMs = 100;
+    static constexpr int kQuietAfterMs = 50;
 
   private:
     // An application event filter on QEvent::UpdateRequest, the event that makes a top-level
@@ -36,8 +37,10 @@ class QtEventPump final : public EventPump {
     // So inside a yield a window paints only in the first pass of a wait, right after a packet
     // went out (the module cannot have answered yet: it writes its page first), and only when
     // the last paint is at least kPaintIntervalMs old. Anything else is held; held requests are
-    // delivered at the next such pass, or by a timer once no wait is running. Nothing held is
-    // lost: Qt posts no further UpdateRequest for a window until the held one is delivered.
+    // delivered at the next such pass, or by a timer once no wait is running or the wait has
+    // gone on for kQuietAfterMs (a module answers well within that, so a paint then delays no
+    // reply, and a silent module still sees the window refreshed). Nothing held is lost: Qt posts
+    // no further UpdateRequest for a window until the held one is delivered.
     class PaintPacer final : public QObject {
       public:
         PaintPacer();
@@ -56,8 +59,10 @@ class QtEventPump final : public EventPump {
       private:
         void Release();
         qint64 Since_Last_Paint() const;
+        bool Quiet() const;
 
         QElapsedTimer lastPaint_;
+        QElapsedTimer opened_;  // since the first pass of the current wait
         QTimer release_;
         std::vector<QPointer<QObject>> held_;
         bool releasing_ = false;
