@@ -124,25 +124,6 @@ constexpr double kPacedFloorS = kLineLimitS + (3 + 7 + 3 + 3) * kByteS;
 // ---------------------------------------------------------------------------------------------
 // Platform pieces that differ from main()
 
-// The real file service, except that the program folder is the bin folder holding the white
-// backgrounds (this program lives in another folder).
-class BinFolderFiles final : public platform::FileService {
-  public:
-    explicit BinFolderFiles(std::string folder) : folder_(std::move(folder)) {}
-    bool FileExists(const std::string& path) const override { return real_.FileExists(path); }
-    std::string GetFileName(const std::string& path) const override {
-        return real_.GetFileName(path);
-    }
-    platform::FileContents Read(const std::string& path, std::size_t limit) const override {
-        return real_.Read(path, limit);
-    }
-    std::string ProgramFolder() const override { return folder_; }
-
-  private:
-    platform::PosixFileService real_;
-    std::string folder_;
-};
-
 // Keeps every message instead of waiting for an operator to press OK.
 class RecordingMessageBox final : public platform::MessageBox {
   public:
@@ -538,7 +519,7 @@ class FirstPaint final : public QObject {
 int Startup_Mode(int argc, char** argv, std::int64_t t0, const std::string& binDir) {
     const std::int64_t mainEntry = Now_Ns();
     QApplication app(argc, argv);
-    BinFolderFiles files(binDir);
+    platform::PosixFileService files(binDir);
     RecordingMessageBox messages;
     platform::SteadyClock clock;
     platform::QtEventPump pump;
@@ -676,7 +657,7 @@ int Bench_Mode(int argc, char** argv, const Options& opt) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    BinFolderFiles files(opt.binDir);
+    platform::PosixFileService files(opt.binDir);
     RecordingMessageBox messages;
     platform::SteadyClock clock;
     platform::QtEventPump pump;

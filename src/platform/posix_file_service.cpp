@@ -242,6 +242,9 @@ FileContents PosixFileService::Read(const std::string& path, std::size_t limit) 
 }
 
 std::string PosixFileService::ProgramFolder() const {
+    if (!programFolder_.empty()) {
+        return programFolder_;
+    }
     std::vector<char> buffer(256);
     for (;;) {
         const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());

@@ -29,17 +29,27 @@ std::string Lower_Case_Path(std::string_view path);
 // links only through the kernel (which stops loops with ELOOP), so it always ends.
 class PosixFileService final : public FileService {
   public:
+    PosixFileService() = default;
+    // A program folder other than the executable's: for a program or test that runs the
+    // windows from another folder than the one holding the white backgrounds.
+    explicit PosixFileService(std::string programFolder)
+        : programFolder_(std::move(programFolder)) {}
+
     bool FileExists(const std::string& path) const override;
     std::string GetFileName(const std::string& path) const override;
     // Only regular files are opened (non-blocking, close-on-exec, never as a controlling
     // terminal), so a FIFO, a device or a socket is reported as NotRegular without waiting.
     FileContents Read(const std::string& path, std::size_t limit) const override;
-    // The folder of /proc/self/exe; "" when the program lies in "/", "." when unknown.
+    // The folder of /proc/self/exe (or the one given); "" when the program lies in "/", "."
+    // when unknown.
     std::string ProgramFolder() const override;
 
     // The path as it exists on disk: `path` itself when it exists, otherwise the result of the
     // case-insensitive lookup, or "" when no entry matches.
     static std::string Resolve(const std::string& path);
+
+  private:
+    std::string programFolder_;
 };
 
 }  // namespace lcdprog::platform

@@ -32,7 +32,7 @@ struct LineBench {
 
     TempFolder folder;
     SimProcess sim;
-    ProgramFolderFiles files{Bin_Folder()};
+    platform::PosixFileService files{Bin_Folder()};
     FakeMessageBox messages;
     platform::SteadyClock clock;
     platform::QtEventPump pump;
@@ -95,7 +95,7 @@ struct VirtualBench {
 
     ScriptedLink link;
     VirtualModule module;
-    ProgramFolderFiles files{Bin_Folder()};
+    platform::PosixFileService files{Bin_Folder()};
     FakeFileDialog dialog;
     FakeProgram program;
     platform::Services services{files,       link.messages, link.clock, link.pump,

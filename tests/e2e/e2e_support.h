@@ -46,25 +46,6 @@ class TempFolder {
     std::string path_;
 };
 
-// The real file service, except that the program folder is the build's bin/ (this test
-// program lives in tests/, which holds no white backgrounds).
-class ProgramFolderFiles final : public platform::FileService {
-  public:
-    explicit ProgramFolderFiles(std::string folder) : folder_(std::move(folder)) {}
-    bool FileExists(const std::string& path) const override { return real_.FileExists(path); }
-    std::string GetFileName(const std::string& path) const override {
-        return real_.GetFileName(path);
-    }
-    platform::FileContents Read(const std::string& path, std::size_t limit) const override {
-        return real_.Read(path, limit);
-    }
-    std::string ProgramFolder() const override { return folder_; }
-
-  private:
-    platform::PosixFileService real_;
-    std::string folder_;
-};
-
 // One packet as the module received it.
 struct LinePacket {
     enum class Kind { Detect, Write, Reset, Other };

@@ -20,19 +20,6 @@
 
 namespace lcdprog::test {
 
-// The real file service with the program folder moved to the test's folder.
-class DiskFiles final : public platform::FileService {
-  public:
-    bool FileExists(const std::string& path) const override { return disk.FileExists(path); }
-    std::string GetFileName(const std::string& p) const override { return disk.GetFileName(p); }
-    platform::FileContents Read(const std::string& path, std::size_t limit) const override {
-        return disk.Read(path, limit);
-    }
-    std::string ProgramFolder() const override { return folder; }
-    platform::PosixFileService disk;
-    std::string folder;
-};
-
 inline void Write(const std::string& path, const std::string& bytes) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -75,7 +62,8 @@ class OnDisk : public ::testing::Test {
     void SetUp() override {
         char pattern[] = "/tmp/lcdprog_disk_XXXXXX";
         ASSERT_NE(::mkdtemp(pattern), nullptr);
-        dir = files.folder = pattern;
+        dir = pattern;
+        files = platform::PosixFileService(dir);
         ASSERT_EQ(::chmod(pattern, 0755), 0);  // "nobody" must reach its case's file
         for (const std::string& name : {kWhite128x64, kWhite240x64, kWhite240x128}) {
             Write(dir + "/" + name, White_File(name));
@@ -131,7 +119,7 @@ class OnDisk : public ::testing::Test {
         }
     }
 
-    DiskFiles files;
+    platform::PosixFileService files;
     std::string dir;
     int cases = 0;
     std::unique_ptr<MainWindowHarness> h;
