@@ -44,7 +44,7 @@ Programmatore LCD grafici - demo with a virtual LCD module (no hardware needed)
   2. In the window "Comunicazione seriale verso modulo LCD" the virtual module is "COM 1":
      press "ON".
   3. Press "Scrivi modulo LCD". The trace shows each packet, the counters reach 514 and the
-     progress bar runs to the end (about two seconds).
+     progress bar runs to the end (about three seconds).
   4. Close the programmer. The module's EEPROM and pictures of what the four panel types would
      show are then in $output_dir.
 
