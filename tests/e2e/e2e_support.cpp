@@ -17,7 +17,9 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QtTest/QTest>
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,9 +27,11 @@
 #include <iterator>
 #include <sstream>
 #include <thread>
+#include <utility>
 
 #include <gtest/gtest.h>
 
+#include "link/mod_RS232.h"
 #include "main_window/picture_files.h"
 #include "state/mod_variabili.h"
 
@@ -37,12 +41,18 @@ namespace lcdprog::test {
 namespace {
 
 namespace fs = std::filesystem;
-using SteadyClock = std::chrono::steady_clock;
 
-int Ms_Left(SteadyClock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
-    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+double Now_Ms() {
+    return std::chrono::duration<double, std::milli>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+double Cpu_Now_Ms() {
+    rusage u{};
+    getrusage(RUSAGE_SELF, &u);
+    const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
+    return ms(u.ru_utime) + ms(u.ru_stime);
 }
 
 std::string Read_Whole_File(const std::string& path) {
@@ -50,8 +60,8 @@ std::string Read_Whole_File(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Link names must differ between tests that run side by side: the serial port library keeps a
-// lock file named after the port's last path component.
+// The serial port library keeps a lock file named after the port's last path component, so
+// links of tests running side by side must differ.
 std::string Unique_Name(const char* stem) {
     static std::atomic<int> next{0};
     return std::string(stem) + "-" + std::to_string(getpid()) + "-" + std::to_string(next++);
@@ -60,6 +70,11 @@ std::string Unique_Name(const char* stem) {
 const char kSyncFrame[] = {'\x55', '\x00', '\xAA'};
 const char kSyncLogged[] = "unknown command 0x55";
 
+std::string With_Checksum(std::string bytes) {
+    bytes.push_back(static_cast<char>(Packet_Checksum(bytes)));
+    return bytes;
+}
+
 }  // namespace
 
 std::string Bin_Folder() {
@@ -67,14 +82,12 @@ std::string Bin_Folder() {
         return bin;
     }
     std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    return (self.parent_path().parent_path() / "bin").string();
+    return (fs::read_symlink("/proc/self/exe", ec).parent_path().parent_path() / "bin").string();
 }
 
-TempFolder::TempFolder() {
-    const fs::path base = fs::temp_directory_path() / Unique_Name("lcdprog-e2e");
-    fs::create_directories(base);
-    path_ = base.string();
+TempFolder::TempFolder()
+    : path_((fs::temp_directory_path() / Unique_Name("lcdprog-e2e")).string()) {
+    fs::create_directories(path_);
 }
 
 TempFolder::~TempFolder() {
@@ -82,69 +95,62 @@ TempFolder::~TempFolder() {
     fs::remove_all(path_, ec);
 }
 
-int LineCount::Total_Writes() const {
-    int total = 0;
-    for (const int n : writes) {
-        total += n;
-    }
-    return total;
-}
-
-LineCount Count(const std::vector<LinePacket>& packets) {
-    LineCount count;
-    for (const LinePacket& p : packets) {
-        switch (p.kind) {
-            case LinePacket::Kind::Detect:
-                ++count.detects;
-                break;
-            case LinePacket::Kind::Reset:
-                ++count.resets;
-                break;
-            case LinePacket::Kind::Write:
-                if (p.block >= 0 && p.block < kBlocks) {
-                    ++count.writes[static_cast<std::size_t>(p.block)];
-                } else {
-                    ++count.others;
-                }
-                break;
-            case LinePacket::Kind::Other:
-                ++count.others;
-                break;
-        }
-    }
-    return count;
-}
-
-LinePacket Classify(const std::string& packet) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(packet[i]); };
-    if (packet == std::string("\x87\x00\x78", 3)) {
+LinePacket Classify(const std::string& p) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(p[i]); };
+    if (p == std::string("\x87\x00\x78", 3)) {
         return {LinePacket::Kind::Detect, -1};
     }
-    if (packet == std::string("\xFE\x00\x01", 3)) {
+    if (p == std::string("\xFE\x00\x01", 3)) {
         return {LinePacket::Kind::Reset, -1};
     }
-    if (packet.size() == 135 && byte(0) == 0x04 && byte(1) == 0x84) {
+    if (p.size() == 135 && byte(0) == 0x04 && byte(1) == 0x84) {
         const unsigned address = (byte(2) << 24) | (byte(3) << 16) | (byte(4) << 8) | byte(5);
         return {LinePacket::Kind::Write, static_cast<int>(address / 128)};
     }
     return {};
 }
 
+LineCount Count(const std::vector<LinePacket>& packets) {
+    LineCount count;
+    for (const LinePacket& p : packets) {
+        if (p.kind == LinePacket::Kind::Detect) {
+            ++count.detects;
+        } else if (p.kind == LinePacket::Kind::Reset) {
+            ++count.resets;
+        } else if (p.kind == LinePacket::Kind::Write && p.block >= 0 && p.block < kBlocks) {
+            ++count.writes[static_cast<std::size_t>(p.block)];
+        } else {
+            ++count.others;
+        }
+    }
+    return count;
+}
+
+std::vector<int> Writes(int last, int block, int times) {
+    std::vector<int> w(kBlocks, 0);
+    for (int b = 0; b <= last; ++b) {
+        w[static_cast<std::size_t>(b)] = b == block ? times : 1;
+    }
+    return w;
+}
+
 int Blocks_Written(const Eeprom& eeprom) {
-    int written = 0;
-    while (written < kBlocks) {
-        const std::size_t at = static_cast<std::size_t>(written) * 128;
-        if (!std::equal(eeprom.begin() + at, eeprom.begin() + at + 128, MemoryImage.begin() + at)) {
-            break;
-        }
-        ++written;
+    std::size_t at = 0;
+    while (at < eeprom.size() &&
+           std::equal(eeprom.begin() + at, eeprom.begin() + at + 128, MemoryImage.begin() + at)) {
+        at += 128;
     }
-    for (std::size_t i = static_cast<std::size_t>(written) * 128; i < eeprom.size(); ++i) {
-        if (eeprom[i] != 0xFF) {
-            return -1;
-        }
-    }
-    return written;
+    const bool blankAfter =
+        std::all_of(eeprom.begin() + at, eeprom.end(), [](std::uint8_t b) { return b == 0xFF; });
+    return blankAfter ? static_cast<int>(at / 128) : -1;
+}
+
+Stopwatch::Stopwatch() : wall_(Now_Ms()), cpu_(Cpu_Now_Ms()) {}
+double Stopwatch::Wall_Ms() const {
+    return Now_Ms() - wall_;
+}
+double Stopwatch::Cpu_Ms() const {
+    return Cpu_Now_Ms() - cpu_;
 }
 
 SimProcess::SimProcess(const TempFolder& folder, std::vector<std::string> extraArgs)
@@ -165,19 +171,17 @@ SimProcess::SimProcess(const TempFolder& folder, std::vector<std::string> extraA
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, logFile_.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    // The child starts with every signal at its default and none blocked, whatever this
-    // process (or its GUI library) has set up.
+    // Every signal at its default and none blocked, whatever the GUI library set up here.
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
     sigset_t none;
-    sigemptyset(&none);
     sigset_t all;
+    sigemptyset(&none);
     sigfillset(&all);
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &all);
@@ -200,32 +204,27 @@ SimProcess::~SimProcess() {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
-    if (pidFd_ >= 0) {
-        close(pidFd_);
-    }
-    if (out_ >= 0) {
-        close(out_);
+    for (const int fd : {pidFd_, out_}) {
+        if (fd >= 0) {
+            close(fd);
+        }
     }
 }
 
 std::optional<std::string> SimProcess::Next_Device(int timeoutMs) {
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
+    const double deadline = Now_Ms() + timeoutMs;
     while (true) {
-        const std::size_t end = pendingOut_.find('\n');
-        if (end != std::string::npos) {
+        if (const std::size_t end = pendingOut_.find('\n'); end != std::string::npos) {
             std::string line = pendingOut_.substr(0, end);
             pendingOut_.erase(0, end + 1);
             return line;
         }
-        if (out_ < 0) {
-            return std::nullopt;
-        }
         pollfd p{out_, POLLIN, 0};
-        const int left = Ms_Left(deadline);
-        if (left == 0 || poll(&p, 1, left) <= 0) {
+        const int left = static_cast<int>(deadline - Now_Ms());
+        char buffer[256];
+        if (out_ < 0 || left <= 0 || poll(&p, 1, left) <= 0) {
             return std::nullopt;
         }
-        char buffer[256];
         const ssize_t n = read(out_, buffer, sizeof buffer);
         if (n <= 0) {
             return std::nullopt;  // the module ended
@@ -234,14 +233,13 @@ std::optional<std::string> SimProcess::Next_Device(int timeoutMs) {
     }
 }
 
-bool SimProcess::Sync(platform::SerialControl& serial, int timeoutMs) {
+bool SimProcess::Sync(platform::SerialControl& serial) {
     if (!serial.Output(std::string_view(kSyncFrame, sizeof kSyncFrame))) {
         return false;
     }
     ++syncs_;
     // The log is a file the module appends to; there is nothing to wait on but its content.
-    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeoutMs);
-    while (true) {
+    for (const double deadline = Now_Ms() + 3000; Now_Ms() < deadline;) {
         const std::string log = Log();
         int seen = 0;
         for (std::size_t at = log.find(kSyncLogged); at != std::string::npos;
@@ -251,43 +249,28 @@ bool SimProcess::Sync(platform::SerialControl& serial, int timeoutMs) {
         if (seen >= syncs_) {
             return true;
         }
-        if (Ms_Left(deadline) == 0) {
-            return false;
-        }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+    return false;
 }
 
 std::optional<int> SimProcess::Wait_Exit(int timeoutMs) {
-    if (pid_ <= 0) {
-        return std::nullopt;
-    }
-    if (pidFd_ >= 0) {
-        pollfd p{pidFd_, POLLIN, 0};
-        if (poll(&p, 1, timeoutMs) <= 0) {
-            return std::nullopt;
-        }
-    }
+    pollfd p{pidFd_, POLLIN, 0};
     int status = 0;
-    if (waitpid(pid_, &status, 0) != pid_) {
+    if (pid_ <= 0 || (pidFd_ >= 0 && poll(&p, 1, timeoutMs) <= 0) ||
+        waitpid(pid_, &status, 0) != pid_) {
         return std::nullopt;
     }
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-int SimProcess::Stop(int timeoutMs) {
+int SimProcess::Stop() {
     if (pid_ <= 0) {
         return -1;
     }
     kill(pid_, SIGTERM);
-    if (const std::optional<int> status = Wait_Exit(timeoutMs)) {
-        return *status;
-    }
-    kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
-    pid_ = -1;
-    return -1;
+    return Wait_Exit(5000).value_or(-1);  // the destructor kills it otherwise
 }
 
 std::string SimProcess::Log() const {
@@ -300,11 +283,8 @@ std::vector<LinePacket> SimProcess::Packets() const {
     std::string line;
     while (std::getline(lines, line)) {
         const std::size_t rx = line.find("] rx #");
-        if (rx == std::string::npos || line.find(kSyncLogged) != std::string::npos) {
-            continue;
-        }
-        const std::size_t what = line.find(' ', rx + 6);
-        if (what == std::string::npos) {
+        const std::size_t what = rx == std::string::npos ? rx : line.find(' ', rx + 6);
+        if (what == std::string::npos || line.find(kSyncLogged) != std::string::npos) {
             continue;
         }
         const std::string rest = line.substr(what + 1);
@@ -314,8 +294,7 @@ std::vector<LinePacket> SimProcess::Packets() const {
         } else if (rest.rfind("reset,", 0) == 0) {
             p.kind = LinePacket::Kind::Reset;
         } else if (rest.rfind("write block ", 0) == 0) {
-            p.kind = LinePacket::Kind::Write;
-            p.block = std::atoi(rest.c_str() + 12);
+            p = {LinePacket::Kind::Write, std::atoi(rest.c_str() + 12)};
         }
         packets.push_back(p);
     }
@@ -331,44 +310,6 @@ std::optional<Eeprom> SimProcess::Saved_Eeprom() const {
     std::copy(bytes.begin(), bytes.end(), eeprom.begin());
     return eeprom;
 }
-
-namespace {
-double Cpu_Ms() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    const auto ms = [](const timeval& t) {
-        return static_cast<double>(t.tv_sec) * 1000.0 + static_cast<double>(t.tv_usec) / 1000.0;
-    };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
-}
-}  // namespace
-
-Stopwatch::Stopwatch() : wall_(SteadyClock::now()), cpu_(Cpu_Ms()) {}
-
-Elapsed Stopwatch::Read() const {
-    return {std::chrono::duration<double, std::milli>(SteadyClock::now() - wall_).count(),
-            Cpu_Ms() - cpu_};
-}
-
-std::vector<std::string> Make_Noise_Pictures(const TempFolder& folder, const std::string& prefix,
-                                             int width, int height, int count, unsigned seed) {
-    std::vector<std::string> paths;
-    std::uint32_t state = seed * 2654435761u + 1u;
-    for (int k = 0; k < count; ++k) {
-        std::string bytes = Make_Picture({width, height, 1, false, "BM", 0});
-        // Everything after the 62-byte header is pixels.
-        for (std::size_t i = 62; i < bytes.size(); ++i) {
-            state = state * 1664525u + 1013904223u;
-            bytes[i] = static_cast<char>(state >> 24);
-        }
-        const std::string path = folder / (prefix + "_" + std::to_string(k) + ".bmp");
-        std::ofstream(path, std::ios::binary) << bytes;
-        paths.push_back(path);
-    }
-    return paths;
-}
-
-Desk::Desk(platform::Services& services) : services_(services) {}
 
 Desk::~Desk() {
     if (frm_RS232* serial = Current_frm_RS232()) {
@@ -386,43 +327,45 @@ bool Desk::Open() {
         return false;
     }
     main_->show();
-    QAction* menuItem = main_->findChild<QAction*>(QStringLiteral("smnu_Comunicazione_0"));
-    if (menuItem == nullptr) {
-        ADD_FAILURE() << "no menu item smnu_Comunicazione_0";
-        return false;
-    }
-    menuItem->trigger();
-    if (Current_frm_RS232() == nullptr) {
+    auto* menuItem = main_->findChild<QAction*>(QStringLiteral("smnu_Comunicazione_0"));
+    if (menuItem == nullptr || (menuItem->trigger(), Current_frm_RS232() == nullptr)) {
         ADD_FAILURE() << "the serial port window did not open";
         return false;
     }
-    return true;
+    auto* combo = Current_frm_RS232()->findChild<QComboBox*>(QStringLiteral("cmb_RS232"));
+    EXPECT_TRUE(combo != nullptr && combo->count() == 1 && combo->itemText(0) == "COM 1");
+    return combo != nullptr && combo->count() == 1;
 }
 
 bool Desk::Choose_Noise_Pictures(const TempFolder& folder, FakeFileDialog& dialog,
                                  const FakeMessageBox& messages) {
     struct Panel {
-        const char* prefix;
         int width;
         int height;
         void (frm_Config_LCD::*mouseDown)(int, Qt::MouseButton);
     };
     const Panel panels[] = {
-        {"p64128a", 128, 64, &frm_Config_LCD::pct_Image_64128A_MouseDown},
-        {"p64128e", 128, 64, &frm_Config_LCD::pct_Image_64128E_MouseDown},
-        {"p64240b", 240, 64, &frm_Config_LCD::pct_Image_64240B_MouseDown},
-        {"p128240a", 240, 128, &frm_Config_LCD::pct_Image_128240A_MouseDown},
+        {128, 64, &frm_Config_LCD::pct_Image_64128A_MouseDown},
+        {128, 64, &frm_Config_LCD::pct_Image_64128E_MouseDown},
+        {240, 64, &frm_Config_LCD::pct_Image_64240B_MouseDown},
+        {240, 128, &frm_Config_LCD::pct_Image_128240A_MouseDown},
     };
-    unsigned seed = 1;
+    std::uint32_t state = 1;
+    int k = 0;
     for (const Panel& panel : panels) {
-        const auto paths =
-            Make_Noise_Pictures(folder, panel.prefix, panel.width, panel.height, 4, seed++);
         for (int i = 0; i < 4; ++i) {
-            dialog.answer = paths[static_cast<std::size_t>(i)];
+            std::string bytes = Make_Picture({panel.width, panel.height, 1, false, "BM", 0});
+            for (std::size_t b = 62; b < bytes.size(); ++b) {  // after the header: pixels
+                state = state * 1664525u + 1013904223u;
+                bytes[b] = static_cast<char>(state >> 24);
+            }
+            const std::string path = folder / ("noise_" + std::to_string(k++) + ".bmp");
+            std::ofstream(path, std::ios::binary) << bytes;
+            dialog.answer = path;
             const std::size_t shownBefore = messages.shown.size();
             (main_.get()->*panel.mouseDown)(i, Qt::RightButton);
             if (messages.shown.size() != shownBefore) {
-                ADD_FAILURE() << "picture refused: " << paths[static_cast<std::size_t>(i)];
+                ADD_FAILURE() << "picture refused: " << path;
                 return false;
             }
         }
@@ -430,65 +373,134 @@ bool Desk::Choose_Noise_Pictures(const TempFolder& folder, FakeFileDialog& dialo
     return true;
 }
 
-frm_RS232& Desk::Serial() const {
-    frm_RS232* window = Current_frm_RS232();
-    if (window == nullptr) {
-        throw std::runtime_error("no serial port window");
-    }
-    return *window;
-}
-
 void Desk::Click(const char* button) const {
-    auto* b = Serial().findChild<QPushButton*>(QString::fromLatin1(button));
+    auto* b = Current_frm_RS232()->findChild<QPushButton*>(QString::fromLatin1(button));
     ASSERT_NE(b, nullptr) << button;
     QTest::mouseClick(b, Qt::LeftButton);
 }
 
 bool Desk::Enabled(const char* name) const {
-    auto* w = Serial().findChild<QWidget*>(QString::fromLatin1(name));
+    auto* w = Current_frm_RS232()->findChild<QWidget*>(QString::fromLatin1(name));
     EXPECT_NE(w, nullptr) << name;
     return w != nullptr && w->isEnabled();
 }
 
-std::string Desk::Text(const char* lineEdit) const {
-    auto* w = Serial().findChild<QLineEdit*>(QString::fromLatin1(lineEdit));
-    EXPECT_NE(w, nullptr) << lineEdit;
-    return w != nullptr ? w->text().toStdString() : std::string();
-}
-
-std::string Desk::Trace() const {
-    auto* w = Serial().findChild<QTextEdit*>(QStringLiteral("rtb_RS232_SPY"));
-    EXPECT_NE(w, nullptr);
-    return w != nullptr ? w->toPlainText().toStdString() : std::string();
-}
-
 QProgressBar& Desk::Progress() const {
-    auto* w = Serial().findChild<QProgressBar*>(QStringLiteral("pgb_RS232"));
-    if (w == nullptr) {
-        throw std::runtime_error("no pgb_RS232");
-    }
-    return *w;
+    return *Current_frm_RS232()->findChild<QProgressBar*>(QStringLiteral("pgb_RS232"));
 }
 
-std::vector<std::string> Desk::Ports() const {
-    std::vector<std::string> ports;
-    auto* combo = Serial().findChild<QComboBox*>(QStringLiteral("cmb_RS232"));
-    if (combo != nullptr) {
-        for (int i = 0; i < combo->count(); ++i) {
-            ports.push_back(combo->itemText(i).toStdString());
-        }
-    }
-    return ports;
-}
-
-std::vector<std::string> Link_Messages(const FakeMessageBox& messages) {
-    std::vector<std::string> texts;
+DeskReading Desk::Read(const FakeMessageBox& messages) const {
+    DeskReading r;
     for (const ShownMessage& m : messages.shown) {
         EXPECT_EQ(m.title, "ERROR RS232") << m.text;
         EXPECT_EQ(m.icon, platform::MessageIcon::Critical) << m.text;
-        texts.push_back(m.text);
+        r.messages.push_back(m.text);
     }
-    return texts;
+    const frm_RS232& w = *Current_frm_RS232();
+    r.sent = w.findChild<QLineEdit*>(QStringLiteral("txt_Send_Packet"))->text().toStdString();
+    r.received =
+        w.findChild<QLineEdit*>(QStringLiteral("txt_Received_Packet"))->text().toStdString();
+    r.trace = w.findChild<QTextEdit*>(QStringLiteral("rtb_RS232_SPY"))->toPlainText().toStdString();
+    r.progress = Progress().value();
+    return r;
+}
+
+LineBench::LineBench(std::vector<std::string> simArgs)
+    : sim(folder, std::move(simArgs)), serial(platform::PortTable({sim.Link()})) {
+    serial.SetCommHandler([this] { RS232_Interface_OnComm(serial); });
+}
+
+bool LineBench::Ready() {
+    if (!sim.Next_Device()) {
+        ADD_FAILURE() << "lcdprog-sim printed no device line; its log:\n" << sim.Log();
+        return false;
+    }
+    return desk.Open();
+}
+
+VirtualModule::VirtualModule(ScriptedLink& link, std::vector<FaultAt> faults)
+    : link_(link), faults_(std::move(faults)) {
+    eeprom_.fill(0xFF);
+}
+
+std::vector<Arrival> VirtualModule::Answer(const std::string& packet) {
+    using M = Misbehaviour;
+    using T = FaultAt::Target;
+    const LinePacket what = Classify(packet);
+    if (hungUp_ || what.kind == LinePacket::Kind::Other) {
+        return {};
+    }
+    const T kind = what.kind == LinePacket::Kind::Write   ? T::Block
+                   : what.kind == LinePacket::Kind::Reset ? T::Reset
+                                                          : T::Detect;
+    std::string reply = With_Checksum(kind == T::Detect  ? std::string("\x87\x04LSIM", 6)
+                                      : kind == T::Reset ? std::string("\xFE\x00", 2)
+                                                         : std::string("\x04\x00", 2));
+    if (kind == T::Block) {
+        if (packet.back() != With_Checksum(packet.substr(0, 134)).back()) {
+            return {};
+        }
+        std::copy(packet.begin() + 6, packet.begin() + 134, eeprom_.begin() + what.block * 128);
+    }
+    const long target = kind == T::Block ? what.block : -1 - static_cast<long>(kind);
+    attempt_ = target == lastTarget_ ? attempt_ + 1 : 1;
+    lastTarget_ = target;
+
+    const std::uint64_t now = link_.pump.Now();
+    std::uint64_t ready = now + (kind == T::Block ? 5 : 0);  // the page-write time
+    std::uint64_t splitGap = 0;
+    for (const FaultAt& f : faults_) {
+        if (f.target != kind || f.attempt != attempt_ ||
+            (kind == T::Block && f.block != what.block)) {
+            continue;
+        }
+        switch (f.what) {
+            case M::None:
+                break;
+            case M::NoAnswer:
+                return {};
+            case M::BadSum:
+                reply.back() = static_cast<char>(reply.back() ^ 0xFF);
+                break;
+            case M::BadCmd:
+                reply.front() = static_cast<char>(reply.front() + 1);
+                reply.back() = static_cast<char>(reply.back() - 1);
+                break;
+            case M::Short:
+                reply.pop_back();
+                break;
+            case M::Split:
+                splitGap = 10;
+                break;
+            case M::Extra:
+                reply.push_back('\xAA');
+                break;
+            case M::Late2900:
+                ready += 2900;
+                break;
+            case M::Late3100:
+                ready += 3100;
+                break;
+            case M::HangUp:
+                // The real control closes the port on the error a dropped line raises.
+                hungUp_ = true;
+                return {{0, {}, [this] { link_.serial.SetPortOpen(false); }}};
+        }
+    }
+    const std::uint64_t due = std::max(ready, lineFreeAt_);
+    lineFreeAt_ = due + splitGap;
+    const auto after = [now](std::uint64_t at) { return static_cast<std::uint32_t>(at - now); };
+    if (splitGap > 0) {
+        const std::size_t half = reply.size() / 2;
+        return {{after(due), reply.substr(0, half), {}},
+                {after(due + splitGap), reply.substr(half), {}}};
+    }
+    return {{after(due), reply, {}}};
+}
+
+VirtualBench::VirtualBench(std::vector<FaultAt> faults) : module(link, std::move(faults)) {
+    link.script = [this](const std::string& packet, std::size_t) { return module.Answer(packet); };
+    link.serial.SetPortOpen(false);  // the serial window's probe must find it closed
 }
 
 }  // namespace lcdprog::test

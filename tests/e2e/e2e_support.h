@@ -1,23 +1,26 @@
 #pragma once
 
-// What the end-to-end tests share: the virtual module as a child process on a real
-// pseudo-terminal, the program folder with the white backgrounds, the operator's desk (both
-// windows driven by clicks, as a person would) and the readings taken afterwards: the packets
-// the module received, and its EEPROM.
+// What the end-to-end tests share: the operator's desk (both windows driven by clicks) and two
+// benches for it. LineBench: lcdprog-sim as a child process on a real pseudo-terminal, with the
+// program's real serial control, event pump and clock (a missing reply costs 3000 ms).
+// VirtualBench: a modelled module behind a fake serial control on the virtual clock of the
+// link's scripted module, the same windows and readings in milliseconds of real time.
 
 #include <sys/types.h>
 
 #include <array>
-#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "link/scripted_module.h"
 #include "main_window/frm_Config_LCD.h"
+#include "platform/clock.h"
 #include "platform/posix_file_service.h"
+#include "platform/qt/qt_event_pump.h"
+#include "platform/qt/qt_serial_control.h"
 #include "platform/services.h"
 #include "serial_window/frm_RS232.h"
 #include "support/fakes.h"
@@ -29,76 +32,77 @@ namespace lcdprog::test {
 using Eeprom = std::array<std::uint8_t, 65536>;
 constexpr int kBlocks = 512;
 
-// The build's bin/ folder: LCDPROG_BIN as CTest sets it, or ../bin beside this test program.
-std::string Bin_Folder();
+inline const std::string kNoModule =
+    "Comunicazione seriale interrotta.\r\nImpossibile trovare il modulo, verificare la "
+    "connessione!";
+inline const std::string kWriteFailed =
+    "Comunicazione seriale interrotta.\r\nScrittura EEPROM I2C fallita!";
+inline const std::string kResetFailed =
+    "Comunicazione seriale interrotta.\r\nImpossibile resettare PIC!";
 
-// A folder of its own under the system's temporary folder, removed with everything in it.
+std::string Bin_Folder();  // LCDPROG_BIN as CTest sets it, or ../bin beside this test program
+
 class TempFolder {
   public:
     TempFolder();
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
-    const std::string& Path() const { return path_; }
     std::string operator/(const std::string& name) const { return path_ + "/" + name; }
 
   private:
     std::string path_;
 };
 
-// One packet as the module received it.
 struct LinePacket {
     enum class Kind { Detect, Write, Reset, Other };
     Kind kind = Kind::Other;
     int block = -1;  // Write: address / 128
 };
+LinePacket Classify(const std::string& packet);
 
-// The packets on the line, counted.
 struct LineCount {
     int detects = 0;
     int resets = 0;
     int others = 0;
     std::vector<int> writes = std::vector<int>(kBlocks, 0);  // per block
-    int Total_Writes() const;
 };
 LineCount Count(const std::vector<LinePacket>& packets);
-// What a request packet is, by its bytes.
-LinePacket Classify(const std::string& packet);
+// Blocks 0..last written once each, except `block` written `times` times.
+std::vector<int> Writes(int last, int block = -1, int times = 1);
 
-// How many leading blocks of `eeprom` hold MemoryImage, when every later byte is blank (0xFF);
-// -1 when the content is anything else (a block in the wrong place, a partial block, ...).
+// How many leading blocks hold MemoryImage with every later byte blank; -1 for anything else.
 int Blocks_Written(const Eeprom& eeprom);
 
-// lcdprog-sim as a child process. Its device lines are read from its standard output, its
-// --log from standard error (kept in a file); it is always stopped in the destructor.
+// Milliseconds of wall time and of this process's CPU time since construction.
+class Stopwatch {
+  public:
+    Stopwatch();
+    double Wall_Ms() const;
+    double Cpu_Ms() const;
+
+  private:
+    double wall_;
+    double cpu_;
+};
+
+// lcdprog-sim as a child process: device lines on its standard output, its --log in a file.
 class SimProcess {
   public:
-    // `folder` holds the link, the EEPROM file and the log.
     SimProcess(const TempFolder& folder, std::vector<std::string> extraArgs);
     ~SimProcess();
     SimProcess(const SimProcess&) = delete;
     SimProcess& operator=(const SimProcess&) = delete;
 
-    // The device line, or nothing after `timeoutMs`.
     std::optional<std::string> Next_Device(int timeoutMs = 5000);
     const std::string& Link() const { return link_; }
-
-    // Writes a frame that the module takes in and does not answer (unknown command 0x55)
-    // through `serial`, and waits until the module has logged it: every packet written
-    // before it has then been handled. False when the port is closed or the module did not
-    // log it within `timeoutMs`.
-    bool Sync(platform::SerialControl& serial, int timeoutMs = 3000);
-
-    // SIGTERM, then waits for the exit (the EEPROM is saved on the way out). The exit status,
-    // or -1 when it had to be killed.
-    int Stop(int timeoutMs = 5000);
-    // Waits for an exit the module chose itself (a hang-up without --reopen-after).
+    // Writes a frame the module logs and does not answer, and waits until it is logged: every
+    // packet written before it has then been handled.
+    bool Sync(platform::SerialControl& serial);
+    int Stop();  // SIGTERM (the EEPROM is saved on the way out); the exit status or -1
     std::optional<int> Wait_Exit(int timeoutMs);
-
     std::string Log() const;
-    // Every request the module received, in order, from its log.
     std::vector<LinePacket> Packets() const;
-    // The saved EEPROM (after Stop), or nothing when the file is missing or not 64 KiB.
     std::optional<Eeprom> Saved_Eeprom() const;
 
   private:
@@ -112,72 +116,106 @@ class SimProcess {
     int syncs_ = 0;
 };
 
-// Milliseconds of wall time and of this process's CPU time (user + system).
-struct Elapsed {
-    double wallMs = 0;
-    double cpuMs = 0;
-};
-class Stopwatch {
-  public:
-    Stopwatch();
-    Elapsed Read() const;
-
-  private:
-    std::chrono::steady_clock::time_point wall_;
-    double cpu_;
+// What the operator sees after a run.
+struct DeskReading {
+    std::vector<std::string> messages;  // each checked to be an "ERROR RS232" critical box
+    std::string sent;
+    std::string received;
+    std::string trace;  // each CR LF of the trace is one line break in the box
+    int progress = -1;
 };
 
-// `count` bitmap files of a panel's size with pseudo-random pixels (a different seed each),
-// so that every block of the compiled image is told apart from its neighbours.
-std::vector<std::string> Make_Noise_Pictures(const TempFolder& folder, const std::string& prefix,
-                                             int width, int height, int count, unsigned seed);
-
-// The operator's side: the main window started as main() starts it, and the serial port window
-// opened from its menu. Buttons are pressed with mouse clicks.
+// The main window started as main() starts it, the serial window opened from its menu.
 class Desk {
   public:
-    explicit Desk(platform::Services& services);
+    explicit Desk(platform::Services& services) : services_(services) {}
     ~Desk();
     Desk(const Desk&) = delete;
     Desk& operator=(const Desk&) = delete;
 
-    // Start-up of the main window, then "&Comunicazione" -> "&Attiva/Disattiva seriale".
-    // False (with a test failure) when either window did not come up.
-    bool Open();
-
-    // Right-clicks every picture box in turn and answers the file dialog with a picture of
-    // noise; false when any was refused.
+    bool Open();  // both windows up, the combo listing "COM 1" alone
+    // Right-clicks every picture box and answers the dialog with a picture of noise, so that
+    // every block of the compiled image differs from its neighbours.
     bool Choose_Noise_Pictures(const TempFolder& folder, FakeFileDialog& dialog,
                                const FakeMessageBox& messages);
-
-    frm_RS232& Serial() const;
-    frm_Config_LCD& Main() const { return *main_; }
-
     void Click(const char* button) const;
     bool Enabled(const char* name) const;
-    std::string Text(const char* lineEdit) const;
-    // The trace as the box shows it (each CR LF of the trace is one line break there).
-    std::string Trace() const;
     QProgressBar& Progress() const;
-    // The combo's entries, each "COM n".
-    std::vector<std::string> Ports() const;
+    DeskReading Read(const FakeMessageBox& messages) const;
 
   private:
     platform::Services& services_;
     std::unique_ptr<frm_Config_LCD> main_;
 };
 
-// The texts the operator reads in the link's message boxes.
-inline const std::string kNoModule =
-    "Comunicazione seriale interrotta.\r\nImpossibile trovare il modulo, verificare la "
-    "connessione!";
-inline const std::string kWriteFailed =
-    "Comunicazione seriale interrotta.\r\nScrittura EEPROM I2C fallita!";
-inline const std::string kResetFailed =
-    "Comunicazione seriale interrotta.\r\nImpossibile resettare PIC!";
+struct LineBench {
+    explicit LineBench(std::vector<std::string> simArgs);  // besides --link, --eeprom, --log
+    bool Ready();  // the module's device line came and the desk is open
 
-// The texts of the messages shown, in order; every one must be an "ERROR RS232" box with the
-// critical icon.
-std::vector<std::string> Link_Messages(const FakeMessageBox& messages);
+    TempFolder folder;
+    SimProcess sim;
+    platform::PosixFileService files{Bin_Folder()};
+    FakeMessageBox messages;
+    platform::SteadyClock clock;
+    platform::QtEventPump pump;
+    platform::QtSerialControl serial;
+    FakeFileDialog dialog;
+    FakeProgram program;
+    platform::Services services{files, messages, clock, pump, serial, dialog, program};
+    Desk desk{services};
+};
+
+enum class Misbehaviour {
+    None,
+    NoAnswer,
+    BadSum,    // the checksum byte complemented
+    BadCmd,    // the command byte one higher, the checksum matching it
+    Short,     // the last byte missing
+    Split,     // first half, the rest 10 ms later
+    Extra,     // one byte 0xAA after the reply
+    Late2900,  // 2900 ms later than normal
+    Late3100,  // 3100 ms later than normal
+    HangUp,    // the port closes as the request arrives, nothing more is answered
+};
+
+struct FaultAt {
+    enum class Target { Detect, Block, Reset };
+    Misbehaviour what = Misbehaviour::None;
+    Target target = Target::Detect;
+    int block = -1;   // Block only
+    int attempt = 1;  // consecutive requests for the same thing, from 1
+};
+
+// The module as lcdprog-sim behaves, on the virtual clock: stores every intact write as it
+// arrives (also when its acknowledgement is then lost), acknowledges after a page-write time;
+// replies never overlap on the line; replies due in the same millisecond arrive together.
+class VirtualModule {
+  public:
+    VirtualModule(ScriptedLink& link, std::vector<FaultAt> faults);
+    const Eeprom& Memory() const { return eeprom_; }
+    std::vector<Arrival> Answer(const std::string& packet);
+
+  private:
+    ScriptedLink& link_;
+    std::vector<FaultAt> faults_;
+    Eeprom eeprom_;
+    long lastTarget_ = -100;
+    int attempt_ = 0;
+    std::uint64_t lineFreeAt_ = 0;
+    bool hungUp_ = false;
+};
+
+struct VirtualBench {
+    explicit VirtualBench(std::vector<FaultAt> faults);
+
+    ScriptedLink link;
+    VirtualModule module;
+    platform::PosixFileService files{Bin_Folder()};
+    FakeFileDialog dialog;
+    FakeProgram program;
+    platform::Services services{files,       link.messages, link.clock, link.pump,
+                                link.serial, dialog,        program};
+    Desk desk{services};
+};
 
 }  // namespace lcdprog::test

@@ -18,19 +18,19 @@
 //     place of each slow fault: no answer at block attempt 1, short reply at block attempt 2,
 //     2900 ms late at the detection's last attempt, 3100 ms late at block attempt 3, hang-up at
 //     the reset's last attempt;
-//   - on the virtual clock only (a modelled module, VirtualModule in benches.h): the other
+//   - on the virtual clock only (a modelled module, VirtualModule in e2e_support.h): the other
 //     places of the slow faults.
 // The cells that run both ways check that the modelled module and lcdprog-sim give the program
 // the same experience.
 
-#include <QProgressBar>
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "benches.h"
+#include "e2e_support.h"
 #include "state/mod_variabili.h"
 
 namespace lcdprog::test {
@@ -45,7 +45,6 @@ struct Cell {
     Misbehaviour fault;
     Place place;
     Runs runs;
-    // What must follow.
     const char* messages;  // in order: D no module, W write failed, R reset failed
     int detects;           // detection requests on the line
     int blockSends;        // sends of block 100 on the line
@@ -127,173 +126,29 @@ const Cell kCells[] = {
 };
 // clang-format on
 
-const char* Fault_Name(Misbehaviour m) {
-    switch (m) {
-        case M::None:
-            return "none";
-        case M::NoAnswer:
-            return "noanswer";
-        case M::BadSum:
-            return "badsum";
-        case M::BadCmd:
-            return "badcmd";
-        case M::Short:
-            return "short";
-        case M::Split:
-            return "split";
-        case M::Extra:
-            return "extra";
-        case M::Late2900:
-            return "late=2900";
-        case M::Late3100:
-            return "late=3100";
-        case M::HangUp:
-            return "hangup";
-    }
-    return "?";
-}
+// lcdprog-sim's --fault names, in the order of Misbehaviour.
+const char* const kFaultNames[] = {"none",  "noanswer", "badsum",    "badcmd",    "short",
+                                   "split", "extra",    "late=2900", "late=3100", "hangup"};
 
-const char* Place_Name(Place p) {
-    switch (p) {
-        case P::DetectLast:
-            return "detection_last_attempt";
-        case P::Block1:
-            return "block100_attempt1";
-        case P::Block2:
-            return "block100_attempt2";
-        case P::Block3:
-            return "block100_attempt3";
-        case P::ResetLast:
-            return "reset_last_attempt";
-    }
-    return "?";
-}
-
-// The attempt the fault hits, and what the attempts before it get.
-int Attempt(Place p) {
-    switch (p) {
-        case P::Block1:
-            return 1;
-        case P::Block2:
-            return 2;
-        default:
-            return 3;
-    }
-}
-
-FaultAt::Target Target(Place p) {
-    switch (p) {
-        case P::DetectLast:
-            return FaultAt::Target::Detect;
-        case P::ResetLast:
-            return FaultAt::Target::Reset;
-        default:
-            return FaultAt::Target::Block;
-    }
-}
-
-std::vector<FaultAt> Virtual_Faults(const Cell& c) {
-    std::vector<FaultAt> faults;
-    for (int a = 1; a < Attempt(c.place); ++a) {
-        faults.push_back({M::BadSum, Target(c.place), kB, a});
-    }
-    faults.push_back({c.fault, Target(c.place), kB, Attempt(c.place)});
-    return faults;
-}
-
-std::string Sim_Where(Place p, int attempt) {
-    switch (Target(p)) {
-        case FaultAt::Target::Detect:
-            return "detect=" + std::to_string(attempt);
-        case FaultAt::Target::Reset:
-            return "reset=" + std::to_string(attempt);
-        case FaultAt::Target::Block:
-            break;
-    }
-    return "block=" + std::to_string(kB) + ",attempt=" + std::to_string(attempt);
-}
-
-std::vector<std::string> Sim_Args(const Cell& c) {
-    std::vector<std::string> args = {"--page-ms", "0"};
-    for (int a = 1; a < Attempt(c.place); ++a) {
-        args.insert(args.end(), {"--fault", "badsum:" + Sim_Where(c.place, a)});
-    }
-    args.insert(args.end(), {"--fault", std::string(Fault_Name(c.fault)) + ":" +
-                                            Sim_Where(c.place, Attempt(c.place))});
-    return args;
-}
-
-std::vector<std::string> Expected_Messages(const Cell& c) {
-    std::vector<std::string> out;
-    for (const char* m = c.messages; *m != '\0'; ++m) {
-        out.push_back(*m == 'D' ? kNoModule : *m == 'W' ? kWriteFailed : kResetFailed);
-    }
-    return out;
-}
-
-std::vector<int> Expected_Writes(const Cell& c) {
-    std::vector<int> w(kBlocks, 0);
-    for (int b = 0; b <= c.lastBlock; ++b) {
-        w[static_cast<std::size_t>(b)] = b == kB ? c.blockSends : 1;
-    }
-    return w;
-}
-
-// What the operator saw and what reached the module, however the cell ran.
-struct Observed {
-    std::vector<std::string> messages;
-    std::string sent;
-    std::string received;
-    int progress = 0;
-    bool exitEnabled = false;
-    bool offEnabled = false;
-    LineCount line;
-    int eepromBlocks = -2;  // -2: no EEPROM could be read
+struct PlaceInfo {
+    const char* name;
+    FaultAt::Target target;
+    int attempt;
+    const char* simWhere;  // lcdprog-sim's place, before the attempt number
+};
+const PlaceInfo kPlaces[] = {
+    {"detection_last_attempt", FaultAt::Target::Detect, 3, "detect="},
+    {"block100_attempt1", FaultAt::Target::Block, 1, "block=100,attempt="},
+    {"block100_attempt2", FaultAt::Target::Block, 2, "block=100,attempt="},
+    {"block100_attempt3", FaultAt::Target::Block, 3, "block=100,attempt="},
+    {"reset_last_attempt", FaultAt::Target::Reset, 3, "reset="},
 };
 
-// Chooses the pictures, ON, "Scrivi modulo LCD"; the desk's readings after the run.
-void Program(Desk& desk, const TempFolder& pictures, FakeFileDialog& dialog,
-             FakeMessageBox& messages, Observed& seen) {
-    ASSERT_TRUE(desk.Choose_Noise_Pictures(pictures, dialog, messages));
-    desk.Click("cmd_ON");
-    ASSERT_TRUE(desk.Enabled("cmd_Write_RS232")) << "the port did not open";
-    desk.Click("cmd_Write_RS232");
-    seen.messages = Link_Messages(messages);
-    seen.sent = desk.Text("txt_Send_Packet");
-    seen.received = desk.Text("txt_Received_Packet");
-    seen.progress = desk.Progress().value();
-    seen.exitEnabled = desk.Enabled("cmd_Exit");
-    seen.offEnabled = desk.Enabled("cmd_OFF");
+const PlaceInfo& Where(const Cell& c) {
+    return kPlaces[static_cast<int>(c.place)];
 }
-
-void Run_On_The_Line(const Cell& c, Observed& seen) {
-    LineBench bench(Sim_Args(c));
-    ASSERT_TRUE(bench.Ready());
-    Program(bench.desk, bench.folder, bench.dialog, bench.messages, seen);
-    if (c.fault == M::HangUp) {
-        // Without --reopen-after the module ends after hanging up, saving its EEPROM.
-        EXPECT_EQ(bench.sim.Wait_Exit(5000), std::optional<int>(0));
-    } else {
-        ASSERT_TRUE(bench.sim.Sync(bench.serial)) << bench.sim.Log();
-        EXPECT_EQ(bench.sim.Stop(), 0);
-    }
-    seen.line = Count(bench.sim.Packets());
-    const auto eeprom = bench.sim.Saved_Eeprom();
-    ASSERT_TRUE(eeprom.has_value());
-    seen.eepromBlocks = Blocks_Written(*eeprom);
-}
-
-void Run_On_The_Virtual_Clock(const Cell& c, Observed& seen) {
-    VirtualBench bench(Virtual_Faults(c));
-    ASSERT_TRUE(bench.Ready());
-    TempFolder pictures;
-    Program(bench.desk, pictures, bench.dialog, bench.link.messages, seen);
-    std::vector<LinePacket> packets;
-    for (const ScriptedLink::Sent& s : bench.link.sent) {
-        packets.push_back(Classify(s.packet));
-    }
-    seen.line = Count(packets);
-    seen.eepromBlocks = Blocks_Written(bench.module.Memory());
+const char* Fault_Name(const Cell& c) {
+    return kFaultNames[static_cast<int>(c.fault)];
 }
 
 struct MatrixParam {
@@ -301,10 +156,21 @@ struct MatrixParam {
     bool onTheLine;
 };
 
-// How CTest lists a cell (the name says it all).
 void PrintTo(const MatrixParam& p, std::ostream* os) {
-    *os << Fault_Name(p.cell.fault) << " at " << Place_Name(p.cell.place)
+    *os << Fault_Name(p.cell) << " at " << Where(p.cell).name
         << (p.onTheLine ? " on the line" : " on the virtual clock");
+}
+
+// Chooses the pictures, ON, "Scrivi modulo LCD"; what the operator sees after the run.
+DeskReading Program(Desk& desk, const TempFolder& pictures, FakeFileDialog& dialog,
+                    const FakeMessageBox& messages) {
+    EXPECT_TRUE(desk.Choose_Noise_Pictures(pictures, dialog, messages));
+    desk.Click("cmd_ON");
+    EXPECT_TRUE(desk.Enabled("cmd_Write_RS232")) << "the port did not open";
+    desk.Click("cmd_Write_RS232");
+    EXPECT_TRUE(desk.Enabled("cmd_Exit"));
+    EXPECT_TRUE(desk.Enabled("cmd_OFF"));
+    return desk.Read(messages);
 }
 
 class FaultMatrix : public ::testing::TestWithParam<MatrixParam> {
@@ -315,38 +181,71 @@ class FaultMatrix : public ::testing::TestWithParam<MatrixParam> {
 
 TEST_P(FaultMatrix, OperatorLineAndEeprom) {
     const Cell& c = GetParam().cell;
-    Observed seen;
+    const PlaceInfo& place = Where(c);
+    DeskReading seen;
+    LineCount line;
+    int eepromBlocks = -2;  // no EEPROM could be read
     if (GetParam().onTheLine) {
-        Run_On_The_Line(c, seen);
+        std::vector<std::string> args = {"--page-ms", "0"};
+        for (int a = 1; a <= place.attempt; ++a) {
+            const char* fault = a < place.attempt ? "badsum" : Fault_Name(c);
+            args.insert(args.end(),
+                        {"--fault", fault + std::string(":") + place.simWhere + std::to_string(a)});
+        }
+        LineBench bench(args);
+        ASSERT_TRUE(bench.Ready());
+        seen = Program(bench.desk, bench.folder, bench.dialog, bench.messages);
+        if (c.fault == M::HangUp) {
+            // Without --reopen-after the module ends after hanging up, saving its EEPROM.
+            EXPECT_EQ(bench.sim.Wait_Exit(5000), std::optional<int>(0));
+        } else {
+            ASSERT_TRUE(bench.sim.Sync(bench.serial)) << bench.sim.Log();
+            EXPECT_EQ(bench.sim.Stop(), 0);
+        }
+        line = Count(bench.sim.Packets());
+        const auto eeprom = bench.sim.Saved_Eeprom();
+        ASSERT_TRUE(eeprom.has_value());
+        eepromBlocks = Blocks_Written(*eeprom);
     } else {
-        Run_On_The_Virtual_Clock(c, seen);
-    }
-    if (HasFatalFailure()) {
-        return;
+        std::vector<FaultAt> faults;
+        for (int a = 1; a <= place.attempt; ++a) {
+            faults.push_back({a < place.attempt ? M::BadSum : c.fault, place.target, kB, a});
+        }
+        VirtualBench bench(faults);
+        ASSERT_TRUE(bench.desk.Open());
+        TempFolder pictures;
+        seen = Program(bench.desk, pictures, bench.dialog, bench.link.messages);
+        std::vector<LinePacket> packets;
+        for (const ScriptedLink::Sent& s : bench.link.sent) {
+            packets.push_back(Classify(s.packet));
+        }
+        line = Count(packets);
+        eepromBlocks = Blocks_Written(bench.module.Memory());
     }
 
-    EXPECT_EQ(seen.messages, Expected_Messages(c));
+    std::vector<std::string> messages;
+    for (const char* m = c.messages; *m != '\0'; ++m) {
+        messages.push_back(*m == 'D' ? kNoModule : *m == 'W' ? kWriteFailed : kResetFailed);
+    }
+    EXPECT_EQ(seen.messages, messages);
     EXPECT_EQ(seen.sent, std::to_string(c.counters));
     EXPECT_EQ(seen.received, std::to_string(c.counters));
-    EXPECT_TRUE(seen.exitEnabled);
-    EXPECT_TRUE(seen.offEnabled);
-    EXPECT_EQ(seen.line.detects, c.detects);
-    EXPECT_EQ(seen.line.writes, Expected_Writes(c));
-    EXPECT_EQ(seen.line.resets, c.resets);
-    EXPECT_EQ(seen.line.others, 0);
-    EXPECT_EQ(seen.eepromBlocks, c.eepromBlocks);
+    EXPECT_EQ(line.detects, c.detects);
+    EXPECT_EQ(line.writes, Writes(c.lastBlock, kB, c.blockSends));
+    EXPECT_EQ(line.resets, c.resets);
+    EXPECT_EQ(line.others, 0);
+    EXPECT_EQ(eepromBlocks, c.eepromBlocks);
 
     // Nothing acknowledged is reported as failed, nothing unacknowledged as written: a run the
-    // operator was not told about left the whole image in the module; a reported write
-    // failure names the block the progress bar stopped at, and every block before it is there.
-    const bool detected = c.detects > 0 && c.messages[0] != 'D';
-    const bool writeReported = std::string(c.messages).find('W') != std::string::npos;
-    if (detected && !writeReported) {
-        EXPECT_EQ(seen.eepromBlocks, kBlocks);
+    // operator was not told about left the whole image; a reported write failure names the
+    // block the progress bar stopped at, and every block before it is there.
+    const bool writeReported = messages.size() > 0 && messages[0] == kWriteFailed;
+    if (messages.empty() || messages == std::vector<std::string>{kResetFailed}) {
+        EXPECT_EQ(eepromBlocks, kBlocks);
     }
     if (writeReported) {
         EXPECT_EQ(seen.progress, kB);
-        EXPECT_GE(seen.eepromBlocks, kB);
+        EXPECT_GE(eepromBlocks, kB);
     }
 }
 
@@ -364,14 +263,10 @@ std::vector<MatrixParam> All_Params() {
 }
 
 std::string Cell_Name(const ::testing::TestParamInfo<MatrixParam>& info) {
-    std::string fault = Fault_Name(info.param.cell.fault);
-    for (char& ch : fault) {
-        if (ch == '=') {
-            ch = '_';
-        }
-    }
+    std::string fault = Fault_Name(info.param.cell);
+    std::replace(fault.begin(), fault.end(), '=', '_');
     return std::string(info.param.onTheLine ? "Line_" : "VirtualClock_") + fault + "_" +
-           Place_Name(info.param.cell.place);
+           Where(info.param.cell).name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cells, FaultMatrix, ::testing::ValuesIn(All_Params()), Cell_Name);
