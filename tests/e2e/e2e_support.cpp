@@ -38,11 +38,10 @@
 extern char** environ;
 
 namespace lcdprog::test {
-namespace {
 
 namespace fs = std::filesystem;
 
-double Now_Ms() {
+double Wall_Now_Ms() {
     return std::chrono::duration<double, std::milli>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
@@ -54,6 +53,8 @@ double Cpu_Now_Ms() {
     const auto ms = [](const timeval& t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
     return ms(u.ru_utime) + ms(u.ru_stime);
 }
+
+namespace {
 
 std::string Read_Whole_File(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -69,11 +70,6 @@ std::string Unique_Name(const char* stem) {
 
 const char kSyncFrame[] = {'\x55', '\x00', '\xAA'};
 const char kSyncLogged[] = "unknown command 0x55";
-
-std::string With_Checksum(std::string bytes) {
-    bytes.push_back(static_cast<char>(Packet_Checksum(bytes)));
-    return bytes;
-}
 
 }  // namespace
 
@@ -145,14 +141,6 @@ int Blocks_Written(const Eeprom& eeprom) {
     return blankAfter ? static_cast<int>(at / 128) : -1;
 }
 
-Stopwatch::Stopwatch() : wall_(Now_Ms()), cpu_(Cpu_Now_Ms()) {}
-double Stopwatch::Wall_Ms() const {
-    return Now_Ms() - wall_;
-}
-double Stopwatch::Cpu_Ms() const {
-    return Cpu_Now_Ms() - cpu_;
-}
-
 SimProcess::SimProcess(const TempFolder& folder, std::vector<std::string> extraArgs)
     : link_(folder / Unique_Name("lcd")),
       eepromFile_(folder / "eeprom.bin"),
@@ -212,7 +200,7 @@ SimProcess::~SimProcess() {
 }
 
 std::optional<std::string> SimProcess::Next_Device(int timeoutMs) {
-    const double deadline = Now_Ms() + timeoutMs;
+    const double deadline = Wall_Now_Ms() + timeoutMs;
     while (true) {
         if (const std::size_t end = pendingOut_.find('\n'); end != std::string::npos) {
             std::string line = pendingOut_.substr(0, end);
@@ -220,7 +208,7 @@ std::optional<std::string> SimProcess::Next_Device(int timeoutMs) {
             return line;
         }
         pollfd p{out_, POLLIN, 0};
-        const int left = static_cast<int>(deadline - Now_Ms());
+        const int left = static_cast<int>(deadline - Wall_Now_Ms());
         char buffer[256];
         if (out_ < 0 || left <= 0 || poll(&p, 1, left) <= 0) {
             return std::nullopt;
@@ -239,7 +227,7 @@ bool SimProcess::Sync(platform::SerialControl& serial) {
     }
     ++syncs_;
     // The log is a file the module appends to; there is nothing to wait on but its content.
-    for (const double deadline = Now_Ms() + 3000; Now_Ms() < deadline;) {
+    for (const double deadline = Wall_Now_Ms() + 3000; Wall_Now_Ms() < deadline;) {
         const std::string log = Log();
         int seen = 0;
         for (std::size_t at = log.find(kSyncLogged); at != std::string::npos;
@@ -299,16 +287,6 @@ std::vector<LinePacket> SimProcess::Packets() const {
         packets.push_back(p);
     }
     return packets;
-}
-
-std::optional<Eeprom> SimProcess::Saved_Eeprom() const {
-    const std::string bytes = Read_Whole_File(eepromFile_);
-    if (bytes.size() != 65536) {
-        return std::nullopt;
-    }
-    Eeprom eeprom{};
-    std::copy(bytes.begin(), bytes.end(), eeprom.begin());
-    return eeprom;
 }
 
 Desk::~Desk() {
@@ -418,89 +396,22 @@ bool LineBench::Ready() {
     return desk.Open();
 }
 
-VirtualModule::VirtualModule(ScriptedLink& link, std::vector<FaultAt> faults)
-    : link_(link), faults_(std::move(faults)) {
-    eeprom_.fill(0xFF);
-}
-
-std::vector<Arrival> VirtualModule::Answer(const std::string& packet) {
-    using M = Misbehaviour;
-    using T = FaultAt::Target;
-    const LinePacket what = Classify(packet);
-    if (hungUp_ || what.kind == LinePacket::Kind::Other) {
-        return {};
+ModuleAfter LineBench::Finish(bool hungUp) {
+    if (hungUp) {
+        EXPECT_EQ(sim.Wait_Exit(5000), std::optional<int>(0));
+    } else {
+        EXPECT_TRUE(sim.Sync(serial)) << sim.Log();
+        EXPECT_EQ(sim.Stop(), 0);
     }
-    const T kind = what.kind == LinePacket::Kind::Write   ? T::Block
-                   : what.kind == LinePacket::Kind::Reset ? T::Reset
-                                                          : T::Detect;
-    std::string reply = With_Checksum(kind == T::Detect  ? std::string("\x87\x04LSIM", 6)
-                                      : kind == T::Reset ? std::string("\xFE\x00", 2)
-                                                         : std::string("\x04\x00", 2));
-    if (kind == T::Block) {
-        if (packet.back() != With_Checksum(packet.substr(0, 134)).back()) {
-            return {};
-        }
-        std::copy(packet.begin() + 6, packet.begin() + 134, eeprom_.begin() + what.block * 128);
+    ModuleAfter after;
+    after.packets = sim.Packets();
+    after.line = Count(after.packets);
+    const std::string bytes = Read_Whole_File(sim.Eeprom_File());
+    EXPECT_EQ(bytes.size(), after.eeprom.size()) << "the module saved no EEPROM";
+    if (bytes.size() == after.eeprom.size()) {
+        std::copy(bytes.begin(), bytes.end(), after.eeprom.begin());
     }
-    const long target = kind == T::Block ? what.block : -1 - static_cast<long>(kind);
-    attempt_ = target == lastTarget_ ? attempt_ + 1 : 1;
-    lastTarget_ = target;
-
-    const std::uint64_t now = link_.pump.Now();
-    std::uint64_t ready = now + (kind == T::Block ? 5 : 0);  // the page-write time
-    std::uint64_t splitGap = 0;
-    for (const FaultAt& f : faults_) {
-        if (f.target != kind || f.attempt != attempt_ ||
-            (kind == T::Block && f.block != what.block)) {
-            continue;
-        }
-        switch (f.what) {
-            case M::None:
-                break;
-            case M::NoAnswer:
-                return {};
-            case M::BadSum:
-                reply.back() = static_cast<char>(reply.back() ^ 0xFF);
-                break;
-            case M::BadCmd:
-                reply.front() = static_cast<char>(reply.front() + 1);
-                reply.back() = static_cast<char>(reply.back() - 1);
-                break;
-            case M::Short:
-                reply.pop_back();
-                break;
-            case M::Split:
-                splitGap = 10;
-                break;
-            case M::Extra:
-                reply.push_back('\xAA');
-                break;
-            case M::Late2900:
-                ready += 2900;
-                break;
-            case M::Late3100:
-                ready += 3100;
-                break;
-            case M::HangUp:
-                // The real control closes the port on the error a dropped line raises.
-                hungUp_ = true;
-                return {{0, {}, [this] { link_.serial.SetPortOpen(false); }}};
-        }
-    }
-    const std::uint64_t due = std::max(ready, lineFreeAt_);
-    lineFreeAt_ = due + splitGap;
-    const auto after = [now](std::uint64_t at) { return static_cast<std::uint32_t>(at - now); };
-    if (splitGap > 0) {
-        const std::size_t half = reply.size() / 2;
-        return {{after(due), reply.substr(0, half), {}},
-                {after(due + splitGap), reply.substr(half), {}}};
-    }
-    return {{after(due), reply, {}}};
-}
-
-VirtualBench::VirtualBench(std::vector<FaultAt> faults) : module(link, std::move(faults)) {
-    link.script = [this](const std::string& packet, std::size_t) { return module.Answer(packet); };
-    link.serial.SetPortOpen(false);  // the serial window's probe must find it closed
+    return after;
 }
 
 }  // namespace lcdprog::test

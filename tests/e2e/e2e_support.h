@@ -1,10 +1,8 @@
 #pragma once
 
-// What the end-to-end tests share: the operator's desk (both windows driven by clicks) and two
-// benches for it. LineBench: lcdprog-sim as a child process on a real pseudo-terminal, with the
-// program's real serial control, event pump and clock (a missing reply costs 3000 ms).
-// VirtualBench: a modelled module behind a fake serial control on the virtual clock of the
-// link's scripted module, the same windows and readings in milliseconds of real time.
+// What the end-to-end tests share: the operator's desk (both windows driven by clicks) and the
+// line bench: lcdprog-sim as a child process on a real pseudo-terminal, with the program's real
+// serial control, event pump and clock (a missing reply costs 3000 ms).
 
 #include <sys/types.h>
 
@@ -15,7 +13,6 @@
 #include <string>
 #include <vector>
 
-#include "link/scripted_module.h"
 #include "main_window/frm_Config_LCD.h"
 #include "platform/clock.h"
 #include "platform/posix_file_service.h"
@@ -74,17 +71,8 @@ std::vector<int> Writes(int last, int block = -1, int times = 1);
 // How many leading blocks hold MemoryImage with every later byte blank; -1 for anything else.
 int Blocks_Written(const Eeprom& eeprom);
 
-// Milliseconds of wall time and of this process's CPU time since construction.
-class Stopwatch {
-  public:
-    Stopwatch();
-    double Wall_Ms() const;
-    double Cpu_Ms() const;
-
-  private:
-    double wall_;
-    double cpu_;
-};
+double Wall_Now_Ms();
+double Cpu_Now_Ms();  // this process's, user + system
 
 // lcdprog-sim as a child process: device lines on its standard output, its --log in a file.
 class SimProcess {
@@ -103,7 +91,7 @@ class SimProcess {
     std::optional<int> Wait_Exit(int timeoutMs);
     std::string Log() const;
     std::vector<LinePacket> Packets() const;
-    std::optional<Eeprom> Saved_Eeprom() const;
+    const std::string& Eeprom_File() const { return eepromFile_; }
 
   private:
     pid_t pid_ = -1;
@@ -148,9 +136,18 @@ class Desk {
     std::unique_ptr<frm_Config_LCD> main_;
 };
 
+struct ModuleAfter {
+    std::vector<LinePacket> packets;
+    LineCount line;
+    Eeprom eeprom{};  // all zero when the module saved none
+};
+
 struct LineBench {
     explicit LineBench(std::vector<std::string> simArgs);  // besides --link, --eeprom, --log
     bool Ready();  // the module's device line came and the desk is open
+    // Lets the module handle all that was sent, stops it (after a hang-up: waits for it to end
+    // by itself) and reads its log and saved EEPROM.
+    ModuleAfter Finish(bool hungUp = false);
 
     TempFolder folder;
     SimProcess sim;
@@ -162,59 +159,6 @@ struct LineBench {
     FakeFileDialog dialog;
     FakeProgram program;
     platform::Services services{files, messages, clock, pump, serial, dialog, program};
-    Desk desk{services};
-};
-
-enum class Misbehaviour {
-    None,
-    NoAnswer,
-    BadSum,    // the checksum byte complemented
-    BadCmd,    // the command byte one higher, the checksum matching it
-    Short,     // the last byte missing
-    Split,     // first half, the rest 10 ms later
-    Extra,     // one byte 0xAA after the reply
-    Late2900,  // 2900 ms later than normal
-    Late3100,  // 3100 ms later than normal
-    HangUp,    // the port closes as the request arrives, nothing more is answered
-};
-
-struct FaultAt {
-    enum class Target { Detect, Block, Reset };
-    Misbehaviour what = Misbehaviour::None;
-    Target target = Target::Detect;
-    int block = -1;   // Block only
-    int attempt = 1;  // consecutive requests for the same thing, from 1
-};
-
-// The module as lcdprog-sim behaves, on the virtual clock: stores every intact write as it
-// arrives (also when its acknowledgement is then lost), acknowledges after a page-write time;
-// replies never overlap on the line; replies due in the same millisecond arrive together.
-class VirtualModule {
-  public:
-    VirtualModule(ScriptedLink& link, std::vector<FaultAt> faults);
-    const Eeprom& Memory() const { return eeprom_; }
-    std::vector<Arrival> Answer(const std::string& packet);
-
-  private:
-    ScriptedLink& link_;
-    std::vector<FaultAt> faults_;
-    Eeprom eeprom_;
-    long lastTarget_ = -100;
-    int attempt_ = 0;
-    std::uint64_t lineFreeAt_ = 0;
-    bool hungUp_ = false;
-};
-
-struct VirtualBench {
-    explicit VirtualBench(std::vector<FaultAt> faults);
-
-    ScriptedLink link;
-    VirtualModule module;
-    platform::PosixFileService files{Bin_Folder()};
-    FakeFileDialog dialog;
-    FakeProgram program;
-    platform::Services services{files,       link.messages, link.clock, link.pump,
-                                link.serial, dialog,        program};
     Desk desk{services};
 };
 

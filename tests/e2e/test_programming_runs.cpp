@@ -95,9 +95,9 @@ TEST_P(ProgrammingRuns, OperatorLineAndEeprom) {
     EXPECT_FALSE(bench.desk.Enabled("cmd_Write_RS232"));
     bench.desk.Click("cmd_ON");
     ASSERT_TRUE(bench.desk.Enabled("cmd_Write_RS232"));
-    const Stopwatch watch;
+    const double start = Wall_Now_Ms();
     bench.desk.Click("cmd_Write_RS232");
-    const double wallMs = watch.Wall_Ms();
+    const double wallMs = Wall_Now_Ms() - start;
 
     const DeskReading seen = bench.desk.Read(bench.messages);
     EXPECT_EQ(seen.messages, r.messages);
@@ -111,21 +111,16 @@ TEST_P(ProgrammingRuns, OperatorLineAndEeprom) {
     EXPECT_TRUE(bench.desk.Enabled("cmd_OFF"));
     EXPECT_FALSE(bench.desk.Enabled("cmd_ON"));
 
-    ASSERT_TRUE(bench.sim.Sync(bench.serial));
-    EXPECT_EQ(bench.sim.Stop(), 0);
-    const std::vector<LinePacket> packets = bench.sim.Packets();
-    const LineCount line = Count(packets);
-    EXPECT_EQ(line.detects, r.detects);
-    EXPECT_EQ(line.writes, r.writes);
-    EXPECT_EQ(line.resets, r.resets);
-    EXPECT_EQ(line.others, 0);
+    const ModuleAfter module = bench.Finish();
+    EXPECT_EQ(module.line.detects, r.detects);
+    EXPECT_EQ(module.line.writes, r.writes);
+    EXPECT_EQ(module.line.resets, r.resets);
+    EXPECT_EQ(module.line.others, 0);
     if (r.resets > 0) {
-        ASSERT_FALSE(packets.empty());
-        EXPECT_EQ(packets.back().kind, LinePacket::Kind::Reset);
+        ASSERT_FALSE(module.packets.empty());
+        EXPECT_EQ(module.packets.back().kind, LinePacket::Kind::Reset);
     }
-    const auto eeprom = bench.sim.Saved_Eeprom();
-    ASSERT_TRUE(eeprom.has_value());
-    EXPECT_EQ(Blocks_Written(*eeprom), r.eepromBlocks);
+    EXPECT_EQ(Blocks_Written(module.eeprom), r.eepromBlocks);
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, ProgrammingRuns, ::testing::ValuesIn(kRuns),
@@ -167,14 +162,10 @@ TEST_F(ProgrammingRun, StopDuringProgrammingEndsWithoutMessageOrReset) {
     EXPECT_TRUE(bench.desk.Enabled("cmd_OFF"));
     EXPECT_TRUE(bench.desk.Enabled("cmd_Write_RS232"));
 
-    ASSERT_TRUE(bench.sim.Sync(bench.serial));
-    bench.sim.Stop();
-    const LineCount line = Count(bench.sim.Packets());
-    EXPECT_EQ(line.resets, 0);
-    EXPECT_EQ(line.writes, Writes(stoppedAt));
-    const auto eeprom = bench.sim.Saved_Eeprom();
-    ASSERT_TRUE(eeprom.has_value());
-    EXPECT_EQ(Blocks_Written(*eeprom), stoppedAt + 1);
+    const ModuleAfter module = bench.Finish();
+    EXPECT_EQ(module.line.resets, 0);
+    EXPECT_EQ(module.line.writes, Writes(stoppedAt));
+    EXPECT_EQ(Blocks_Written(module.eeprom), stoppedAt + 1);
 }
 
 // The module drops the line at packet 101 (block 99's first send) and comes back half a second
@@ -186,10 +177,11 @@ TEST_F(ProgrammingRun, ModuleHangingUpMidRunThenComingBack) {
     ASSERT_TRUE(bench.Ready());
     ASSERT_TRUE(bench.desk.Choose_Noise_Pictures(bench.folder, bench.dialog, bench.messages));
     bench.desk.Click("cmd_ON");
-    const Stopwatch watch;
+    const double start = Wall_Now_Ms();
+    const double cpuStart = Cpu_Now_Ms();
     bench.desk.Click("cmd_Write_RS232");
-    const double wallMs = watch.Wall_Ms();
-    const double cpuMs = watch.Cpu_Ms();
+    const double wallMs = Wall_Now_Ms() - start;
+    const double cpuMs = Cpu_Now_Ms() - cpuStart;
 
     DeskReading seen = bench.desk.Read(bench.messages);
     EXPECT_EQ(seen.messages, (std::vector<std::string>{kWriteFailed, kResetFailed}));
@@ -220,18 +212,14 @@ TEST_F(ProgrammingRun, ModuleHangingUpMidRunThenComingBack) {
     EXPECT_EQ(seen.sent, "514");
     EXPECT_EQ(seen.received, "514");
 
-    ASSERT_TRUE(bench.sim.Sync(bench.serial));
-    EXPECT_EQ(bench.sim.Stop(), 0);
     // Blocks 0..99 went out twice (block 99 reached the module before it hung up).
     std::vector<int> writes = Writes(511);
     std::fill(writes.begin(), writes.begin() + 100, 2);
-    const LineCount line = Count(bench.sim.Packets());
-    EXPECT_EQ(line.writes, writes);
-    EXPECT_EQ(line.detects, 2);
-    EXPECT_EQ(line.resets, 1);
-    const auto eeprom = bench.sim.Saved_Eeprom();
-    ASSERT_TRUE(eeprom.has_value());
-    EXPECT_TRUE(*eeprom == MemoryImage);
+    const ModuleAfter module = bench.Finish();
+    EXPECT_EQ(module.line.writes, writes);
+    EXPECT_EQ(module.line.detects, 2);
+    EXPECT_EQ(module.line.resets, 1);
+    EXPECT_TRUE(module.eeprom == MemoryImage);
     EXPECT_NE(std::count(MemoryImage.begin(), MemoryImage.end(), 0xFF), 65536);  // not blank
 }
 
