@@ -4,6 +4,7 @@
 
 #include <QProgressBar>
 #include <QTimer>
+#include <algorithm>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -29,51 +30,24 @@ struct RunCase {
     std::vector<int> writes;
     int resets;
     int eepromBlocks;  // 512: the EEPROM equals MemoryImage
-    double minWallMs;  // the full reply waits, when the module stays silent
+    double minWallMs;  // the full reply waits when the module stays silent
     double maxWallMs;
 };
 
+// clang-format off
 const RunCase kRuns[] = {
-    {"WholeRunFromTheDefaults",
-     {},
-     {},
-     "514",
-     kResetTrace,
-     511,
-     1,
-     Writes(511),
-     1,
-     kBlocks,
-     0,
-     9000},
+    // name, sim options, messages, counters, trace, bar, detects, writes, resets, EEPROM, wall
+    {"WholeRunFromTheDefaults", {}, {}, "514", kResetTrace, 511, 1, Writes(511), 1, kBlocks,
+     0, 9000},
     // Three detection requests, three full waits, one message, nothing else sent.
-    {"NoModule",
-     {"--fault", "silent"},
-     {kNoModule},
-     "3",
-     "0x87; 0x00; 0x78\n\n",
-     0,
-     3,
-     Writes(-1),
-     0,
-     0,
-     9000,
-     10500},
+    {"NoModule", {"--fault", "silent"}, {kNoModule}, "3", "0x87; 0x00; 0x78\n\n", 0, 3,
+     Writes(-1), 0, 0, 9000, 10500},
     // Block 100 sent three times unacknowledged (the module stored it each time): the message,
     // then the reset still goes; nothing after block 100.
-    {"BlockFailingThreeTimes",
-     {"--fault", "noanswer:block=100"},
-     {kWriteFailed},
-     "105",
-     kResetTrace,
-     100,
-     1,
-     Writes(100, 100, 3),
-     1,
-     101,
-     9000,
-     10500},
+    {"BlockFailingThreeTimes", {"--fault", "noanswer:block=100"}, {kWriteFailed}, "105",
+     kResetTrace, 100, 1, Writes(100, 100, 3), 1, 101, 9000, 10500},
 };
+// clang-format on
 
 void PrintTo(const RunCase& r, std::ostream* os) {
     *os << r.name;
