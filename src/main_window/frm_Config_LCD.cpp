@@ -24,6 +24,7 @@
 #include "platform/qt/accessibility.h"
 #include "platform/qt/layout.h"
 #include "platform/qt/twips.h"
+#include "state/mod_variabili.h"
 
 namespace lcdprog {
 namespace {
@@ -33,7 +34,6 @@ using platform::Name_Control;
 using platform::Place;
 using platform::Twips;
 
-const QString kWaitForRun = QStringLiteral("Attendere la fine della programmazione");
 const std::string kInvalidPicture = "Selezionata immagine non valida";
 // The compiler refuses a picture file longer than 32767 bytes (its positions are 16-bit), so
 // such a file is not shown or accepted here either: the operator learns it when choosing the
@@ -456,7 +456,7 @@ void frm_Config_LCD::closeEvent(QCloseEvent* event) {
     if (RunInProgress) {
         // A programming run is yielding to the window system from inside one of its waits:
         // the operator is told in the caption that it must end first, and the window stays.
-        setWindowTitle(kCaption + QStringLiteral(" - ") + kWaitForRun);
+        setWindowTitle(kCaption + QStringLiteral(" - ") + QString::fromUtf8(kWaitForRunText));
         event->ignore();
         return;
     }

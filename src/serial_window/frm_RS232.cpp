@@ -31,7 +31,6 @@ using platform::Name_Control;
 using platform::Place;
 using platform::Twips;
 
-const QString kWaitForRun = QStringLiteral("Attendere la fine della programmazione");
 constexpr int kHighestProbedPort = 16;
 constexpr int kBlocks = 512;  // 65536 / 128: the progress bar counts 128-byte blocks
 const std::string kLineSettings = "115200,n,8,1";
@@ -436,7 +435,7 @@ void frm_RS232::closeEvent(QCloseEvent* event) {
     if (RunInProgress) {
         // Closing would close the port under a running exchange: close when the run ends.
         closeAfterRun_ = true;
-        setWindowTitle(kCaption + QStringLiteral(" - ") + kWaitForRun);
+        setWindowTitle(kCaption + QStringLiteral(" - ") + QString::fromUtf8(kWaitForRunText));
         event->ignore();
         return;
     }

@@ -41,6 +41,8 @@ extern bool StopRequested;
 // True from the first to the last step of a programming run. Not part of the protocol: the
 // windows read it to hold off commands that would close the port under a running exchange.
 extern bool RunInProgress;
+// What a window's caption adds while it holds off a close until the run has ended.
+constexpr const char* kWaitForRunText = "Attendere la fine della programmazione";
 
 // Puts every variable above back to its start-of-program value (tests call it between cases).
 void Reset_Program_State();
