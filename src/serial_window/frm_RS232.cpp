@@ -174,6 +174,11 @@ void frm_RS232::Build_Controls() {
     cmd_Exit = c.Get<QPushButton>("cmd_Exit");
 
     rtb_RS232_SPY->setFont(Trace_Font());
+    // "Attiva porta selezionata:" is a few pixels wider than its frame in the platform's font;
+    // the left-hand frames may grow up to the settings frame.
+    for (QGroupBox* frame : {fra_RS232, fra_Set_Port}) {
+        platform::Fit_Frame(frame, fra_Speed->x() - 2);
+    }
     pgb_RS232->setRange(0, kBlocks);
     pgb_RS232->setValue(0);
 
