@@ -6,7 +6,9 @@
 #include <QAbstractButton>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QRegularExpression>
+#include <QSet>
 #include <QStackedWidget>
 #include <QStyleOptionGroupBox>
 #include <QTabBar>
@@ -25,6 +27,7 @@ int Walk(QWidget* window) {
         QStringLiteral("^(SST|fra|lbl|txt|cmb|cmd|pct|msh|rtb|pgb)_"));
     static const QRegularExpression element(QStringLiteral("_(\\d+)$"));
     int walked = 0;
+    QSet<const QWidget*> labelled;
     for (QWidget* w : window->findChildren<QWidget*>()) {
         QString name = w->objectName();
         // A tab page is announced by its tab.
@@ -54,6 +57,7 @@ int Walk(QWidget* window) {
         } else if (auto* label = qobject_cast<QLabel*>(w)) {
             caption = label->text();
             if (label->buddy() != nullptr) {
+                labelled.insert(label->buddy());
                 EXPECT_EQ(label->buddy()->accessibleName(), caption);
             }
             if (name.startsWith(QStringLiteral("pct_"))) {
@@ -66,6 +70,10 @@ int Walk(QWidget* window) {
             EXPECT_LE(grid->verticalHeader()->length() + 2 * grid->frameWidth(), grid->height());
         }
         EXPECT_LE(w->fontMetrics().horizontalAdvance(caption.remove(QLatin1Char('&'))), w->width());
+    }
+    // A text box is announced by the label beside it, not by the value it shows.
+    for (const QLineEdit* edit : window->findChildren<QLineEdit*>(QRegularExpression("^txt_"))) {
+        EXPECT_TRUE(labelled.contains(edit)) << edit->objectName().toStdString();
     }
     return walked;
 }
