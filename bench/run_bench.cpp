@@ -26,13 +26,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <numeric>
 #include <optional>
 #include <random>
 #include <thread>
+#include <tuple>
 #include <utility>
 
 #include "compiler/mod_Compilatore.h"
@@ -237,7 +237,7 @@ PeerRun Run_Peer(const std::string& device) {
 // The virtual module starts its reply as soon as a request is complete on its side, and a
 // pseudo-terminal carries the request's 135 bytes at once: the request's time on the wire is
 // not charged. This relay (`relay DEVICE`) gives the programmer a pseudo-terminal of its own and
-// hands each byte on to the module only when it would have arrived at 115200 baud (10 bits per
+// hands the bytes on to the module only when they would have arrived at 115200 baud (10 bits a
 // byte, one after the other); replies pass back at once (the module paces them itself).
 int Relay_Mode(const std::string& moduleDevice) {
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
@@ -253,39 +253,30 @@ int Relay_Mode(const std::string& moduleDevice) {
     if (keep < 0 || module < 0 || std::printf("%s\n", name) < 0 || std::fflush(stdout) != 0) {
         return 1;
     }
-    std::string queue;       // request bytes not yet handed on
-    std::deque<double> due;  // when each of them has fully arrived, ms
-    double lineFree = 0;
+    std::string queue;  // request bytes not yet handed on
+    double due = 0;     // when the last of them has fully arrived, ms
     for (char buf[4096];;) {
-        std::size_t ready = 0;
-        while (ready < due.size() && due[ready] <= Wall_Now_Ms()) {
-            ++ready;
-        }
-        if (ready > 0 && write(module, queue.data(), ready) == static_cast<ssize_t>(ready)) {
-            queue.erase(0, ready);
-            due.erase(due.begin(), due.begin() + static_cast<long>(ready));
+        // Handed on once the last queued byte is in: the module only acts on whole packets.
+        if (!queue.empty() && due <= Wall_Now_Ms() &&
+            write(module, queue.data(), queue.size()) == std::ssize(queue)) {
+            queue.clear();
         }
         pollfd fds[2] = {{master, POLLIN, 0}, {module, POLLIN, 0}};
-        // Wake when the last queued byte is in: the module only acts on whole packets.
-        const double waitMs = due.empty() ? 0 : std::max(0.0, due.back() - Wall_Now_Ms());
+        const double waitMs = std::max(0.0, due - Wall_Now_Ms());
         const timespec ts{static_cast<time_t>(waitMs / 1e3),
                           static_cast<long>(std::fmod(waitMs, 1e3) * 1e6)};
-        if (ppoll(fds, 2, due.empty() ? nullptr : &ts, nullptr) < 0 && errno != EINTR) {
+        if (ppoll(fds, 2, queue.empty() ? nullptr : &ts, nullptr) < 0 && errno != EINTR) {
             return 1;
         }
-        if (fds[0].revents & POLLIN) {
-            const ssize_t n = read(master, buf, sizeof buf);
-            for (ssize_t i = 0; i < n; ++i) {
-                lineFree = std::max(lineFree, Wall_Now_Ms()) + kByteMs;
-                queue += buf[i];
-                due.push_back(lineFree);
-            }
+        if (const ssize_t n = (fds[0].revents & POLLIN) ? read(master, buf, sizeof buf) : 0;
+            n > 0) {
+            due = std::max(due, Wall_Now_Ms()) + static_cast<double>(n) * kByteMs;
+            queue.append(buf, static_cast<std::size_t>(n));
         }
-        if (fds[1].revents & POLLIN) {
-            // With the programmer's side closed the reply is lost, as on a real line.
-            const ssize_t n = read(module, buf, sizeof buf);
-            if (n > 0 && write(master, buf, static_cast<std::size_t>(n)) < 0) {
-            }
+        // With the programmer's side closed a reply is lost, as on a real line.
+        if (const ssize_t n = (fds[1].revents & POLLIN) ? read(module, buf, sizeof buf) : 0;
+            n > 0) {
+            std::ignore = write(master, buf, static_cast<std::size_t>(n));
         }
     }
 }
@@ -576,8 +567,8 @@ int Bench_Mode(int argc, char** argv, const Options& opt) {
     const std::vector<std::string> line = {"--baud", "115200", "--page-ms", "5"};
     SimProcess direct(folder, line, "direct", false);
     SimProcess pacedModule(folder, line, "paced", false);
-    SimProcess silent(folder, {"--baud", "115200", "--page-ms", "5", "--fault", "silent"},
-                      "silent");
+    SimProcess silent(folder, {"--baud", "115200", "--page-ms", "5", "--fault", "silent"}, "silent",
+                      false);
     for (SimProcess* sim : {&direct, &pacedModule, &silent}) {
         if (!sim->Next_Device()) {
             Die("lcdprog-sim did not start: " + sim->Log());
@@ -620,21 +611,19 @@ int main(int argc, char** argv) {
     }
     Options opt;
     int qtArgc = 1;  // Qt only sees the program name
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc; i += 2) {
         const std::string a = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (a == "startup" && hasValue) {
-            return Startup_Mode(qtArgc, argv, std::atof(argv[i + 1]));
-        } else if (a == "relay" && hasValue) {
-            return Relay_Mode(argv[i + 1]);
-        } else if (a == "--bin" && hasValue) {
-            setenv("LCDPROG_BIN", argv[++i], 1);  // for the modules, the windows and children
-        } else if (a == "--startups" && hasValue) {
-            opt.startups = std::max(1, std::atoi(argv[++i]));
-        } else if (a == "--compiles" && hasValue) {
-            opt.compiles = std::max(1, std::atoi(argv[++i]));
-        } else if (a == "--stops" && hasValue) {
-            opt.stops = std::max(0, std::atoi(argv[++i]));
+        const char* value = i + 1 < argc ? argv[i + 1] : "";
+        if (a == "startup") {
+            return Startup_Mode(qtArgc, argv, std::atof(value));
+        } else if (a == "relay") {
+            return Relay_Mode(value);
+        } else if (a == "--bin" && *value != '\0') {
+            setenv("LCDPROG_BIN", value, 1);  // for the modules, the windows and the children
+        } else if (a == "--startups" || a == "--compiles") {
+            (a == "--startups" ? opt.startups : opt.compiles) = std::max(1, std::atoi(value));
+        } else if (a == "--stops") {
+            opt.stops = std::max(0, std::atoi(value));
         } else {
             std::fprintf(stderr,
                          "usage: lcdprog-bench-run [--bin DIR] [--startups N] [--compiles N] "
