@@ -410,18 +410,16 @@ Stops Stop_Runs(Desk& desk, int com, int count) {
         std::atomic<double> postedAt{0};
         double handledAt = 0;
         const auto delay = std::chrono::milliseconds(200 + random() % 400);
+        const auto clickStop = [&] {
+            desk.Click("cmd_Stop_RS232");
+            handledAt = Wall_Now_Ms();
+        };
         std::thread clicker([&] {
             std::this_thread::sleep_for(delay);
             postedAt = Wall_Now_Ms();
             // Queued to the window thread, which is asleep in the run's wait: the post wakes
             // it, as the window system's click would.
-            QMetaObject::invokeMethod(
-                qApp,
-                [&] {
-                    desk.Click("cmd_Stop_RS232");
-                    handledAt = Wall_Now_Ms();
-                },
-                Qt::QueuedConnection);
+            QMetaObject::invokeMethod(qApp, clickStop, Qt::QueuedConnection);
         });
         desk.Click("cmd_Write_RS232");
         const double returned = Wall_Now_Ms();
