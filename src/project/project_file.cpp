@@ -1,8 +1,6 @@
 #include "project/project_file.h"
 
 #include <QByteArray>
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +9,8 @@
 #include <QSaveFile>
 #include <QString>
 #include <cmath>
+#include <filesystem>
+#include <system_error>
 
 namespace lcdprog {
 namespace {
@@ -21,11 +21,14 @@ constexpr int kGlyph10x16Rows = 16;
 constexpr int kGlyph10x16Columns = 10;
 
 std::string Name_Of(const std::string& path) {
-    return QFileInfo(QString::fromStdString(path)).fileName().toStdString();
+    return std::filesystem::path(path).filename().string();
 }
 
+// Paths are taken apart as plain file system paths: std::filesystem and not QFileInfo or QDir,
+// which read a path that starts with ':' as one of Qt's resources.
 QString Folder_Of(const std::string& projectPath) {
-    return QFileInfo(QString::fromStdString(Absolute_Path(projectPath))).absolutePath();
+    return QString::fromStdString(
+        std::filesystem::path(Absolute_Path(projectPath)).parent_path().string());
 }
 
 ProjectReadResult Refuse(const std::string& projectPath, const std::string& reason) {
@@ -106,8 +109,16 @@ std::string Absolute_Path(const std::string& path) {
     if (path.empty()) {
         return {};
     }
-    return QDir::cleanPath(QFileInfo(QString::fromStdString(path)).absoluteFilePath())
-        .toStdString();
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    if (ec) {
+        absolute = path;
+    }
+    std::string clean = absolute.lexically_normal().string();
+    while (clean.size() > 1 && clean.back() == '/') {
+        clean.pop_back();
+    }
+    return clean;
 }
 
 ProjectReadResult Parse_Project(std::string_view bytes, const std::string& projectPath) {
@@ -165,8 +176,8 @@ ProjectReadResult Parse_Project(std::string_view bytes, const std::string& proje
                 continue;
             }
             const QString path =
-                QDir::isAbsolutePath(stored) ? stored : folder + QLatin1Char('/') + stored;
-            result.project.pictures[p][s] = QDir::cleanPath(path).toStdString();
+                stored.startsWith(QLatin1Char('/')) ? stored : folder + QLatin1Char('/') + stored;
+            result.project.pictures[p][s] = Absolute_Path(path.toStdString());
         }
     }
 

@@ -47,10 +47,14 @@ inline constexpr const char* kProjectPanelNames[kProjectPanels] = {"64128A", "64
 // A project in memory. Picture paths are absolute ("" keeps the slot's white picture); the file
 // holds them relative to its own folder where it can.
 struct Project {
-    std::array<std::array<std::string, kSlotsPerPanel>, kProjectPanels> pictures{};
+    std::array<std::array<std::string, kSlotsPerPanel>, kProjectPanels> pictures;
     std::array<std::uint8_t, 5> font5x8{};
     std::array<std::uint16_t, 10> font10x16{};
-    bool operator==(const Project&) const = default;
+    // Written out: clang 14 crashes on a defaulted comparison of this struct.
+    bool operator==(const Project& other) const {
+        return pictures == other.pictures && font5x8 == other.font5x8 &&
+               font10x16 == other.font10x16;
+    }
 };
 
 struct ProjectReadResult {
