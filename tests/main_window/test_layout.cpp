@@ -81,12 +81,19 @@ TEST_F(Layout, FiveTabsInOrderWithTheirFramesPictureBoxesAndGrids) {
 
 TEST_F(Layout, MenusAndEsciWhichWaitsForAProgrammingRun) {
     const QList<QAction*> menus = h.window->menuBar()->actions();
-    ASSERT_EQ(menus.size(), 2);
+    ASSERT_EQ(menus.size(), 3);
     EXPECT_EQ(menus[0]->text(), QStringLiteral("File"));
     EXPECT_EQ(menus[1]->text(), QStringLiteral("&Comunicazione"));
-    ASSERT_EQ(menus[0]->menu()->actions().size(), 1);
+    EXPECT_EQ(menus[2]->text(), QStringLiteral("&Visualizza"));
+    // The project commands come first, then (after a separator, and the recent projects if
+    // any) "Esci" last.
+    const QList<QAction*> file = menus[0]->menu()->actions();
+    ASSERT_GE(file.size(), 5);
+    EXPECT_EQ(file[0]->text() + "|" + file[1]->text() + "|" + file[2]->text(),
+              QStringLiteral("Apri progetto...|Salva progetto|Salva progetto con nome..."));
+    EXPECT_TRUE(file[file.size() - 2]->isSeparator());
     ASSERT_EQ(menus[1]->menu()->actions().size(), 1);
-    QAction* esci = menus[0]->menu()->actions()[0];
+    QAction* esci = file.back();
     QAction* serial = menus[1]->menu()->actions()[0];
     EXPECT_EQ(esci->objectName(), QStringLiteral("smnu_File_0"));
     EXPECT_EQ(esci->text(), QStringLiteral("Esci"));
