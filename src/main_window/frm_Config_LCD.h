@@ -110,10 +110,6 @@ class frm_Config_LCD final : public QMainWindow {
 
     void Build_Controls();
     void Build_Menus();
-    void Build_Picture_Frame(QWidget* page, PanelIndex which, const QString& type,
-                             const QString& caption, int frameWidth, int frameHeight, int boxWidth,
-                             int boxHeight, int column1, int row1);
-    void Build_Font_Tab(QWidget* page);
     bool Load_White_Background(const char* fileName, std::initializer_list<PanelIndex> panels);
     void Select_Picture(PanelIndex which, int index, Qt::MouseButton button);
     // The header test and the load for a name that passed the name test ("" when it did not),
