@@ -101,7 +101,9 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, QWidget* parent)
             inner->addWidget(picture, (s / 2) * 2 + 1, s % 2);
             pictures_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)] = picture;
         }
-        grid->addWidget(frame, p / 2, p % 2, Qt::AlignLeft | Qt::AlignTop);
+        // The two 128-wide panels side by side, each 240-wide one on a row of its own.
+        grid->addWidget(frame, p < 2 ? 0 : p - 1, p < 2 ? p : 0, 1, p < 2 ? 1 : 2,
+                        Qt::AlignLeft | Qt::AlignTop);
     }
     auto* fonts = new QGroupBox(QStringLiteral("Font per display 64128A e 64128E"));
     auto* fontRow = new QHBoxLayout(fonts);
@@ -116,8 +118,8 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, QWidget* parent)
         glyphs_[static_cast<std::size_t>(g)] = glyph;
     }
     fontRow->addStretch(1);
-    grid->addWidget(fonts, 2, 0, 1, 2, Qt::AlignLeft | Qt::AlignTop);
-    grid->setRowStretch(3, 1);
+    grid->addWidget(fonts, 3, 0, 1, 2, Qt::AlignLeft | Qt::AlignTop);
+    grid->setRowStretch(4, 1);
     grid->setColumnStretch(2, 1);
 
     auto* scroll = new QScrollArea;
