@@ -28,13 +28,8 @@
 #include <vector>
 
 #include "demo_pictures.h"
-#include "link/mod_RS232.h"
 #include "main_window/frm_Config_LCD.h"
-#include "platform/clock.h"
-#include "platform/posix_file_service.h"
-#include "platform/qt/qt_event_pump.h"
-#include "platform/qt/qt_serial_control.h"
-#include "platform/services.h"
+#include "platform/qt/qt_services.h"
 #include "preview_window/frm_Anteprima.h"
 #include "project/project_state.h"
 #include "serial_window/frm_RS232.h"
@@ -151,15 +146,11 @@ int Run(const QDir& out, const QString& imageDump) {
 
     // The recent projects go to the temporary folder, not to the user's settings.
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, pictures.path());
-    platform::PosixFileService files;
+    platform::QtServices qt;
     RecordingMessageBox messages;
-    platform::SteadyClock clock;
-    platform::QtEventPump pump;
-    platform::QtSerialControl serial;
     QueuedFileDialog dialog;
     RecordingProgram program;
-    platform::Services services{files, messages, clock, pump, serial, dialog, program};
-    serial.SetCommHandler([&serial] { RS232_Interface_OnComm(serial); });
+    platform::Services services = qt.With(messages, dialog, program);
     // The serial window is its own top-level widget; on every way out of here it goes before
     // the services it talks to.
     struct SerialWindowGuard {
@@ -171,7 +162,7 @@ int Run(const QDir& out, const QString& imageDump) {
     if (!window->Form_Load() || program.ended) {
         return Fail(QStringLiteral("the main window did not start (are the white backgrounds "
                                    "beside this program in ") +
-                    QString::fromStdString(files.ProgramFolder()) + QStringLiteral("?)"));
+                    QString::fromStdString(qt.files.ProgramFolder()) + QStringLiteral("?)"));
     }
     window->show();
     Settle();
@@ -238,7 +229,7 @@ int Run(const QDir& out, const QString& imageDump) {
     if (!window->Save_Project_As() || !messages.shown.empty()) {
         return Fail(QStringLiteral("the project was not saved to ") + project);
     }
-    const Project chosen = Capture_Project(files);
+    const Project chosen = Capture_Project(services.files);
     window->close();
     window.reset();
     Reset_Program_State();
@@ -248,7 +239,7 @@ int Run(const QDir& out, const QString& imageDump) {
     }
     window->show();
     if (!window->Open_Project(project.toStdString()) || !messages.shown.empty() ||
-        !(Capture_Project(files) == chosen)) {
+        !(Capture_Project(services.files) == chosen)) {
         return Fail(QStringLiteral("the project did not give back the session's choices"));
     }
     tabs = Child<QTabWidget>(window.get(), "SST_Select_Image", &error);
@@ -330,7 +321,7 @@ int Run(const QDir& out, const QString& imageDump) {
     Settle();
     if (!messages.shown.empty() || !write->isEnabled()) {
         return Fail(QStringLiteral("ON did not open COM 1 (") +
-                    QString::fromStdString(serial.DevicePath(1)) + QStringLiteral(")"));
+                    QString::fromStdString(qt.serial.DevicePath(1)) + QStringLiteral(")"));
     }
 
     // Halfway through the EEPROM the window is grabbed from inside the run, as it looks then.
