@@ -701,7 +701,7 @@ bool frm_Config_LCD::Confirm_Discard() {
     }
     const std::string name = projectPath_.empty() ? std::string("senza nome")
                                                   : services_.files.GetFileName(projectPath_);
-    switch (services_.messages.Ask_Save(
+    switch (services_.messages.AskSave(
         "Le modifiche al progetto " + name + " non sono salvate. Salvarle ora?",
         kCaption.toStdString())) {
         case platform::SaveChoice::Save:

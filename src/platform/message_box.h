@@ -16,7 +16,7 @@ class MessageBox {
     virtual void Show(const std::string& text, const std::string& title, MessageIcon icon) = 0;
     // Asks with the three buttons "Salva", "Non salvare" and "Annulla" (Escape: Annulla). A box
     // that cannot ask anyone (a program without windows) answers Discard.
-    virtual SaveChoice Ask_Save(const std::string& text, const std::string& title) {
+    virtual SaveChoice AskSave(const std::string& text, const std::string& title) {
         (void)text;
         (void)title;
         return SaveChoice::Discard;

@@ -22,7 +22,7 @@ namespace {
 
 class AskingMessageBox : public FakeMessageBox {
   public:
-    platform::SaveChoice Ask_Save(const std::string& text, const std::string& title) override {
+    platform::SaveChoice AskSave(const std::string& text, const std::string& title) override {
         asked.push_back(text + " | " + title);
         return answer;
     }

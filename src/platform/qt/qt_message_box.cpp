@@ -23,7 +23,7 @@ void QtMessageBox::Show(const std::string& text, const std::string& title, Messa
     box.exec();
 }
 
-SaveChoice QtMessageBox::Ask_Save(const std::string& text, const std::string& title) {
+SaveChoice QtMessageBox::AskSave(const std::string& text, const std::string& title) {
     QWidget* parent = parent_ != nullptr ? parent_ : QApplication::activeWindow();
     QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
                     QString::fromStdString(text), QMessageBox::NoButton, parent);
