@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The Debian package as an administrator gets it: built by cpack, clean under lintian, installed
-# with dpkg, its programs started from /, then purged. It installs into /usr, so it needs root;
+# The Debian package as an administrator gets it: built by cpack, clean under lintian, installed,
+# its programs started from /, then purged. It installs into /usr, so it needs root;
 # otherwise it says so and passes.
 set -u
 build=$(realpath "$1")
@@ -12,12 +12,14 @@ fi
 fail() { echo "FAIL: $*"; exit 1; }
 
 # One run at a time on this machine, and no package left installed however this one ends (one
-# killed outright is reinstalled over and purged by the next).
+# killed outright is reinstalled over and purged by the next). apt-get, unlike dpkg, waits for
+# the package database while another installation holds it.
 exec 9>/run/lock/lcdprog-install-package
 flock 9
+apt_get() { apt-get -y -q --no-install-recommends -o DPkg::Lock::Timeout=120 "$@" 2>&1; }
 work=$(mktemp -d)
 cleanup() {
-    dpkg --purge lcdprog >/dev/null 2>&1
+    apt_get purge lcdprog >/dev/null
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -34,7 +36,7 @@ deb=$work/lcdprog_${version}-1_$(dpkg --print-architecture).deb
 out=$(lintian "$deb" 2>&1 | grep -vx 'running with root privileges is not recommended!')
 [ -z "$out" ] || fail "lintian: $out"
 
-out=$(dpkg -i "$deb" 2>&1) || fail "dpkg -i: $out"
+out=$(apt_get install "$deb") || fail "installing $deb: $out"
 for f in /usr/bin/lcdprog /usr/bin/lcdprog-sim /usr/share/lcdprog/Sfondo_Bianco_128x64.bmp \
     /usr/share/lcdprog/Sfondo_Bianco_240x64.bmp /usr/share/lcdprog/Sfondo_Bianco_240x128.bmp; do
     dpkg -S "$f" >/dev/null 2>&1 || fail "$f is not in the package"
@@ -76,6 +78,6 @@ else
     echo "install_package: lcdprog-cli image skipped (lcdprog-cli is not in the package)"
 fi
 
-dpkg --purge lcdprog >/dev/null 2>&1 || fail "dpkg --purge"
+out=$(apt_get purge lcdprog) || fail "purging: $out"
 [ ! -e /usr/share/lcdprog ] || fail "/usr/share/lcdprog left after the purge"
 echo "package: ok"
