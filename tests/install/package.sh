@@ -52,24 +52,13 @@ rc=$?
 [ "$rc" -eq 124 ] || fail "lcdprog ended with $rc: $(cat "$work/err.txt")"
 
 if [ -x /usr/bin/lcdprog-cli ]; then
-    cat >"$work/small.lcdprj" <<'PROJECT'
-{
-    "format": "lcdprog-project",
-    "version": 1,
-    "pictures": {
-        "64128A": ["/usr/share/lcdprog/Sfondo_Bianco_128x64.bmp", "", "", ""],
-        "64128E": ["", "", "", ""],
-        "64240B": ["", "", "", ""],
-        "128240A": ["", "", "", ""]
-    },
-    "glyphs": {
-        "5x8": ["..#..", ".#.#.", "#...#", "#...#", "#####", "#...#", "#...#", "....."],
-        "10x16": ["..........", "..........", "..........", "..........",
-                  "..........", "..........", "..........", "..........",
-                  "..........", "..........", "..........", "..........",
-                  "..........", "..........", "..........", ".........."]
-    }
-}
+    blank10=$(printf '"..........",%.0s' {1..15})
+    cat >"$work/small.lcdprj" <<PROJECT
+{"format": "lcdprog-project", "version": 1,
+ "pictures": {"64128A": ["/usr/share/lcdprog/Sfondo_Bianco_128x64.bmp", "", "", ""],
+              "64128E": ["", "", "", ""], "64240B": ["", "", "", ""], "128240A": ["", "", "", ""]},
+ "glyphs": {"5x8": ["..#..", ".#.#.", "#...#", "#...#", "#####", "#...#", "#...#", "....."],
+            "10x16": [$blank10 "##########"]}}
 PROJECT
     out=$(/usr/bin/lcdprog-cli image "$work/small.lcdprj" -o "$work/image.bin" 2>&1) ||
         fail "lcdprog-cli image: $out"
