@@ -269,8 +269,8 @@ bool frm_Config_LCD::Form_Load() {
 bool frm_Config_LCD::Load_White_Background(const char* fileName,
                                            std::initializer_list<PanelIndex> which) {
     const std::string name = fileName;
-    // The platform's own separator: the program folder comes from the same file system.
-    const std::string path = services_.files.ProgramFolder() + "/" + name;
+    // Beside the executable, or where an installed tree keeps it; the message names only the file.
+    const std::string path = services_.files.ProgramDataFile(name);
     if (!services_.files.FileExists(path)) {
         services_.messages.Show("File " + name + " non trovato. Impossibile continuare", "ERROR",
                                 platform::MessageIcon::Critical);

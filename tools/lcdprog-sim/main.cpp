@@ -530,6 +530,9 @@ int main(int argc, char** argv) {
         case lcdsim::Parse_Outcome::Help:
             std::fputs(lcdsim::Help_Text().c_str(), stdout);
             return 0;
+        case lcdsim::Parse_Outcome::Version:
+            std::puts("lcdprog-sim " LCDPROG_VERSION);
+            return 0;
         case lcdsim::Parse_Outcome::Error:
             std::fprintf(stderr, "lcdprog-sim: %s\n", error.c_str());
             return 2;
