@@ -137,7 +137,7 @@ frm_RS232::frm_RS232(platform::Services& services) : services_(services) {
     setAccessibleName(kCaption);
     setAccessibleDescription(QStringLiteral("frm_RS232"));
     Build_Controls();
-    setFixedSize(Twips(5805), Twips(8730));
+    setFixedSize(Twips(5805), Twips(kStatusTop + kStatusHeight));
     Centre_On_Screen();
     Form_Load();
 }
@@ -244,6 +244,13 @@ void frm_RS232::Build_Controls() {
 
     cmd_Exit = Button(outer, QStringLiteral("cmd_Exit"), QStringLiteral("E&xit"), QString(), 3840,
                       7920, 1650, 615);
+
+    // Below the layout's controls, which all keep their places: what is going on, in words.
+    lbl_Stato = new QLabel(QString::fromLatin1(kReady), this);
+    Place(lbl_Stato, 60, kStatusTop, 5715, kStatusHeight);
+    lbl_Stato->setWordWrap(true);
+    lbl_Stato->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Name_Control(lbl_Stato, QStringLiteral("lbl_Stato"), QStringLiteral("Stato"), QString());
 
     // The settings boxes are far wider than "Nessuno" needs, so when the platform's font makes a
     // label longer than its twips allow, the boxes give way to the right, keeping their right edge.

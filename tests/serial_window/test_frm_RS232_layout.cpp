@@ -71,7 +71,7 @@ TEST_F(LayoutTest, EveryControlHasItsNameKindPlaceTextTipAndAccessibleNames) {
     Open_Window();
     EXPECT_EQ(window->windowTitle(), QStringLiteral("Comunicazione seriale verso modulo LCD"));
     EXPECT_EQ(window->objectName(), QStringLiteral("frm_RS232"));
-    EXPECT_EQ(window->size(), QSize(Twips(5805), Twips(8730)));
+    EXPECT_EQ(window->size(), QSize(Twips(5805), Twips(8730 + 480)));  // and the status line
     for (const ControlRow& row : kLayout) {
         SCOPED_TRACE(row.name);
         QWidget* w = Find(row.name);
