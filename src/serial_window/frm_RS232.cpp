@@ -354,6 +354,7 @@ void frm_RS232::List_Ports(bool firstProbe) {
     } else {
         runStatus_.Say(kReady);
     }
+    together_.Flush();  // the status line is not part of a run here: shown at once
 }
 
 // Ports 1 to 16 in order, from a port table read once for the whole probe; the list ends before
@@ -428,6 +429,7 @@ void frm_RS232::Ports_Changed() {
         cmd_OFF_Click();
         List_Ports(/*firstProbe=*/false);
         runStatus_.Say(lost.empty() ? "Il dispositivo " + device + " è stato scollegato." : lost);
+        together_.Flush();
         return;
     }
     List_Ports(/*firstProbe=*/false);
@@ -483,11 +485,13 @@ void frm_RS232::cmd_ON_Click() {
     openDevice_ = rs.DevicePath(port);
     lostDuringRun_ = false;
     runStatus_.Say("COM " + std::to_string(port) + " aperta");
+    together_.Flush();
 }
 
 void frm_RS232::cmd_OFF_Click() {
     services_.serial.SetPortOpen(false);
     spy_->SetText("");
+    runStatus_.Say("Porta chiusa");
     spy_->Flush();
     cmd_OFF->setEnabled(false);
     cmd_ON->setEnabled(true);
@@ -495,7 +499,6 @@ void frm_RS232::cmd_OFF_Click() {
     cmd_Write_RS232->setEnabled(false);
     openDevice_.clear();
     lostDuringRun_ = false;
-    runStatus_.Say("Porta chiusa");
     if (portsChanged_) {
         // What changed while the port was open reaches the list once the window is idle again.
         QTimer::singleShot(0, this, &frm_RS232::Ports_Changed);
