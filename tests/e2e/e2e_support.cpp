@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -380,6 +381,7 @@ DeskReading Desk::Read(const FakeMessageBox& messages) const {
         w.findChild<QLineEdit*>(QStringLiteral("txt_Received_Packet"))->text().toStdString();
     r.trace = w.findChild<QTextEdit*>(QStringLiteral("rtb_RS232_SPY"))->toPlainText().toStdString();
     r.progress = Progress().value();
+    r.status = w.findChild<QLabel*>(QStringLiteral("lbl_Stato"))->text().toStdString();
     return r;
 }
 

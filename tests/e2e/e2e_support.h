@@ -111,6 +111,7 @@ struct DeskReading {
     std::string received;
     std::string trace;  // each CR LF of the trace is one line break in the box
     int progress = -1;
+    std::string status;  // the status line below the layout
 };
 
 // The main window started as main() starts it, the serial window opened from its menu.

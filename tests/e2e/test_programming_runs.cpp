@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "e2e_support.h"
@@ -32,20 +33,25 @@ struct RunCase {
     int eepromBlocks;  // 512: the EEPROM equals MemoryImage
     double minWallMs;  // the full reply waits when the module stays silent
     double maxWallMs;
+    const char* status;  // the status line at the end (a regular expression)
 };
 
 // clang-format off
 const RunCase kRuns[] = {
     // name, sim options, messages, counters, trace, bar, detects, writes, resets, EEPROM, wall
     {"WholeRunFromTheDefaults", {}, {}, "514", kResetTrace, 511, 1, Writes(511), 1, kBlocks,
-     0, 9000},
+     0, 9000, "Programmazione completata: 65536 byte in [0-9]+,[0-9] s"},
     // Three detection requests, three full waits, one message, nothing else sent.
     {"NoModule", {"--fault", "silent"}, {kNoModule}, "3", "0x87; 0x00; 0x78\n\n", 0, 3,
-     Writes(-1), 0, 0, 9000, 10500},
+     Writes(-1), 0, 0, 9000, 10500, "Modulo non trovato: verificare la connessione"},
     // Block 100 sent three times unacknowledged (the module stored it each time): the message,
     // then the reset still goes; nothing after block 100.
     {"BlockFailingThreeTimes", {"--fault", "noanswer:block=100"}, {kWriteFailed}, "105",
-     kResetTrace, 100, 1, Writes(100, 100, 3), 1, 101, 9000, 10500},
+     kResetTrace, 100, 1, Writes(100, 100, 3), 1, 101, 9000, 10500,
+     "Scrittura fallita al blocco 101 di 512: il modulo non ha confermato"},
+    // Every block written, every reset reply spoiled.
+    {"ResetFailing", {"--fault", "badsum:reset"}, {kResetFailed}, "516", kResetTrace, 511, 1,
+     Writes(511), 3, kBlocks, 0, 9000, "Memoria scritta, ma il reset del PIC non ha risposto"},
 };
 // clang-format on
 
@@ -79,6 +85,7 @@ TEST_P(ProgrammingRuns, OperatorLineAndEeprom) {
     EXPECT_EQ(seen.received, r.counters);
     EXPECT_EQ(seen.trace, r.trace);
     EXPECT_EQ(seen.progress, r.progress);
+    EXPECT_THAT(seen.status, ::testing::MatchesRegex(r.status));
     EXPECT_GE(wallMs, r.minWallMs);
     EXPECT_LT(wallMs, r.maxWallMs);
     EXPECT_TRUE(bench.desk.Enabled("cmd_Exit"));
@@ -127,6 +134,8 @@ TEST_F(ProgrammingRun, StopDuringProgrammingEndsWithoutMessageOrReset) {
     // The bar follows the run at most every 100 ms; at the end it shows the stopped block.
     const int stoppedAt = after.progress;
     EXPECT_GE(stoppedAt, seen);
+    EXPECT_EQ(after.status,
+              "Interrotto dall'operatore al blocco " + std::to_string(stoppedAt + 1) + " di 512");
     // The stopped block's reply was neither waited for nor counted nor traced.
     EXPECT_EQ(after.sent, std::to_string(stoppedAt + 2));
     EXPECT_EQ(after.received, std::to_string(stoppedAt + 1));
