@@ -29,6 +29,6 @@ lcdprog_ensure_packages() {
 }
 
 LCDPROG_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev
-    libgl-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins
+    libgl-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins qt6-translations-l10n
     desktop-file-utils appstream)
 LCDPROG_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
