@@ -528,7 +528,8 @@ void frm_RS232::cmd_Write_RS232_Click() {
     cmd_OFF->setEnabled(false);
     StopRequested = false;
     runStatus_.Run_Started(services_.clock.Milliseconds());
-    runStatus_.Run_Ended(Run_Programming(), services_.clock.Milliseconds());
+    const RunEnding ending = Run_Programming();
+    runStatus_.Run_Ended(ending, services_.clock.Milliseconds());
     if (!services_.serial.PortOpen() && !openDevice_.empty()) {
         lostDuringRun_ = true;
         runStatus_.Say(runStatus_.Text() + ". " + services_.serial.LastError());

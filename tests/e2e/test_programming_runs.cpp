@@ -40,7 +40,7 @@ struct RunCase {
 const RunCase kRuns[] = {
     // name, sim options, messages, counters, trace, bar, detects, writes, resets, EEPROM, wall
     {"WholeRunFromTheDefaults", {}, {}, "514", kResetTrace, 511, 1, Writes(511), 1, kBlocks,
-     0, 9000, "Programmazione completata: 65536 byte in [0-9]+,[0-9] s"},
+     0, 9000, "Programmazione completata: 65536 byte in ([1-9][0-9]*,[0-9]|0,[1-9]) s"},
     // Three detection requests, three full waits, one message, nothing else sent.
     {"NoModule", {"--fault", "silent"}, {kNoModule}, "3", "0x87; 0x00; 0x78\n\n", 0, 3,
      Writes(-1), 0, 0, 9000, 10500, "Modulo non trovato: verificare la connessione"},
