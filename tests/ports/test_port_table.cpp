@@ -1,6 +1,7 @@
-// The system's port table, read from a sysfs, /dev and by-id tree made in a temporary folder.
+// The port table: the system's, from a sysfs, /dev and by-id tree made in a temporary folder, and
+// the one LCDPROG_PORTS gives.
 
-#include <sys/stat.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -20,102 +21,84 @@ void Write(const fs::path& file, const std::string& text) {
     std::ofstream(file) << text << "\n";
 }
 
-// access() asks about the real user, and root may read anything: as root the table is read as
-// "nobody" (the saved user id brings root back).
-class AsOrdinaryUser {
-  public:
-    AsOrdinaryUser() : root_(getuid() == 0) {
-        if (root_) {
-            EXPECT_EQ(setresuid(65534, 65534, 0), 0);
-        }
-    }
-    ~AsOrdinaryUser() {
-        if (root_) {
-            EXPECT_EQ(setresuid(0, 0, 0), 0);
-        }
-    }
-
-  private:
-    bool root_;
-};
-
-TEST(SystemPortTable, PresentDevicesOpenableFirstUsbFirstDescribed) {
+TEST(PortTable, PresentDevicesOpenableFirstUsbFirstDescribedAndListsAsWritten) {
     char pattern[] = "/tmp/lcdprog-ports-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     const fs::path root = pattern;
-    fs::permissions(root, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec |
-                              fs::perms::group_read | fs::perms::others_read);
+    fs::permissions(root, fs::perms(0755));
     const SystemRoots roots{(root / "sys/class/tty").string(), (root / "dev").string(),
                             (root / "dev/serial/by-id").string()};
     const fs::path usb = root / "sys/devices/usb1";
-    Write(usb / "1-1/idVendor", "0403");
-    Write(usb / "1-1/manufacturer", "FTDI");
-    Write(usb / "1-1/product", "FT232R USB UART");
-    Write(usb / "1-1/serial", "A1B2C3");
-    Write(usb / "1-2/idVendor", "2341");
-    Write(usb / "1-2/product", "Uno");
-    fs::create_directories(usb / "1-1/1-1:1.0/ttyUSB0");
-    fs::create_directories(usb / "1-2/1-2:1.0");
-    fs::create_directories(root / "sys/devices/pnp0/00:01");
-
+    for (const auto& [file, text] : {std::pair{"1-1/idVendor", "0403"},
+                                     {"1-1/manufacturer", "FTDI"},
+                                     {"1-1/product", "FT232R USB UART"},
+                                     {"1-1/serial", "A1B2C3"},
+                                     {"1-2/idVendor", "2341"},
+                                     {"1-2/product", "Uno"}}) {
+        Write(usb / file, text);
+    }
     const struct {
         const char* name;
-        std::string device;  // sysfs device folder, "" none
+        std::string device;  // under sys/devices, "" none
         const char* type;    // "" no type file
-        bool node;           // /dev holds it
-        fs::perms mode;
+        int mode;            // of the node in /dev, -1 none
     } ttys[] = {
-        {"ttyS10", "devices/pnp0/00:01", "4", true, fs::perms(0666)},
-        {"ttyS2", "devices/pnp0/00:01", "4", true, fs::perms(0000)},  // root's only
-        {"ttyS4", "devices/pnp0/00:01", "4", true, fs::perms(0666)},
-        {"ttyS1", "devices/pnp0/00:01", "0", true, fs::perms(0666)},   // no UART
-        {"ttyS3", "devices/pnp0/00:01", "4", false, fs::perms(0666)},  // no node
-        {"tty1", "", "", true, fs::perms(0666)},                       // a console
-        {"ttyACM0", "devices/usb1/1-2/1-2:1.0", "", true, fs::perms(0666)},
-        {"ttyUSB0", "devices/usb1/1-1/1-1:1.0/ttyUSB0", "", true, fs::perms(0666)},
+        {"ttyS10", "pnp0/00:01", "4", 0666},
+        {"ttyS2", "pnp0/00:01", "4", 0},  // root's only
+        {"ttyS4", "pnp0/00:01", "4", 0666},
+        {"ttyS1", "pnp0/00:01", "0", 0666},  // no UART
+        {"ttyS3", "pnp0/00:01", "4", -1},
+        {"tty1", "", "", 0666},  // no node; a console
+        {"ttyACM0", "usb1/1-2/1-2:1.0", "", 0666},
+        {"ttyUSB0", "usb1/1-1/1-1:1.0/ttyUSB0", "", 0666},
     };
     for (const auto& t : ttys) {
         const fs::path folder = root / "sys/class/tty" / t.name;
         fs::create_directories(folder);
         if (!t.device.empty()) {
-            fs::create_directory_symlink("../../../" + t.device, folder / "device");
+            fs::create_directories(root / "sys/devices" / t.device);
+            fs::create_directory_symlink("../../../devices/" + t.device, folder / "device");
         }
         if (*t.type != '\0') {
             Write(folder / "type", t.type);
         }
-        if (t.node) {
+        if (t.mode >= 0) {
             Write(root / "dev" / t.name, "");
-            fs::permissions(root / "dev" / t.name, t.mode);
+            fs::permissions(root / "dev" / t.name, fs::perms(t.mode));
         }
     }
     const std::string byId = roots.byId + "/usb-FTDI_FT232R_USB_UART_A1B2C3-if00-port0";
     fs::create_directories(roots.byId);
     fs::create_symlink("../../ttyUSB0", byId);
 
-    PortTable table;
-    {
-        AsOrdinaryUser nobody;
-        table = PortTable::FromSystem(roots);
-    }
+    // access() asks about the real user, and root may use anything: as root the table is read as
+    // "nobody", and the saved user id brings root back.
+    const bool root_user = getuid() == 0;
+    ASSERT_TRUE(!root_user || setresuid(65534, 65534, 0) == 0);
+    const PortTable table = PortTable::FromSystem(roots);
+    ASSERT_TRUE(!root_user || setresuid(0, 0, 0) == 0);
+
     const std::string dev = roots.dev + "/";
-    const std::vector<std::pair<std::string, std::string>> expected = {
-        {dev + "ttyUSB0",
-         dev + "ttyUSB0\n" + byId + "\nFTDI FT232R USB UART, numero di serie A1B2C3"},
-        {dev + "ttyACM0", dev + "ttyACM0\nUno"},
-        {dev + "ttyS4", dev + "ttyS4"},
-        {dev + "ttyS10", dev + "ttyS10"},
-        {dev + "ttyS2", dev + "ttyS2"},
+    const std::pair<std::string, std::string> expected[] = {
+        {"ttyUSB0", "\n" + byId + "\nFTDI FT232R USB UART, numero di serie A1B2C3"},
+        {"ttyACM0", "\nUno"},
+        {"ttyS4", ""},
+        {"ttyS10", ""},
+        {"ttyS2", ""},
     };
-    ASSERT_EQ(table.Count(), static_cast<int>(expected.size()))
-        << testing::PrintToString(table.Devices());
-    for (int n = 1; n <= table.Count(); ++n) {
-        EXPECT_EQ(table.DevicePath(n), expected[static_cast<std::size_t>(n - 1)].first);
-        EXPECT_EQ(table.Description(n), expected[static_cast<std::size_t>(n - 1)].second);
+    ASSERT_EQ(table.Count(), 5) << testing::PrintToString(table.Devices());
+    for (int n = 1; n <= 5; ++n) {
+        const auto& [name, more] = expected[n - 1];
+        EXPECT_EQ(table.DevicePath(n), dev + name);
+        EXPECT_EQ(table.Description(n), dev + name + more);
     }
+    EXPECT_EQ(table.DevicePath(6), "");
     EXPECT_EQ(table.Folders(), std::vector<std::string>{roots.dev});
 
-    // A list is the table as written; a link is described with where it leads.
-    const PortTable listed = PortTable::FromList(byId + "::" + dev + "missing");
+    // LCDPROG_PORTS is the table as written; a link is described with where it leads.
+    setenv("LCDPROG_PORTS", (":" + byId + "::" + dev + "missing:").c_str(), 1);
+    const PortTable listed = PortTable::FromEnvironment(roots);
+    unsetenv("LCDPROG_PORTS");
     EXPECT_EQ(listed.Devices(), (std::vector<std::string>{byId, dev + "missing"}));
     EXPECT_EQ(listed.Description(1), byId + "\n-> " + fs::canonical(dev + "ttyUSB0").string());
     EXPECT_EQ(listed.Folders(), (std::vector<std::string>{roots.byId, roots.dev}));
