@@ -52,7 +52,6 @@ class frm_RS232 final : public QWidget {
     std::string Port_Failure(int port) const;
     void Report_No_Port(int failedPort);
     void Ports_Changed();
-    RunEnding Run_Programming();
     void Show_Error_RS232(const std::string& line);
 
     platform::Services& services_;
@@ -99,7 +98,7 @@ class frm_RS232 final : public QWidget {
     std::unique_ptr<platform::QtTextControl> receivedCounter_;
     std::unique_ptr<platform::QtRichTextControl> spy_;
     std::unique_ptr<platform::QtProgressControl> progress_;
-    // The bar as the link sees it: every value also moves the status line's block count.
+    // The bar as the link sees it: every value also moves the status line on.
     std::unique_ptr<platform::ProgressControl> runProgress_;
     std::unique_ptr<platform::QtLabelControl> status_;
     RunStatus runStatus_{[this](const std::string& text) {
