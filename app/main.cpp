@@ -3,6 +3,7 @@
 // working in the serial port window after the main window has been closed.
 
 #include <QApplication>
+#include <QFile>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -15,6 +16,7 @@
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("lcdprog");
+    QApplication::setOrganizationName("lcdprog");  // where the recent projects are kept
     QApplication::setApplicationDisplayName("Programmatore LCD grafici");
     QApplication::setDesktopFileName("org.lcdprog.Lcdprog");
     QIcon icon = QIcon::fromTheme("org.lcdprog.Lcdprog");
@@ -43,5 +45,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     mainWindow->show();
+    // `lcdprog PROJECT.lcdprj`: the project opens once the start-up has finished.
+    const QStringList arguments = QApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (!arguments[i].startsWith(QLatin1Char('-'))) {
+            mainWindow->Open_Project(QFile::encodeName(arguments[i]).toStdString());
+            break;
+        }
+    }
     return QApplication::exec();
 }
