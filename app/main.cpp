@@ -8,6 +8,9 @@
 #include <QApplication>
 #include <QFile>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 #include "main_window/frm_Config_LCD.h"
 #include "platform/qt/qt_services.h"
@@ -66,6 +69,16 @@ int main(int argc, char** argv) {
         icon.addFile(QString(":/icons/lcdprog-%1.png").arg(size), QSize(size, size));
     }
     QApplication::setWindowIcon(icon);
+
+    // The program speaks Italian, so Qt's own dialogs and buttons (the file dialog, "OK") do
+    // too, whatever the desktop's language: Debian's qt6-translations-l10n. Without that package
+    // they stay in English, and nothing else changes.
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+    QTranslator qtTranslations;
+    if (qtTranslations.load(QLocale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTranslations);
+    }
 
     using namespace lcdprog;
     platform::QtServices qt;

@@ -53,15 +53,16 @@ const QString kRecentKey = QStringLiteral("recentProjects");
 
 // A glyph cell keeps a colour identifier, not a colour: its background is looked up in the
 // grid's palette each time it is painted, so set and clear cells follow the desktop's colour
-// scheme whenever it changes, with nothing to repaint by hand.
+// scheme whenever it changes, with nothing to repaint by hand. A grid paints its cells on its
+// base colour, with its text colour on top: a clear cell takes the base colour, so that a cell
+// clicked twice looks exactly like one never clicked, and a set cell the text colour.
 class FontCell final : public QTableWidgetItem {
   public:
     QVariant data(int role) const override {
         const QVariant id = QTableWidgetItem::data(frm_Config_LCD::kColourRole);
         if (role == Qt::BackgroundRole && id.isValid() && tableWidget() != nullptr) {
             const bool set = id.toUInt() == frm_Config_LCD::kWindowText;
-            return QBrush(
-                tableWidget()->palette().color(set ? QPalette::WindowText : QPalette::Window));
+            return QBrush(tableWidget()->palette().color(set ? QPalette::Text : QPalette::Base));
         }
         return QTableWidgetItem::data(role);
     }

@@ -324,13 +324,17 @@ int Run(const QDir& out, const QString& imageDump) {
                     QString::fromStdString(qt.serial.DevicePath(1)) + QStringLiteral(")"));
     }
 
-    // Halfway through the EEPROM the window is grabbed from inside the run, as it looks then.
+    // Halfway through the EEPROM the window is grabbed from inside the run, as it looks then:
+    // at the run's next turn of the event loop, once the bar has been repainted with the rest.
     bool grabbedMidRun = false;
     QString midRunError;
     QObject::connect(progress, &QProgressBar::valueChanged, serialWindow, [&](int value) {
         if (!grabbedMidRun && value >= progress->maximum() / 2) {
             grabbedMidRun = true;
-            Save(serialWindow->grab(), out, QStringLiteral("serial-during-run.png"), &midRunError);
+            QTimer::singleShot(0, serialWindow, [&] {
+                Save(serialWindow->grab(), out, QStringLiteral("serial-during-run.png"),
+                     &midRunError);
+            });
         }
     });
     write->click();
