@@ -3,7 +3,6 @@
 // A main window on fakes: a scripted file dialog, recorded messages, a counting event pump and a
 // program end that only counts.
 
-#include <QImage>
 #include <QLabel>
 #include <QTableWidget>
 #include <array>

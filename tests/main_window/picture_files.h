@@ -1,7 +1,7 @@
 #pragma once
 
 // Bitmap files written out from the file format: a 14-byte file header, a 40-byte information
-// header, a palette up to 8 bits per pixel, and the rows padded to whole 32-bit words.
+// header, a palette (black, then white) up to 8 bits per pixel, and rows padded to 32-bit words.
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,6 @@ struct PictureSpec {
     bool topDown = false;          // a negative height field: rows stored from the top
     std::string signature = "BM";  // the first two bytes
     std::uint8_t pattern = 0x5A;   // the pixel bytes (row y: pattern ^ y)
-    std::uint32_t planes = 1;
 };
 
 inline std::string Make_Picture(const PictureSpec& spec) {
@@ -31,13 +30,12 @@ inline std::string Make_Picture(const PictureSpec& spec) {
     for (const std::uint32_t field :
          {offset + imageSize, 0u, offset, 40u, static_cast<std::uint32_t>(spec.width),
           static_cast<std::uint32_t>(spec.topDown ? -spec.height : spec.height),
-          spec.planes | (static_cast<std::uint32_t>(spec.bitCount) << 16), 0u, imageSize, 2835u,
-          2835u, colours, colours}) {
+          1u | (static_cast<std::uint32_t>(spec.bitCount) << 16), 0u, imageSize, 2835u, 2835u,
+          colours, colours}) {
         put(field);
     }
-    for (std::uint32_t i = 0; i < colours; ++i) {  // black, white, then greys
-        const std::uint32_t grey = i == 0 ? 0 : (i == 1 ? 0xFF : i * 255 / colours);
-        put(grey | (grey << 8) | (grey << 16));
+    for (std::uint32_t i = 0; i < colours; ++i) {  // black, then white
+        put(i == 0 ? 0 : 0xFFFFFF);
     }
     for (int y = 0; y < spec.height; ++y) {
         out.append(rowSize, static_cast<char>(spec.pattern ^ static_cast<std::uint8_t>(y)));

@@ -21,6 +21,7 @@
 #include <fstream>
 
 #include "main_window/main_window_harness.h"
+#include "main_window/mod_Funzioni_Varie.h"
 #include "platform/posix_file_service.h"
 #include "serial_window/frm_RS232.h"
 
@@ -95,9 +96,7 @@ TEST(MainWindow, GlyphCellsToggleOneBitAndEsciWaitsForARun) {
     }
 }
 
-void Write(Path path, Path bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+const auto Write = [](Path path, Path bytes) { std::ofstream(path, std::ios::binary) << bytes; };
 
 // A FIFO, a device or a link loop must not block: an alarm ends the case that does, naming it.
 const char* blockedCase = "";
@@ -106,8 +105,8 @@ void Name_Blocked_Case(int) {
     ::_exit(3);
 }
 
-// A right click on a box, the dialog's answer, then the name test, the header test and the
-// picture load deciding, the box and the slot changing together or not at all.
+// A right click, the dialog's answer, then the name, header and load tests: box and slot change
+// together or not at all.
 TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing) {
     const QTemporaryDir temporary;
     const std::string dir = temporary.path().toStdString();
@@ -127,12 +126,24 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
         QApplication::sendEvent(h.Box(0, 1), &event);
     }
     EXPECT_EQ(h.dialog.requests.size(), 1u);
+    const std::string mono = Make_Picture({128, 64, 1, false, "BM", 0x33});
+    const std::string good = Make_Picture({240, 64, 1, false, "BM", 0xC3});
+    // The header test alone, each field read whole at its offset: 4-byte width and height, 2-byte
+    // planes and bit count.
+    FakeFileService headers;
+    for (const auto& [at, value] :
+         {std::pair{18, 240 + 65536}, {22, 64 + 65536}, {26, 2}, {26, 257}, {28, 4}, {28, 257}}) {
+        std::string bytes = good.substr(0, 62);
+        for (int i = 0; i < (at < 26 ? 4 : 2); ++i) {
+            bytes[at + i] = static_cast<char>(value >> (8 * i));
+        }
+        headers.Put("/h.bmp", bytes);
+        EXPECT_FALSE(Check_Bitmap_Header(headers, "/h.bmp", 240, 64)) << at << " " << value;
+    }
 
     const ShownMessage invalid{"Selezionata immagine non valida", "ERROR",
                                platform::MessageIcon::Critical};
     const std::vector<ShownMessage> taken{}, refused{invalid};
-    const std::string mono = Make_Picture({128, 64, 1, false, "BM", 0x33});
-    const std::string good = Make_Picture({240, 64, 1, false, "BM", 0xC3});
     const char* const notRegular =
         "Non è un file normale (è una cartella, un dispositivo, una FIFO o un socket).";
     // clang-format off
@@ -147,8 +158,6 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
     } cases[] = {
         {"the same file for 64240B", 2, 1, "alarm.bmp", mono, refused},
         {"1-bit 240x128 for 128240A", 3, 3, "tall.bmp", Make_Picture({240, 128}), taken},
-        {"4-bit 240x64", 2, 0, "grey.bmp", Make_Picture({240, 64, 4}), refused},
-        {"2 planes", 2, 0, "planes.bmp", Make_Picture({240, 64, 1, false, "BM", 0, 2}), refused},
         {"top-down 128x64", 0, 0, "top.bmp", Make_Picture({128, 64, 1, true}), refused},
         // Neither the header test nor the compiler reads the signature, so neither does the box.
         {"no BM signature", 0, 1, "nosig.bmp", Make_Picture({128, 64, 1, false, "XY"}), taken},
@@ -211,9 +220,8 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
     }
 }
 
-// Every control is announced by a name (no "&") and a description (its tool tip, or else its
-// name with an array index in parentheses), shows its whole caption, and a text box is announced
-// by its label, not its value; returns how many controls it met.
+// Each control has a name (no "&", a text box's from its label) and a description (tool tip, or
+// its name with the index in parentheses), shows its whole caption; returns how many it met.
 int Walk(QWidget* window) {
     static const QRegularExpression control("^(SST|fra|lbl|txt|cmb|cmd|pct|msh|rtb|pgb)_");
     int walked = 0;
@@ -231,7 +239,6 @@ int Walk(QWidget* window) {
         QString caption;
         if (auto* frame = qobject_cast<QGroupBox*>(w)) {
             caption = frame->title();
-            EXPECT_LE(frame->geometry().right(), frame->parentWidget()->width());
         } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
             caption = button->text();
         } else if (auto* label = qobject_cast<QLabel*>(w)) {
@@ -243,7 +250,6 @@ int Walk(QWidget* window) {
         } else if (auto* grid = qobject_cast<QTableWidget*>(w)) {
             EXPECT_EQ(grid->columnWidth(0), grid->rowHeight(0));
             EXPECT_LE(grid->horizontalHeader()->length() + 2 * grid->frameWidth(), grid->width());
-            EXPECT_LE(grid->verticalHeader()->length() + 2 * grid->frameWidth(), grid->height());
         } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
             EXPECT_NE(edit->accessibleName(), edit->text());
         }
@@ -271,9 +277,6 @@ TEST(ScreenReaderWalk, EveryControlOfBothWindowsIsNamedDescribedAndShownWhole) {
     auto* stop = serial.findChild<QWidget*>("cmd_Stop_RS232");
     EXPECT_TRUE(!frame->isEnabled() && !frame->isAncestorOf(stop) && stop->isEnabled());
     EXPECT_EQ(stop->parentWidget()->childAt(stop->geometry().center()), stop);
-    EXPECT_EQ(serial.findChild<QLabel*>("lbl_Parity_Bit")->text() +
-                  serial.findChild<QWidget*>("txt_Baud_Rates")->toolTip(),
-              QStringLiteral("Bit di parit\u00e0:Velocit\u00e0 trasmissione dati"));
 }
 
 }  // namespace
