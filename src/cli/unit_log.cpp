@@ -1,0 +1,76 @@
+#include "cli/unit_log.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QJsonDocument>
+#include <cerrno>
+#include <cstring>
+
+namespace lcdprog::cli {
+namespace {
+
+bool Write_All(int fd, const char* p, std::size_t left) {
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+UnitLog::~UnitLog() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+    }
+}
+
+bool UnitLog::Open(const std::string& path, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
+    if (fd < 0) {
+        error = "impossibile aprire il registro " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = "il registro " + path + " non è un file normale";
+        ::close(fd);
+        return false;
+    }
+    char last = '\n';
+    if (st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n') {
+        if (!Write_All(fd, "\n", 1)) {
+            error = "impossibile scrivere nel registro " + path + ": " + std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+    }
+    fd_ = fd;
+    path_ = path;
+    return true;
+}
+
+bool UnitLog::Append(const QJsonObject& record, std::string& error) {
+    if (fd_ < 0) {
+        return true;
+    }
+    QByteArray line = QJsonDocument(record).toJson(QJsonDocument::Compact);
+    line += '\n';
+    if (!Write_All(fd_, line.constData(), static_cast<std::size_t>(line.size())) ||
+        ::fdatasync(fd_) != 0) {
+        error = "impossibile scrivere nel registro " + path_ + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace lcdprog::cli
