@@ -138,6 +138,8 @@ class Worker {
     void On_Stop();
     void On_Send(int sends);
     bool Run_Unit();  // true when programmed
+    // The unit's result event; block_ holds the blocks acknowledged.
+    QJsonObject Result(bool ok, bool interrupted);
     bool Wait_For_Module(bool present);
     void Pause(std::uint32_t ms);
 
@@ -169,6 +171,7 @@ class Worker {
     int block_ = 0;
     int blockBase_ = 0;  // send count when the current block's first send was counted
     int retries_ = 0;
+    std::uint32_t unitStarted_ = 0;
     std::unique_ptr<QSocketNotifier> commands_;
     std::string pendingCommands_;
 };
@@ -268,26 +271,22 @@ void Worker::On_Stop() {
     }
     stop_ = true;
     switch (phase_) {
+        case Phase::Write:
+            StopRequested = true;  // the window's Stop: the run ends at its next wait
+            return;
+        case Phase::Idle:
+            return;  // between steps: the unit ends as it is and no further unit starts
         case Phase::Probe:
             Emit({{"event", "stopped"}});
-            ::_exit(kExitInterrupted);
-        case Phase::Detect:
-            // Nothing has been written yet: no reason to keep the operator waiting up to nine
-            // seconds for a module that is not there.
-            Emit({{"event", "failed"},
-                  {"unit", unit_},
-                  {"blocks", 0},
-                  {"retries", 0},
-                  {"seconds", 0},
-                  {"interrupted", true}});
-            ::_exit(kExitInterrupted);
-        case Phase::Write:
-            StopRequested = true;  // the window's Stop
             break;
+        case Phase::Detect:
         case Phase::Reset:
-        case Phase::Idle:
-            break;  // the unit ends as it is; no further unit starts
+            // Nothing has been written yet, or the reset request is already on the line: no
+            // reason to keep the operator waiting up to nine seconds for a silent module.
+            Emit(Result(false, true));
+            break;
     }
+    ::_exit(kExitInterrupted);
 }
 
 void Worker::On_Send(int sends) {
@@ -300,6 +299,25 @@ void Worker::On_Send(int sends) {
 
 // The chain of the window's "Scrivi modulo LCD" after its compile: detection, the EEPROM run,
 // and the reset unless the run ended because of a stop.
+QJsonObject Worker::Result(bool ok, bool interrupted) {
+    std::string error;
+    for (const auto& text : messages_.texts) {
+        error += (error.empty() ? "" : "\r\n") + text;
+    }
+    QJsonObject result{{"event", ok ? "done" : "failed"},
+                       {"unit", unit_},
+                       {"blocks", block_},
+                       {"retries", retries_},
+                       {"seconds", (clock_.Milliseconds() - unitStarted_) / 1000.0}};
+    if (!error.empty()) {
+        result.insert("error", QString::fromStdString(error));
+    }
+    if (interrupted) {
+        result.insert("interrupted", true);
+    }
+    return result;
+}
+
 bool Worker::Run_Unit() {
     ++unit_;
     messages_.texts.clear();
@@ -309,16 +327,15 @@ bool Worker::Run_Unit() {
     received_.SetText("0");
     StopRequested = false;
     Emit({{"event", "start"}, {"unit", unit_}});
-    const std::uint32_t started = clock_.Milliseconds();
+    unitStarted_ = clock_.Milliseconds();
 
     phase_ = Phase::Detect;
     bool programmed = false;
     bool stopped = false;
-    int blocks = 0;
     if (Find_Module(io_)) {
         phase_ = Phase::Write;
         programmed = Write_EEPROM_I2C(io_);
-        blocks = programmed ? kBlocks : block_;
+        block_ = programmed ? kBlocks : block_;
         stopped = !programmed && StopRequested;
         if (programmed || !StopRequested) {
             phase_ = Phase::Reset;
@@ -327,22 +344,8 @@ bool Worker::Run_Unit() {
     }
     phase_ = Phase::Idle;
 
-    std::string error;
-    for (const auto& text : messages_.texts) {
-        error += (error.empty() ? "" : "\r\n") + text;
-    }
-    const bool ok = programmed && error.empty();
-    QJsonObject result{{"event", ok ? "done" : "failed"},
-                       {"unit", unit_},
-                       {"blocks", blocks},
-                       {"retries", retries_},
-                       {"seconds", (clock_.Milliseconds() - started) / 1000.0}};
-    if (!error.empty()) {
-        result.insert("error", QString::fromStdString(error));
-    }
-    if (stopped) {
-        result.insert("interrupted", true);
-    }
+    const bool ok = programmed && messages_.texts.empty();
+    const QJsonObject result = Result(ok, stopped);
     Emit(result);
     return ok;
 }
@@ -365,6 +368,9 @@ bool Worker::Wait_For_Module(bool present) {
     phase_ = Phase::Probe;
     Emit({{"event", "waiting"}, {"for", present ? "plug" : "unplug"}});
     for (;;) {
+        if (!present && !serial_.PortOpen()) {
+            break;  // the line dropped (adapter unplugged): the unit is no longer there
+        }
         if (!serial_.PortOpen()) {
             serial_.SetCommPort(1);
             if (!serial_.SetPortOpen(true) || !serial_.SetSettings("115200,n,8,1")) {

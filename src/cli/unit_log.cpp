@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QStringList>
 #include <cerrno>
 #include <cstring>
 
@@ -27,6 +29,34 @@ bool Write_All(int fd, const char* p, std::size_t left) {
 }
 
 }  // namespace
+
+QByteArray Json_Line(const QJsonObject& object) {
+    static const char* const kOrder[] = {
+        "event", "time",    "port",   "by_id",   "unit",    "image_sha256", "result",
+        "block", "attempt", "blocks", "retries", "seconds", "interrupted",  "error"};
+    QStringList keys;
+    for (const char* key : kOrder) {
+        if (object.contains(QLatin1String(key))) {
+            keys << QString::fromLatin1(key);
+        }
+    }
+    for (const QString& key : object.keys()) {
+        if (!keys.contains(key)) {
+            keys << key;
+        }
+    }
+    QByteArray line = "{";
+    for (const QString& key : keys) {
+        if (line.size() > 1) {
+            line += ',';
+        }
+        // A one-element array serialises the value with the right escapes; our keys need none.
+        const QByteArray value =
+            QJsonDocument(QJsonArray{object.value(key)}).toJson(QJsonDocument::Compact);
+        line += '"' + key.toLatin1() + "\":" + value.mid(1, value.size() - 2);
+    }
+    return line + "}\n";
+}
 
 UnitLog::~UnitLog() {
     if (fd_ >= 0) {
@@ -63,8 +93,7 @@ bool UnitLog::Append(const QJsonObject& record, std::string& error) {
     if (fd_ < 0) {
         return true;
     }
-    QByteArray line = QJsonDocument(record).toJson(QJsonDocument::Compact);
-    line += '\n';
+    const QByteArray line = Json_Line(record);
     if (!Write_All(fd_, line.constData(), static_cast<std::size_t>(line.size())) ||
         ::fdatasync(fd_) != 0) {
         error = "impossibile scrivere nel registro " + path_ + ": " + std::strerror(errno);

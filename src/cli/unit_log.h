@@ -8,6 +8,10 @@
 
 namespace lcdprog::cli {
 
+// The object as one compact JSON line (with its '\n'), keys in reading order: what happened,
+// when, where, then the figures; QJsonDocument would sort them by name.
+QByteArray Json_Line(const QJsonObject& object);
+
 class UnitLog {
   public:
     UnitLog() = default;

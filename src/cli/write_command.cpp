@@ -232,7 +232,7 @@ void WriteRun::Json_Out(const Job& job, QJsonObject event) {
         return;
     }
     event.insert("port", QString::fromStdString(job.device));
-    const QByteArray line = QJsonDocument(event).toJson(QJsonDocument::Compact) + '\n';
+    const QByteArray line = Json_Line(event);
     std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
     std::fflush(stdout);
 }
@@ -275,6 +275,9 @@ void WriteRun::On_Event(Job& job, const QJsonObject& event) {
     } else if (kind == "waiting") {
         job.step = Job::Step::Waiting;
         job.waitingFor = event.value("for").toString().toStdString();
+        if (plain_) {
+            Note(Line_Of(job));
+        }
     }
     Changed();
 }
