@@ -18,6 +18,7 @@
 
 #include "compiler/mod_Compilatore.h"
 #include "link/mod_RS232.h"
+#include "link/programming_run.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/layout.h"
 #include "platform/qt/twips.h"
@@ -399,7 +400,9 @@ void frm_RS232::cmd_Write_RS232_Click() {
     cmd_Exit->setEnabled(false);
     cmd_OFF->setEnabled(false);
     StopRequested = false;
-    Run_Programming();
+    Run_Programming(CompilerIo{services_.files, services_.messages},
+                    LinkIo{services_.serial, services_.clock, services_.pump, services_.messages,
+                           *sendCounter_, *receivedCounter_, *spy_, *progress_});
     // During the run the trace, the counters and the bar follow at most ten times a second; at
     // its end they show the exact final state at once.
     spy_->Flush();
@@ -412,22 +415,6 @@ void frm_RS232::cmd_Write_RS232_Click() {
     if (closeAfterRun_) {
         closeAfterRun_ = false;
         close();
-    }
-}
-
-// Compile, detect, program, and reset unless the programming ended because of Stop.
-void frm_RS232::Run_Programming() {
-    if (!Compile_Image(CompilerIo{services_.files, services_.messages})) {
-        return;
-    }
-    const LinkIo io{services_.serial, services_.clock,   services_.pump, services_.messages,
-                    *sendCounter_,    *receivedCounter_, *spy_,          *progress_};
-    if (!Find_Module(io)) {
-        return;
-    }
-    const bool programmed = Write_EEPROM_I2C(io);
-    if (programmed || !StopRequested) {
-        Reset_PIC(io);
     }
 }
 

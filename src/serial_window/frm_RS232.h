@@ -47,7 +47,6 @@ class frm_RS232 final : public QWidget {
     void Form_Unload();
     void Probe_Ports();
     void Report_No_Port();
-    void Run_Programming();
     void Show_Error_RS232(const std::string& line);
 
     platform::Services& services_;
