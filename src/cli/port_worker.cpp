@@ -18,6 +18,7 @@
 #include "cli/cli_options.h"
 #include "link/mod_RS232.h"
 #include "link/mod_RS232_COD.h"
+#include "link/programming_run.h"
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/message_box.h"
@@ -70,14 +71,26 @@ class Counter final : public platform::TextControl {
     std::string text_ = "0";
 };
 
-// Nobody reads the trace here: it is kept empty, which the link accepts as any box.
-class NoTrace final : public platform::RichTextControl {
+// Nobody reads the trace here, so it keeps no text. It is still the one place that sees every
+// packet go out (the request's line, then painted blue), which tells the worker which step of
+// the run is on the line and when a block is sent again.
+class PacketWatch final : public platform::RichTextControl {
   public:
     std::string Text() const override { return {}; }
-    void SetText(const std::string&) override {}
+    void SetText(const std::string& text) override { head_ = text.substr(0, 4); }
     void SetSelStart(int) override {}
     void SetSelLength(int) override {}
-    void SetSelColor(std::uint32_t) override {}
+    void SetSelColor(std::uint32_t rgb) override {
+        if (rgb == kSentColour && onSent) {
+            onSent(head_);
+        }
+    }
+    // The first byte of the packet just sent, as the trace writes it: "0x87", "0x04", "0xFE".
+    std::function<void(const std::string&)> onSent;
+
+  private:
+    static constexpr std::uint32_t kSentColour = 0x0000FF;
+    std::string head_;
 };
 
 class Progress final : public platform::ProgressControl {
@@ -111,11 +124,14 @@ class Worker {
     Worker(std::string device, bool loop)
         : device_(std::move(device)), loop_(loop), serial_(platform::PortTable({device_})) {
         serial_.SetCommHandler([this] { RS232_Interface_OnComm(serial_); });
-        sends_.onChange = [this](int value) { On_Send(value); };
+        trace_.onSent = [this](const std::string& head) { On_Sent(head); };
+        // The bar moves to block n just before the block goes out; detection, which also sets
+        // it (to 0), does so before its first packet.
         progress_.onChange = [this](int value) {
-            if (phase_ == Phase::Write) {
+            if (std::atoi(sends_.Text().c_str()) > 0) {
+                phase_ = Phase::Write;
                 block_ = value;
-                blockBase_ = std::atoi(sends_.Text().c_str());
+                blockSends_ = 0;
                 Emit({{"event", "block"}, {"block", value}});
             }
         };
@@ -136,7 +152,7 @@ class Worker {
     void Watch_Commands();
     void On_Commands();
     void On_Stop();
-    void On_Send(int sends);
+    void On_Sent(const std::string& head);
     bool Run_Unit();  // true when programmed
     // The unit's result event; block_ holds the blocks acknowledged.
     QJsonObject Result(bool ok, bool interrupted);
@@ -151,7 +167,7 @@ class Worker {
 
     Counter sends_;
     Counter received_;
-    NoTrace trace_;
+    PacketWatch trace_;
     Progress progress_;
     Messages messages_;
     const LinkIo io_{serial_, clock_, pump_, messages_, sends_, received_, trace_, progress_};
@@ -169,7 +185,7 @@ class Worker {
     bool missed_ = false;  // a quiet detection attempt went unanswered
     int unit_ = 0;
     int block_ = 0;
-    int blockBase_ = 0;  // send count when the current block's first send was counted
+    int blockSends_ = 0;  // sends of the current block
     int retries_ = 0;
     std::uint32_t unitStarted_ = 0;
     std::unique_ptr<QSocketNotifier> commands_;
@@ -289,16 +305,15 @@ void Worker::On_Stop() {
     ::_exit(kExitInterrupted);
 }
 
-void Worker::On_Send(int sends) {
-    if (phase_ != Phase::Write || sends <= blockBase_ + 1) {
-        return;
+void Worker::On_Sent(const std::string& head) {
+    if (head == "0xFE") {
+        phase_ = Phase::Reset;
+    } else if (head == "0x04" && phase_ == Phase::Write && ++blockSends_ > 1) {
+        ++retries_;
+        Emit({{"event", "retry"}, {"block", block_}, {"attempt", blockSends_}});
     }
-    ++retries_;
-    Emit({{"event", "retry"}, {"block", block_}, {"attempt", sends - blockBase_}});
 }
 
-// The chain of the window's "Scrivi modulo LCD" after its compile: detection, the EEPROM run,
-// and the reset unless the run ended because of a stop.
 QJsonObject Worker::Result(bool ok, bool interrupted) {
     std::string error;
     for (const auto& text : messages_.texts) {
@@ -318,6 +333,8 @@ QJsonObject Worker::Result(bool ok, bool interrupted) {
     return result;
 }
 
+// One unit: the run of the window's "Scrivi modulo LCD" after its compile, on the image the
+// parent sent.
 bool Worker::Run_Unit() {
     ++unit_;
     messages_.texts.clear();
@@ -330,20 +347,13 @@ bool Worker::Run_Unit() {
     unitStarted_ = clock_.Milliseconds();
 
     phase_ = Phase::Detect;
-    bool programmed = false;
-    bool stopped = false;
-    if (Find_Module(io_)) {
-        phase_ = Phase::Write;
-        programmed = Write_EEPROM_I2C(io_);
-        block_ = programmed ? kBlocks : block_;
-        stopped = !programmed && StopRequested;
-        if (programmed || !StopRequested) {
-            phase_ = Phase::Reset;
-            Reset_PIC(io_);
-        }
-    }
+    const RunResult run = Write_Memory_Image(io_);
     phase_ = Phase::Idle;
-
+    const bool programmed = run.end == RunEnd::Written;
+    const bool stopped = run.end == RunEnd::Stopped;
+    if (programmed) {
+        block_ = kBlocks;
+    }
     const bool ok = programmed && messages_.texts.empty();
     const QJsonObject result = Result(ok, stopped);
     Emit(result);
