@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "compiler/image_decoder.h"
 #include "state/mod_variabili.h"
 
 namespace lcdprog {
@@ -48,13 +49,6 @@ bool Recreate_Panel_Bytes(int width, int height) {
     PanelBytes.size = width * height / 8;
     return true;
 }
-
-struct SlotArray {
-    const ImageSlots* slots;
-    bool pageLayout;
-    int firstBase;
-    int regionSize;
-};
 
 }  // namespace
 
@@ -213,15 +207,14 @@ void Store_Panel_Bytes(int base) {
 }
 
 bool Compile_Image(const CompilerIo& io) {
-    const SlotArray arrays[] = {
-        {&Images_64128A, true, 0, 1024},
-        {&Images_64128E, true, 4096, 1024},
-        {&Images_64240B, false, 8192, 1920},
-        {&Images_128240A, false, 15872, 3840},
-    };
-    for (const SlotArray& array : arrays) {
+    // The slot arrays in compile order; their layouts and bases are the decoder's table, so the
+    // two can never disagree on where a picture lies.
+    const ImageSlots* const arrays[] = {&Images_64128A, &Images_64128E, &Images_64240B,
+                                        &Images_128240A};
+    for (std::size_t a = 0; a < kPanelLayouts.size(); ++a) {
+        const PanelLayout& layout = kPanelLayouts[a];
         for (int i = 0; i < kSlotsPerPanel; ++i) {
-            const ImageSlot& slot = (*array.slots)[static_cast<std::size_t>(i)];
+            const ImageSlot& slot = (*arrays[a])[static_cast<std::size_t>(i)];
             const int width = slot.Width;
             const int height = slot.Height;
             if (!Load_Bitmap_Raster(io, slot.FullPath, slot.FileName, width, height)) {
@@ -240,22 +233,22 @@ bool Compile_Image(const CompilerIo& io) {
                                    kCannotContinue);
                 return false;
             }
-            if (array.pageLayout) {
+            if (layout.pageLayout) {
                 Build_Page_Bytes(width, height);
             } else {
                 Build_Row_Bytes(width, height);
             }
-            Store_Panel_Bytes(array.firstBase + i * array.regionSize);
+            Store_Panel_Bytes(static_cast<int>(layout.Slot_Base(i)));
         }
     }
 
     for (std::size_t c = 0; c < Font_5x8.size(); ++c) {
-        MemoryImage[0x8000 + c] = Font_5x8[c];
+        MemoryImage[kGlyph5x8Address + c] = Font_5x8[c];
     }
     for (std::size_t c = 0; c < Font_10x16.size(); ++c) {
         const unsigned v = Font_10x16[c];
-        MemoryImage[0x8005 + c] = static_cast<std::uint8_t>(v & 0xFF);
-        MemoryImage[0x800F + c] = static_cast<std::uint8_t>(v / 256);
+        MemoryImage[kGlyph10x16LowAddress + c] = static_cast<std::uint8_t>(v & 0xFF);
+        MemoryImage[kGlyph10x16HighAddress + c] = static_cast<std::uint8_t>(v / 256);
     }
     return true;
 }

@@ -141,44 +141,6 @@ TEST_F(LoadBitmapRaster, FilesThatCannotBeUsedAreReportedOnceAndLeaveTheRasterAl
     }
 }
 
-// Pixel (x, y) of the raster set, the rest clear: PanelBytes holds exactly the listed bytes.
-TEST(PanelLayouts, PixelsLandInTheDocumentedByteAndBit) {
-    const struct {
-        int width, height;
-        bool page;
-        std::vector<std::pair<int, int>> pixels;
-        std::map<int, int> nonZero;
-    } cases[] = {
-        {128, 64, true, {{0, 0}}, {{0, 0x01}}},
-        {128, 64, true, {{127, 63}}, {{1023, 0x80}}},
-        {128, 64, true, {{8, 9}}, {{136, 0x02}}},  // page 1, column 8, bit 1
-        {128, 64, true, {{127, 0}, {0, 8}}, {{127, 0x01}, {128, 0x01}}},
-        {128, 64, true, {{5, 63}, {6, 56}}, {{901, 0x80}, {902, 0x01}}},
-        {240, 64, false, {{0, 0}}, {{0, 0x80}}},
-        {240, 64, false, {{239, 63}}, {{1919, 0x01}}},
-        {240, 64, false, {{8, 1}, {237, 0}}, {{31, 0x80}, {29, 0x04}}},
-        {240, 128, false, {{239, 127}, {3, 100}}, {{3839, 0x01}, {3000, 0x10}}},
-        // The padding bytes 30 and 31 of a 240-wide row never reach PanelBytes.
-        {240, 64, false, {{240, 0}, {255, 63}, {247, 5}}, {}},
-        {240, 128, false, {{240, 127}, {250, 0}}, {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " " << c.pixels[0].first
-                                        << "," << c.pixels[0].second);
-        BitmapRaster.bytes = {};
-        for (const auto& [x, y] : c.pixels) {
-            BitmapRaster.bytes[y][x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-        }
-        PanelBytes.bytes.fill(0xEE);
-        c.page ? Build_Page_Bytes(c.width, c.height) : Build_Row_Bytes(c.width, c.height);
-        ASSERT_EQ(PanelBytes.size, c.width * c.height / 8);
-        for (int i = 0; i < kPanelBytesMax; ++i) {
-            const auto it = c.nonZero.find(i);
-            ASSERT_EQ(PanelBytes.bytes[i], it == c.nonZero.end() ? 0 : it->second) << "byte " << i;
-        }
-    }
-}
-
 // A base that would reach past either end of the image is clipped, not written out of bounds.
 TEST(PanelLayouts, StoreNeverWritesOutsideTheImage) {
     for (const int base : {65536 - 10, -3840 + 5}) {

@@ -1,0 +1,265 @@
+#include "project/project_file.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QJsonValue>
+#include <QSaveFile>
+#include <QString>
+#include <cmath>
+#include <filesystem>
+#include <system_error>
+
+namespace lcdprog {
+namespace {
+
+constexpr int kGlyph5x8Rows = 8;
+constexpr int kGlyph5x8Columns = 5;
+constexpr int kGlyph10x16Rows = 16;
+constexpr int kGlyph10x16Columns = 10;
+
+std::string Name_Of(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+// Paths are taken apart as plain file system paths: std::filesystem and not QFileInfo or QDir,
+// which read a path that starts with ':' as one of Qt's resources.
+QString Folder_Of(const std::string& projectPath) {
+    return QString::fromStdString(
+        std::filesystem::path(Absolute_Path(projectPath)).parent_path().string());
+}
+
+ProjectReadResult Refuse(const std::string& projectPath, const std::string& reason) {
+    ProjectReadResult result;
+    result.error = "Il file " + Name_Of(projectPath) + " non è un progetto valido: " + reason + ".";
+    return result;
+}
+
+std::string Picture_Name(int panel, int slot) {
+    return "l'immagine numero " + std::to_string(slot + 1) + " del display " +
+           kProjectPanelNames[panel];
+}
+
+// Rows of '#' and '.', top row first, into one column value per entry (bit r = row r).
+template <std::size_t Columns>
+bool Read_Glyph(const QJsonValue& value, int rows, std::array<unsigned, Columns>& columns) {
+    if (!value.isArray() || value.toArray().size() != rows) {
+        return false;
+    }
+    columns.fill(0);
+    const QJsonArray array = value.toArray();
+    for (int r = 0; r < rows; ++r) {
+        if (!array[r].isString()) {
+            return false;
+        }
+        const QString row = array[r].toString();
+        if (row.size() != static_cast<qsizetype>(Columns)) {
+            return false;
+        }
+        for (std::size_t c = 0; c < Columns; ++c) {
+            const QChar cell = row[static_cast<qsizetype>(c)];
+            if (cell == QLatin1Char('#')) {
+                columns[c] |= 1u << r;
+            } else if (cell != QLatin1Char('.')) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+template <std::size_t Columns, typename T>
+std::string Glyph_Text(const std::array<T, Columns>& columns, int rows) {
+    std::string text = "[\n";
+    for (int r = 0; r < rows; ++r) {
+        text += "            \"";
+        for (std::size_t c = 0; c < Columns; ++c) {
+            text += ((static_cast<unsigned>(columns[c]) >> r) & 1u) != 0 ? '#' : '.';
+        }
+        text += r + 1 < rows ? "\",\n" : "\"\n";
+    }
+    return text + "        ]";
+}
+
+// A JSON string literal, quotes included.
+std::string Json_String(const std::string& text) {
+    const QByteArray array =
+        QJsonDocument(QJsonArray{QString::fromStdString(text)}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2).toStdString();
+}
+
+// A picture path as the file keeps it: relative to the project's folder when under it.
+std::string Stored_Path(const std::string& picture, const QString& folder) {
+    if (picture.empty()) {
+        return {};
+    }
+    const QString path = QString::fromStdString(Absolute_Path(picture));
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    if (path.startsWith(prefix) && path.size() > prefix.size()) {
+        return path.mid(prefix.size()).toStdString();
+    }
+    return path.toStdString();
+}
+
+}  // namespace
+
+std::string Absolute_Path(const std::string& path) {
+    if (path.empty()) {
+        return {};
+    }
+    std::error_code ec;
+    std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    if (ec) {
+        absolute = path;
+    }
+    std::string clean = absolute.lexically_normal().string();
+    while (clean.size() > 1 && clean.back() == '/') {
+        clean.pop_back();
+    }
+    return clean;
+}
+
+ProjectReadResult Parse_Project(std::string_view bytes, const std::string& projectPath) {
+    if (bytes.size() > kProjectMaxBytes) {
+        return Refuse(projectPath, "supera 1 MiB");
+    }
+    QJsonParseError parseError{};
+    const QJsonDocument document = QJsonDocument::fromJson(
+        QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())), &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        return Refuse(projectPath, "il testo JSON non è corretto (carattere " +
+                                       std::to_string(parseError.offset) + ")");
+    }
+    if (!document.isObject()) {
+        return Refuse(projectPath, "il testo JSON non è un oggetto");
+    }
+    const QJsonObject root = document.object();
+    if (root.value(QStringLiteral("format")).toString() != QLatin1String(kProjectFormat)) {
+        return Refuse(projectPath, std::string("manca il formato \"") + kProjectFormat + "\"");
+    }
+    const QJsonValue versionValue = root.value(QStringLiteral("version"));
+    const double version = versionValue.toDouble(-1);
+    if (!versionValue.isDouble() || version < 1 || version != std::floor(version)) {
+        return Refuse(projectPath, "la versione manca o non è un numero intero positivo");
+    }
+    if (version > kProjectVersion) {
+        ProjectReadResult result;
+        result.error = "Il progetto " + Name_Of(projectPath) +
+                       " è stato salvato da una versione più recente del programma (formato " +
+                       QString::number(version, 'g', 17).toStdString() +
+                       "); questa versione legge fino al formato " +
+                       std::to_string(kProjectVersion) + ".";
+        return result;
+    }
+
+    ProjectReadResult result;
+    const QString folder = Folder_Of(projectPath);
+    const QJsonObject pictures = root.value(QStringLiteral("pictures")).toObject();
+    for (int p = 0; p < kProjectPanels; ++p) {
+        const QJsonValue panel = pictures.value(QLatin1String(kProjectPanelNames[p]));
+        if (!panel.isArray() || panel.toArray().size() != kSlotsPerPanel) {
+            return Refuse(projectPath, std::string("il display ") + kProjectPanelNames[p] +
+                                           " deve avere un elenco di 4 immagini");
+        }
+        const QJsonArray entries = panel.toArray();
+        for (int s = 0; s < kSlotsPerPanel; ++s) {
+            if (!entries[s].isString()) {
+                return Refuse(projectPath, Picture_Name(p, s) + " non è un testo");
+            }
+            const QString stored = entries[s].toString();
+            if (stored.contains(QChar(0))) {
+                return Refuse(projectPath, Picture_Name(p, s) + " contiene un carattere nullo");
+            }
+            if (stored.isEmpty()) {
+                continue;
+            }
+            const QString path =
+                stored.startsWith(QLatin1Char('/')) ? stored : folder + QLatin1Char('/') + stored;
+            result.project.pictures[p][s] = Absolute_Path(path.toStdString());
+        }
+    }
+
+    const QJsonObject glyphs = root.value(QStringLiteral("glyphs")).toObject();
+    std::array<unsigned, kGlyph5x8Columns> small{};
+    if (!Read_Glyph(glyphs.value(QStringLiteral("5x8")), kGlyph5x8Rows, small)) {
+        return Refuse(projectPath, "il font 5x8 deve avere 8 righe di 5 caratteri '#' o '.'");
+    }
+    std::array<unsigned, kGlyph10x16Columns> large{};
+    if (!Read_Glyph(glyphs.value(QStringLiteral("10x16")), kGlyph10x16Rows, large)) {
+        return Refuse(projectPath, "il font 10x16 deve avere 16 righe di 10 caratteri '#' o '.'");
+    }
+    for (std::size_t c = 0; c < small.size(); ++c) {
+        result.project.font5x8[c] = static_cast<std::uint8_t>(small[c]);
+    }
+    for (std::size_t c = 0; c < large.size(); ++c) {
+        result.project.font10x16[c] = static_cast<std::uint16_t>(large[c]);
+    }
+    result.ok = true;
+    return result;
+}
+
+ProjectReadResult Read_Project(const platform::FileService& files, const std::string& projectPath) {
+    const platform::FileContents file = files.Read(projectPath, kProjectMaxBytes + 1);
+    ProjectReadResult result;
+    const std::string name = Name_Of(projectPath);
+    switch (file.status) {
+        case platform::FileStatus::Ok:
+            break;
+        case platform::FileStatus::Missing:
+            result.error = "Il progetto " + name + " non esiste.";
+            return result;
+        case platform::FileStatus::NotRegular:
+            result.error = "Il file " + name + " non è un file regolare: non è un progetto.";
+            return result;
+        case platform::FileStatus::Unreadable:
+            result.error = "Impossibile leggere il progetto " + name +
+                           (file.error.empty() ? std::string(".") : ": " + file.error + ".");
+            return result;
+    }
+    if (file.length > kProjectMaxBytes) {
+        return Refuse(projectPath, "supera 1 MiB");
+    }
+    return Parse_Project(file.bytes, projectPath);
+}
+
+std::string Serialize_Project(const Project& project, const std::string& projectPath) {
+    // Written by hand rather than through QJsonDocument, which would sort the keys: this order
+    // reads top to bottom as the window shows it.
+    const QString folder = Folder_Of(projectPath);
+    std::string text = "{\n    \"format\": " + Json_String(kProjectFormat) +
+                       ",\n    \"version\": " + std::to_string(kProjectVersion) +
+                       ",\n    \"pictures\": {\n";
+    for (int p = 0; p < kProjectPanels; ++p) {
+        text += std::string("        \"") + kProjectPanelNames[p] + "\": [\n";
+        for (int s = 0; s < kSlotsPerPanel; ++s) {
+            text += "            " + Json_String(Stored_Path(project.pictures[p][s], folder)) +
+                    (s + 1 < kSlotsPerPanel ? ",\n" : "\n");
+        }
+        text += p + 1 < kProjectPanels ? "        ],\n" : "        ]\n";
+    }
+    text += "    },\n    \"glyphs\": {\n        \"5x8\": " +
+            Glyph_Text(project.font5x8, kGlyph5x8Rows) +
+            ",\n        \"10x16\": " + Glyph_Text(project.font10x16, kGlyph10x16Rows) +
+            "\n    }\n}\n";
+    return text;
+}
+
+bool Write_Project(const Project& project, const std::string& projectPath, std::string& error) {
+    const std::string text = Serialize_Project(project, projectPath);
+    // Until commit() the bytes go to a temporary file beside the target; a QSaveFile that is
+    // destroyed uncommitted removes it, so a failed write leaves the old project as it was.
+    QSaveFile file(QString::fromStdString(projectPath));
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit()) {
+        error = "Impossibile salvare il progetto " + Name_Of(projectPath) + ": " +
+                file.errorString().toStdString() + ".";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace lcdprog

@@ -1,0 +1,86 @@
+#pragma once
+
+// Project files (.lcdprj): the sixteen picture choices and the two glyphs, kept between program
+// starts. UTF-8 JSON that a person can read, diff and edit:
+//
+//   {
+//       "format": "lcdprog-project",
+//       "version": 1,
+//       "pictures": {
+//           "64128A": ["logo.bmp", "", "", ""],      one path per slot, slot 0 first;
+//           "64128E": [...], "64240B": [...],         relative to the project's folder when the
+//           "128240A": ["/srv/pictures/a.bmp", ...]   picture lies under it, "" = white picture
+//       },
+//       "glyphs": {
+//           "5x8":   ["#....", ...],                  8 rows of 5, top row first
+//           "10x16": ["##........", ...]              16 rows of 10; '#' set, '.' clear
+//       }
+//   }
+//
+// Reading never changes the program state: it gives a Project or one message that says why the
+// file is not one. Applying a project to the state is project_state.h.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/file_service.h"
+#include "state/mod_variabili.h"
+
+namespace lcdprog {
+
+inline constexpr const char* kProjectFormat = "lcdprog-project";
+inline constexpr int kProjectVersion = 1;
+inline constexpr std::size_t kProjectMaxBytes = 1024 * 1024;
+inline constexpr const char* kProjectExtension = ".lcdprj";
+// The save form of the file dialog offers this filter for projects.
+inline constexpr const char* kProjectFilter =
+    "Tutti i file |*.*| Progetto lcdprog (*.lcdprj) | *.lcdprj";
+inline constexpr int kProjectPanels = 4;
+
+// The four panel types in slot-array order, as projects and messages name them.
+inline constexpr const char* kProjectPanelNames[kProjectPanels] = {"64128A", "64128E", "64240B",
+                                                                   "128240A"};
+
+// A project in memory. Picture paths are absolute ("" keeps the slot's white picture); the file
+// holds them relative to its own folder where it can.
+struct Project {
+    std::array<std::array<std::string, kSlotsPerPanel>, kProjectPanels> pictures;
+    std::array<std::uint8_t, 5> font5x8{};
+    std::array<std::uint16_t, 10> font10x16{};
+    // Written out: clang 14 crashes on a defaulted comparison of this struct.
+    bool operator==(const Project& other) const {
+        return pictures == other.pictures && font5x8 == other.font5x8 &&
+               font10x16 == other.font10x16;
+    }
+};
+
+struct ProjectReadResult {
+    bool ok = false;
+    std::string error;  // when !ok: one Italian sentence for the operator, naming the file
+    Project project;
+};
+
+// Parses the bytes of a project file. `projectPath` names the file in messages, and its folder
+// is what relative picture paths are taken from.
+ProjectReadResult Parse_Project(std::string_view bytes, const std::string& projectPath);
+
+// Reads and parses a project file through the file service (a FIFO or device is never opened;
+// a file over kProjectMaxBytes is refused unread).
+ProjectReadResult Read_Project(const platform::FileService& files, const std::string& projectPath);
+
+// The file's text for a project saved at `projectPath` (pictures under its folder written
+// relative to it, with '/' between components).
+std::string Serialize_Project(const Project& project, const std::string& projectPath);
+
+// Writes the project atomically: a temporary file beside it, flushed, then renamed over it, so a
+// full disk or a crash leaves either the old file or the new one. False with an Italian message
+// in `error` when it could not be written; the old file is then untouched.
+bool Write_Project(const Project& project, const std::string& projectPath, std::string& error);
+
+// The absolute, cleaned form of a path ("" stays "").
+std::string Absolute_Path(const std::string& path);
+
+}  // namespace lcdprog

@@ -1,0 +1,131 @@
+#include "project/project_state.h"
+
+#include "compiler/mod_Compilatore.h"
+#include "main_window/mod_Funzioni_Varie.h"
+#include "platform/posix_file_service.h"
+
+namespace lcdprog {
+namespace {
+
+const std::string kCrLf = "\r\n";
+
+void Fill_Slot(ImageSlot& slot, const ProjectPanel& panel, const std::string& fullPath,
+               const std::string& fileName) {
+    slot.FullPath = fullPath;
+    slot.FileName = fileName;
+    slot.BitDepth = 1;
+    slot.Height = panel.height;
+    slot.Width = panel.width;
+}
+
+// Why a picture cannot take its slot, or "" when the header test and the file allow it.
+std::string Refusal(const platform::FileService& files, const std::string& path,
+                    const ProjectPanel& panel) {
+    if (!files.FileExists(path)) {
+        return "file non trovato";
+    }
+    // The compiler reads at most this much; a longer file would stop every run.
+    const platform::FileContents file = files.Read(path, kPictureFileMaxLength + 1);
+    switch (file.status) {
+        case platform::FileStatus::Ok:
+            break;
+        case platform::FileStatus::Missing:
+            return "file non trovato";
+        case platform::FileStatus::NotRegular:
+            return "non è un file regolare";
+        case platform::FileStatus::Unreadable:
+            return file.error.empty() ? "file non leggibile" : "file non leggibile: " + file.error;
+    }
+    if (!Check_Bitmap_Header(files, path, panel.width, panel.height)) {
+        return "non è un'immagine bitmap di " + std::to_string(panel.width) + " x " +
+               std::to_string(panel.height) + " pixel a 1 bit";
+    }
+    if (file.length > kPictureFileMaxLength) {
+        return "supera i 32767 byte";
+    }
+    return {};
+}
+
+}  // namespace
+
+const std::array<ProjectPanel, kProjectPanels>& Project_Panels() {
+    static const std::array<ProjectPanel, kProjectPanels> panels = {{
+        {&Images_64128A, 128, 64, "Sfondo_Bianco_128x64.bmp"},
+        {&Images_64128E, 128, 64, "Sfondo_Bianco_128x64.bmp"},
+        {&Images_64240B, 240, 64, "Sfondo_Bianco_240x64.bmp"},
+        {&Images_128240A, 240, 128, "Sfondo_Bianco_240x128.bmp"},
+    }};
+    return panels;
+}
+
+std::string White_Picture_Path(const platform::FileService& files, int panel) {
+    return files.ProgramFolder() + "/" + Project_Panels()[panel].whiteFile;
+}
+
+std::vector<RefusedPicture> Apply_Project(const Project& project,
+                                          const platform::FileService& files,
+                                          const PictureCheck& check) {
+    std::vector<RefusedPicture> refused;
+    for (int p = 0; p < kProjectPanels; ++p) {
+        const ProjectPanel& panel = Project_Panels()[p];
+        for (int s = 0; s < kSlotsPerPanel; ++s) {
+            ImageSlot& slot = (*panel.images)[s];
+            const std::string& path = project.pictures[p][s];
+            std::string reason;
+            if (!path.empty()) {
+                reason = Refusal(files, path, panel);
+                if (reason.empty() && check) {
+                    reason = check(p, s, path);
+                }
+                if (reason.empty()) {
+                    // Recorded as the picture selection records a choice: lower-cased.
+                    const std::string fullPath = platform::Lower_Case_Path(path);
+                    Fill_Slot(slot, panel, fullPath, files.GetFileName(fullPath));
+                    continue;
+                }
+                refused.push_back({p, s, path, reason});
+            }
+            Fill_Slot(slot, panel, White_Picture_Path(files, p), panel.whiteFile);
+        }
+    }
+    Font_5x8 = project.font5x8;
+    Font_10x16 = project.font10x16;
+    return refused;
+}
+
+std::string Refused_Pictures_Message(const std::vector<RefusedPicture>& refused) {
+    if (refused.empty()) {
+        return {};
+    }
+    std::string text =
+        "Queste immagini del progetto non sono state caricate e al loro posto "
+        "resta l'immagine bianca:";
+    for (const RefusedPicture& r : refused) {
+        text += kCrLf + kProjectPanelNames[r.panel] + ", immagine numero " +
+                std::to_string(r.slot + 1) + ": " + r.file + " (" + r.reason + ")";
+    }
+    return text;
+}
+
+Project Capture_Project(const platform::FileService& files) {
+    Project project;
+    for (int p = 0; p < kProjectPanels; ++p) {
+        const ProjectPanel& panel = Project_Panels()[p];
+        const std::string white = platform::Lower_Case_Path(White_Picture_Path(files, p));
+        for (int s = 0; s < kSlotsPerPanel; ++s) {
+            const std::string& fullPath = (*panel.images)[s].FullPath;
+            if (fullPath.empty() || platform::Lower_Case_Path(fullPath) == white) {
+                continue;
+            }
+            // The slot holds the lower-cased path; the file keeps the name as it is on disk, so
+            // the project still finds it on another machine or a case-sensitive copy.
+            const std::string onDisk = platform::PosixFileService::Resolve(fullPath);
+            project.pictures[p][s] = Absolute_Path(onDisk.empty() ? fullPath : onDisk);
+        }
+    }
+    project.font5x8 = Font_5x8;
+    project.font10x16 = Font_10x16;
+    return project;
+}
+
+}  // namespace lcdprog

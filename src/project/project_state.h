@@ -1,0 +1,58 @@
+#pragma once
+
+// Between a project and the program state: opening a project fills the sixteen slots and both
+// glyphs exactly as right-click choices and grid clicks would, and saving captures them. The
+// window and the command line program both come through here, so they treat a project alike.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/file_service.h"
+#include "project/project_file.h"
+
+namespace lcdprog {
+
+// One panel type as the slots see it.
+struct ProjectPanel {
+    ImageSlots* images;
+    int width;
+    int height;
+    const char* whiteFile;  // its white background, in the program folder
+};
+const std::array<ProjectPanel, kProjectPanels>& Project_Panels();
+
+// The white background's path for a panel type, as the start-up records it.
+std::string White_Picture_Path(const platform::FileService& files, int panel);
+
+// A picture of a project that was not taken; its slot keeps the white picture.
+struct RefusedPicture {
+    int panel = 0;
+    int slot = 0;
+    std::string file;    // the path the project named
+    std::string reason;  // Italian, e.g. "file non trovato"
+    bool operator==(const RefusedPicture&) const = default;
+};
+
+// A further test a caller puts a picture through once the header test passed (the window: the
+// picture must load, since its box shows it). "" accepts; anything else is the reason to refuse.
+using PictureCheck = std::function<std::string(int panel, int slot, const std::string& path)>;
+
+// Puts every picture through the same header test a right-click choice uses and records it in
+// its slot as that choice would (FullPath lower-cased, FileName its last component, the panel's
+// size, BitDepth 1); an empty, missing or refused picture leaves the slot at its white picture.
+// The glyphs replace Font_5x8 and Font_10x16. Returns the refused pictures, in slot order.
+std::vector<RefusedPicture> Apply_Project(const Project& project,
+                                          const platform::FileService& files,
+                                          const PictureCheck& check = {});
+
+// The operator's message for refused pictures ("" when there are none). Shown with the title
+// kRefusedPicturesTitle and the exclamation icon.
+std::string Refused_Pictures_Message(const std::vector<RefusedPicture>& refused);
+inline constexpr const char* kRefusedPicturesTitle = "WARNING";
+
+// The current slots and glyphs as a project: a white picture as "", any other picture by the
+// path it has on disk (the slots hold it lower-cased).
+Project Capture_Project(const platform::FileService& files);
+
+}  // namespace lcdprog
