@@ -51,7 +51,7 @@ int Cli_Main(int argc, char** argv) {
         case Command::Write: {
             Image image{};
             if (!Load_Input(options.input, image, error)) {
-                std::fprintf(stderr, "lcdprog-cli: %s; nessun modulo è stato scritto.\n",
+                std::fprintf(stderr, "lcdprog-cli: %s\nNessun modulo è stato scritto.\n",
                              error.c_str());
                 return kExitUsage;
             }

@@ -2,11 +2,21 @@
 
 #include <QSaveFile>
 #include <QSerialPortInfo>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <vector>
 
+#include "cli/png_writer.h"
+#include "compiler/image_decoder.h"
+#include "compiler/mod_Compilatore.h"
+#include "platform/message_box.h"
 #include "platform/port_diagnostics.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/port_table.h"
+#include "project/project_file.h"
+#include "project/project_state.h"
+#include "state/mod_variabili.h"
 
 namespace lcdprog::cli {
 namespace {
@@ -32,14 +42,82 @@ bool Load_Image_File(const std::string& path, Image& image, std::string& error) 
     return true;
 }
 
+// The compiler's message boxes, kept as the reason the image could not be made.
+class KeptMessages final : public platform::MessageBox {
+  public:
+    void Show(const std::string& text, const std::string&, platform::MessageIcon) override {
+        text_ += (text_.empty() ? "" : "\n") + text;
+    }
+    const std::string& Text() const { return text_; }
+
+  private:
+    std::string text_;
+};
+
+std::string Without_Cr(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
+
+// What the window does for the same project: every slot and both glyphs set as opening the
+// project sets them, then the compile of "Scrivi modulo LCD". A picture the project names but
+// the window would refuse stops here, rather than programming a white picture in its place.
+bool Compile_Project(const std::string& path, Image& image, std::string& error) {
+    platform::PosixFileService files;
+    const ProjectReadResult read = Read_Project(files, path);
+    if (!read.ok) {
+        error = read.error;
+        return false;
+    }
+    const std::vector<RefusedPicture> refused = Apply_Project(read.project, files);
+    if (!refused.empty()) {
+        // The window would show these slots white; a production run must not.
+        error = "il progetto " + path + " ha immagini non utilizzabili:";
+        for (const RefusedPicture& r : refused) {
+            error += "\n  " + std::string(kProjectPanelNames[r.panel]) + ", immagine numero " +
+                     std::to_string(r.slot + 1) + ": " + r.file + " (" + r.reason + ")";
+        }
+        return false;
+    }
+    KeptMessages messages;
+    if (!Compile_Image(CompilerIo{files, messages})) {
+        error = Without_Cr(messages.Text());
+        return false;
+    }
+    std::copy(MemoryImage.begin(), MemoryImage.end(), image.begin());
+    return true;
+}
+
+bool Write_Pictures(const Image& image, const std::string& folder, std::string& error) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        error = "impossibile creare la cartella " + folder + ": " + ec.message();
+        return false;
+    }
+    const ImageView view(image);
+    for (int p = 0; p < static_cast<int>(kPanelLayouts.size()); ++p) {
+        for (int slot = 0; slot < kSlotsPerPanel; ++slot) {
+            const std::string name =
+                folder + "/" + kPanelLayouts[p].name + "_" + std::to_string(slot + 1) + ".png";
+            if (!Write_Png(name, Decode_Panel_Picture(view, p, slot), 1, error)) {
+                return false;
+            }
+        }
+    }
+    // A glyph is a handful of pixels: enlarged so that its cells can be seen.
+    constexpr int kGlyphScale = 8;
+    return Write_Png(folder + "/glyph_5x8.png", Decode_Glyph_5x8(view), kGlyphScale, error) &&
+           Write_Png(folder + "/glyph_10x16.png", Decode_Glyph_10x16(view), kGlyphScale, error);
+}
+
 }  // namespace
 
 bool Load_Input(const std::string& input, Image& image, std::string& error) {
     if (Is_Image_File(input)) {
         return Load_Image_File(input, image, error);
     }
-    error = "i progetti non si possono ancora leggere: indicare un file .bin (" + input + ")";
-    return false;
+    return Compile_Project(input, image, error);
 }
 
 int Run_Ports() {
@@ -90,6 +168,10 @@ int Run_Image(const Options& options) {
         !file.commit()) {
         std::fprintf(stderr, "lcdprog-cli: impossibile scrivere %s: %s\n", options.output.c_str(),
                      qPrintable(file.errorString()));
+        return kExitUsage;
+    }
+    if (!options.pngDir.empty() && !Write_Pictures(image, options.pngDir, error)) {
+        std::fprintf(stderr, "lcdprog-cli: %s\n", error.c_str());
         return kExitUsage;
     }
     return kExitOk;
