@@ -5,16 +5,8 @@
 #include <QApplication>
 #include <QIcon>
 
-#include "link/mod_RS232.h"
 #include "main_window/frm_Config_LCD.h"
-#include "platform/clock.h"
-#include "platform/posix_file_service.h"
-#include "platform/qt/qt_event_pump.h"
-#include "platform/qt/qt_file_dialog.h"
-#include "platform/qt/qt_message_box.h"
-#include "platform/qt/qt_program.h"
-#include "platform/qt/qt_serial_control.h"
-#include "platform/services.h"
+#include "platform/qt/qt_services.h"
 #include "serial_window/frm_RS232.h"
 
 int main(int argc, char** argv) {
@@ -29,18 +21,8 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(icon);
 
     using namespace lcdprog;
-    platform::PosixFileService files;
-    platform::QtMessageBox messages;
-    platform::SteadyClock clock;
-    platform::QtEventPump pump;
-    platform::QtSerialControl serial;
-    platform::QtFileDialog dialog;
-    platform::QtProgram program;
-    platform::Services services{files, messages, clock, pump, serial, dialog, program};
-
-    // The receive handler is the main window's by name, but it must keep running for the serial
-    // window after the main window has closed, so it is wired to the control here.
-    serial.SetCommHandler([&serial] { RS232_Interface_OnComm(serial); });
+    platform::QtServices qt;
+    platform::Services services = qt.All();
 
     auto* mainWindow = new frm_Config_LCD(services, [&services] { Show_frm_RS232(services); });
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);

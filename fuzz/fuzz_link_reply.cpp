@@ -20,9 +20,8 @@
 
 #include "link/mod_RS232.h"
 #include "link/mod_RS232_COD.h"
-#include "link/scripted_module.cpp"
 #include "state/mod_variabili.h"
-#include "support/fakes.cpp"
+#include "support/sim_line.h"
 
 namespace {
 
@@ -54,24 +53,24 @@ class Reader {
     std::size_t pos_ = 0;
 };
 
-std::vector<Arrival> Next_Reply(Reader& in) {
-    std::vector<Arrival> out;
+// The reply script for the packet just written: its chunks arrive on the line at their times.
+void Schedule_Reply(Reader& in, SimLine& line) {
     if (in.Done()) {
-        return out;
+        return;
     }
     const int chunks = in.Byte() % 4;
     for (int i = 0; i < chunks && !in.Done(); ++i) {
         const std::uint8_t header = in.Byte();
         const std::uint32_t delay = in.Byte() * 16u;
-        Arrival a;
-        a.afterMs = delay;
-        a.bytes = in.Bytes(header & 0x3Fu);
-        if ((header & 0x80u) != 0) {
-            a.action = [] { StopRequested = true; };
-        }
-        out.push_back(std::move(a));
+        const std::string bytes = in.Bytes(header & 0x3Fu);
+        const bool stop = (header & 0x80u) != 0;
+        line.At(line.Now() + delay, [&line, bytes, stop] {
+            if (!bytes.empty()) {
+                line.serial.Deliver(bytes);
+            }
+            StopRequested |= stop;
+        });
     }
-    return out;
 }
 
 }  // namespace
@@ -90,14 +89,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         MemoryImage[i] = static_cast<std::uint8_t>(i);
     }
 
-    ScriptedLink link([&](const std::string&, std::size_t) { return Next_Reply(in); });
+    SimLine link;  // no module behind it: the input is the line
+    link.connected = false;
+    link.Open();
+    link.onSent = [&](const std::string&) { Schedule_Reply(in, link); };
     link.clock.now = start;
     link.sendCounter.text = "0";
     link.receivedCounter.text = "0";
-    link.pump.onYield = [&](std::uint32_t maxWait) {
+    link.onYield = [&](std::uint32_t maxWait) {
         // Every wait pass may sleep at most until its deadline; a runaway loop is a finding.
         Check(maxWait <= 3000);
-        Check(link.pump.yields.size() < 100000);
+        Check(link.yields.size() < 100000);
         if (op == 1 && maxWait == 0 && link.progress.value >= stopAfterBlocks) {
             StopRequested = true;
         }
@@ -128,7 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             break;
     }
 
-    Check(link.pump.Now() <= timeLimit);
+    Check(link.Now() <= timeLimit);
     Check(RxLength <= RxBuffer.size());
     Check(!link.sent.empty());
     Check(link.sendCounter.text == std::to_string(link.sent.size()));

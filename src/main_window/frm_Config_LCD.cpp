@@ -1,12 +1,12 @@
 #include "main_window/frm_Config_LCD.h"
 
 #include <algorithm>
+#include <vector>
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QGroupBox>
-#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -14,8 +14,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
-#include <QProxyStyle>
-#include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
 
@@ -29,9 +27,10 @@
 namespace lcdprog {
 namespace {
 
-using platform::Frame;
+using platform::ControlRow;
+using platform::Fit_Frame;
+using platform::Kind;
 using platform::Name_Control;
-using platform::Place;
 using platform::Twips;
 
 const std::string kInvalidPicture = "Selezionata immagine non valida";
@@ -40,17 +39,6 @@ const std::string kInvalidPicture = "Selezionata immagine non valida";
 // file, not at the next programming run. One byte more is read so that the length is known.
 constexpr std::size_t kPictureReadLimit = kPictureFileMaxLength + 1;
 constexpr int kCellTwips = 150;
-constexpr int kCaptionTwips = 270;  // a label's height: it stands just above its picture
-
-// The tab bar's horizontal padding, a little tighter than the platform's.
-class TightTabStyle final : public QProxyStyle {
-  public:
-    int pixelMetric(PixelMetric metric, const QStyleOption* option,
-                    const QWidget* widget) const override {
-        const int value = QProxyStyle::pixelMetric(metric, option, widget);
-        return metric == PM_TabBarTabHSpace ? std::max(value - 6, 6) : value;
-    }
-};
 
 // A glyph cell keeps a colour identifier, not a colour: its background is looked up in the
 // grid's palette each time it is painted, so set and clear cells follow the desktop's colour
@@ -84,36 +72,77 @@ QPixmap Design_Time_Picture(int width, int height) {
     return QPixmap::fromImage(image);
 }
 
-// The layout was drawn for a narrower system font: a frame whose caption would be cut off grows
-// to the right, as far as its container leaves room.
-void Fit_Frame(QGroupBox* frame, int rightLimitPx) {
-    const int wanted = frame->fontMetrics().horizontalAdvance(frame->title()) + 24;
-    const int width = std::min(wanted, rightLimitPx - frame->x());
-    if (width > frame->width()) {
-        frame->resize(width, frame->height());
-    }
-}
+// One panel type's tab: its frame and the 2 x 2 picture boxes, each with its label just above.
+struct PictureTab {
+    const char* type;
+    const char* tab;
+    int frameWidth, frameHeight, boxWidth, boxHeight, column1, row1;
+};
+constexpr PictureTab kPictureTabs[] = {
+    {"64128A", "128x64 (64128A)", 4545, 3135, 1950, 990, 2400, 2000},
+    {"64128E", "128x64 (64128E)", 4545, 3135, 1950, 990, 2400, 2000},
+    {"64240B", "240x64 (64240B)", 7815, 3195, 3630, 990, 3990, 2000},
+    {"128240A", "240x128 (128240A)", 7815, 5055, 3630, 1950, 3990, 2925},
+};
+constexpr int kCaptionTwips = 270;  // a label's height: it stands just above its picture
 
-QTableWidget* Grid(QWidget* parent, const QString& name, const QString& spokenName, int rows,
-                   int columns, int left, int top, int width, int height) {
-    auto* grid = new QTableWidget(rows, columns, parent);
-    Place(grid, left, top, width, height);
-    // No heading row or column: every cell is a pixel of the glyph.
-    grid->horizontalHeader()->hide();
-    grid->verticalHeader()->hide();
-    // Cells are 10 px; the headers would otherwise refuse sections narrower than the font.
-    grid->horizontalHeader()->setMinimumSectionSize(0);
-    grid->verticalHeader()->setMinimumSectionSize(0);
-    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    // A selection highlight would hide the pixel's colour; the current cell is still tracked.
-    grid->setSelectionMode(QAbstractItemView::NoSelection);
-    QFont font(QStringLiteral("MS Sans Serif"));
-    font.setPointSizeF(8.25);
-    grid->setFont(font);
-    Name_Control(grid, name, spokenName, QString());
-    return grid;
+std::vector<ControlRow> Layout() {
+    std::vector<ControlRow> rows = {
+        {"SST_Select_Image", Kind::Tabs, "", 30, 30, 8200, 5895, "Immagini di sfondo e font"},
+    };
+    const QString fontsPage = QStringLiteral("SST_Select_Image_Tab%1").arg(std::size(kPictureTabs));
+    for (std::size_t t = 0; t < std::size(kPictureTabs); ++t) {
+        rows.push_back({QStringLiteral("SST_Select_Image_Tab%1").arg(t), Kind::Page,
+                        "SST_Select_Image", 0, 0, 0, 0, kPictureTabs[t].tab});
+    }
+    rows.push_back({fontsPage, Kind::Page, "SST_Select_Image", 0, 0, 0, 0, "Fonts"});
+    for (std::size_t t = 0; t < std::size(kPictureTabs); ++t) {
+        const PictureTab& p = kPictureTabs[t];
+        const QString type = QString::fromLatin1(p.type);
+        const QString frame = "fra_Select_Image_" + type;
+        rows.push_back({frame, Kind::Frame, QStringLiteral("SST_Select_Image_Tab%1").arg(t), 120,
+                        750, p.frameWidth, p.frameHeight,
+                        "Selezionare immagini di sfondo per display " + type + ":"});
+        for (int i = 0; i < kSlotsPerPanel; ++i) {
+            const int left = i % 2 == 0 ? 120 : p.column1;
+            const int top = i / 2 == 0 ? 570 : p.row1;
+            rows.push_back({"lbl_Image_" + type,
+                            Kind::Label,
+                            frame,
+                            left,
+                            top - kCaptionTwips,
+                            p.boxWidth,
+                            kCaptionTwips,
+                            QStringLiteral("Immagine numero %1:").arg(i + 1),
+                            {},
+                            {},
+                            i});
+            rows.push_back({"pct_Image_" + type,
+                            Kind::PictureBox,
+                            frame,
+                            left,
+                            top,
+                            p.boxWidth,
+                            p.boxHeight,
+                            {},
+                            {},
+                            QStringLiteral("lbl_Image_%1_%2").arg(type).arg(i),
+                            i});
+        }
+    }
+    rows.insert(
+        rows.end(),
+        {
+            {"fra_Font_64128A_64128E", Kind::Frame, fontsPage, 150, 750, 3015, 5000,
+             "Font per display 64128A e 64128E:"},
+            {"fra_5x8", Kind::Frame, "fra_Font_64128A_64128E", 150, 300, 1245, 1665,
+             "Font 5x8 pixel:"},
+            {"msh_Font_5x8", Kind::Grid, "fra_5x8", 210, 270, 825, 1260, {}, {}, "fra_5x8"},
+            {"fra_10x16", Kind::Frame, "fra_Font_64128A_64128E", 150, 2040, 1875, 2835,
+             "Font 10x16 pixel:"},
+            {"msh_Font_10x16", Kind::Grid, "fra_10x16", 150, 270, 1580, 2460, {}, {}, "fra_10x16"},
+        });
+    return rows;
 }
 
 }  // namespace
@@ -138,120 +167,42 @@ void frm_Config_LCD::Build_Controls() {
     auto* client = new QWidget(this);
     client->setFixedSize(Twips(8220), Twips(5925));
     setCentralWidget(client);
-
-    SST_Select_Image = new QTabWidget(client);
-    Place(SST_Select_Image, 30, 30, 8200, 5895);
-    // Five tab headers share 8200 twips. The window's controls were laid out for an 8.25 pt
-    // font, and even at that size the platform's font and tab padding would push the last
-    // header behind scroll arrows, so the tab bar's padding is a little tighter. (A style sheet
-    // would do that too, but it stops the desktop's colour scheme from reaching the grids.)
+    // The window's controls were laid out for an 8.25 pt font.
     QFont small = font();
     small.setPointSizeF(8.25);
     setFont(small);
-    auto* tabStyle = new TightTabStyle;
-    tabStyle->setParent(SST_Select_Image);
-    SST_Select_Image->tabBar()->setStyle(tabStyle);
-    Name_Control(SST_Select_Image, QStringLiteral("SST_Select_Image"),
-                 QStringLiteral("Immagini di sfondo e font"), QString());
 
-    const QStringList captions = {QStringLiteral("128x64 (64128A)"),
-                                  QStringLiteral("128x64 (64128E)"),
-                                  QStringLiteral("240x64 (64240B)"),
-                                  QStringLiteral("240x128 (128240A)"), QStringLiteral("Fonts")};
-    std::array<QWidget*, 5> pages{};
-    for (int i = 0; i < 5; ++i) {
-        pages[i] = new QWidget;
-        pages[i]->setObjectName(QStringLiteral("SST_Select_Image_Tab%1").arg(i));
-        SST_Select_Image->addTab(pages[i], captions[i]);
-    }
-
-    Build_Picture_Frame(pages[0], k64128A, QStringLiteral("64128A"),
-                        QStringLiteral("Selezionare immagini di sfondo per display 64128A:"), 4545,
-                        3135, 1950, 990, 2400, 2000);
-    Build_Picture_Frame(pages[1], k64128E, QStringLiteral("64128E"),
-                        QStringLiteral("Selezionare immagini di sfondo per display 64128E:"), 4545,
-                        3135, 1950, 990, 2400, 2000);
-    Build_Picture_Frame(pages[2], k64240B, QStringLiteral("64240B"),
-                        QStringLiteral("Selezionare immagini di sfondo per display 64240B:"), 7815,
-                        3195, 3630, 990, 3990, 2000);
-    Build_Picture_Frame(pages[3], k128240A, QStringLiteral("128240A"),
-                        QStringLiteral("Selezionare immagini di sfondo per display 128240A:"), 7815,
-                        5055, 3630, 1950, 3990, 2925);
-    Build_Font_Tab(pages[4]);
+    const std::vector<ControlRow> rows = Layout();
+    const platform::Controls c = platform::Build_Controls(client, rows);
+    SST_Select_Image = c.Get<QTabWidget>("SST_Select_Image");
     SST_Select_Image->setCurrentIndex(0);
-}
-
-// The layout places the frames relative to the whole tab control, tab headers included; a page
-// begins below the headers, so the headers' height comes off the frame's top.
-static int Page_Top(QTabWidget* tabs, int twipsFromTabControlTop) {
-    const int header = tabs->tabBar()->sizeHint().height() + 2;
-    return std::max(0, Twips(twipsFromTabControlTop) - header);
-}
-
-void frm_Config_LCD::Build_Picture_Frame(QWidget* page, PanelIndex which, const QString& type,
-                                         const QString& caption, int frameWidth, int frameHeight,
-                                         int boxWidth, int boxHeight, int column1, int row1) {
-    Panel& panel = panels_[which];
-    panel.frame = Frame(page, QStringLiteral("fra_Select_Image_") + type, caption, 120, 0,
-                        frameWidth, frameHeight);
-    panel.frame->move(Twips(120), Page_Top(SST_Select_Image, 750));
-    Fit_Frame(panel.frame, Twips(8200) - 8);
-
-    const QPixmap designPicture = Design_Time_Picture(panel.width, panel.height);
-    const std::array<int, 2> columns = {120, column1};
-    const std::array<int, 2> rows = {570, row1};
-    for (int i = 0; i < kSlotsPerPanel; ++i) {
-        const int left = columns[i % 2];
-        const int top = rows[i / 2];
-        const QString text = QStringLiteral("Immagine numero %1:").arg(i + 1);
-        const QString suffix = QStringLiteral("_%1").arg(i);
-        const QString index = QStringLiteral("(%1)").arg(i);
-
-        auto* label = new QLabel(text, panel.frame);
-        Place(label, left, top - kCaptionTwips, boxWidth, kCaptionTwips);
-        Name_Control(label, QStringLiteral("lbl_Image_") + type + suffix, text,
-                     QStringLiteral("lbl_Image_") + type + index);
-
-        // The box is one pixel of border around a picture shown at its own size.
-        auto* box = new QLabel(panel.frame);
-        Place(box, left, top, boxWidth, boxHeight);
-        box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        box->setLineWidth(1);
-        box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-        box->setScaledContents(false);
-        box->setPixmap(designPicture);
-        // Focusable, so the context-menu key can ask for a picture as the right button does.
-        box->setFocusPolicy(Qt::StrongFocus);
-        box->installEventFilter(this);
-        label->setBuddy(box);
-        Name_Control(box, QStringLiteral("pct_Image_") + type + suffix, text,
-                     QStringLiteral("pct_Image_") + type + index);
-
-        panel.labels[i] = label;
-        panel.pictures[i] = box;
+    for (int p = 0; p < kPanelCount; ++p) {
+        Panel& panel = panels_[p];
+        const QString type = QString::fromLatin1(kPictureTabs[p].type);
+        panel.frame = c.Get<QGroupBox>("fra_Select_Image_" + type);
+        Fit_Frame(panel.frame, Twips(8200) - 8);
+        const QPixmap designPicture = Design_Time_Picture(panel.width, panel.height);
+        for (int i = 0; i < kSlotsPerPanel; ++i) {
+            panel.labels[i] = c.Get<QLabel>(QStringLiteral("lbl_Image_%1_%2").arg(type).arg(i));
+            panel.pictures[i] = c.Get<QLabel>(QStringLiteral("pct_Image_%1_%2").arg(type).arg(i));
+            panel.pictures[i]->setPixmap(designPicture);
+            panel.pictures[i]->installEventFilter(this);
+        }
     }
-}
 
-void frm_Config_LCD::Build_Font_Tab(QWidget* page) {
-    const QString caption = QStringLiteral("Font per display 64128A e 64128E:");
-    fra_Font_64128A_64128E =
-        Frame(page, QStringLiteral("fra_Font_64128A_64128E"), caption, 150, 0, 3015, 5000);
-    fra_Font_64128A_64128E->move(Twips(150), Page_Top(SST_Select_Image, 750));
+    fra_Font_64128A_64128E = c.Get<QGroupBox>("fra_Font_64128A_64128E");
     Fit_Frame(fra_Font_64128A_64128E, Twips(8200) - 8);
-
-    const QString caption5x8 = QStringLiteral("Font 5x8 pixel:");
-    fra_5x8 =
-        Frame(fra_Font_64128A_64128E, QStringLiteral("fra_5x8"), caption5x8, 150, 300, 1245, 1665);
+    fra_5x8 = c.Get<QGroupBox>("fra_5x8");
+    fra_10x16 = c.Get<QGroupBox>("fra_10x16");
     Fit_Frame(fra_5x8, fra_Font_64128A_64128E->width() - 4);
-    msh_Font_5x8 =
-        Grid(fra_5x8, QStringLiteral("msh_Font_5x8"), caption5x8, 8, 5, 210, 270, 825, 1260);
-
-    const QString caption10x16 = QStringLiteral("Font 10x16 pixel:");
-    fra_10x16 = Frame(fra_Font_64128A_64128E, QStringLiteral("fra_10x16"), caption10x16, 150, 2040,
-                      1875, 2835);
     Fit_Frame(fra_10x16, fra_Font_64128A_64128E->width() - 4);
-    msh_Font_10x16 = Grid(fra_10x16, QStringLiteral("msh_Font_10x16"), caption10x16, 16, 10, 150,
-                          270, 1580, 2460);
+    // Every cell is a pixel of the glyph: a row per bit, a column per entry.
+    msh_Font_5x8 = c.Get<QTableWidget>("msh_Font_5x8");
+    msh_Font_5x8->setRowCount(8);
+    msh_Font_5x8->setColumnCount(static_cast<int>(std::size(Font_5x8)));
+    msh_Font_10x16 = c.Get<QTableWidget>("msh_Font_10x16");
+    msh_Font_10x16->setRowCount(16);
+    msh_Font_10x16->setColumnCount(static_cast<int>(std::size(Font_10x16)));
 
     // A click makes the clicked cell current first, then the handler reads the current cell.
     connect(msh_Font_5x8, &QTableWidget::cellClicked, this, [this] { msh_Font_5x8_Click(); });

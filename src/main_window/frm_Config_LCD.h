@@ -79,10 +79,6 @@ class frm_Config_LCD final : public QMainWindow {
 
     void Build_Controls();
     void Build_Menus();
-    void Build_Picture_Frame(QWidget* page, PanelIndex which, const QString& type,
-                             const QString& caption, int frameWidth, int frameHeight, int boxWidth,
-                             int boxHeight, int column1, int row1);
-    void Build_Font_Tab(QWidget* page);
     bool Load_White_Background(const char* fileName, std::initializer_list<PanelIndex> panels);
     void Select_Picture(PanelIndex which, int index, Qt::MouseButton button);
     // Reads a picture through the file service; null when it cannot be read or decoded.

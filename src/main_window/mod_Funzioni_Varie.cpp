@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/posix_file_service.h"
+#include "platform/lower_case_path.h"
 #include "state/mod_variabili.h"
 
 namespace lcdprog {

@@ -19,7 +19,6 @@
 #include "compiler/mod_Compilatore.h"
 #include "link/mod_RS232.h"
 #include "link/programming_run.h"
-#include "platform/qt/accessibility.h"
 #include "platform/qt/layout.h"
 #include "platform/qt/twips.h"
 #include "state/mod_variabili.h"
@@ -27,43 +26,63 @@
 namespace lcdprog {
 namespace {
 
-using platform::Frame;
-using platform::Name_Control;
-using platform::Place;
+using platform::ControlRow;
+using platform::Kind;
 using platform::Twips;
 
 constexpr int kHighestProbedPort = 16;
 constexpr int kBlocks = 512;  // 65536 / 128: the progress bar counts 128-byte blocks
 const std::string kLineSettings = "115200,n,8,1";
 
-QPushButton* Button(QWidget* parent, const QString& name, const QString& caption,
-                    const QString& tip, int left, int top, int width, int height) {
-    auto* button = new QPushButton(caption, parent);
-    Place(button, left, top, width, height);
-    button->setToolTip(tip);
-    Name_Control(button, name, caption, tip);
-    return button;
-}
-
-QLabel* Label(QWidget* parent, const QString& name, const QString& text, int left, int top,
-              int width, int height) {
-    auto* label = new QLabel(text, parent);
-    Place(label, left, top, width, height);
-    Name_Control(label, name, text, QString());
-    return label;
-}
-
-// A text box named by its label; the label's text is what a screen reader announces for it.
-QLineEdit* Text_Box(QWidget* parent, const QString& name, QLabel* label, const QString& text,
-                    const QString& tip, int left, int top, int width, int height) {
-    auto* edit = new QLineEdit(text, parent);
-    Place(edit, left, top, width, height);
-    edit->setToolTip(tip);
-    edit->setReadOnly(true);
-    label->setBuddy(edit);
-    Name_Control(edit, name, label->text(), tip);
-    return edit;
-}
+// Top to bottom: port list beside the line settings, ON/OFF, the programming command, the trace,
+// the progress bar and the packet counters beside Exit.
+const ControlRow kLayout[] = {
+    {"fra_Select_RS232", Kind::Frame, "", 60, 0, 5715, 8715,
+     "Seleziona porta seriale tra quelle disponibili:"},
+    {"fra_RS232", Kind::Frame, "fra_Select_RS232", 120, 240, 1995, 735, "Porte disponibili:"},
+    {"cmb_RS232", Kind::ComboBox, "fra_RS232", 120, 300, 1755, 315, "Combo1",
+     "Selezionare una porta seriale dall'elenco", "fra_RS232"},
+    {"fra_Speed", Kind::Frame, "fra_Select_RS232", 2220, 240, 3375, 1515,
+     "Impostazioni porta seriale:"},
+    {"lbl_Baud_Rates", Kind::Label, "fra_Speed", 120, 300, 1700, 255, "Baud Rates:"},
+    {"lbl_Lenght_Byte", Kind::Label, "fra_Speed", 120, 600, 1700, 255, "Lunghezza dato in bit:"},
+    {"lbl_Parity_Bit", Kind::Label, "fra_Speed", 120, 900, 1700, 255, "Bit di parità:"},
+    {"lbl_Stop_Bit", Kind::Label, "fra_Speed", 120, 1200, 1695, 255, "Bit di stop:"},
+    {"txt_Baud_Rates", Kind::TextBox, "fra_Speed", 1860, 240, 1275, 285, "115200",
+     "Velocità trasmissione dati", "lbl_Baud_Rates"},
+    {"txt_Lenght_Byte", Kind::TextBox, "fra_Speed", 1860, 540, 1275, 285, "8",
+     "Lunghezza dato 8 bit", "lbl_Lenght_Byte"},
+    {"txt_Parity_Bit", Kind::TextBox, "fra_Speed", 1860, 840, 1275, 285, "Nessuno", "Bit di parità",
+     "lbl_Parity_Bit"},
+    {"txt_Stop_Bit", Kind::TextBox, "fra_Speed", 1860, 1140, 1275, 285, "1", "Numero bit di stop",
+     "lbl_Stop_Bit"},
+    {"fra_Set_Port", Kind::Frame, "fra_Select_RS232", 120, 1020, 1995, 735,
+     "Attiva porta selezionata:"},
+    {"cmd_ON", Kind::Button, "fra_Set_Port", 120, 300, 795, 315, "ON",
+     "Attiva porta seriale selezionata"},
+    {"cmd_OFF", Kind::Button, "fra_Set_Port", 1080, 300, 795, 315, "OFF",
+     "Disattiva porta seriale"},
+    {"fra_Comandi", Kind::Frame, "fra_Select_RS232", 120, 1800, 5475, 735,
+     "Lettura/Scrittura modulo LCD alarm:"},
+    {"cmd_Write_RS232", Kind::Button, "fra_Comandi", 180, 300, 1650, 315, "Scrivi modulo LCD",
+     "Scrive modulo LCD gestione allarmi"},
+    {"rtb_RS232_SPY", Kind::RichText, "fra_Select_RS232", 120, 2580, 5475, 4755,
+     "Traccia della comunicazione seriale"},
+    {"lbl_Send_Packet", Kind::Label, "fra_Select_RS232", 180, 7980, 1755, 255,
+     "Pacchetti inviati al PIC:"},
+    {"lbl_Received_Packet", Kind::Label, "fra_Select_RS232", 180, 8340, 1995, 255,
+     "Pacchetti ricevuti dal PIC:"},
+    {"txt_Send_Packet", Kind::TextBox, "fra_Select_RS232", 2400, 7920, 1275, 285, "0",
+     "Numero pacchetti inviati al PIC", "lbl_Send_Packet"},
+    {"txt_Received_Packet", Kind::TextBox, "fra_Select_RS232", 2400, 8280, 1275, 285, "0",
+     "Numero pacchetti ricevuti dal PIC", "lbl_Received_Packet"},
+    // Over fra_Comandi's area but not inside it: disabling the frame must leave Stop usable.
+    {"cmd_Stop_RS232", Kind::Button, "fra_Select_RS232", 3780, 2100, 1650, 315, "Stop ",
+     "Abortisce scrittura / lettura modulo LCD gestione allarmi"},
+    {"pgb_RS232", Kind::Progress, "fra_Select_RS232", 120, 7440, 5475, 375,
+     "Avanzamento della scrittura"},
+    {"cmd_Exit", Kind::Button, "fra_Select_RS232", 3840, 7920, 1650, 615, "E&xit"},
+};
 
 // The layout was drawn for a narrower system font; a label may grow into the free space up to
 // the control it names so that its text is not cut off.
@@ -128,97 +147,41 @@ void frm_RS232::Build_Controls() {
     small.setPointSizeF(8.25);
     setFont(small);
 
-    fra_Select_RS232 =
-        Frame(this, QStringLiteral("fra_Select_RS232"),
-              QStringLiteral("Seleziona porta seriale tra quelle disponibili:"), 60, 0, 5715, 8715);
-    QWidget* outer = fra_Select_RS232;
+    const platform::Controls c = platform::Build_Controls(this, kLayout);
+    fra_Select_RS232 = c.Get<QGroupBox>("fra_Select_RS232");
+    fra_RS232 = c.Get<QGroupBox>("fra_RS232");
+    cmb_RS232 = c.Get<QComboBox>("cmb_RS232");
+    fra_Speed = c.Get<QGroupBox>("fra_Speed");
+    lbl_Baud_Rates = c.Get<QLabel>("lbl_Baud_Rates");
+    lbl_Lenght_Byte = c.Get<QLabel>("lbl_Lenght_Byte");
+    lbl_Parity_Bit = c.Get<QLabel>("lbl_Parity_Bit");
+    lbl_Stop_Bit = c.Get<QLabel>("lbl_Stop_Bit");
+    txt_Baud_Rates = c.Get<QLineEdit>("txt_Baud_Rates");
+    txt_Lenght_Byte = c.Get<QLineEdit>("txt_Lenght_Byte");
+    txt_Parity_Bit = c.Get<QLineEdit>("txt_Parity_Bit");
+    txt_Stop_Bit = c.Get<QLineEdit>("txt_Stop_Bit");
+    fra_Set_Port = c.Get<QGroupBox>("fra_Set_Port");
+    cmd_ON = c.Get<QPushButton>("cmd_ON");
+    cmd_OFF = c.Get<QPushButton>("cmd_OFF");
+    fra_Comandi = c.Get<QGroupBox>("fra_Comandi");
+    cmd_Write_RS232 = c.Get<QPushButton>("cmd_Write_RS232");
+    rtb_RS232_SPY = c.Get<QTextEdit>("rtb_RS232_SPY");
+    lbl_Send_Packet = c.Get<QLabel>("lbl_Send_Packet");
+    lbl_Received_Packet = c.Get<QLabel>("lbl_Received_Packet");
+    txt_Send_Packet = c.Get<QLineEdit>("txt_Send_Packet");
+    txt_Received_Packet = c.Get<QLineEdit>("txt_Received_Packet");
+    cmd_Stop_RS232 = c.Get<QPushButton>("cmd_Stop_RS232");
+    pgb_RS232 = c.Get<QProgressBar>("pgb_RS232");
+    cmd_Exit = c.Get<QPushButton>("cmd_Exit");
 
-    fra_RS232 = Frame(outer, QStringLiteral("fra_RS232"), QStringLiteral("Porte disponibili:"), 120,
-                      240, 1995, 735);
-    cmb_RS232 = new QComboBox(fra_RS232);
-    cmb_RS232->setEditable(true);
-    cmb_RS232->setInsertPolicy(QComboBox::NoInsert);
-    cmb_RS232->setEditText(QStringLiteral("Combo1"));
-    Place(cmb_RS232, 120, 300, 1755, 315);
-    const QString comboTip = QStringLiteral("Selezionare una porta seriale dall'elenco");
-    cmb_RS232->setToolTip(comboTip);
-    Name_Control(cmb_RS232, QStringLiteral("cmb_RS232"), fra_RS232->title(), comboTip);
-
-    fra_Speed = Frame(outer, QStringLiteral("fra_Speed"),
-                      QStringLiteral("Impostazioni porta seriale:"), 2220, 240, 3375, 1515);
-    lbl_Baud_Rates = Label(fra_Speed, QStringLiteral("lbl_Baud_Rates"),
-                           QStringLiteral("Baud Rates:"), 120, 300, 1700, 255);
-    lbl_Lenght_Byte = Label(fra_Speed, QStringLiteral("lbl_Lenght_Byte"),
-                            QStringLiteral("Lunghezza dato in bit:"), 120, 600, 1700, 255);
-    lbl_Parity_Bit = Label(fra_Speed, QStringLiteral("lbl_Parity_Bit"),
-                           QStringLiteral("Bit di parità:"), 120, 900, 1700, 255);
-    lbl_Stop_Bit = Label(fra_Speed, QStringLiteral("lbl_Stop_Bit"), QStringLiteral("Bit di stop:"),
-                         120, 1200, 1695, 255);
-    txt_Baud_Rates = Text_Box(fra_Speed, QStringLiteral("txt_Baud_Rates"), lbl_Baud_Rates,
-                              QStringLiteral("115200"),
-                              QStringLiteral("Velocità trasmissione dati"), 1860, 240, 1275, 285);
-    txt_Lenght_Byte =
-        Text_Box(fra_Speed, QStringLiteral("txt_Lenght_Byte"), lbl_Lenght_Byte, QStringLiteral("8"),
-                 QStringLiteral("Lunghezza dato 8 bit"), 1860, 540, 1275, 285);
-    txt_Parity_Bit =
-        Text_Box(fra_Speed, QStringLiteral("txt_Parity_Bit"), lbl_Parity_Bit,
-                 QStringLiteral("Nessuno"), QStringLiteral("Bit di parità"), 1860, 840, 1275, 285);
-    txt_Stop_Bit =
-        Text_Box(fra_Speed, QStringLiteral("txt_Stop_Bit"), lbl_Stop_Bit, QStringLiteral("1"),
-                 QStringLiteral("Numero bit di stop"), 1860, 1140, 1275, 285);
-
-    fra_Set_Port = Frame(outer, QStringLiteral("fra_Set_Port"),
-                         QStringLiteral("Attiva porta selezionata:"), 120, 1020, 1995, 735);
-    cmd_ON = Button(fra_Set_Port, QStringLiteral("cmd_ON"), QStringLiteral("ON"),
-                    QStringLiteral("Attiva porta seriale selezionata"), 120, 300, 795, 315);
-    cmd_OFF = Button(fra_Set_Port, QStringLiteral("cmd_OFF"), QStringLiteral("OFF"),
-                     QStringLiteral("Disattiva porta seriale"), 1080, 300, 795, 315);
-
-    fra_Comandi =
-        Frame(outer, QStringLiteral("fra_Comandi"),
-              QStringLiteral("Lettura/Scrittura modulo LCD alarm:"), 120, 1800, 5475, 735);
-    cmd_Write_RS232 =
-        Button(fra_Comandi, QStringLiteral("cmd_Write_RS232"), QStringLiteral("Scrivi modulo LCD"),
-               QStringLiteral("Scrive modulo LCD gestione allarmi"), 180, 300, 1650, 315);
-
-    rtb_RS232_SPY = new QTextEdit(outer);
-    Place(rtb_RS232_SPY, 120, 2580, 5475, 4755);
-    rtb_RS232_SPY->setReadOnly(true);
-    rtb_RS232_SPY->setTextInteractionFlags(Qt::TextSelectableByMouse |
-                                           Qt::TextSelectableByKeyboard);
-    rtb_RS232_SPY->setAcceptRichText(false);
     rtb_RS232_SPY->setFont(Trace_Font());
-    Name_Control(rtb_RS232_SPY, QStringLiteral("rtb_RS232_SPY"),
-                 QStringLiteral("Traccia della comunicazione seriale"), QString());
-
-    lbl_Send_Packet = Label(outer, QStringLiteral("lbl_Send_Packet"),
-                            QStringLiteral("Pacchetti inviati al PIC:"), 180, 7980, 1755, 255);
-    lbl_Received_Packet =
-        Label(outer, QStringLiteral("lbl_Received_Packet"),
-              QStringLiteral("Pacchetti ricevuti dal PIC:"), 180, 8340, 1995, 255);
-    txt_Send_Packet =
-        Text_Box(outer, QStringLiteral("txt_Send_Packet"), lbl_Send_Packet, QStringLiteral("0"),
-                 QStringLiteral("Numero pacchetti inviati al PIC"), 2400, 7920, 1275, 285);
-    txt_Received_Packet = Text_Box(
-        outer, QStringLiteral("txt_Received_Packet"), lbl_Received_Packet, QStringLiteral("0"),
-        QStringLiteral("Numero pacchetti ricevuti dal PIC"), 2400, 8280, 1275, 285);
-
-    // Over fra_Comandi's area but not inside it: disabling the frame must leave Stop usable.
-    cmd_Stop_RS232 =
-        Button(outer, QStringLiteral("cmd_Stop_RS232"), QStringLiteral("Stop "),
-               QStringLiteral("Abortisce scrittura / lettura modulo LCD gestione allarmi"), 3780,
-               2100, 1650, 315);
-    cmd_Stop_RS232->raise();
-
-    pgb_RS232 = new QProgressBar(outer);
-    Place(pgb_RS232, 120, 7440, 5475, 375);
+    // "Attiva porta selezionata:" is a few pixels wider than its frame in the platform's font;
+    // the left-hand frames may grow up to the settings frame.
+    for (QGroupBox* frame : {fra_RS232, fra_Set_Port}) {
+        platform::Fit_Frame(frame, fra_Speed->x() - 2);
+    }
     pgb_RS232->setRange(0, kBlocks);
     pgb_RS232->setValue(0);
-    Name_Control(pgb_RS232, QStringLiteral("pgb_RS232"),
-                 QStringLiteral("Avanzamento della scrittura"), QString());
-
-    cmd_Exit = Button(outer, QStringLiteral("cmd_Exit"), QStringLiteral("E&xit"), QString(), 3840,
-                      7920, 1650, 615);
 
     // The settings boxes are far wider than "Nessuno" needs, so when the platform's font makes a
     // label longer than its twips allow, the boxes give way to the right, keeping their right edge.
@@ -238,16 +201,6 @@ void frm_RS232::Build_Controls() {
     }
     for (QLabel* label : {lbl_Send_Packet, lbl_Received_Packet}) {
         Fit_Label(label, txt_Send_Packet->x() - 2);
-    }
-
-    // Tab order of the layout, over the controls that can take the focus.
-    const QWidget* order[] = {cmb_RS232,       txt_Baud_Rates,      txt_Lenght_Byte,
-                              txt_Parity_Bit,  txt_Stop_Bit,        cmd_ON,
-                              cmd_OFF,         cmd_Write_RS232,     rtb_RS232_SPY,
-                              txt_Send_Packet, txt_Received_Packet, cmd_Stop_RS232,
-                              cmd_Exit};
-    for (std::size_t i = 1; i < std::size(order); ++i) {
-        QWidget::setTabOrder(const_cast<QWidget*>(order[i - 1]), const_cast<QWidget*>(order[i]));
     }
 
     sendCounter_ = std::make_unique<platform::QtTextControl>(*txt_Send_Packet);

@@ -32,6 +32,29 @@ TEST(LinkUnits, ChecksumIsTheComplementOfTheSumModulo256) {
     }
 }
 
+TEST(LinkUnits, AReplyIsJudgedByItsCommandByteAndTheChecksumAtItsPositionOnly) {
+    const std::string detection("\x87\x04\x41\x42\x43\x44\x6A", 7);
+    const struct {
+        std::string reply;
+        std::uint8_t command;
+        std::size_t length;
+        bool valid;
+    } cases[] = {
+        {detection, 0x87, 7, true},
+        {std::string("\x87\x04\x41\x42\x43\x44\x6B", 7), 0x87, 7, false},  // checksum
+        {std::string("\x88\x04\x41\x42\x43\x44\x69", 7), 0x87, 7, false},  // command
+        {std::string("\x87\x55\x41\x42\x43\x44\x19", 7), 0x87, 7, true},   // length byte
+        {detection + std::string("\x00\x99", 2), 0x87, 7, true},            // bytes after it
+        {detection.substr(0, 6), 0x87, 7, false},                            // short
+        {std::string("\x04\x07\xF4", 3), 0x04, 3, true},
+        {std::string("\x04\x00\xFB", 3), 0xFE, 3, false},  // an EEPROM ack is no reset ack
+        {std::string("\xFE\x10\xF1", 3), 0xFE, 3, true},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Reply_Is_Valid(c.reply, c.command, c.length), c.valid) << Trace_Line(c.reply);
+    }
+}
+
 TEST(LinkUnits, CounterReadsSigned16BitTextAndWrapsOnTheWayUp) {
     const std::pair<std::string, std::string> cases[] = {
         {"0", "1"}, {"-1", "0"},    {"32767", "-32768"}, {" 7 ", "8"}, {"+3", "4"},

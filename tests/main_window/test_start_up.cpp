@@ -1,10 +1,12 @@
 // Start-up of the main window: the three white backgrounds, the sixteen slots and boxes, the
-// grid cells, and the end of the program when a file is missing or unusable.
+// grid cells, the end of the program when a file is missing or unusable, and the menu commands.
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QTest>
 
 #include "main_window/main_window_harness.h"
 
@@ -106,6 +108,28 @@ TEST(StartUp, TheFirstMissingOrUnusableFileEndsTheProgramAfterOneMessage) {
         // Start-up stopped where it failed: the grids were not sized.
         EXPECT_NE(run.Find<QTableWidget>("msh_Font_5x8")->columnWidth(0), 10);
     }
+}
+
+TEST(StartUp, TheMenuShowsTheSerialWindowAndEsciWaitsForAProgrammingRun) {
+    FakeFileService files;
+    MainWindowHarness h(files);
+    h.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(h.window.get()));
+    auto* serial = h.Find<QAction>(QStringLiteral("smnu_Comunicazione_0"));
+    serial->trigger();
+    serial->trigger();
+    EXPECT_EQ(h.serialWindowShown, 2);
+    auto* esci = h.Find<QAction>(QStringLiteral("smnu_File_0"));
+    RunInProgress = true;
+    esci->trigger();
+    EXPECT_TRUE(h.window->isVisible());
+    EXPECT_EQ(h.window->windowTitle(),
+              QStringLiteral("Programmatore LCD grafici - Attendere la fine della programmazione"));
+    EXPECT_TRUE(h.messages.shown.empty());
+    RunInProgress = false;
+    esci->trigger();
+    EXPECT_FALSE(h.window->isVisible());
+    EXPECT_EQ(h.window->windowTitle(), QStringLiteral("Programmatore LCD grafici"));
 }
 
 }  // namespace

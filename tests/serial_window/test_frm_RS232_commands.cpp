@@ -99,7 +99,7 @@ class RunTest : public CommandTest {
         Ports_Free(1, 1);
         Open_Window();
         Click("cmd_ON");
-        Give_Every_Slot_A_Picture();
+        Fill_Slots_With_Noise(files);
         // What a run must clear first.
         Find<QTextEdit>("rtb_RS232_SPY")->setPlainText("old trace");
         Find<QLineEdit>("txt_Send_Packet")->setText("12");
@@ -116,28 +116,27 @@ TEST_F(RunTest, CompileDetectProgramAndResetUnlessStoppedWhileProgramming) {
     const struct {
         const char* what;
         bool present, pictureMissing;
-        int badBlock;
+        std::vector<std::string> faults;
         Stop stop;
         int detects, writes, resets;
         std::string message;
     } cases[] = {
-        {"missing picture", true, true, -1, Never, 0, 0, 0, "ERROR"},
-        {"no module", false, false, -1, Never, 3, 0, 0,
-         kError + "Impossibile trovare il modulo, verificare la connessione!"},
-        {"block 3 fails", true, false, 3, Never, 1, 6, 1, kError + "Scrittura EEPROM I2C fallita!"},
-        {"stop while programming", true, false, -1, AfterTenBlocks, 1, 10, 0, ""},
-        {"stop while detecting", true, false, -1, DuringDetection, 1, 512, 1, ""},
+        {"missing picture", true, true, {}, Never, 0, 0, 0, "ERROR"},
+        {"no module", false, false, {}, Never, 3, 0, 0, "no module"},
+        {"block 3 fails", true, false, {"badsum:block=3"}, Never, 1, 6, 1, "write failed"},
+        {"stop while programming", true, false, {}, AfterTenBlocks, 1, 10, 0, ""},
+        {"stop while detecting", true, false, {}, DuringDetection, 1, 512, 1, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Ready_To_Run();
-        modulePresent = c.present;
-        badBlock = c.badBlock;
+        line.connected = c.present;
+        line.Replace_Module(c.faults);
         if (c.pictureMissing) {
             files.Remove(Images_64240B[2].FullPath);
         }
         bool stopped = false;
-        duringRun = [&] {
+        line.onYield = [&](std::uint32_t) {
             if (!stopped && c.stop != Never &&
                 (c.stop == AfterTenBlocks ? Count_Sent('\x04') == 10 : Count_Sent('\x87') == 1)) {
                 stopped = true;
@@ -155,8 +154,8 @@ TEST_F(RunTest, CompileDetectProgramAndResetUnlessStoppedWhileProgramming) {
         } else if (c.message.empty()) {
             EXPECT_TRUE(messages.shown.empty());
         } else {
-            ASSERT_EQ(messages.shown.size(), 1u);
-            EXPECT_EQ(messages.shown[0].text, c.message);
+            ASSERT_EQ(messages.shown.size(), 1u);  // its text is the fault matrix's to check
+            EXPECT_EQ(messages.shown[0].title, "ERROR RS232");
         }
         EXPECT_FALSE(Find<QTextEdit>("rtb_RS232_SPY")->toPlainText().contains("old"));
         EXPECT_EQ(Text("txt_Send_Packet"), std::to_string(serial.written.size()));
@@ -171,7 +170,7 @@ TEST_F(RunTest, AWholeRunWhileASecondClickAndAWindowCloseWaitForItsEnd) {
     std::vector<States> during;
     QString titleDuringRun;
     bool closeRefused = false;
-    duringRun = [&] {
+    line.onYield = [&](std::uint32_t) {
         if (during.empty()) {
             during.push_back(Now());
         }
@@ -185,10 +184,7 @@ TEST_F(RunTest, AWholeRunWhileASecondClickAndAWindowCloseWaitForItsEnd) {
     ASSERT_EQ(serial.written.size(), 514u) << "the second click started a nested run";
     EXPECT_EQ(serial.written.front(), kDetect);
     EXPECT_EQ(serial.written.back(), kReset);
-    for (std::size_t i = 1; i <= 512; ++i) {
-        EXPECT_EQ(serial.written[i].substr(0, 6),
-                  std::string("\x04\x84\x00\x00", 4) + char((i - 1) >> 1) + char((i - 1) << 7));
-    }
+    EXPECT_TRUE(line.module.Memory() == MemoryImage);
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(Text("txt_Send_Packet"), "514");
     EXPECT_EQ(Text("txt_Received_Packet"), "514");

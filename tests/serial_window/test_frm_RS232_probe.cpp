@@ -26,7 +26,7 @@ TEST_F(ProbeTest, ListsTheRunOfOpenablePortsFromPortOneUnderTheBusyPointer) {
         SCOPED_TRACE(c.listed);
         serial.ports = c.ports;
         serial.log.clear();
-        serial.shapes.clear();
+        shapes.clear();
         Open_Window();
         auto* combo = Find<QComboBox>("cmb_RS232");
         std::vector<std::string> expectedLog;
@@ -43,8 +43,8 @@ TEST_F(ProbeTest, ListsTheRunOfOpenablePortsFromPortOneUnderTheBusyPointer) {
             expectedLog.insert(expectedLog.end(), {"port " + s, "open " + s + " failed"});
         }
         EXPECT_EQ(serial.log, expectedLog);
-        EXPECT_EQ(serial.shapes,
-                  std::vector<Qt::CursorShape>(serial.shapes.size(), Qt::WaitCursor));
+        EXPECT_EQ(shapes,
+                  std::vector<Qt::CursorShape>(shapes.size(), Qt::WaitCursor));
         EXPECT_EQ(QApplication::overrideCursor(), nullptr);
         EXPECT_EQ(combo->currentText(), QStringLiteral("COM 1"));
         EXPECT_EQ(combo->currentIndex(), 0);

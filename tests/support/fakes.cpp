@@ -1,5 +1,10 @@
 #include "support/fakes.h"
 
+#include <random>
+#include <tuple>
+
+#include "state/mod_variabili.h"
+
 namespace lcdprog::test {
 
 void FakeMessageBox::Show(const std::string& text, const std::string& title,
@@ -74,6 +79,9 @@ void FakeSerialControl::SetCommPort(int port) {
 }
 
 bool FakeSerialControl::SetPortOpen(bool open) {
+    if (open && onOpenRequest) {
+        onOpenRequest();
+    }
     const std::string n = std::to_string(port_);
     if (!open) {
         log.push_back("close " + n);
@@ -129,6 +137,29 @@ void FakeSerialControl::RaiseEvent(int code) {
     event_ = code;
     if (handler_) {
         handler_();
+    }
+}
+
+void Fill_Slots_With_Noise(FakeFileService& files, unsigned seed) {
+    std::mt19937 random(seed);
+    const std::tuple<ImageSlots*, int, int, int> panels[] = {{&Images_64128A, 128, 64, 16},
+                                                             {&Images_64128E, 128, 64, 16},
+                                                             {&Images_64240B, 240, 64, 32},
+                                                             {&Images_128240A, 240, 128, 32}};
+    int k = 0;
+    for (const auto& [slots, width, height, rowBytes] : panels) {
+        for (ImageSlot& slot : *slots) {
+            slot.FileName = "pic" + std::to_string(k++) + ".bmp";
+            slot.FullPath = "/pictures/" + slot.FileName;
+            slot.Width = width;
+            slot.Height = height;
+            slot.BitDepth = 1;
+            std::string bytes(62 + static_cast<std::size_t>(height * rowBytes), '\0');
+            for (char& b : bytes) {
+                b = static_cast<char>(random());
+            }
+            files.Put(slot.FullPath, bytes);
+        }
     }
 }
 

@@ -140,7 +140,8 @@ public:
     std::vector<std::string> log;        // "port 3", "open 3", "open 3 failed", "close 3", ...
     std::vector<std::string> written;    // one entry per Output call
     std::string settings;
-    std::function<void(const std::string&)> onOutput;  // a scripted module hooks in here
+    std::function<void(const std::string&)> onOutput;  // the line behind the port hooks in here
+    std::function<void()> onOpenRequest;               // runs first in every open request
 
 private:
     int port_ = 1;
@@ -150,5 +151,14 @@ private:
     std::string lastError_;
     std::function<void()> handler_;
 };
+
+}  // namespace lcdprog::test
+
+namespace lcdprog::test {
+
+// Points all sixteen picture slots at files of random pixels of their panel's size, so that every
+// block of the compiled image differs from its neighbours (a block stored at the wrong address
+// shows). The same seed gives the same pictures.
+void Fill_Slots_With_Noise(FakeFileService& files, unsigned seed = 1);
 
 }  // namespace lcdprog::test

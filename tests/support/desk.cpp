@@ -1,4 +1,4 @@
-#include "e2e_support.h"
+#include "support/desk.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -25,13 +25,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
-#include <thread>
-#include <utility>
 
 #include <gtest/gtest.h>
 
-#include "link/mod_RS232.h"
 #include "main_window/picture_files.h"
 #include "state/mod_variabili.h"
 
@@ -68,9 +64,6 @@ std::string Unique_Name(const char* stem) {
     return std::string(stem) + "-" + std::to_string(getpid()) + "-" + std::to_string(next++);
 }
 
-const char kSyncFrame[] = {'\x55', '\x00', '\xAA'};
-const char kSyncLogged[] = "unknown command 0x55";
-
 }  // namespace
 
 std::string Bin_Folder() {
@@ -91,60 +84,11 @@ TempFolder::~TempFolder() {
     fs::remove_all(path_, ec);
 }
 
-LinePacket Classify(const std::string& p) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(p[i]); };
-    if (p == std::string("\x87\x00\x78", 3)) {
-        return {LinePacket::Kind::Detect, -1};
-    }
-    if (p == std::string("\xFE\x00\x01", 3)) {
-        return {LinePacket::Kind::Reset, -1};
-    }
-    if (p.size() == 135 && byte(0) == 0x04 && byte(1) == 0x84) {
-        const unsigned address = (byte(2) << 24) | (byte(3) << 16) | (byte(4) << 8) | byte(5);
-        return {LinePacket::Kind::Write, static_cast<int>(address / 128)};
-    }
-    return {};
-}
-
-LineCount Count(const std::vector<LinePacket>& packets) {
-    LineCount count;
-    for (const LinePacket& p : packets) {
-        if (p.kind == LinePacket::Kind::Detect) {
-            ++count.detects;
-        } else if (p.kind == LinePacket::Kind::Reset) {
-            ++count.resets;
-        } else if (p.kind == LinePacket::Kind::Write && p.block >= 0 && p.block < kBlocks) {
-            ++count.writes[static_cast<std::size_t>(p.block)];
-        } else {
-            ++count.others;
-        }
-    }
-    return count;
-}
-
-std::vector<int> Writes(int last, int block, int times) {
-    std::vector<int> w(kBlocks, 0);
-    for (int b = 0; b <= last; ++b) {
-        w[static_cast<std::size_t>(b)] = b == block ? times : 1;
-    }
-    return w;
-}
-
-int Blocks_Written(const Eeprom& eeprom) {
-    std::size_t at = 0;
-    while (at < eeprom.size() &&
-           std::equal(eeprom.begin() + at, eeprom.begin() + at + 128, MemoryImage.begin() + at)) {
-        at += 128;
-    }
-    const bool blankAfter =
-        std::all_of(eeprom.begin() + at, eeprom.end(), [](std::uint8_t b) { return b == 0xFF; });
-    return blankAfter ? static_cast<int>(at / 128) : -1;
-}
-
-SimProcess::SimProcess(const TempFolder& folder, std::vector<std::string> extraArgs)
-    : link_(folder / Unique_Name("lcd")),
-      eepromFile_(folder / "eeprom.bin"),
-      logFile_(folder / "sim.log") {
+SimProcess::SimProcess(const TempFolder& folder, std::vector<std::string> extraArgs,
+                       const std::string& name)
+    : link_(folder / Unique_Name(name.c_str())),
+      eepromFile_(folder / (name + "-eeprom.bin")),
+      logFile_(folder / (name + ".log")) {
     int pipeFds[2] = {-1, -1};
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         ADD_FAILURE() << "pipe: " << std::strerror(errno);
@@ -221,27 +165,6 @@ std::optional<std::string> SimProcess::Next_Device(int timeoutMs) {
     }
 }
 
-bool SimProcess::Sync(platform::SerialControl& serial) {
-    if (!serial.Output(std::string_view(kSyncFrame, sizeof kSyncFrame))) {
-        return false;
-    }
-    ++syncs_;
-    // The log is a file the module appends to; there is nothing to wait on but its content.
-    for (const double deadline = Wall_Now_Ms() + 3000; Wall_Now_Ms() < deadline;) {
-        const std::string log = Log();
-        int seen = 0;
-        for (std::size_t at = log.find(kSyncLogged); at != std::string::npos;
-             at = log.find(kSyncLogged, at + 1)) {
-            ++seen;
-        }
-        if (seen >= syncs_) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
-}
-
 std::optional<int> SimProcess::Wait_Exit(int timeoutMs) {
     pollfd p{pidFd_, POLLIN, 0};
     int status = 0;
@@ -265,29 +188,20 @@ std::string SimProcess::Log() const {
     return Read_Whole_File(logFile_);
 }
 
-std::vector<LinePacket> SimProcess::Packets() const {
-    std::vector<LinePacket> packets;
-    std::istringstream lines(Log());
-    std::string line;
-    while (std::getline(lines, line)) {
-        const std::size_t rx = line.find("] rx #");
-        const std::size_t what = rx == std::string::npos ? rx : line.find(' ', rx + 6);
-        if (what == std::string::npos || line.find(kSyncLogged) != std::string::npos) {
-            continue;
-        }
-        const std::string rest = line.substr(what + 1);
-        LinePacket p;
-        if (rest.rfind("detect,", 0) == 0) {
-            p.kind = LinePacket::Kind::Detect;
-        } else if (rest.rfind("reset,", 0) == 0) {
-            p.kind = LinePacket::Kind::Reset;
-        } else if (rest.rfind("write block ", 0) == 0) {
-            p = {LinePacket::Kind::Write, std::atoi(rest.c_str() + 12)};
-        }
-        packets.push_back(p);
+std::optional<Eeprom> SimProcess::Saved_Eeprom() const {
+    const std::string bytes = Read_Whole_File(eepromFile_);
+    if (bytes.size() != Eeprom().size()) {
+        return std::nullopt;
     }
-    return packets;
+    Eeprom eeprom;
+    std::copy(bytes.begin(), bytes.end(), eeprom.begin());
+    return eeprom;
 }
+
+Desk::Desk(std::vector<std::string> ports)
+    : qt(Bin_Folder(), platform::PortTable(ports)),
+      services(qt.With(messages, dialog, program)),
+      ports_(static_cast<int>(ports.size())) {}
 
 Desk::~Desk() {
     if (frm_RS232* serial = Current_frm_RS232()) {
@@ -298,7 +212,7 @@ Desk::~Desk() {
 }
 
 bool Desk::Open() {
-    main_ = std::make_unique<frm_Config_LCD>(services_, [this] { Show_frm_RS232(services_); });
+    main_ = std::make_unique<frm_Config_LCD>(services, [this] { Show_frm_RS232(services); });
     if (!main_->Form_Load()) {
         ADD_FAILURE() << "the main window did not start (white backgrounds in " << Bin_Folder()
                       << "?)";
@@ -311,12 +225,11 @@ bool Desk::Open() {
         return false;
     }
     auto* combo = Current_frm_RS232()->findChild<QComboBox*>(QStringLiteral("cmb_RS232"));
-    EXPECT_TRUE(combo != nullptr && combo->count() == 1 && combo->itemText(0) == "COM 1");
-    return combo != nullptr && combo->count() == 1;
+    EXPECT_TRUE(combo != nullptr && combo->count() == ports_) << "the probe missed a port";
+    return combo != nullptr && combo->count() == ports_;
 }
 
-bool Desk::Choose_Noise_Pictures(const TempFolder& folder, FakeFileDialog& dialog,
-                                 const FakeMessageBox& messages) {
+bool Desk::Choose_Noise_Pictures(const TempFolder& folder) {
     struct Panel {
         int width;
         int height;
@@ -367,7 +280,7 @@ QProgressBar& Desk::Progress() const {
     return *Current_frm_RS232()->findChild<QProgressBar*>(QStringLiteral("pgb_RS232"));
 }
 
-DeskReading Desk::Read(const FakeMessageBox& messages) const {
+DeskReading Desk::Read() const {
     DeskReading r;
     for (const ShownMessage& m : messages.shown) {
         EXPECT_EQ(m.title, "ERROR RS232") << m.text;
@@ -381,37 +294,6 @@ DeskReading Desk::Read(const FakeMessageBox& messages) const {
     r.trace = w.findChild<QTextEdit*>(QStringLiteral("rtb_RS232_SPY"))->toPlainText().toStdString();
     r.progress = Progress().value();
     return r;
-}
-
-LineBench::LineBench(std::vector<std::string> simArgs)
-    : sim(folder, std::move(simArgs)), serial(platform::PortTable({sim.Link()})) {
-    serial.SetCommHandler([this] { RS232_Interface_OnComm(serial); });
-}
-
-bool LineBench::Ready() {
-    if (!sim.Next_Device()) {
-        ADD_FAILURE() << "lcdprog-sim printed no device line; its log:\n" << sim.Log();
-        return false;
-    }
-    return desk.Open();
-}
-
-ModuleAfter LineBench::Finish(bool hungUp) {
-    if (hungUp) {
-        EXPECT_EQ(sim.Wait_Exit(5000), std::optional<int>(0));
-    } else {
-        EXPECT_TRUE(sim.Sync(serial)) << sim.Log();
-        EXPECT_EQ(sim.Stop(), 0);
-    }
-    ModuleAfter after;
-    after.packets = sim.Packets();
-    after.line = Count(after.packets);
-    const std::string bytes = Read_Whole_File(sim.Eeprom_File());
-    EXPECT_EQ(bytes.size(), after.eeprom.size()) << "the module saved no EEPROM";
-    if (bytes.size() == after.eeprom.size()) {
-        std::copy(bytes.begin(), bytes.end(), after.eeprom.begin());
-    }
-    return after;
 }
 
 }  // namespace lcdprog::test

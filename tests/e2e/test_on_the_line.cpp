@@ -1,0 +1,79 @@
+// What needs a real line: lcdprog-sim on a pseudo-terminal, with the program's own serial
+// control, event pump and clock, in real time. How each fault shapes a run is tested on the
+// virtual clock (tests/link); here the module drops the line, which on Linux can make a serial
+// port report errors in a tight loop, comes back, and a whole run is stored byte for byte.
+
+#include <QProgressBar>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/desk.h"
+#include "state/mod_variabili.h"
+
+namespace lcdprog::test {
+namespace {
+
+class OnTheLine : public ::testing::Test {
+  protected:
+    void SetUp() override { Reset_Program_State(); }
+    void TearDown() override { Reset_Program_State(); }
+};
+
+TEST_F(OnTheLine, ModuleHangsUpWhileDetectedThenComesBackAndIsProgrammedByteForByte) {
+    TempFolder folder;
+    // The first two detection replies are spoiled; the module hangs up on the third request and
+    // is back behind the same link half a second later.
+    SimProcess sim(folder, {"--page-ms", "0", "--fault", "badsum:detect=1", "--fault",
+                            "badsum:detect=2", "--fault", "hangup:detect=3", "--reopen-after",
+                            "500"});
+    ASSERT_TRUE(sim.Next_Device()) << sim.Log();
+    Desk desk({sim.Link()});
+    ASSERT_TRUE(desk.Open());
+    ASSERT_TRUE(desk.Choose_Noise_Pictures(folder));
+    desk.Click("cmd_ON");
+    const double start = Wall_Now_Ms();
+    const double cpuStart = Cpu_Now_Ms();
+    desk.Click("cmd_Write_RS232");
+    const double wallMs = Wall_Now_Ms() - start;
+    const double cpuMs = Cpu_Now_Ms() - cpuStart;
+
+    DeskReading seen = desk.Read();
+    EXPECT_EQ(seen.messages,
+              std::vector<std::string>{"Comunicazione seriale interrotta.\r\nImpossibile trovare "
+                                       "il modulo, verificare la connessione!"});
+    EXPECT_EQ(seen.sent, "3");
+    EXPECT_EQ(seen.received, "3");
+    EXPECT_FALSE(desk.qt.serial.PortOpen()) << "the control closes a port whose line dropped";
+    // The last wait ran out in full and was slept through, not spun.
+    EXPECT_GE(wallMs, 3000.0);
+    EXPECT_LT(cpuMs, wallMs / 10) << "wall " << wallMs << " ms";
+    RecordProperty("hang_up_wall_ms", static_cast<int>(wallMs));
+    RecordProperty("hang_up_cpu_ms", static_cast<int>(cpuMs));
+
+    desk.Click("cmd_OFF");
+    EXPECT_TRUE(desk.Enabled("cmd_ON"));
+    EXPECT_FALSE(desk.Enabled("cmd_Write_RS232"));
+    EXPECT_EQ(desk.Read().trace, "");
+
+    ASSERT_TRUE(sim.Next_Device()) << sim.Log();  // back
+    desk.messages.shown.clear();
+    desk.Click("cmd_ON");
+    ASSERT_TRUE(desk.qt.serial.PortOpen()) << desk.qt.serial.LastError();
+    desk.Click("cmd_Write_RS232");
+    seen = desk.Read();
+    EXPECT_TRUE(seen.messages.empty());
+    EXPECT_EQ(seen.sent, "514");
+    EXPECT_EQ(seen.received, "514");
+    EXPECT_EQ(seen.trace, "0xFE; 0x00; 0x01\n");
+    EXPECT_EQ(seen.progress, 511);
+
+    EXPECT_EQ(sim.Stop(), 0);
+    const std::optional<Eeprom> eeprom = sim.Saved_Eeprom();
+    ASSERT_TRUE(eeprom.has_value()) << "the module saved no EEPROM";
+    EXPECT_TRUE(*eeprom == MemoryImage);
+}
+
+}  // namespace
+}  // namespace lcdprog::test
