@@ -22,8 +22,7 @@
 #include "platform/clock.h"
 #include "platform/controls.h"
 #include "platform/message_box.h"
-#include "platform/qt/qt_event_pump.h"
-#include "platform/qt/qt_serial_control.h"
+#include "platform/qt/qt_core_services.h"
 #include "state/mod_variabili.h"
 
 namespace lcdprog::cli {
@@ -122,8 +121,12 @@ enum class Phase { Idle, Probe, Detect, Write, Reset };
 class Worker {
   public:
     Worker(std::string device, bool loop)
-        : device_(std::move(device)), loop_(loop), serial_(platform::PortTable({device_})) {
-        serial_.SetCommHandler([this] { RS232_Interface_OnComm(serial_); });
+        : device_(std::move(device)),
+          loop_(loop),
+          services_({}, platform::PortTable({device_})),
+          clock_(services_.clock),
+          pump_(services_.pump),
+          serial_(services_.serial) {
         trace_.onSent = [this](const std::string& head) { On_Sent(head); };
         // The bar moves to block n just before the block goes out; detection, which also sets
         // it (to 0), does so before its first packet.
@@ -161,9 +164,11 @@ class Worker {
 
     const std::string device_;
     const bool loop_;
-    platform::SteadyClock clock_;
-    platform::QtEventPump pump_;
-    platform::QtSerialControl serial_;
+    // What every program that runs the link builds; its table holds this one device, "COM 1".
+    platform::QtCoreServices services_;
+    platform::Clock& clock_;
+    platform::EventPump& pump_;
+    platform::SerialControl& serial_;
 
     Counter sends_;
     Counter received_;
