@@ -73,6 +73,79 @@ void Find_Holders_And_Grabbers(const std::string& device, PortFacts& facts) {
     closedir(proc);
 }
 
+
+std::string Group_Name(gid_t gid) {
+    const group* gr = getgrgid(gid);
+    return gr != nullptr ? gr->gr_name : std::to_string(gid);
+}
+
+// "crw-rw----", as ls shows it.
+std::string Mode_Text(const PortFacts& f) {
+    std::string text = f.isCharDevice ? "c" : "-";
+    const char* letters = "rwxrwxrwx";
+    for (int bit = 8; bit >= 0; --bit) {
+        text += (f.mode >> bit) & 1u ? letters[8 - bit] : '-';
+    }
+    return text;
+}
+
+bool Contains(const std::vector<std::string>& list, const std::string& item) {
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+const std::string kRelogin = ", poi uscire e rientrare nella sessione.";
+
+// Neither this user nor a group it could join may use the device: the udev rule that hands a
+// kernel device to dialout, and dialout to the user when needed.
+std::string Udev_Advice(const PortFacts& f) {
+    const std::string text = "Per darlo al gruppo dialout, scrivere la riga\r\nKERNEL==\"" +
+                             f.kernelName + "\", GROUP=\"dialout\", MODE=\"0660\"\r\n" +
+                             "in un file /etc/udev/rules.d/60-lcdprog.rules ed eseguire sudo " +
+                             "udevadm trigger";
+    if (!Contains(f.userGroups, "dialout")) {
+        return text + "; inoltre eseguire sudo adduser " + f.userName + " dialout" + kRelogin;
+    }
+    if (!Contains(f.sessionGroups, "dialout")) {
+        return text + kRelogin;
+    }
+    return text + ".";
+}
+
+std::string Explain_Denied(const PortFacts& f) {
+    std::string text = "Permesso negato su " + f.device + " (" + Mode_Text(f) + " " + f.ownerName +
+                       " " + f.groupName + "): ";
+    // The owner's bits decide for the owner, whatever the group's say.
+    if (f.ownerName == f.userName) {
+        return text + "il dispositivo è dell'utente \"" + f.userName +
+               "\" ma non gli permette di leggere e scrivere. Eseguire: chmod u+rw " + f.device +
+               ".";
+    }
+    const bool groupMayUse = (f.mode & 060u) == 060u && f.groupId != 0 && f.groupName != "root";
+    if (groupMayUse) {
+        text += "il dispositivo appartiene al gruppo \"" + f.groupName + "\"";
+        if (!Contains(f.userGroups, f.groupName)) {
+            return text + " e l'utente \"" + f.userName + "\" non ne fa parte. Eseguire: sudo " +
+                   "adduser " + f.userName + " " + f.groupName + kRelogin;
+        }
+        if (!Contains(f.sessionGroups, f.groupName)) {
+            return text + " e l'utente \"" + f.userName +
+                   "\" ne fa parte, ma la sessione è stata aperta prima: uscire e rientrare "
+                   "nella sessione.";
+        }
+        return text +
+               " e la sessione ne fa parte, ma il sistema nega comunque l'accesso "
+               "(ACL o regole di sicurezza): rivolgersi all'amministratore.";
+    }
+    text += f.ownerId == 0 ? std::string("solo root può usarlo. ")
+                           : "solo l'utente \"" + f.ownerName + "\" può usarlo. ";
+    if (f.kernelName.empty()) {
+        // A pseudo-terminal: no rule applies, the program that made it decides who may use it.
+        return text + "Avviare come utente \"" + f.userName +
+               "\" il programma che lo crea (per esempio il modulo virtuale).";
+    }
+    return text + Udev_Advice(f);
+}
+
 }  // namespace
 
 PortFacts Gather_Port_Facts(const std::string& device) {
@@ -90,24 +163,37 @@ PortFacts Gather_Port_Facts(const std::string& device) {
     facts.exists = true;
     facts.isCharDevice = S_ISCHR(st.st_mode);
     facts.accessible = access(device.c_str(), R_OK | W_OK) == 0;
+    facts.mode = st.st_mode & 0777u;
+    facts.ownerId = st.st_uid;
+    facts.groupId = st.st_gid;
+    const std::string canonical = Canonical(device);
+    if (canonical.rfind("/dev/", 0) == 0 && canonical.rfind("/dev/pts/", 0) != 0) {
+        facts.kernelName = canonical.substr(canonical.find_last_of('/') + 1);
+    }
+    const passwd* owner = getpwuid(st.st_uid);
+    facts.ownerName = owner != nullptr ? owner->pw_name : std::to_string(st.st_uid);
+    facts.groupName = Group_Name(st.st_gid);
 
     const passwd* pw = getpwuid(geteuid());
     facts.userName = pw != nullptr ? pw->pw_name : std::to_string(geteuid());
-    const group* gr = getgrgid(st.st_gid);
-    facts.groupName = gr != nullptr ? gr->gr_name : std::to_string(st.st_gid);
-    if (gr != nullptr && pw != nullptr) {
-        facts.userInGroupDb = pw->pw_gid == gr->gr_gid;
-        for (char** member = gr->gr_mem; *member != nullptr && !facts.userInGroupDb; ++member) {
-            facts.userInGroupDb = facts.userName == *member;
+    if (pw != nullptr) {
+        int count = 0;
+        getgrouplist(pw->pw_name, pw->pw_gid, nullptr, &count);
+        std::vector<gid_t> groups(static_cast<std::size_t>(std::max(count, 1)));
+        if (getgrouplist(pw->pw_name, pw->pw_gid, groups.data(), &count) >= 0) {
+            for (int i = 0; i < count; ++i) {
+                facts.userGroups.push_back(Group_Name(groups[static_cast<std::size_t>(i)]));
+            }
         }
     }
-    facts.processHasGroup = getegid() == st.st_gid;
+    facts.sessionGroups.push_back(Group_Name(getegid()));
     const int count = getgroups(0, nullptr);
     if (count > 0) {
         std::vector<gid_t> groups(static_cast<std::size_t>(count));
         if (getgroups(count, groups.data()) == count) {
-            facts.processHasGroup = facts.processHasGroup || std::find(groups.begin(), groups.end(),
-                                                                       st.st_gid) != groups.end();
+            for (const gid_t g : groups) {
+                facts.sessionGroups.push_back(Group_Name(g));
+            }
         }
     }
     Find_Holders_And_Grabbers(device, facts);
@@ -124,16 +210,7 @@ std::string Explain_Port_Failure(const PortFacts& f) {
     } else if (!f.isCharDevice) {
         text = f.device + " non è un dispositivo seriale.";
     } else if (!f.accessible) {
-        text = "Permesso negato su " + f.device + ": il dispositivo appartiene al gruppo \"" +
-               f.groupName + "\"";
-        if (f.userInGroupDb && !f.processHasGroup) {
-            text += " e l'utente \"" + f.userName +
-                    "\" ne fa parte, ma la sessione è stata aperta prima: uscire e rientrare "
-                    "nella sessione.";
-        } else {
-            text += " e l'utente \"" + f.userName + "\" non ne fa parte. Eseguire: sudo adduser " +
-                    f.userName + " " + f.groupName + ", poi uscire e rientrare nella sessione.";
-        }
+        text = Explain_Denied(f);
     } else if (!f.holders.empty()) {
         text = "La porta " + f.device + " è occupata da";
         for (std::size_t i = 0; i < f.holders.size(); ++i) {

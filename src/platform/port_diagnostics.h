@@ -10,11 +10,16 @@ struct PortFacts {
     std::string device;   // absolute path, empty when "COM n" is outside the port table
     bool exists = false;  // stat() found it
     bool isCharDevice = false;
-    bool accessible = false;       // read and write allowed to this process
-    std::string groupName;         // group that owns the device
-    std::string userName;          // the user this program runs as
-    bool userInGroupDb = false;    // the group database lists the user in that group
-    bool processHasGroup = false;  // this session already carries the group
+    bool accessible = false;  // read and write allowed to this process
+    std::string kernelName;   // the device's own name in /dev ("ttyS0"), links followed
+    unsigned mode = 0;        // permission bits
+    unsigned ownerId = 0;
+    std::string ownerName;
+    unsigned groupId = 0;
+    std::string groupName;
+    std::string userName;                    // the user this program runs as
+    std::vector<std::string> userGroups;     // the groups the group database gives the user
+    std::vector<std::string> sessionGroups;  // the groups this process already carries
     struct Holder {
         int pid = 0;
         std::string command;
@@ -26,7 +31,9 @@ struct PortFacts {
 // Looks the device up in the file system, the user and group databases and /proc.
 PortFacts Gather_Port_Facts(const std::string& device);
 
-// One message, in Italian, that tells the operator what to do about the port.
+// One message, in Italian, that tells the operator what to do about the port. Membership of a
+// group is suggested only when that group may read and write the device, and never of root: a
+// device only root may use gets the udev rule that would give it to dialout.
 std::string Explain_Port_Failure(const PortFacts& facts);
 
 }  // namespace lcdprog::platform

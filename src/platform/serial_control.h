@@ -29,7 +29,7 @@ constexpr int kTxFull = 1010;
 // The one serial communications control of the program (`RS232_Interface`). Byte strings carry
 // one char per byte, in line order.
 class SerialControl {
-public:
+  public:
     virtual ~SerialControl() = default;
 
     // "COM n" is entry n (from 1) of the port table.
@@ -58,6 +58,20 @@ public:
     virtual std::string LastError() const = 0;
     // The device behind "COM n", empty when n is outside the table.
     virtual std::string DevicePath(int port) const = 0;
+
+    // Reads the port table again. Until the next call "COM n" names the device it names now, so
+    // that the port the list showed is the port an open request gets.
+    virtual void ReadPortTable() {}
+    // Entries in the port table; 0 when the control cannot tell.
+    virtual int PortCount() const { return 0; }
+    // What the operator is shown about "COM n": its device and, where known, its stable name,
+    // maker, product and serial number, one per line.
+    virtual std::string PortDescription(int port) const { return DevicePath(port); }
+    // Called from the event loop, a few hundred milliseconds after a burst of changes, when a
+    // device of the port table may have appeared, gone away or changed permissions, and when
+    // the open port's device went away (PortOpen() is false by then). The watching costs nothing
+    // while nothing changes (file-system notifications); an empty handler ends it.
+    virtual void SetPortsChangedHandler(std::function<void()> handler) { (void)handler; }
 };
 
 }  // namespace lcdprog::platform

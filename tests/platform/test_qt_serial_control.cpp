@@ -67,12 +67,6 @@ TEST(PortTable, ListsOrdersAndLooksUpDevices) {
     for (const auto& [list, expected] : lists) {
         EXPECT_EQ(PortTable::FromList(list).Devices(), expected) << list;
     }
-    // USB adapters first, then the others by name and number, each once.
-    const Devices found = {"/dev/ttyS10",   "/dev/ttyS2",   "/dev/ttyAMA0", "/dev/ttyACM1",
-                           "/dev/ttyUSB10", "/dev/ttyUSB2", "/dev/ttyUSB2"};
-    EXPECT_EQ(PortTable::FromDevices(found).Devices(),
-              (Devices{"/dev/ttyUSB2", "/dev/ttyUSB10", "/dev/ttyACM1", "/dev/ttyAMA0",
-                       "/dev/ttyS2", "/dev/ttyS10"}));
     const PortTable table({"/dev/a", "/dev/b"});
     EXPECT_EQ(table.DevicePath(2), "/dev/b");
     EXPECT_EQ(table.DevicePath(0), "");

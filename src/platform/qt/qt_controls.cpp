@@ -1,6 +1,7 @@
 #include "platform/qt/qt_controls.h"
 
 #include <QColor>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QTextCharFormat>
@@ -32,11 +33,28 @@ QString Render(std::string_view text, bool afterCr) {
     return out;
 }
 
+// The shared apply when one is given, otherwise one of the control's own.
+CoalescedApply& Shared_Or_Own(CoalescedApply* together, std::unique_ptr<CoalescedApply>& own) {
+    if (together != nullptr) {
+        return *together;
+    }
+    own = std::make_unique<CoalescedApply>();
+    return *own;
+}
+
 }  // namespace
 
-CoalescedApply::CoalescedApply(std::function<void()> apply) : apply_(std::move(apply)) {
+CoalescedApply::CoalescedApply() {
     timer_.setSingleShot(true);
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Flush(); });
+}
+
+CoalescedApply::CoalescedApply(std::function<void()> apply) : CoalescedApply() {
+    Add(std::move(apply));
+}
+
+void CoalescedApply::Add(std::function<void()> apply) {
+    applies_.push_back(std::move(apply));
 }
 
 void CoalescedApply::Changed() {
@@ -59,20 +77,51 @@ void CoalescedApply::Flush() {
     }
     pending_ = false;
     lastApply_.start();
-    apply_();
+    for (const auto& apply : applies_) {
+        apply();
+    }
 }
 
-QtTextControl::QtTextControl(QLineEdit& edit)
+QtTextControl::QtTextControl(QLineEdit& edit, CoalescedApply* together)
     : edit_(edit),
       text_(edit.text().toStdString()),
-      apply_([this] { edit_.setText(QString::fromStdString(text_)); }) {}
+      apply_(Shared_Or_Own(together, own_)) {
+    apply_.Add([this] {
+        if (changed_) {
+            changed_ = false;
+            edit_.setText(QString::fromStdString(text_));
+        }
+    });
+}
 
 void QtTextControl::SetText(const std::string& text) {
     text_ = text;
+    changed_ = true;
     apply_.Changed();
 }
 
-QtRichTextControl::QtRichTextControl(QTextEdit& edit) : edit_(edit), apply_([this] { Apply(); }) {}
+QtLabelControl::QtLabelControl(QLabel& label, CoalescedApply& together)
+    : label_(label), text_(label.text().toStdString()), apply_(together) {
+    apply_.Add([this] {
+        const QString text = QString::fromStdString(text_);
+        if (label_.text() != text) {
+            label_.setText(text);
+            label_.setToolTip(text);
+        }
+    });
+}
+
+void QtLabelControl::SetText(const std::string& text) {
+    if (text != text_) {
+        text_ = text;
+        apply_.Changed();
+    }
+}
+
+QtRichTextControl::QtRichTextControl(QTextEdit& edit, CoalescedApply* together)
+    : edit_(edit), apply_(Shared_Or_Own(together, own_)) {
+    apply_.Add([this] { Apply(); });
+}
 
 void QtRichTextControl::SetText(const std::string& text) {
     if (!text_.empty() && text.size() >= text_.size() &&
@@ -156,15 +205,22 @@ void QtRichTextControl::SetSelColor(std::uint32_t rgb) {
     apply_.Changed();
 }
 
-QtProgressControl::QtProgressControl(QProgressBar& bar)
-    : bar_(bar), value_(bar.value()), apply_([this] { Apply(); }) {}
+QtProgressControl::QtProgressControl(QProgressBar& bar, CoalescedApply* together)
+    : bar_(bar), value_(bar.value()), apply_(Shared_Or_Own(together, own_)) {
+    apply_.Add([this] { Apply(); });
+}
 
 void QtProgressControl::SetValue(int value) {
     value_ = std::clamp(value, bar_.minimum(), bar_.maximum());
+    changed_ = true;
     apply_.Changed();
 }
 
 void QtProgressControl::Apply() {
+    if (!changed_) {
+        return;
+    }
+    changed_ = false;
     // QProgressBar::setValue repaints at once whenever its percentage changes. With updates
     // off, the new value only marks the bar dirty, and the event pump paints it with the rest of
     // the window in a later pass instead of, say, before the next packet.

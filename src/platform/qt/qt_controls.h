@@ -4,10 +4,12 @@
 #include <QTimer>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "platform/controls.h"
 
+class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QTextEdit;
@@ -21,18 +23,26 @@ namespace lcdprog::platform {
 // last apply is at least an interval old is applied at once (a single action of the operator
 // shows immediately), and later changes within the interval are gathered and applied together
 // by a single-shot timer when the interval ends.
+//
+// Several widgets may share one: each apply then brings all of them up to date together, so the
+// screen shows one moment of the run (never more packets received than sent, a bar ahead of the
+// trace, ...).
 class CoalescedApply {
   public:
     static constexpr int kIntervalMs = 100;
 
+    CoalescedApply();
     explicit CoalescedApply(std::function<void()> apply);
-    // The model changed: apply now or at the end of the current interval.
+    // One more widget to bring up to date at every apply, after those added before it. Each
+    // apply must cost nothing when its widget already shows its model.
+    void Add(std::function<void()> apply);
+    // A model changed: apply now or at the end of the current interval.
     void Changed();
     // Applies a pending change now.
     void Flush();
 
   private:
-    std::function<void()> apply_;
+    std::vector<std::function<void()>> applies_;
     QTimer timer_;
     QElapsedTimer lastApply_;
     bool pending_ = false;
@@ -40,9 +50,10 @@ class CoalescedApply {
 
 // A one-line text box (the packet counters, which change twice per packet during a run).
 // Text() is the model, always exact; the box follows it through CoalescedApply.
+// With `together`, the box is brought up to date with the other widgets sharing it.
 class QtTextControl final : public TextControl {
   public:
-    explicit QtTextControl(QLineEdit& edit);
+    explicit QtTextControl(QLineEdit& edit, CoalescedApply* together = nullptr);
     std::string Text() const override { return text_; }
     void SetText(const std::string& text) override;
 
@@ -52,7 +63,24 @@ class QtTextControl final : public TextControl {
   private:
     QLineEdit& edit_;
     std::string text_;
-    CoalescedApply apply_;
+    bool changed_ = false;  // since the last apply
+    std::unique_ptr<CoalescedApply> own_;
+    CoalescedApply& apply_;
+};
+
+// A label that says what is going on (the serial window's status line): a text that may change
+// hundreds of times a second during a run, shown with the rest of the run. Its tool tip holds the
+// whole text, for when the label is too small for it.
+class QtLabelControl final : public TextControl {
+  public:
+    QtLabelControl(QLabel& label, CoalescedApply& together);
+    std::string Text() const override { return text_; }
+    void SetText(const std::string& text) override;
+
+  private:
+    QLabel& label_;
+    std::string text_;
+    CoalescedApply& apply_;
 };
 
 // The trace box. The link works with a whole text that holds CR LF line ends and with
@@ -66,7 +94,7 @@ class QtTextControl final : public TextControl {
 // since the last apply are laid over it in the order they were given.
 class QtRichTextControl final : public RichTextControl {
   public:
-    explicit QtRichTextControl(QTextEdit& edit);
+    explicit QtRichTextControl(QTextEdit& edit, CoalescedApply* together = nullptr);
     std::string Text() const override { return text_; }
     void SetText(const std::string& text) override;
     void SetSelStart(int start) override;
@@ -97,14 +125,15 @@ class QtRichTextControl final : public RichTextControl {
     bool replacePending_ = false;
     std::size_t shownLength_ = 0;
     std::vector<ColourRun> pendingColours_;
-    CoalescedApply apply_;
+    std::unique_ptr<CoalescedApply> own_;
+    CoalescedApply& apply_;
 };
 
 // The progress bar; values outside its range are clamped to it. Value() is the model; the bar
 // follows it through CoalescedApply.
 class QtProgressControl final : public ProgressControl {
   public:
-    explicit QtProgressControl(QProgressBar& bar);
+    explicit QtProgressControl(QProgressBar& bar, CoalescedApply* together = nullptr);
     void SetValue(int value) override;
     int Value() const override { return value_; }
 
@@ -116,7 +145,9 @@ class QtProgressControl final : public ProgressControl {
 
     QProgressBar& bar_;
     int value_;
-    CoalescedApply apply_;
+    bool changed_ = false;  // since the last apply
+    std::unique_ptr<CoalescedApply> own_;
+    CoalescedApply& apply_;
 };
 
 }  // namespace lcdprog::platform

@@ -2,6 +2,10 @@
 
 #include <linux/serial.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+
+#include <QFileSystemWatcher>
+#include <QStringList>
 
 #include <cstdlib>
 #include <vector>
@@ -112,6 +116,8 @@ std::optional<LineSettings> Parse_Line_Settings(const std::string& text) {
 QtSerialControl::QtSerialControl() : table_(PortTable::FromEnvironment()) {
     connect(&serial_, &QSerialPort::readyRead, this, &QtSerialControl::On_Ready_Read);
     connect(&serial_, &QSerialPort::errorOccurred, this, &QtSerialControl::On_Error);
+    settle_.setSingleShot(true);
+    connect(&settle_, &QTimer::timeout, this, &QtSerialControl::Settled);
 }
 
 QtSerialControl::QtSerialControl(PortTable table) : QtSerialControl() {
@@ -122,6 +128,7 @@ QtSerialControl::QtSerialControl(PortTable table) : QtSerialControl() {
 QtSerialControl::~QtSerialControl() {
     // No notification may reach a handler whose owner is being torn down with us.
     handler_ = nullptr;
+    portsChanged_ = nullptr;
     if (serial_.isOpen()) {
         serial_.close();
     }
@@ -138,9 +145,6 @@ bool QtSerialControl::SetPortOpen(bool open) {
     if (serial_.isOpen()) {
         lastError_ = "La porta COM " + std::to_string(port_) + " è già aperta.";
         return false;
-    }
-    if (!fixedTable_) {
-        table_ = PortTable::FromEnvironment();
     }
     const std::string device = table_.DevicePath(port_);
     if (device.empty()) {
@@ -166,7 +170,92 @@ bool QtSerialControl::SetPortOpen(bool open) {
     serial_.clearError();
     lastError_.clear();
     event_ = 0;
+    openDevice_ = device;
     return true;
+}
+
+void QtSerialControl::ReadPortTable() {
+    if (!fixedTable_) {
+        table_ = PortTable::FromEnvironment();
+    }
+    if (watcher_) {
+        Watch_Folders();  // a link may lead somewhere else now
+    }
+}
+
+void QtSerialControl::SetPortsChangedHandler(std::function<void()> handler) {
+    portsChanged_ = std::move(handler);
+    if (!portsChanged_) {
+        watcher_.reset();
+        settle_.stop();
+        return;
+    }
+    if (!watcher_) {
+        watcher_ = std::make_unique<QFileSystemWatcher>();
+        connect(watcher_.get(), &QFileSystemWatcher::directoryChanged, this, [this] {
+            // The first change of a burst starts the wait; later ones ride along with it, so a
+            // steady stream of changes still reaches the handler within kSettleMs.
+            if (!settle_.isActive()) {
+                settle_.start(kSettleMs);
+            }
+        });
+    }
+    Watch_Folders();
+}
+
+// Each folder of the table, or its nearest existing ancestor (a folder that does not exist yet
+// appears in its parent).
+void QtSerialControl::Watch_Folders() {
+    QStringList wanted;
+    for (std::string folder : table_.Folders()) {
+        struct stat st {};
+        while (folder.size() > 1 && stat(folder.c_str(), &st) != 0) {
+            folder = folder.substr(0, std::max<std::size_t>(folder.find_last_of('/'), 1));
+        }
+        if (!wanted.contains(QString::fromStdString(folder))) {
+            wanted.append(QString::fromStdString(folder));
+        }
+    }
+    const QStringList watched = watcher_->directories();
+    for (const QString& folder : watched) {
+        if (!wanted.contains(folder)) {
+            watcher_->removePath(folder);
+        }
+    }
+    for (const QString& folder : wanted) {
+        if (!watched.contains(folder)) {
+            watcher_->addPath(folder);
+        }
+    }
+}
+
+void QtSerialControl::Settled() {
+    if (serial_.isOpen()) {
+        // The device we hold is gone when its path is gone or leads to another device now (the
+        // virtual module's link re-made for a new pseudo-terminal).
+        struct stat held {};
+        struct stat now {};
+        if (fstat(static_cast<int>(serial_.handle()), &held) != 0 ||
+            stat(openDevice_.c_str(), &now) != 0 || now.st_rdev != held.st_rdev) {
+            lastError_ = "Il dispositivo " + openDevice_ + " è stato scollegato: porta chiusa.";
+            serial_.close();
+        }
+    }
+    if (watcher_) {
+        Watch_Folders();  // a removed folder drops out of the watcher; its parent takes over
+    }
+    if (portsChanged_) {
+        const auto handler = portsChanged_;
+        handler();
+    }
+}
+
+void QtSerialControl::Lose_Port(const std::string& why) {
+    lastError_ = why;
+    serial_.close();
+    if (portsChanged_ && !settle_.isActive()) {
+        settle_.start(kSettleMs);
+    }
 }
 
 bool QtSerialControl::Apply_Settings() {
@@ -238,9 +327,8 @@ void QtSerialControl::On_Error(QSerialPort::SerialPortError error) {
             // The device is gone (unplugged, or the other end of a pty closed). Qt 6.4 would
             // report this again and again at full speed; closing at once stops that, and the
             // exchange then times out as it would with a silent module.
-            lastError_ = "Il dispositivo " + serial_.portName().toStdString() +
-                         " non risponde più (scollegato?): porta chiusa.";
-            serial_.close();
+            Lose_Port("Il dispositivo " + openDevice_ +
+                      " non risponde più (scollegato?): porta chiusa.");
             break;
         default:
             // Modem-line requests a pty cannot honour, time-outs of calls we do not make:
