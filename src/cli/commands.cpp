@@ -1,7 +1,6 @@
 #include "cli/commands.h"
 
 #include <QSaveFile>
-#include <QSerialPortInfo>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -120,35 +119,35 @@ bool Load_Input(const std::string& input, Image& image, std::string& error) {
     return Compile_Project(input, image, error);
 }
 
+// The window's port table, "COM n" by "COM n", with what the window shows in each entry's tool
+// tip (path, by-id name, USB maker, product and serial number) and, for a port this user cannot
+// open, the advice the window gives.
 int Run_Ports() {
     const platform::PortTable table = platform::PortTable::FromEnvironment();
     if (table.Count() == 0) {
-        std::fprintf(stderr, "Nessuna porta seriale trovata.\n");
+        std::printf("Nessuna porta seriale trovata.\n");
         return kExitOk;
     }
-    const auto infos = QSerialPortInfo::availablePorts();
     for (int n = 1; n <= table.Count(); ++n) {
-        const std::string device = table.DevicePath(n);
-        std::printf("COM %d  %s\n", n, device.c_str());
-        const std::string byId = By_Id_Name(device);
-        std::printf("    by-id:     %s\n", byId.empty() ? "-" : byId.c_str());
-        for (const auto& info : infos) {
-            if (info.systemLocation().toStdString() != device) {
-                continue;
-            }
-            if (!info.manufacturer().isEmpty() || !info.description().isEmpty() ||
-                !info.serialNumber().isEmpty()) {
-                std::printf("    USB:       %s, %s, numero di serie %s\n",
-                            qPrintable(info.manufacturer()), qPrintable(info.description()),
-                            qPrintable(info.serialNumber()));
-            }
+        std::string description = table.Description(n);
+        std::string lines;
+        for (std::size_t eol = 0; (eol = description.find('\n')) != std::string::npos;) {
+            description.erase(0, eol + 1);
+            lines += "       " + description.substr(0, description.find('\n')) + "\n";
         }
+        const std::string device = table.DevicePath(n);
         const platform::PortFacts facts = platform::Gather_Port_Facts(device);
-        if (facts.accessible) {
-            std::printf("    apribile:  sì\n");
-        } else {
-            std::printf("    apribile:  no\n    %s\n",
-                        platform::Explain_Port_Failure(facts).c_str());
+        std::printf(
+            "COM %-2d %s\n%s       %s\n", n, device.c_str(), lines.c_str(),
+            facts.accessible ? "apribile da questo utente" : "NON apribile da questo utente");
+        if (!facts.accessible) {
+            std::string advice = platform::Explain_Port_Failure(facts);
+            std::erase(advice, '\r');
+            for (std::size_t eol = 0; (eol = advice.find('\n', eol)) != std::string::npos;) {
+                advice.replace(eol, 1, "\n       ");
+                eol += 8;
+            }
+            std::printf("       %s\n", advice.c_str());
         }
     }
     return kExitOk;
