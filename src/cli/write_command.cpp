@@ -298,8 +298,11 @@ void WriteRun::On_Result(Job& job, const QJsonObject& event) {
     } else {
         ++job.failed;
         anyFailed_ = true;
-        job.lastResult =
-            (interrupted ? "interrotto al blocco " : "fallito al blocco ") + std::to_string(blocks);
+        // No block yet: the module was not found (or the stop came during detection).
+        job.lastResult = interrupted ? "interrotto" : "fallito";
+        if (blocks > 0 || error.find("EEPROM") != std::string::npos) {
+            job.lastResult += " al blocco " + std::to_string(blocks);
+        }
     }
     Json_Out(job, event);
     const int retries = event.value("retries").toInt();
@@ -549,6 +552,9 @@ int WriteRun::Run() {
             return kExitUsage;
         }
     }
+    // A closed standard output (--json into a pipe that went away) or a port's process that
+    // ended is an error to write to, not a reason to die.
+    ::signal(SIGPIPE, SIG_IGN);
     if (!Install_Signals()) {
         std::fprintf(stderr, "lcdprog-cli: impossibile gestire Ctrl-C\n");
         return kExitUsage;
