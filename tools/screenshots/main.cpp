@@ -27,13 +27,8 @@
 #include <vector>
 
 #include "demo_pictures.h"
-#include "link/mod_RS232.h"
 #include "main_window/frm_Config_LCD.h"
-#include "platform/clock.h"
-#include "platform/posix_file_service.h"
-#include "platform/qt/qt_event_pump.h"
-#include "platform/qt/qt_serial_control.h"
-#include "platform/services.h"
+#include "platform/qt/qt_services.h"
 #include "serial_window/frm_RS232.h"
 #include "state/mod_variabili.h"
 
@@ -146,15 +141,11 @@ int Run(const QDir& out, const QString& imageDump) {
         return Fail(QStringLiteral("cannot create a temporary folder: ") + pictures.errorString());
     }
 
-    platform::PosixFileService files;
+    platform::QtServices qt;
     RecordingMessageBox messages;
-    platform::SteadyClock clock;
-    platform::QtEventPump pump;
-    platform::QtSerialControl serial;
     QueuedFileDialog dialog;
     RecordingProgram program;
-    platform::Services services{files, messages, clock, pump, serial, dialog, program};
-    serial.SetCommHandler([&serial] { RS232_Interface_OnComm(serial); });
+    platform::Services services = qt.With(messages, dialog, program);
     // The serial window is its own top-level widget; on every way out of here it goes before
     // the services it talks to.
     struct SerialWindowGuard {
@@ -166,7 +157,7 @@ int Run(const QDir& out, const QString& imageDump) {
     if (!window->Form_Load() || program.ended) {
         return Fail(QStringLiteral("the main window did not start (are the white backgrounds "
                                    "beside this program in ") +
-                    QString::fromStdString(files.ProgramFolder()) + QStringLiteral("?)"));
+                    QString::fromStdString(qt.files.ProgramFolder()) + QStringLiteral("?)"));
     }
     window->show();
     Settle();
@@ -278,7 +269,7 @@ int Run(const QDir& out, const QString& imageDump) {
     Settle();
     if (!messages.shown.empty() || !write->isEnabled()) {
         return Fail(QStringLiteral("ON did not open COM 1 (") +
-                    QString::fromStdString(serial.DevicePath(1)) + QStringLiteral(")"));
+                    QString::fromStdString(qt.serial.DevicePath(1)) + QStringLiteral(")"));
     }
 
     // Halfway through the EEPROM the window is grabbed from inside the run, as it looks then.
