@@ -132,8 +132,9 @@ TEST_P(CliUsage, StatusAndMessage) {
     std::string line = std::regex_replace(GetParam().line, std::regex("\\{sim\\}"), sim_->Link());
     line = std::regex_replace(line, std::regex("\\{dir\\}"), *dir_ / "");
     EXPECT_NE(("\n" + text).find("\n" + line + "\n"), std::string::npos) << text;
-    EXPECT_TRUE(std::all_of(sim_->Eeprom().begin(), sim_->Eeprom().end(),
-                            [](std::uint8_t b) { return b == 0xFF; }));
+    const Image eeprom = sim_->Eeprom();
+    EXPECT_TRUE(
+        std::all_of(eeprom.begin(), eeprom.end(), [](std::uint8_t b) { return b == 0xFF; }));
 }
 
 const std::string kNothing = "Nessun modulo è stato scritto.";
