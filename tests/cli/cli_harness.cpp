@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,8 +14,6 @@
 #include <iterator>
 
 #include <gtest/gtest.h>
-
-extern char** environ;
 
 namespace lcdprog::test {
 
@@ -58,30 +56,29 @@ Process::Process(std::vector<std::string> args, std::string errFile, bool ownGro
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errFile_.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none;
-    sigset_t all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setpgroup(&attr, 0);
-    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF |
-                                        (ownGroup ? POSIX_SPAWN_SETPGROUP : 0));
-    const int spawned = posix_spawn(&pid_, argv[0], &actions, &attr, argv.data(), environ);
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
+    const int err = open(errFile_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    pid_ = fork();
+    if (pid_ == 0) {
+        // Ends with the test, even one that crashed: no module is left running behind it.
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (ownGroup) {
+            setpgid(0, 0);
+        }
+        sigset_t none;
+        sigemptyset(&none);
+        sigprocmask(SIG_SETMASK, &none, nullptr);
+        signal(SIGINT, SIG_DFL);
+        signal(SIGTERM, SIG_DFL);
+        dup2(fds[1], STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(err);
     close(fds[1]);
     out_ = fds[0];
-    if (spawned != 0) {
-        pid_ = -1;
-        ADD_FAILURE() << "cannot start " << args[0] << ": " << std::strerror(spawned);
+    if (pid_ < 0) {
+        ADD_FAILURE() << "cannot start " << args[0] << ": " << std::strerror(errno);
     }
 }
 
