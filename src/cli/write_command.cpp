@@ -304,7 +304,10 @@ void WriteRun::On_Result(Job& job, const QJsonObject& event) {
             job.lastResult += " al blocco " + std::to_string(blocks);
         }
     }
-    Json_Out(job, event);
+    const QString now = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+    QJsonObject out = event;
+    out.insert("time", now);
+    Json_Out(job, out);
     const int retries = event.value("retries").toInt();
     std::string note = job.device + ": " + unit + " " + job.lastResult;
     if (retries > 0) {
@@ -317,7 +320,7 @@ void WriteRun::On_Result(Job& job, const QJsonObject& event) {
     // port or why.
     Note(note, !ok && !interrupted);
 
-    QJsonObject record{{"time", QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)},
+    QJsonObject record{{"time", now},
                        {"port", QString::fromStdString(job.device)},
                        {"by_id", job.byId.empty() ? QJsonValue(QJsonValue::Null)
                                                   : QJsonValue(QString::fromStdString(job.byId))},
