@@ -11,16 +11,24 @@ lcdprog_missing_packages() {
     echo "${missing[@]:-}"
 }
 
+# apt-get's own output is kept back and shown only when it fails.
 lcdprog_ensure_packages() {
-    local missing
+    local missing log
     missing=$(lcdprog_missing_packages "$@")
     [ -z "$missing" ] && return 0
     if [ "$(id -u)" -eq 0 ]; then
-        echo "Installing: $missing"
+        echo "Installing the missing Debian packages: $missing"
         export DEBIAN_FRONTEND=noninteractive
-        apt-get update -qq
+        log=$(mktemp)
         # shellcheck disable=SC2086
-        apt-get install -y -qq --no-install-recommends $missing
+        if ! { apt-get update -qq && apt-get install -y -qq --no-install-recommends $missing; } \
+            >"$log" 2>&1; then
+            cat "$log" >&2
+            rm -f "$log"
+            echo "Installing the packages failed (apt-get's messages above)." >&2
+            exit 1
+        fi
+        rm -f "$log"
     else
         echo "These Debian packages are missing. Install them with:" >&2
         echo "  sudo apt-get install $missing" >&2
@@ -29,6 +37,8 @@ lcdprog_ensure_packages() {
 }
 
 LCDPROG_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev
-    libgl-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins
+    libgl-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins qt6-translations-l10n
     desktop-file-utils appstream)
+# What ./test.sh needs on top: what builds the Debian package and checks it.
+LCDPROG_TEST_PACKAGES=(dpkg-dev file lintian shared-mime-info)
 LCDPROG_FUZZ_PACKAGES=(clang libclang-rt-14-dev)

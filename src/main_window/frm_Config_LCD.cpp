@@ -6,22 +6,31 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QUrl>
 
 #include "compiler/mod_Compilatore.h"
 #include "main_window/mod_Funzioni_Varie.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/layout.h"
 #include "platform/qt/twips.h"
+#include "preview_window/frm_Anteprima.h"
+#include "project/project_file.h"
+#include "project/project_state.h"
 #include "state/mod_variabili.h"
 
 namespace lcdprog {
@@ -39,18 +48,21 @@ const std::string kInvalidPicture = "Selezionata immagine non valida";
 // file, not at the next programming run. One byte more is read so that the length is known.
 constexpr std::size_t kPictureReadLimit = kPictureFileMaxLength + 1;
 constexpr int kCellTwips = 150;
+constexpr int kRecentProjects = 5;
+const QString kRecentKey = QStringLiteral("recentProjects");
 
 // A glyph cell keeps a colour identifier, not a colour: its background is looked up in the
 // grid's palette each time it is painted, so set and clear cells follow the desktop's colour
-// scheme whenever it changes, with nothing to repaint by hand.
+// scheme whenever it changes, with nothing to repaint by hand. A grid paints its cells on its
+// base colour, with its text colour on top: a clear cell takes the base colour, so that a cell
+// clicked twice looks exactly like one never clicked, and a set cell the text colour.
 class FontCell final : public QTableWidgetItem {
   public:
     QVariant data(int role) const override {
         const QVariant id = QTableWidgetItem::data(frm_Config_LCD::kColourRole);
         if (role == Qt::BackgroundRole && id.isValid() && tableWidget() != nullptr) {
             const bool set = id.toUInt() == frm_Config_LCD::kWindowText;
-            return QBrush(
-                tableWidget()->palette().color(set ? QPalette::WindowText : QPalette::Window));
+            return QBrush(tableWidget()->palette().color(set ? QPalette::Text : QPalette::Base));
         }
         return QTableWidgetItem::data(role);
     }
@@ -152,12 +164,15 @@ const QString frm_Config_LCD::kCaption = QStringLiteral("Programmatore LCD grafi
 frm_Config_LCD::frm_Config_LCD(platform::Services& services, std::function<void()> showSerialWindow,
                                QWidget* parent)
     : QMainWindow(parent), services_(services), showSerialWindow_(std::move(showSerialWindow)) {
-    panels_[k64128A] = {&Images_64128A, 128, 64, nullptr, {}, {}};
-    panels_[k64128E] = {&Images_64128E, 128, 64, nullptr, {}, {}};
-    panels_[k64240B] = {&Images_64240B, 240, 64, nullptr, {}, {}};
-    panels_[k128240A] = {&Images_128240A, 240, 128, nullptr, {}, {}};
+    panels_[k64128A] = {&Images_64128A, 128, 64, nullptr, {}, {}, {}};
+    panels_[k64128E] = {&Images_64128E, 128, 64, nullptr, {}, {}, {}};
+    panels_[k64240B] = {&Images_64240B, 240, 64, nullptr, {}, {}, {}};
+    panels_[k128240A] = {&Images_128240A, 240, 128, nullptr, {}, {}, {}};
     Build_Controls();
     Build_Menus();
+    Build_Project_Menus();
+    // A .lcdprj dropped anywhere on the window opens it; a picture goes on the box it lands on.
+    setAcceptDrops(true);
 }
 
 void frm_Config_LCD::Build_Controls() {
@@ -187,6 +202,8 @@ void frm_Config_LCD::Build_Controls() {
             panel.pictures[i] = c.Get<QLabel>(QStringLiteral("pct_Image_%1_%2").arg(type).arg(i));
             panel.pictures[i]->setPixmap(designPicture);
             panel.pictures[i]->installEventFilter(this);
+            // A picture file dropped on the box takes its slot, as a right-click choice.
+            panel.pictures[i]->setAcceptDrops(true);
         }
     }
 
@@ -253,8 +270,8 @@ bool frm_Config_LCD::Form_Load() {
 bool frm_Config_LCD::Load_White_Background(const char* fileName,
                                            std::initializer_list<PanelIndex> which) {
     const std::string name = fileName;
-    // The platform's own separator: the program folder comes from the same file system.
-    const std::string path = services_.files.ProgramFolder() + "/" + name;
+    // Beside the executable, or where an installed tree keeps it; the message names only the file.
+    const std::string path = services_.files.ProgramDataFile(name);
     if (!services_.files.FileExists(path)) {
         services_.messages.Show("File " + name + " non trovato. Impossibile continuare", "ERROR",
                                 platform::MessageIcon::Critical);
@@ -272,6 +289,7 @@ bool frm_Config_LCD::Load_White_Background(const char* fileName,
     const QPixmap picture = QPixmap::fromImage(image);
     for (PanelIndex index : which) {
         Panel& panel = panels_[index];
+        panel.white = picture;
         for (int i = 0; i < kSlotsPerPanel; ++i) {
             panel.pictures[i]->setPixmap(picture);
             ImageSlot& slot = (*panel.images)[i];
@@ -326,8 +344,11 @@ void frm_Config_LCD::Select_Picture(PanelIndex which, int index, Qt::MouseButton
         return;
     }
     SaveDialogMode = false;
-    const std::string path =
-        Select_Picture_File(services_.dialog, services_.messages, &services_.pump);
+    Take_Picture(which, index,
+                 Select_Picture_File(services_.dialog, services_.messages, &services_.pump));
+}
+
+void frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string& path) {
     Panel& panel = panels_[which];
     // The header test, and then the picture must really load: a file that is not a regular
     // file, cannot be read or does not decode is refused like a wrong header, so the box and
@@ -347,6 +368,7 @@ void frm_Config_LCD::Select_Picture(PanelIndex which, int index, Qt::MouseButton
     slot.BitDepth = 1;
     slot.Height = panel.height;
     slot.Width = panel.width;
+    Set_Modified();
 }
 
 void frm_Config_LCD::msh_Font_5x8_Click() {
@@ -389,6 +411,7 @@ void frm_Config_LCD::Toggle_Cell(QTableWidget* grid, unsigned mask,
         item->setData(Qt::AccessibleTextRole, QStringLiteral("acceso"));
         set(c, get(c) | bit);
     }
+    Set_Modified();
 }
 
 void frm_Config_LCD::smnu_File_Click(int index) {
@@ -411,18 +434,48 @@ void frm_Config_LCD::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    setWindowTitle(kCaption);
+    if (!Confirm_Discard()) {
+        event->ignore();
+        return;
+    }
+    setWindowTitle(Title());
     event->accept();
 }
 
 void frm_Config_LCD::changeEvent(QEvent* event) {
     if (event->type() == QEvent::ActivationChange && !RunInProgress) {
-        setWindowTitle(kCaption);
+        setWindowTitle(Title());
     }
     QMainWindow::changeEvent(event);
 }
 
 bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
+    // A file dragged onto a picture box: a picture takes that slot, a project opens.
+    if (event->type() == QEvent::DragEnter || event->type() == QEvent::Drop) {
+        for (int p = 0; p < kPanelCount; ++p) {
+            for (int i = 0; i < kSlotsPerPanel; ++i) {
+                if (watched != panels_[p].pictures[i]) {
+                    continue;
+                }
+                auto* drop = static_cast<QDropEvent*>(event);
+                const std::string file = Dropped_File(drop->mimeData());
+                if (file.empty()) {
+                    return false;
+                }
+                drop->acceptProposedAction();
+                if (event->type() == QEvent::Drop) {
+                    if (QString::fromStdString(file).endsWith(QLatin1String(kProjectExtension),
+                                                              Qt::CaseInsensitive)) {
+                        Open_Project(file);
+                    } else {
+                        Take_Picture(static_cast<PanelIndex>(p), i,
+                                     Check_Picture_Name(file, services_.messages));
+                    }
+                }
+                return true;
+            }
+        }
+    }
     const bool press = event->type() == QEvent::MouseButtonPress;
     // The context-menu key (or Shift+F10) on a focused picture box counts as the right button.
     const bool menuKey =
@@ -466,6 +519,286 @@ bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frm_Config_LCD::Build_Project_Menus() {
+    // Added in front of "Esci", with a separator between them; the recent projects go between
+    // that separator and another one, and only when there are some.
+    struct Item {
+        QAction** action;
+        const char* name;
+        QString caption;
+        QKeySequence keys;
+        std::function<void()> run;
+    };
+    const Item items[] = {
+        {&smnu_Apri_Progetto, "smnu_Apri_Progetto", QStringLiteral("Apri progetto..."),
+         QKeySequence(Qt::CTRL | Qt::Key_O),
+         [this] {
+             SaveDialogMode = false;
+             platform::FileDialogRequest request;
+             request.cancelError = true;
+             request.filter = kProjectFilter;
+             request.filterIndex = 2;
+             request.saveForm = SaveDialogMode;
+             if (const auto chosen = services_.dialog.Show(request)) {
+                 Open_Project(*chosen);
+             }
+         }},
+        {&smnu_Salva_Progetto, "smnu_Salva_Progetto", QStringLiteral("Salva progetto"),
+         QKeySequence(Qt::CTRL | Qt::Key_S), [this] { Save_Project(); }},
+        {&smnu_Salva_Progetto_Con_Nome, "smnu_Salva_Progetto_Con_Nome",
+         QStringLiteral("Salva progetto con nome..."), QKeySequence(),
+         [this] { Save_Project_As(); }},
+    };
+    for (const Item& item : items) {
+        auto* action = new QAction(item.caption, mnu_File);
+        action->setObjectName(QString::fromLatin1(item.name));
+        action->setShortcut(item.keys);
+        connect(action, &QAction::triggered, this, item.run);
+        mnu_File->insertAction(smnu_File_0, action);
+        *item.action = action;
+    }
+    recentSeparator_ = mnu_File->insertSeparator(smnu_File_0);
+    Show_Recent_Projects();
+
+    const QString view = QStringLiteral("&Visualizza");
+    mnu_Visualizza = menuBar()->addMenu(view);
+    Name_Control(mnu_Visualizza, QStringLiteral("mnu_Visualizza"), view, QString());
+    smnu_Anteprima_0 = mnu_Visualizza->addAction(QStringLiteral("&Anteprima del modulo"));
+    smnu_Anteprima_0->setObjectName(QStringLiteral("smnu_Anteprima_0"));
+    smnu_Anteprima_0->setShortcut(QKeySequence(Qt::Key_F5));
+    connect(smnu_Anteprima_0, &QAction::triggered, this, [this] { smnu_Anteprima_Click(0); });
+}
+
+std::vector<std::string> frm_Config_LCD::Recent_Projects() {
+    std::vector<std::string> paths;
+    for (const QString& path : QSettings().value(kRecentKey).toStringList()) {
+        if (!path.isEmpty() && paths.size() < kRecentProjects) {
+            paths.push_back(path.toStdString());
+        }
+    }
+    return paths;
+}
+
+void frm_Config_LCD::Remember_Project(const std::string& path) {
+    QStringList paths{QString::fromStdString(path)};
+    for (const std::string& old : Recent_Projects()) {
+        if (old != path && paths.size() < kRecentProjects) {
+            paths << QString::fromStdString(old);
+        }
+    }
+    QSettings().setValue(kRecentKey, paths);
+    Show_Recent_Projects();
+}
+
+void frm_Config_LCD::Show_Recent_Projects() {
+    for (QAction* action : recentActions_) {
+        mnu_File->removeAction(action);
+        action->deleteLater();
+    }
+    recentActions_.clear();
+    const std::vector<std::string> paths = Recent_Projects();
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        const QString path = QString::fromStdString(paths[i]);
+        // "&1 name.lcdprj": the number is the access key; the tool tip holds the whole path.
+        auto* action = new QAction(
+            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), mnu_File);
+        action->setObjectName(QStringLiteral("smnu_Progetto_Recente_%1").arg(i));
+        action->setToolTip(path);
+        action->setStatusTip(path);
+        connect(action, &QAction::triggered, this, [this, p = paths[i]] { Open_Project(p); });
+        mnu_File->insertAction(smnu_File_0, action);
+        recentActions_.push_back(action);
+    }
+    if (!paths.empty()) {
+        recentActions_.push_back(mnu_File->insertSeparator(smnu_File_0));
+    }
+    mnu_File->setToolTipsVisible(true);
+}
+
+bool frm_Config_LCD::Open_Project(const std::string& path) {
+    if (!Confirm_Discard()) {
+        return false;
+    }
+    const std::string full = Absolute_Path(path);
+    const ProjectReadResult read = Read_Project(services_.files, full);
+    if (!read.ok) {
+        services_.messages.Show(read.error, "ERROR", platform::MessageIcon::Critical);
+        return false;
+    }
+    // Each picture must also load, since its box shows it, as for a right-click choice.
+    std::array<std::array<QImage, kSlotsPerPanel>, kPanelCount> loaded{};
+    const auto refused =
+        Apply_Project(read.project, services_.files, [&](int p, int s, const std::string& picture) {
+            loaded[p][s] = Load_Picture(picture);
+            return loaded[p][s].isNull() ? std::string("immagine non leggibile") : std::string();
+        });
+    for (int p = 0; p < kPanelCount; ++p) {
+        for (int s = 0; s < kSlotsPerPanel; ++s) {
+            const bool own = !read.project.pictures[p][s].empty() && !loaded[p][s].isNull();
+            panels_[p].pictures[s]->setPixmap(own ? QPixmap::fromImage(loaded[p][s])
+                                                  : panels_[p].white);
+        }
+    }
+    Show_Glyphs();
+    projectPath_ = full;
+    // Opened as it is on disk: not modified, even when some pictures were refused, so that a
+    // picture on a drive that is away today is not dropped from the file by a mere close.
+    modified_ = false;
+    setWindowTitle(Title());
+    Remember_Project(full);
+    emit projectChanged();
+    if (!refused.empty()) {
+        services_.messages.Show(Refused_Pictures_Message(refused), kRefusedPicturesTitle,
+                                platform::MessageIcon::Exclamation);
+    }
+    return true;
+}
+
+bool frm_Config_LCD::Save_Project() {
+    if (projectPath_.empty()) {
+        return Save_Project_As();
+    }
+    return Write_Project_To(projectPath_);
+}
+
+bool frm_Config_LCD::Save_Project_As() {
+    // The save form of the same dialog the pictures are chosen with.
+    SaveDialogMode = true;
+    platform::FileDialogRequest request;
+    request.cancelError = true;
+    request.filter = kProjectFilter;
+    request.filterIndex = 2;
+    request.saveForm = SaveDialogMode;
+    const std::optional<std::string> chosen = services_.dialog.Show(request);
+    SaveDialogMode = false;
+    if (!chosen) {
+        return false;
+    }
+    std::string path = *chosen;
+    if (QFileInfo(QString::fromStdString(path)).suffix().isEmpty()) {
+        path += kProjectExtension;
+    }
+    return Write_Project_To(Absolute_Path(path));
+}
+
+bool frm_Config_LCD::Write_Project_To(const std::string& path) {
+    std::string error;
+    if (!Write_Project(Capture_Project(services_.files), path, error)) {
+        services_.messages.Show(error, "ERROR", platform::MessageIcon::Critical);
+        return false;
+    }
+    projectPath_ = path;
+    modified_ = false;
+    setWindowTitle(Title());
+    Remember_Project(path);
+    return true;
+}
+
+bool frm_Config_LCD::Confirm_Discard() {
+    if (!modified_) {
+        return true;
+    }
+    const std::string name = projectPath_.empty() ? std::string("senza nome")
+                                                  : services_.files.GetFileName(projectPath_);
+    switch (services_.messages.AskSave(
+        "Le modifiche al progetto " + name + " non sono salvate. Salvarle ora?",
+        kCaption.toStdString())) {
+        case platform::SaveChoice::Save:
+            return Save_Project();
+        case platform::SaveChoice::Discard:
+            return true;
+        case platform::SaveChoice::Cancel:
+            break;
+    }
+    return false;
+}
+
+void frm_Config_LCD::Set_Modified() {
+    modified_ = true;
+    if (!RunInProgress) {
+        setWindowTitle(Title());
+    }
+    emit projectChanged();
+}
+
+QString frm_Config_LCD::Title() const {
+    // "Programmatore LCD grafici" alone until there is a project or a change; then the project's
+    // name (or "senza nome") and, while there are unsaved changes, a "*".
+    if (projectPath_.empty() && !modified_) {
+        return kCaption;
+    }
+    const QString name = projectPath_.empty()
+                             ? QStringLiteral("senza nome")
+                             : QFileInfo(QString::fromStdString(projectPath_)).fileName();
+    return kCaption + QStringLiteral(" - ") + name + (modified_ ? QStringLiteral(" *") : QString());
+}
+
+void frm_Config_LCD::Show_Glyphs() {
+    // The cells take the glyphs' bits with the colours a click would give them.
+    const auto paint = [](QTableWidget* grid, const std::function<unsigned(int)>& column) {
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            for (int r = 0; r < grid->rowCount(); ++r) {
+                const bool set = ((column(c) >> r) & 1u) != 0;
+                QTableWidgetItem* item = grid->item(r, c);
+                if (item == nullptr && !set) {
+                    continue;
+                }
+                if (item == nullptr) {
+                    item = new FontCell;
+                    item->setFlags(Qt::ItemIsEnabled);
+                    grid->setItem(r, c, item);
+                }
+                item->setData(kColourRole, set ? kWindowText : kWindowBackground);
+                item->setData(Qt::AccessibleTextRole,
+                              set ? QStringLiteral("acceso") : QStringLiteral("spento"));
+            }
+        }
+    };
+    paint(msh_Font_5x8, [](int c) { return static_cast<unsigned>(Font_5x8[c]); });
+    paint(msh_Font_10x16, [](int c) { return static_cast<unsigned>(Font_10x16[c]); });
+}
+
+void frm_Config_LCD::smnu_Anteprima_Click(int index) {
+    if (index != 0) {
+        return;
+    }
+    if (preview_ == nullptr) {
+        // A window of its own that closes with this one; it follows every change from here on.
+        preview_ = new frm_Anteprima(services_, this);
+        connect(this, &frm_Config_LCD::projectChanged, preview_, &frm_Anteprima::Refresh);
+    } else {
+        preview_->Refresh();
+    }
+    preview_->show();
+    preview_->raise();
+    preview_->activateWindow();
+}
+
+std::string frm_Config_LCD::Dropped_File(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls() || data->urls().size() != 1 ||
+        !data->urls().front().isLocalFile()) {
+        return {};
+    }
+    return QFile::encodeName(data->urls().front().toLocalFile()).toStdString();
+}
+
+void frm_Config_LCD::dragEnterEvent(QDragEnterEvent* event) {
+    const std::string file = Dropped_File(event->mimeData());
+    if (QString::fromStdString(file).endsWith(QLatin1String(kProjectExtension),
+                                              Qt::CaseInsensitive)) {
+        event->acceptProposedAction();
+    }
+}
+
+void frm_Config_LCD::dropEvent(QDropEvent* event) {
+    const std::string file = Dropped_File(event->mimeData());
+    if (QString::fromStdString(file).endsWith(QLatin1String(kProjectExtension),
+                                              Qt::CaseInsensitive)) {
+        event->acceptProposedAction();
+        Open_Project(file);
+    }
 }
 
 }  // namespace lcdprog

@@ -2,23 +2,31 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QPixmap>
 #include <QString>
 #include <array>
 #include <functional>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "platform/services.h"
 #include "state/mod_variabili.h"
 
 class QAction;
 class QCloseEvent;
+class QDragEnterEvent;
+class QDropEvent;
 class QGroupBox;
 class QLabel;
 class QMenu;
+class QMimeData;
 class QTableWidget;
 class QTabWidget;
 
 namespace lcdprog {
+
+class frm_Anteprima;
 
 // The main window: the background pictures of the four panel types, the two glyph editors and
 // the menus. Picture files, messages, the dialog and ending the program go through Services.
@@ -54,13 +62,35 @@ class frm_Config_LCD final : public QMainWindow {
     void smnu_File_Click(int index);
     void smnu_Comunicazione_Click(int index);
 
+    // Projects (.lcdprj). Open_Project asks first about unsaved changes; a file that is not a
+    // project is refused with one message and changes nothing; pictures that cannot be taken keep
+    // their white picture and are listed in one message. False when nothing was opened.
+    bool Open_Project(const std::string& path);
+    // "Salva progetto": to the open project's file, or as "Salva progetto con nome..." when
+    // there is none. False when nothing was saved (cancelled, or a message said why).
+    bool Save_Project();
+    bool Save_Project_As();
+    const std::string& Project_Path() const { return projectPath_; }
+    bool Modified() const { return modified_; }
+    // The last five projects opened or saved, newest first.
+    static std::vector<std::string> Recent_Projects();
+    // The preview window, created by its menu command; null before.
+    frm_Anteprima* Preview() const { return preview_; }
+    void smnu_Anteprima_Click(int index);
+
     static const QString kCaption;
     // The colour identifiers a grid cell stores (in kColourRole): system colours 8 and 5.
     static constexpr unsigned kWindowText = 0x80000008u;
     static constexpr unsigned kWindowBackground = 0x80000005u;
     static constexpr int kColourRole = Qt::UserRole + 1;
 
+  signals:
+    // A slot or a glyph changed (a choice, a click, a drop, a project opened).
+    void projectChanged();
+
   protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void changeEvent(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -74,6 +104,7 @@ class frm_Config_LCD final : public QMainWindow {
         QGroupBox* frame = nullptr;
         std::array<QLabel*, kSlotsPerPanel> pictures{};
         std::array<QLabel*, kSlotsPerPanel> labels{};
+        QPixmap white;  // its white background, as start-up loaded it
     };
     enum PanelIndex { k64128A, k64128E, k64240B, k128240A, kPanelCount };
 
@@ -81,6 +112,20 @@ class frm_Config_LCD final : public QMainWindow {
     void Build_Menus();
     bool Load_White_Background(const char* fileName, std::initializer_list<PanelIndex> panels);
     void Select_Picture(PanelIndex which, int index, Qt::MouseButton button);
+    // The header test and the load for a name that passed the name test ("" when it did not),
+    // then the box and the slot; a refusal shows "Selezionata immagine non valida".
+    void Take_Picture(PanelIndex which, int index, const std::string& path);
+    void Build_Project_Menus();
+    void Show_Recent_Projects();
+    void Remember_Project(const std::string& path);
+    bool Write_Project_To(const std::string& path);
+    // Unsaved changes: asks Salva / Non salvare / Annulla. True when the caller may go on.
+    bool Confirm_Discard();
+    void Set_Modified();
+    QString Title() const;
+    void Show_Glyphs();
+    // The local file a drag carries, if it carries exactly one.
+    static std::string Dropped_File(const QMimeData* data);
     // Reads a picture through the file service; null when it cannot be read or decoded.
     QImage Load_Picture(const std::string& path) const;
     void Toggle_Cell(QTableWidget* grid, unsigned mask, const std::function<unsigned(int)>& get,
@@ -100,6 +145,17 @@ class frm_Config_LCD final : public QMainWindow {
     QMenu* mnu_Comunicazione = nullptr;
     QAction* smnu_File_0 = nullptr;
     QAction* smnu_Comunicazione_0 = nullptr;
+
+    std::string projectPath_;
+    bool modified_ = false;
+    frm_Anteprima* preview_ = nullptr;
+    QAction* smnu_Apri_Progetto = nullptr;
+    QAction* smnu_Salva_Progetto = nullptr;
+    QAction* smnu_Salva_Progetto_Con_Nome = nullptr;
+    QAction* recentSeparator_ = nullptr;  // between the recent projects and "Esci"
+    std::vector<QAction*> recentActions_;
+    QMenu* mnu_Visualizza = nullptr;
+    QAction* smnu_Anteprima_0 = nullptr;
 };
 
 }  // namespace lcdprog

@@ -40,8 +40,12 @@ std::string Select_Picture_File(platform::FileDialog& dialog, platform::MessageB
         // A cancel is an error of the dialog: no message here, the caller reports it.
         return {};
     }
+    return Check_Picture_Name(*chosen, messages);
+}
+
+std::string Check_Picture_Name(const std::string& chosen, platform::MessageBox& messages) {
     // The same lower-casing the file service applies when it looks the stored path up again.
-    const std::string name = platform::Lower_Case_Path(*chosen);
+    const std::string name = platform::Lower_Case_Path(chosen);
     if (name.find("bmp") == std::string::npos) {
         messages.Show("Estensione file non valida!", "WARNING", platform::MessageIcon::Exclamation);
         return {};

@@ -23,6 +23,11 @@ inline constexpr const char* kPictureFilter = "Tutti i file |*.*| Messaggio (*.b
 std::string Select_Picture_File(platform::FileDialog& dialog, platform::MessageBox& messages,
                                 platform::EventPump* pump = nullptr);
 
+// The name test of a chosen picture: the name lower-cased (platform::Lower_Case_Path), or ""
+// after the warning "Estensione file non valida!" when it does not contain "bmp". A picture
+// dropped on a box passes the same test, without the dialog.
+std::string Check_Picture_Name(const std::string& chosen, platform::MessageBox& messages);
+
 // True when the file's bitmap header has exactly the expected width and height, one plane and
 // one bit per pixel. Only the first 62 bytes are read; what a shorter or missing file lacks reads
 // as 0. "" is never a bitmap.

@@ -24,7 +24,7 @@ struct FileContents {
 // reading. Reading returns a prefix in one call instead of single bytes at a position: the
 // callers index into it exactly as they would read byte k at position k.
 class FileService {
-public:
+  public:
     virtual ~FileService() = default;
     // True for an existing entry that is not a folder.
     virtual bool FileExists(const std::string& path) const = 0;
@@ -34,6 +34,11 @@ public:
     virtual FileContents Read(const std::string& path, std::size_t limit) const = 0;
     // The folder that holds the running executable, without a trailing separator.
     virtual std::string ProgramFolder() const = 0;
+    // The path of a file the program ships with (the white backgrounds): in the program folder,
+    // unless the service knows of another place that holds it.
+    virtual std::string ProgramDataFile(const std::string& name) const {
+        return ProgramFolder() + "/" + name;
+    }
 };
 
 }  // namespace lcdprog::platform

@@ -211,4 +211,18 @@ std::string PosixFileService::ProgramFolder() const {
     }
 }
 
+std::string PosixFileService::ProgramDataFile(const std::string& name) const {
+    const std::string folder = ProgramFolder();
+    const std::string beside = folder + "/" + name;
+    if (FileExists(beside)) {
+        return beside;
+    }
+    // The parent folder, cut from the text: the executable's path from /proc/self/exe has no
+    // symbolic links or "..", so "/usr/bin" gives "/usr"; "" (the root) and "." get "/.." added.
+    const auto cut = folder.rfind('/');
+    const std::string prefix = cut == std::string::npos ? folder + "/.." : folder.substr(0, cut);
+    const std::string installed = prefix + "/share/lcdprog/" + name;
+    return FileExists(installed) ? installed : beside;
+}
+
 }  // namespace lcdprog::platform

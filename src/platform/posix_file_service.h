@@ -37,6 +37,11 @@ class PosixFileService final : public FileService {
     // The folder of /proc/self/exe (or the one given); "" when the program lies in "/", "."
     // when unknown.
     std::string ProgramFolder() const override;
+    // The program folder comes first, so the build tree and a copy kept beside the executable
+    // behave as they always have; then ../share/lcdprog beside it, where an installed tree (bin/
+    // and share/ under one prefix, such as /usr) keeps it. When neither holds the file, the path
+    // in the program folder, the place looked first.
+    std::string ProgramDataFile(const std::string& name) const override;
 
     // The path as it exists on disk: `path` itself when it exists, otherwise the result of the
     // case-insensitive lookup, or "" when no entry matches.

@@ -14,7 +14,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTextEdit>
+#include <QTimer>
 
 #include "compiler/mod_Compilatore.h"
 #include "link/mod_RS232.h"
@@ -33,6 +35,13 @@ using platform::Twips;
 constexpr int kHighestProbedPort = 16;
 constexpr int kBlocks = 512;  // 65536 / 128: the progress bar counts 128-byte blocks
 const std::string kLineSettings = "115200,n,8,1";
+// The status line, below the layout's window: two lines of the window's font.
+constexpr int kStatusTop = 8730;
+constexpr int kStatusHeight = 480;
+// The device a list entry names, kept with it so that a new probe can find the chosen one.
+constexpr int kDeviceRole = Qt::UserRole;
+
+const char kReady[] = "Pronto";
 
 // Top to bottom: port list beside the line settings, ON/OFF, the programming command, the trace,
 // the progress bar and the packet counters beside Exit.
@@ -82,6 +91,8 @@ const ControlRow kLayout[] = {
     {"pgb_RS232", Kind::Progress, "fra_Select_RS232", 120, 7440, 5475, 375,
      "Avanzamento della scrittura"},
     {"cmd_Exit", Kind::Button, "fra_Select_RS232", 3840, 7920, 1650, 615, "E&xit"},
+    // Below the layout's controls, which all keep their places: what is going on, in words.
+    {"lbl_Stato", Kind::Label, "", 60, kStatusTop, 5715, kStatusHeight, kReady},
 };
 
 // The layout was drawn for a narrower system font; a label may grow into the free space up to
@@ -116,6 +127,23 @@ class BusyPointer {
     BusyPointer& operator=(const BusyPointer&) = delete;
 };
 
+// The bar as the link drives it, telling the status line how the run goes on.
+class ProgressWithStatus final : public platform::ProgressControl {
+  public:
+    ProgressWithStatus(platform::ProgressControl& bar, RunStatus& status, platform::Clock& clock)
+        : bar_(bar), status_(status), clock_(clock) {}
+    void SetValue(int value) override {
+        bar_.SetValue(value);
+        status_.Progress(bar_.Value(), clock_.Milliseconds());
+    }
+    int Value() const override { return bar_.Value(); }
+
+  private:
+    platform::ProgressControl& bar_;
+    RunStatus& status_;
+    platform::Clock& clock_;
+};
+
 QPointer<frm_RS232>& Instance() {
     static QPointer<frm_RS232> instance;
     return instance;
@@ -131,7 +159,7 @@ frm_RS232::frm_RS232(platform::Services& services) : services_(services) {
     setAccessibleName(kCaption);
     setAccessibleDescription(QStringLiteral("frm_RS232"));
     Build_Controls();
-    setFixedSize(Twips(5805), Twips(8730));
+    setFixedSize(Twips(5805), Twips(kStatusTop + kStatusHeight));
     Centre_On_Screen();
     Form_Load();
 }
@@ -173,6 +201,9 @@ void frm_RS232::Build_Controls() {
     cmd_Stop_RS232 = c.Get<QPushButton>("cmd_Stop_RS232");
     pgb_RS232 = c.Get<QProgressBar>("pgb_RS232");
     cmd_Exit = c.Get<QPushButton>("cmd_Exit");
+    lbl_Stato = c.Get<QLabel>("lbl_Stato");
+    lbl_Stato->setWordWrap(true);
+    lbl_Stato->setAccessibleName(QStringLiteral("Stato"));  // its text changes; this does not
 
     rtb_RS232_SPY->setFont(Trace_Font());
     // "Attiva porta selezionata:" is a few pixels wider than its frame in the platform's font;
@@ -203,10 +234,15 @@ void frm_RS232::Build_Controls() {
         Fit_Label(label, txt_Send_Packet->x() - 2);
     }
 
-    sendCounter_ = std::make_unique<platform::QtTextControl>(*txt_Send_Packet);
-    receivedCounter_ = std::make_unique<platform::QtTextControl>(*txt_Received_Packet);
-    spy_ = std::make_unique<platform::QtRichTextControl>(*rtb_RS232_SPY);
-    progress_ = std::make_unique<platform::QtProgressControl>(*pgb_RS232);
+    sendCounter_ = std::make_unique<platform::QtTextControl>(*txt_Send_Packet, &together_);
+    receivedCounter_ = std::make_unique<platform::QtTextControl>(*txt_Received_Packet, &together_);
+    spy_ = std::make_unique<platform::QtRichTextControl>(*rtb_RS232_SPY, &together_);
+    if (lbl_Stato != nullptr) {
+        status_ = std::make_unique<platform::QtLabelControl>(*lbl_Stato, together_);
+    }
+    // The bar last: whoever watches it change sees every other widget already up to date.
+    progress_ = std::make_unique<platform::QtProgressControl>(*pgb_RS232, &together_);
+    runProgress_ = std::make_unique<ProgressWithStatus>(*progress_, runStatus_, services_.clock);
 
     connect(cmd_ON, &QPushButton::clicked, this, &frm_RS232::cmd_ON_Click);
     connect(cmd_OFF, &QPushButton::clicked, this, &frm_RS232::cmd_OFF_Click);
@@ -227,14 +263,28 @@ void frm_RS232::Centre_On_Screen() {
 }
 
 void frm_RS232::Form_Load() {
+    List_Ports(/*firstProbe=*/true);
+    // Plugging and unplugging is followed from now until the window closes.
+    services_.serial.SetPortsChangedHandler([this] { Ports_Changed(); });
+}
+
+// The probe and the states it leaves. A later probe (the devices changed) keeps the chosen
+// entry when its device is still listed, and shows no message box: the status line says what
+// the list is.
+void frm_RS232::List_Ports(bool firstProbe) {
+    const QString chosen = firstProbe ? QString() : cmb_RS232->currentData(kDeviceRole).toString();
+    int failedPort = 0;
     {
         BusyPointer busy;
         cmb_RS232->clear();
-        Probe_Ports();
+        failedPort = Probe_Ports();
     }
+    portsChanged_ = false;
+    const int keep = chosen.isEmpty() ? -1 : cmb_RS232->findData(chosen, kDeviceRole);
+    const int shown = keep >= 0 ? keep : 0;
     if (cmb_RS232->count() > 0) {
-        cmb_RS232->setEditText(cmb_RS232->itemText(0));
-        cmb_RS232->setCurrentIndex(0);
+        cmb_RS232->setEditText(cmb_RS232->itemText(shown));
+        cmb_RS232->setCurrentIndex(shown);
         cmd_ON->setEnabled(true);
     } else {
         cmb_RS232->setEditText(QString());
@@ -243,45 +293,109 @@ void frm_RS232::Form_Load() {
     cmd_OFF->setEnabled(false);
     fra_Comandi->setEnabled(false);
     cmd_Write_RS232->setEnabled(false);
+
+    // Where the operator learns that the list stopped early: the status line, which the probe
+    // can write without stopping anyone (a message box comes only when no port at all is usable,
+    // and only when the window opens).
     if (cmb_RS232->count() == 0) {
-        Report_No_Port();
+        runStatus_.Say("Nessuna porta seriale utilizzabile. " + Port_Failure(failedPort));
+        if (firstProbe) {
+            Report_No_Port(failedPort);
+        }
+    } else if (failedPort > 0 && services_.serial.PortCount() > failedPort) {
+        runStatus_.Say(std::string(kReady) + ". " + Port_Failure(failedPort));
+    } else {
+        runStatus_.Say(kReady);
     }
+    together_.Flush();  // the status line is not part of a run here: shown at once
 }
 
-// Ports 1 to 16 in order; the list ends before the first port that fails, and every port that
-// opened is closed again before the next is tried.
-void frm_RS232::Probe_Ports() {
+// Ports 1 to 16 in order, from a port table read once for the whole probe; the list ends before
+// the first port that fails, and every port that opened is closed again before the next is
+// tried. Returns the port that failed, 0 when none did.
+int frm_RS232::Probe_Ports() {
     platform::SerialControl& rs = services_.serial;
+    rs.ReadPortTable();
     for (int n = 1; n <= kHighestProbedPort; ++n) {
         rs.SetCommPort(n);
         if (!rs.SetPortOpen(true)) {
-            return;
+            return n;
         }
         if (rs.PortOpen()) {
             cmb_RS232->addItem(QStringLiteral("COM %1").arg(n));
-            cmb_RS232->setItemData(cmb_RS232->count() - 1, QString::fromStdString(rs.DevicePath(n)),
+            const int item = cmb_RS232->count() - 1;
+            cmb_RS232->setItemData(item, QString::fromStdString(rs.PortDescription(n)),
                                    Qt::ToolTipRole);
+            cmb_RS232->setItemData(item, QString::fromStdString(rs.DevicePath(n)), kDeviceRole);
         }
         if (rs.PortOpen() && !rs.SetPortOpen(false)) {
-            return;
+            return n;
         }
     }
+    return 0;
 }
 
-void frm_RS232::Report_No_Port() {
-    std::string text = "Nessuna porta seriale utilizzabile.\r\n";
-    const std::string reason = services_.serial.LastError();
-    if (!reason.empty()) {
-        text += reason + "\r\n";
+// "COM 3 (/dev/ttyS0) non si apre: <why>" and the ports that were not tried because of it.
+std::string frm_RS232::Port_Failure(int port) const {
+    const platform::SerialControl& rs = services_.serial;
+    if (port == 0 || (rs.PortCount() == 0 && rs.DevicePath(port).empty())) {
+        return "Nessun dispositivo seriale trovato: collegare l'adattatore USB-seriale, oppure "
+               "avviare il modulo virtuale (./run.sh --demo).";
     }
-    text +=
-        "Verificare che l'adattatore seriale sia collegato e che l'utente abbia il permesso di "
-        "usarlo: deve far parte del gruppo proprietario del dispositivo (dialout su Debian), "
-        "poi uscire e rientrare nella sessione.";
-    services_.messages.Show(text, "Porte seriali", platform::MessageIcon::Exclamation);
+    const std::string device = rs.DevicePath(port);
+    std::string text = "COM " + std::to_string(port) + (device.empty() ? "" : " (" + device + ")") +
+                       " non si apre: " + rs.LastError();
+    if (rs.PortCount() > port) {
+        text += "\r\nLe porte seguenti non sono state provate:";
+        for (int n = port + 1; n <= std::min(rs.PortCount(), kHighestProbedPort); ++n) {
+            text += (n == port + 1 ? " COM " : ", COM ") + std::to_string(n) + " (" +
+                    rs.DevicePath(n) + ")";
+        }
+        text += ".";
+    }
+    return text;
+}
+
+void frm_RS232::Report_No_Port(int failedPort) {
+    services_.messages.Show("Nessuna porta seriale utilizzabile.\r\n" + Port_Failure(failedPort),
+                            "Porte seriali", platform::MessageIcon::Exclamation);
+}
+
+// The devices may have changed (or the open port's device went away). The list follows while
+// the window is shown and no port is open; an open port whose device is gone is closed as OFF
+// closes it, unless a run is going: the run meets the missing device as a module that does not
+// answer, and the window keeps what the run left until OFF.
+void frm_RS232::Ports_Changed() {
+    platform::SerialControl& rs = services_.serial;
+    if (RunInProgress || !isVisible()) {
+        portsChanged_ = true;
+        return;
+    }
+    if (!openDevice_.empty()) {
+        if (rs.PortOpen() || lostDuringRun_) {
+            portsChanged_ = true;
+            return;
+        }
+        const std::string device = openDevice_;
+        const std::string lost = rs.LastError();
+        cmd_OFF_Click();
+        List_Ports(/*firstProbe=*/false);
+        runStatus_.Say(lost.empty() ? "Il dispositivo " + device + " è stato scollegato." : lost);
+        together_.Flush();
+        return;
+    }
+    List_Ports(/*firstProbe=*/false);
+}
+
+void frm_RS232::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    if (portsChanged_ && openDevice_.empty() && !RunInProgress) {
+        QTimer::singleShot(0, this, &frm_RS232::Ports_Changed);
+    }
 }
 
 void frm_RS232::Form_Unload() {
+    services_.serial.SetPortsChangedHandler(nullptr);
     if (services_.serial.PortOpen()) {
         services_.serial.SetPortOpen(false);
     }
@@ -320,16 +434,27 @@ void frm_RS232::cmd_ON_Click() {
     cmd_ON->setEnabled(false);
     fra_Comandi->setEnabled(true);
     cmd_Write_RS232->setEnabled(true);
+    openDevice_ = rs.DevicePath(port);
+    lostDuringRun_ = false;
+    runStatus_.Say("COM " + std::to_string(port) + " aperta");
+    together_.Flush();
 }
 
 void frm_RS232::cmd_OFF_Click() {
     services_.serial.SetPortOpen(false);
     spy_->SetText("");
+    runStatus_.Say("Porta chiusa");
     spy_->Flush();
     cmd_OFF->setEnabled(false);
     cmd_ON->setEnabled(true);
     fra_Comandi->setEnabled(false);
     cmd_Write_RS232->setEnabled(false);
+    openDevice_.clear();
+    lostDuringRun_ = false;
+    if (portsChanged_) {
+        // What changed while the port was open reaches the list once the window is idle again.
+        QTimer::singleShot(0, this, &frm_RS232::Ports_Changed);
+    }
 }
 
 void frm_RS232::cmd_Stop_RS232_Click() {
@@ -353,15 +478,19 @@ void frm_RS232::cmd_Write_RS232_Click() {
     cmd_Exit->setEnabled(false);
     cmd_OFF->setEnabled(false);
     StopRequested = false;
-    Run_Programming(CompilerIo{services_.files, services_.messages},
-                    LinkIo{services_.serial, services_.clock, services_.pump, services_.messages,
-                           *sendCounter_, *receivedCounter_, *spy_, *progress_});
-    // During the run the trace, the counters and the bar follow at most ten times a second; at
-    // its end they show the exact final state at once.
-    spy_->Flush();
-    sendCounter_->Flush();
-    receivedCounter_->Flush();
-    progress_->Flush();
+    runStatus_.Run_Started(services_.clock.Milliseconds());
+    const RunResult result = Run_Programming(
+        CompilerIo{services_.files, services_.messages},
+        LinkIo{services_.serial, services_.clock, services_.pump, services_.messages, *sendCounter_,
+               *receivedCounter_, *spy_, *runProgress_});
+    runStatus_.Run_Ended(result, services_.clock.Milliseconds());
+    if (!services_.serial.PortOpen() && !openDevice_.empty()) {
+        lostDuringRun_ = true;
+        runStatus_.Say(runStatus_.Text() + ". " + services_.serial.LastError());
+    }
+    // During the run the trace, the counters, the bar and the status line follow together at
+    // most ten times a second; at its end they show the exact final state at once.
+    together_.Flush();
     cmd_Exit->setEnabled(true);
     cmd_OFF->setEnabled(true);
     RunInProgress = false;

@@ -6,6 +6,7 @@
 
 #include "platform/qt/qt_controls.h"
 #include "platform/services.h"
+#include "serial_window/run_status.h"
 
 class QCloseEvent;
 class QComboBox;
@@ -39,18 +40,29 @@ class frm_RS232 final : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     void Build_Controls();
     void Centre_On_Screen();
     void Form_Load();
     void Form_Unload();
-    void Probe_Ports();
-    void Report_No_Port();
+    void List_Ports(bool firstProbe);
+    int Probe_Ports();
+    std::string Port_Failure(int port) const;
+    void Report_No_Port(int failedPort);
+    void Ports_Changed();
     void Show_Error_RS232(const std::string& line);
 
     platform::Services& services_;
     bool closeAfterRun_ = false;
+    // The device ON opened, until OFF; empty while the port is closed.
+    std::string openDevice_;
+    // The open port's device went away during a run: the window keeps what the run left until
+    // OFF, instead of closing by itself.
+    bool lostDuringRun_ = false;
+    // Devices changed while the list could not follow (port open, run, window hidden).
+    bool portsChanged_ = false;
 
     QGroupBox* fra_Select_RS232 = nullptr;
     QGroupBox* fra_RS232 = nullptr;
@@ -77,12 +89,23 @@ class frm_RS232 final : public QWidget {
     QPushButton* cmd_Stop_RS232 = nullptr;
     QProgressBar* pgb_RS232 = nullptr;
     QPushButton* cmd_Exit = nullptr;
+    QLabel* lbl_Stato = nullptr;
 
-    // What the link writes into: counters, trace and progress bar of this window.
+    // What the link writes into: counters, trace and progress bar of this window, brought up to
+    // date together with the status line.
+    platform::CoalescedApply together_;
     std::unique_ptr<platform::QtTextControl> sendCounter_;
     std::unique_ptr<platform::QtTextControl> receivedCounter_;
     std::unique_ptr<platform::QtRichTextControl> spy_;
     std::unique_ptr<platform::QtProgressControl> progress_;
+    // The bar as the link sees it: every value also moves the status line on.
+    std::unique_ptr<platform::ProgressControl> runProgress_;
+    std::unique_ptr<platform::QtLabelControl> status_;
+    RunStatus runStatus_{[this](const std::string& text) {
+        if (status_) {
+            status_->SetText(text);
+        }
+    }};
 };
 
 // The menu command of the main window: shows the one serial port window without blocking,

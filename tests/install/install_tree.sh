@@ -1,19 +1,32 @@
 #!/usr/bin/env bash
-# The installed tree: lcdprog starts from any folder and finds its white backgrounds beside
-# itself, a missing background is reported by name, and the desktop files validate.
+# The installed tree: every program, page and desktop file in its place; lcdprog started from
+# another folder finds its white backgrounds in ../share/lcdprog, and names a missing one.
 set -u
 build=$1
+version=$2
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install"
-for f in bin/lcdprog bin/Sfondo_Bianco_128x64.bmp bin/Sfondo_Bianco_240x64.bmp \
-    bin/Sfondo_Bianco_240x128.bmp share/applications/org.lcdprog.Lcdprog.desktop \
+for f in bin/lcdprog bin/lcdprog-sim share/lcdprog/Sfondo_Bianco_128x64.bmp \
+    share/lcdprog/Sfondo_Bianco_240x64.bmp share/lcdprog/Sfondo_Bianco_240x128.bmp \
+    share/man/man1/lcdprog.1.gz share/man/man1/lcdprog-sim.1.gz \
+    share/doc/lcdprog/copyright share/doc/lcdprog/changelog.Debian.gz \
+    share/applications/org.lcdprog.Lcdprog.desktop \
     share/metainfo/org.lcdprog.Lcdprog.metainfo.xml \
+    share/mime/packages/org.lcdprog.Lcdprog.xml \
     share/icons/hicolor/scalable/apps/org.lcdprog.Lcdprog.svg \
     share/icons/hicolor/48x48/apps/org.lcdprog.Lcdprog.png; do
     [ -e "$prefix/$f" ] || fail "$f not installed"
+done
+if compgen -G "$prefix/bin/*.bmp" >/dev/null; then
+    fail "backgrounds in bin/: $(ls "$prefix/bin")"
+fi
+# Every program answers --version with the project's one version.
+for exe in "$prefix"/bin/*; do
+    got=$("$exe" --version) || fail "$exe --version"
+    [ "$got" = "$(basename "$exe") $version" ] || fail "$exe --version printed \"$got\""
 done
 
 # Started from another folder it must still be running after two seconds (a missing background
@@ -24,17 +37,16 @@ rc=$?
 [ "$rc" -eq 124 ] || fail "lcdprog ended with $rc: $(cat "$prefix/err.txt")"
 grep -q 'non trovato' "$prefix/err.txt" && fail "a background was not found: $(cat "$prefix/err.txt")"
 
-rm "$prefix/bin/Sfondo_Bianco_240x64.bmp"
+rm "$prefix/share/lcdprog/Sfondo_Bianco_240x64.bmp"
 QT_QPA_PLATFORM=offscreen timeout 2 "$prefix/bin/lcdprog" 2>"$prefix/err.txt"
 grep -qF 'lcdprog: ERROR: File Sfondo_Bianco_240x64.bmp non trovato. Impossibile continuare' \
     "$prefix/err.txt" || fail "no message for the missing background: $(cat "$prefix/err.txt")"
 
-if command -v desktop-file-validate >/dev/null; then
-    desktop-file-validate "$prefix/share/applications/org.lcdprog.Lcdprog.desktop" ||
-        fail "desktop entry"
-fi
-if command -v appstreamcli >/dev/null; then
-    appstreamcli validate --no-net "$prefix/share/metainfo/org.lcdprog.Lcdprog.metainfo.xml" \
-        >/dev/null || fail "metainfo"
-fi
+desktop-file-validate "$prefix/share/applications/org.lcdprog.Lcdprog.desktop" || fail "desktop entry"
+appstreamcli validate --no-net "$prefix/share/metainfo/org.lcdprog.Lcdprog.metainfo.xml" \
+    >/dev/null || fail "metainfo"
+# The MIME type is what a file manager sees for a project.
+out=$(update-mime-database "$prefix/share/mime" 2>&1) || fail "update-mime-database: $out"
+grep -qx 'application/x-lcdprog-project:\*\.lcdprj' "$prefix/share/mime/globs" ||
+    fail "*.lcdprj is not application/x-lcdprog-project"
 echo "installed tree: ok"

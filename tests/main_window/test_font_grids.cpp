@@ -67,7 +67,7 @@ TEST(FontGrids, ClicksToggleTheBitOfTheirColumnsEntryAndTheCellsColour) {
             EXPECT_EQ(item->data(frm_Config_LCD::kColourRole),
                       QVariant(set ? 0x80000008u : 0x80000005u));
             EXPECT_EQ(item->background().color(),
-                      grid->palette().color(set ? QPalette::WindowText : QPalette::Window));
+                      grid->palette().color(set ? QPalette::Text : QPalette::Base));
         }
     }
 }
@@ -84,8 +84,8 @@ TEST(FontGrids, TheCellsColourDecidesNotTheTableBitAndANewSchemeRepaintsTheCells
     g.window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(g.window.get()));
     QPalette scheme = g.window->palette();
-    scheme.setColor(QPalette::WindowText, QColor(10, 200, 30));
-    scheme.setColor(QPalette::Window, QColor(250, 240, 5));
+    scheme.setColor(QPalette::Text, QColor(10, 200, 30));
+    scheme.setColor(QPalette::Base, QColor(250, 240, 5));  // the never-clicked cells' colour
     g.window->setPalette(scheme);
     EXPECT_EQ(g.small->item(2, 2)->background().color(), QColor(10, 200, 30));
     EXPECT_EQ(g.small->item(0, 1)->background().color(), QColor(250, 240, 5));

@@ -1,4 +1,4 @@
-// The port table, the serial control on a pseudo-terminal, and the event pump the link sleeps in.
+// The serial control on a pseudo-terminal, and the event pump the link sleeps in.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -15,14 +15,11 @@
 #include <ctime>
 #include <tuple>
 
-#include "platform/qt/port_table.h"
 #include "platform/qt/qt_event_pump.h"
 #include "platform/qt/qt_serial_control.h"
 
 namespace lcdprog::platform {
 namespace {
-
-using Devices = std::vector<std::string>;
 
 double Cpu_Ms() {
     return 1000.0 * static_cast<double>(std::clock()) / CLOCKS_PER_SEC;
@@ -57,25 +54,6 @@ struct Pty {
     int master = -1;
     std::string slave;
 };
-
-TEST(PortTable, ListsOrdersAndLooksUpDevices) {
-    const std::pair<const char*, Devices> lists[] = {
-        {"/dev/pts/3:/tmp/ttyLCD", {"/dev/pts/3", "/tmp/ttyLCD"}},
-        {":/dev/pts/3::/dev/ttyUSB0:", {"/dev/pts/3", "/dev/ttyUSB0"}},
-        {"", {}},
-    };
-    for (const auto& [list, expected] : lists) {
-        EXPECT_EQ(PortTable::FromList(list).Devices(), expected) << list;
-    }
-    const PortTable table({"/dev/a", "/dev/b"});
-    EXPECT_EQ(table.DevicePath(2), "/dev/b");
-    EXPECT_EQ(table.DevicePath(0), "");
-    EXPECT_EQ(table.DevicePath(3), "");
-    setenv("LCDPROG_PORTS", "/tmp/x1:/tmp/x2", 1);
-    const PortTable fromEnvironment = PortTable::FromEnvironment();
-    unsetenv("LCDPROG_PORTS");
-    EXPECT_EQ(fromEnvironment.Devices(), (Devices{"/tmp/x1", "/tmp/x2"}));
-}
 
 TEST(LineSettings, ParsesEveryFieldAndRefusesMalformedText) {
     using P = QSerialPort;

@@ -1,3 +1,7 @@
+#include <QLabel>
+
+#include <gmock/gmock.h>
+
 #include "serial_window_fixture.h"
 
 namespace lcdprog::test {
@@ -120,12 +124,22 @@ TEST_F(RunTest, CompileDetectProgramAndResetUnlessStoppedWhileProgramming) {
         Stop stop;
         int detects, writes, resets;
         std::string message;
+        const char* status;  // the status line at the end (a regular expression)
     } cases[] = {
-        {"missing picture", true, true, {}, Never, 0, 0, 0, "ERROR"},
-        {"no module", false, false, {}, Never, 3, 0, 0, "no module"},
-        {"block 3 fails", true, false, {"badsum:block=3"}, Never, 1, 6, 1, "write failed"},
-        {"stop while programming", true, false, {}, AfterTenBlocks, 1, 10, 0, ""},
-        {"stop while detecting", true, false, {}, DuringDetection, 1, 512, 1, ""},
+        // clang-format off
+        {"missing picture", true, true, {}, Never, 0, 0, 0, "ERROR",
+         "Immagine non compilata: il modulo non è stato contattato"},
+        {"no module", false, false, {}, Never, 3, 0, 0, "no module",
+         "Modulo non trovato: verificare la connessione"},
+        {"block 3 fails", true, false, {"badsum:block=3"}, Never, 1, 6, 1, "write failed",
+         "Scrittura fallita al blocco 4 di 512: il modulo non ha confermato"},
+        {"reset fails", true, false, {"badsum:reset"}, Never, 1, 512, 3, "reset failed",
+         "Memoria scritta, ma il reset del PIC non ha risposto"},
+        {"stop while programming", true, false, {}, AfterTenBlocks, 1, 10, 0, "",
+         "Interrotto dall'operatore al blocco 10 di 512"},
+        {"stop while detecting", true, false, {}, DuringDetection, 1, 512, 1, "",
+         "Programmazione completata: 65536 byte in [1-9][0-9]*,[0-9] s"},
+        // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -158,6 +172,8 @@ TEST_F(RunTest, CompileDetectProgramAndResetUnlessStoppedWhileProgramming) {
             EXPECT_EQ(messages.shown[0].title, "ERROR RS232");
         }
         EXPECT_FALSE(Find<QTextEdit>("rtb_RS232_SPY")->toPlainText().contains("old"));
+        EXPECT_THAT(Find<QLabel>("lbl_Stato")->text().toStdString(),
+                    ::testing::MatchesRegex(c.status));
         EXPECT_EQ(Text("txt_Send_Packet"), std::to_string(serial.written.size()));
         EXPECT_EQ(StopRequested, c.stop == AfterTenBlocks);
         EXPECT_EQ(Now(), kPortOpen);

@@ -84,20 +84,12 @@ TempFolder::~TempFolder() {
     fs::remove_all(path_, ec);
 }
 
-SimProcess::SimProcess(const TempFolder& folder, std::vector<std::string> extraArgs,
-                       const std::string& name)
-    : link_(folder / Unique_Name(name.c_str())),
-      eepromFile_(folder / (name + "-eeprom.bin")),
-      logFile_(folder / (name + ".log")) {
+ChildProcess::ChildProcess(std::vector<std::string> args, const std::string& errorFile) {
     int pipeFds[2] = {-1, -1};
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         ADD_FAILURE() << "pipe: " << std::strerror(errno);
         return;
     }
-    const std::string exe = Bin_Folder() + "/lcdprog-sim";
-    std::vector<std::string> args = {exe,         "--link", link_,    "--eeprom",
-                                     eepromFile_, "--log",  "--quiet"};
-    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
     std::vector<char*> argv;
     for (std::string& a : args) {
         argv.push_back(a.data());
@@ -106,8 +98,10 @@ SimProcess::SimProcess(const TempFolder& folder, std::vector<std::string> extraA
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, logFile_.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (!errorFile.empty()) {
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorFile.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    }
     // Every signal at its default and none blocked, whatever the GUI library set up here.
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
@@ -118,20 +112,20 @@ SimProcess::SimProcess(const TempFolder& folder, std::vector<std::string> extraA
     posix_spawnattr_setsigmask(&attr, &none);
     posix_spawnattr_setsigdefault(&attr, &all);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    const int spawned = posix_spawn(&pid_, exe.c_str(), &actions, &attr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid_, argv[0], &actions, &attr, argv.data(), environ);
     posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeFds[1]);
     out_ = pipeFds[0];
     if (spawned != 0) {
         pid_ = -1;
-        ADD_FAILURE() << "cannot start " << exe << ": " << std::strerror(spawned);
+        ADD_FAILURE() << "cannot start " << args[0] << ": " << std::strerror(spawned);
         return;
     }
     pidFd_ = static_cast<int>(syscall(SYS_pidfd_open, pid_, 0));
 }
 
-SimProcess::~SimProcess() {
+ChildProcess::~ChildProcess() {
     if (pid_ > 0) {
         kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
@@ -143,7 +137,7 @@ SimProcess::~SimProcess() {
     }
 }
 
-std::optional<std::string> SimProcess::Next_Device(int timeoutMs) {
+std::optional<std::string> ChildProcess::Next_Line(int timeoutMs) {
     const double deadline = Wall_Now_Ms() + timeoutMs;
     while (true) {
         if (const std::size_t end = pendingOut_.find('\n'); end != std::string::npos) {
@@ -159,13 +153,13 @@ std::optional<std::string> SimProcess::Next_Device(int timeoutMs) {
         }
         const ssize_t n = read(out_, buffer, sizeof buffer);
         if (n <= 0) {
-            return std::nullopt;  // the module ended
+            return std::nullopt;  // the child ended
         }
         pendingOut_.append(buffer, static_cast<std::size_t>(n));
     }
 }
 
-std::optional<int> SimProcess::Wait_Exit(int timeoutMs) {
+std::optional<int> ChildProcess::Wait_Exit(int timeoutMs) {
     pollfd p{pidFd_, POLLIN, 0};
     int status = 0;
     if (pid_ <= 0 || (pidFd_ >= 0 && poll(&p, 1, timeoutMs) <= 0) ||
@@ -176,13 +170,34 @@ std::optional<int> SimProcess::Wait_Exit(int timeoutMs) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-int SimProcess::Stop() {
+int ChildProcess::Stop() {
     if (pid_ <= 0) {
         return -1;
     }
     kill(pid_, SIGTERM);
     return Wait_Exit(5000).value_or(-1);  // the destructor kills it otherwise
 }
+
+namespace {
+
+std::vector<std::string> Sim_Command(const std::string& link, const std::string& eeprom,
+                                     const std::vector<std::string>& extraArgs) {
+    std::vector<std::string> args = {Bin_Folder() + "/lcdprog-sim", "--link", link, "--quiet"};
+    if (!eeprom.empty()) {
+        args.insert(args.end(), {"--eeprom", eeprom, "--log"});
+    }
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    return args;
+}
+
+}  // namespace
+
+SimProcess::SimProcess(const TempFolder& folder, std::vector<std::string> extraArgs,
+                       const std::string& name, bool record)
+    : link_(folder / Unique_Name(name.c_str())),
+      eepromFile_(record ? folder / (name + "-eeprom.bin") : ""),
+      logFile_(folder / (name + ".log")),
+      process_(Sim_Command(link_, eepromFile_, extraArgs), logFile_) {}
 
 std::string SimProcess::Log() const {
     return Read_Whole_File(logFile_);
@@ -198,9 +213,21 @@ std::optional<Eeprom> SimProcess::Saved_Eeprom() const {
     return eeprom;
 }
 
-Desk::Desk(std::vector<std::string> ports)
+namespace {
+
+platform::Services Tapped(const platform::Services& s, const Desk::SerialTap& tap) {
+    if (!tap) {
+        return s;
+    }
+    return platform::Services{s.files,       s.messages, s.clock,  s.pump,
+                              tap(s.serial), s.dialog,   s.program};
+}
+
+}  // namespace
+
+Desk::Desk(std::vector<std::string> ports, const SerialTap& tap)
     : qt(Bin_Folder(), platform::PortTable(ports)),
-      services(qt.With(messages, dialog, program)),
+      services(Tapped(qt.With(messages, dialog, program), tap)),
       ports_(static_cast<int>(ports.size())) {}
 
 Desk::~Desk() {
@@ -262,6 +289,13 @@ bool Desk::Choose_Noise_Pictures(const TempFolder& folder) {
         }
     }
     return true;
+}
+
+void Desk::Choose_Port(int com) const {
+    auto* combo = Current_frm_RS232()->findChild<QComboBox*>(QStringLiteral("cmb_RS232"));
+    ASSERT_TRUE(combo != nullptr && com >= 1 && com <= combo->count()) << "COM " << com;
+    combo->setCurrentIndex(com - 1);
+    combo->setEditText(combo->itemText(com - 1));
 }
 
 void Desk::Click(const char* button) const {

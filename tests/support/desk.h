@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,32 +42,51 @@ class TempFolder {
     std::string path_;
 };
 
-// lcdprog-sim as a child process: device lines on its standard output, its log in a file, its
-// EEPROM saved in the folder when it ends.
-class SimProcess {
+// A program as a child process: its standard output read line by line, its standard error in
+// `errorFile` (inherited when empty), every signal at its default. Killed if still running when
+// this object goes.
+class ChildProcess {
   public:
-    SimProcess(const TempFolder& folder, std::vector<std::string> extraArgs,
-               const std::string& name = "lcd");
-    ~SimProcess();
-    SimProcess(const SimProcess&) = delete;
-    SimProcess& operator=(const SimProcess&) = delete;
+    ChildProcess(std::vector<std::string> argv, const std::string& errorFile = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
 
-    // The next device line: the module is (again) behind Link().
-    std::optional<std::string> Next_Device(int timeoutMs = 5000);
-    const std::string& Link() const { return link_; }
-    int Stop();  // SIGTERM (the EEPROM is saved on the way out); the exit status or -1
+    std::optional<std::string> Next_Line(int timeoutMs = 5000);  // nothing: time-out or the end
+    int Stop();                                                  // SIGTERM; the exit status or -1
     std::optional<int> Wait_Exit(int timeoutMs);
-    std::string Log() const;
-    std::optional<Eeprom> Saved_Eeprom() const;
 
   private:
     pid_t pid_ = -1;
     int pidFd_ = -1;
     int out_ = -1;
     std::string pendingOut_;
+};
+
+// lcdprog-sim as a child process: device lines on its standard output, its log in a file, its
+// EEPROM saved in the folder after every stored block and when it ends. Without `record` it
+// neither logs nor saves (its errors still go to the log), so that no file write delays a
+// reply: for timings.
+class SimProcess {
+  public:
+    SimProcess(const TempFolder& folder, std::vector<std::string> extraArgs,
+               const std::string& name = "lcd", bool record = true);
+
+    // The next device line: the module is (again) behind Link().
+    std::optional<std::string> Next_Device(int timeoutMs = 5000) {
+        return process_.Next_Line(timeoutMs);
+    }
+    const std::string& Link() const { return link_; }
+    int Stop() { return process_.Stop(); }  // the EEPROM is saved on the way out
+    std::optional<int> Wait_Exit(int timeoutMs) { return process_.Wait_Exit(timeoutMs); }
+    std::string Log() const;
+    std::optional<Eeprom> Saved_Eeprom() const;
+
+  private:
     std::string link_;
     std::string eepromFile_;
     std::string logFile_;
+    ChildProcess process_;
 };
 
 // What the operator sees in the serial window.
@@ -80,7 +100,11 @@ struct DeskReading {
 
 class Desk {
   public:
-    explicit Desk(std::vector<std::string> ports);  // "COM n" is ports[n - 1]
+    // `tap`, when given, returns the serial control the windows talk through in place of
+    // qt.serial: a decorator around it that watches the traffic.
+    using SerialTap = std::function<platform::SerialControl&(platform::SerialControl&)>;
+    explicit Desk(std::vector<std::string> ports,  // "COM n" is ports[n - 1]
+                  const SerialTap& tap = {});
     ~Desk();
     Desk(const Desk&) = delete;
     Desk& operator=(const Desk&) = delete;
@@ -91,6 +115,7 @@ class Desk {
     // Right-clicks every picture box and answers the dialog with a picture of noise, so that
     // every block of the compiled image differs from its neighbours.
     bool Choose_Noise_Pictures(const TempFolder& folder);
+    void Choose_Port(int com) const;  // picks "COM n" in the port box, as the operator does
     void Click(const char* button) const;
     bool Enabled(const char* name) const;
     QProgressBar& Progress() const;

@@ -31,6 +31,8 @@ namespace {
 
 using lcdsim::Nanos;
 
+constexpr Nanos kNever = INT64_MAX;
+
 Nanos Now() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -128,6 +130,14 @@ class Simulator {
     }
     double Seconds(Nanos t) const { return static_cast<double>(t - start_) / 1e9; }
 
+    bool Start();
+    void Take_Due_Actions(Nanos now);
+    void Follow_Counters(Nanos now);
+    void Check_Exit_And_Reopen(Nanos now);
+    Nanos Next_Wake(Nanos now) const;
+    bool Wait_And_Serve(Nanos now);
+    int Finish();
+
     bool Bring_Line_Up();
     void Drop_Line();
     bool Update_Link();
@@ -137,7 +147,6 @@ class Simulator {
     bool Write_Pictures();
     void Flush_Outbox();
     bool Read_Line();
-    void Finish();
 
     lcdsim::Options options_;
     lcdsim::Module module_;
@@ -146,6 +155,16 @@ class Simulator {
     std::vector<std::uint8_t> outbox_;  // reply bytes the pseudo-terminal did not take yet
     Nanos lastSentAt_ = 0;
     int picturesAtWrites_ = -1;  // the write count when the pictures were last drawn
+
+    // The poll loop's state.
+    int signalFd_ = -1;
+    Nanos reopenAt_ = kNever;
+    Nanos exitBy_ = kNever;  // --exit-after-reset: the latest moment to leave
+    int savedWrites_ = 0;
+    int seenResets_ = 0;
+    bool picturesDue_ = false;
+    int status_ = 0;
+    bool done_ = false;
 };
 
 bool Simulator::Bring_Line_Up() {
@@ -313,11 +332,28 @@ bool Simulator::Read_Line() {
 }
 
 int Simulator::Run() {
-    if (options_.load && !Load_Eeprom()) {
+    if (!Start()) {
         return 1;
     }
+    while (!done_) {
+        const Nanos now = Now();
+        Take_Due_Actions(now);
+        Follow_Counters(now);
+        Check_Exit_And_Reopen(now);
+        if (done_ || !Wait_And_Serve(now)) {
+            break;
+        }
+    }
+    return Finish();
+}
+
+// The EEPROM file, the stop signals as a descriptor, the log and the line.
+bool Simulator::Start() {
+    if (options_.load && !Load_Eeprom()) {
+        return false;
+    }
     if (!Save_Eeprom()) {
-        return 1;
+        return false;
     }
 
     sigset_t stopSignals;
@@ -326,10 +362,10 @@ int Simulator::Run() {
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGHUP);
     sigprocmask(SIG_BLOCK, &stopSignals, nullptr);
-    const int signalFd = signalfd(-1, &stopSignals, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (signalFd < 0) {
+    signalFd_ = signalfd(-1, &stopSignals, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (signalFd_ < 0) {
         Error("signalfd: " + Errno_Text());
-        return 1;
+        return false;
     }
     ::signal(SIGPIPE, SIG_IGN);
 
@@ -339,138 +375,149 @@ int Simulator::Run() {
         });
     }
     if (!Bring_Line_Up()) {
-        close(signalFd);
-        return 1;
+        close(signalFd_);
+        return false;
     }
+    savedWrites_ = module_.Stats().writes;
+    seenResets_ = module_.Stats().resets;
+    return true;
+}
 
-    constexpr Nanos kNever = INT64_MAX;
-    Nanos reopenAt = kNever;
-    Nanos exitBy = kNever;  // --exit-after-reset: the latest moment to leave
-    int savedWrites = module_.Stats().writes;
-    int seenResets = module_.Stats().resets;
-    bool picturesDue = false;
-    int status = 0;
-    bool done = false;
-
-    while (!done) {
-        Nanos now = Now();
-        for (auto& action : module_.Take_Due(now)) {
-            if (action.kind == lcdsim::Action::Kind::Send) {
-                outbox_.insert(outbox_.end(), action.bytes.begin(), action.bytes.end());
-                Flush_Outbox();
-                continue;
-            }
-            Drop_Line();
-            if (options_.reopenAfterMs >= 0) {
-                reopenAt = now + options_.reopenAfterMs * lcdsim::kMillisecond;
-                Info("hung up; back in " + std::to_string(options_.reopenAfterMs) + " ms");
-            } else {
-                Info("hung up");
-                done = true;
-            }
+// Replies whose time has come go out; a hang-up drops the line, for good or until the reopen.
+void Simulator::Take_Due_Actions(Nanos now) {
+    for (auto& action : module_.Take_Due(now)) {
+        if (action.kind == lcdsim::Action::Kind::Send) {
+            outbox_.insert(outbox_.end(), action.bytes.begin(), action.bytes.end());
+            Flush_Outbox();
+            continue;
         }
-        if (module_.Stats().writes != savedWrites) {
-            savedWrites = module_.Stats().writes;
-            Save_Eeprom();
-        }
-        if (module_.Stats().resets != seenResets) {
-            seenResets = module_.Stats().resets;
-            picturesDue = true;
-            if (options_.exitAfterReset && exitBy == kNever) {
-                exitBy = now + 1000 * lcdsim::kMillisecond;
-            }
-        }
-        const bool idle = !module_.Next_Deadline() && outbox_.empty();
-        if (picturesDue && idle) {
-            // After the reset's reply has left, so that drawing does not delay it.
-            picturesDue = false;
-            Write_Pictures();
-        }
-        if (exitBy != kNever) {
-            // Leave once the reply is out and the programmer has read it: closing the master
-            // earlier would throw away bytes it has not read yet.
-            const bool read = !line_.Up() || (line_.Unread() == 0 &&
-                                              now - lastSentAt_ >= 50 * lcdsim::kMillisecond);
-            if ((idle && read) || now >= exitBy) {
-                done = true;
-            }
-        }
-        if (reopenAt != kNever && now >= reopenAt) {
-            reopenAt = kNever;
-            if (!Bring_Line_Up()) {
-                status = 1;
-                done = true;
-            }
-        }
-        if (done) {
-            break;
-        }
-
-        Nanos wake = kNever;
-        if (auto deadline = module_.Next_Deadline()) {
-            wake = *deadline;
-        }
-        wake = std::min(wake, reopenAt);
-        if (exitBy != kNever) {
-            wake = std::min({wake, exitBy, now + 10 * lcdsim::kMillisecond});
-        }
-        pollfd fds[2] = {{signalFd, POLLIN, 0}, {-1, 0, 0}};
-        nfds_t count = 1;
-        if (line_.Up()) {
-            fds[1] = {line_.Master(), static_cast<short>(POLLIN | (outbox_.empty() ? 0 : POLLOUT)),
-                      0};
-            count = 2;
-        }
-        timespec timeout{};
-        timespec* timeoutPtr = nullptr;
-        if (wake != kNever) {
-            const Nanos wait = std::max<Nanos>(0, wake - now);
-            timeout.tv_sec = wait / 1'000'000'000;
-            timeout.tv_nsec = wait % 1'000'000'000;
-            timeoutPtr = &timeout;
-        }
-        if (ppoll(fds, count, timeoutPtr, nullptr) < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            Error("poll: " + Errno_Text());
-            status = 1;
-            break;
-        }
-        if (fds[0].revents & POLLIN) {
-            signalfd_siginfo info{};
-            if (read(signalFd, &info, sizeof info) == sizeof info) {
-                Info(std::string("stopping on ") + strsignal(static_cast<int>(info.ssi_signo)));
-            }
-            break;
-        }
-        if (count == 2) {
-            if (fds[1].revents & POLLIN) {
-                if (!Read_Line()) {
-                    status = 1;
-                    break;
-                }
-            } else if (fds[1].revents & (POLLHUP | POLLERR)) {
-                // Cannot happen while we hold a slave descriptor; never loop on it regardless.
-                Error("the pseudo-terminal failed");
-                status = 1;
-                break;
-            }
-            if (fds[1].revents & POLLOUT) {
-                Flush_Outbox();
-            }
+        Drop_Line();
+        if (options_.reopenAfterMs >= 0) {
+            reopenAt_ = now + options_.reopenAfterMs * lcdsim::kMillisecond;
+            Info("hung up; back in " + std::to_string(options_.reopenAfterMs) + " ms");
+        } else {
+            Info("hung up");
+            done_ = true;
         }
     }
+}
 
-    close(signalFd);
+// A stored write saves the EEPROM; a reset asks for the pictures and, with --exit-after-reset,
+// for the end.
+void Simulator::Follow_Counters(Nanos now) {
+    if (module_.Stats().writes != savedWrites_) {
+        savedWrites_ = module_.Stats().writes;
+        Save_Eeprom();
+    }
+    if (module_.Stats().resets != seenResets_) {
+        seenResets_ = module_.Stats().resets;
+        picturesDue_ = true;
+        if (options_.exitAfterReset && exitBy_ == kNever) {
+            exitBy_ = now + 1000 * lcdsim::kMillisecond;
+        }
+    }
+}
+
+void Simulator::Check_Exit_And_Reopen(Nanos now) {
+    const bool idle = !module_.Next_Deadline() && outbox_.empty();
+    if (picturesDue_ && idle) {
+        // After the reset's reply has left, so that drawing does not delay it.
+        picturesDue_ = false;
+        Write_Pictures();
+    }
+    if (exitBy_ != kNever) {
+        // Leave once the reply is out and the programmer has read it: closing the master
+        // earlier would throw away bytes it has not read yet.
+        const bool read =
+            !line_.Up() || (line_.Unread() == 0 && now - lastSentAt_ >= 50 * lcdsim::kMillisecond);
+        if ((idle && read) || now >= exitBy_) {
+            done_ = true;
+        }
+    }
+    if (reopenAt_ != kNever && now >= reopenAt_) {
+        reopenAt_ = kNever;
+        if (!Bring_Line_Up()) {
+            status_ = 1;
+            done_ = true;
+        }
+    }
+}
+
+// The module's next deadline, the reopen, and while leaving a 10 ms check of the programmer.
+Nanos Simulator::Next_Wake(Nanos now) const {
+    Nanos wake = kNever;
+    if (auto deadline = module_.Next_Deadline()) {
+        wake = *deadline;
+    }
+    wake = std::min(wake, reopenAt_);
+    if (exitBy_ != kNever) {
+        wake = std::min({wake, exitBy_, now + 10 * lcdsim::kMillisecond});
+    }
+    return wake;
+}
+
+// Sleeps until a stop signal, bytes from the programmer, room for the outbox or the next wake,
+// and serves what woke it. False: the loop ends.
+bool Simulator::Wait_And_Serve(Nanos now) {
+    const Nanos wake = Next_Wake(now);
+    pollfd fds[2] = {{signalFd_, POLLIN, 0}, {-1, 0, 0}};
+    nfds_t count = 1;
+    if (line_.Up()) {
+        fds[1] = {line_.Master(), static_cast<short>(POLLIN | (outbox_.empty() ? 0 : POLLOUT)), 0};
+        count = 2;
+    }
+    timespec timeout{};
+    timespec* timeoutPtr = nullptr;
+    if (wake != kNever) {
+        const Nanos wait = std::max<Nanos>(0, wake - now);
+        timeout.tv_sec = wait / 1'000'000'000;
+        timeout.tv_nsec = wait % 1'000'000'000;
+        timeoutPtr = &timeout;
+    }
+    if (ppoll(fds, count, timeoutPtr, nullptr) < 0) {
+        if (errno == EINTR) {
+            return true;
+        }
+        Error("poll: " + Errno_Text());
+        status_ = 1;
+        return false;
+    }
+    if (fds[0].revents & POLLIN) {
+        signalfd_siginfo info{};
+        if (read(signalFd_, &info, sizeof info) == sizeof info) {
+            Info(std::string("stopping on ") + strsignal(static_cast<int>(info.ssi_signo)));
+        }
+        return false;
+    }
+    if (count == 2) {
+        if (fds[1].revents & POLLIN) {
+            if (!Read_Line()) {
+                status_ = 1;
+                return false;
+            }
+        } else if (fds[1].revents & (POLLHUP | POLLERR)) {
+            // Cannot happen while we hold a slave descriptor; never loop on it regardless.
+            Error("the pseudo-terminal failed");
+            status_ = 1;
+            return false;
+        }
+        if (fds[1].revents & POLLOUT) {
+            Flush_Outbox();
+        }
+    }
+    return true;
+}
+
+int Simulator::Finish() {
+    close(signalFd_);
     // The pictures are redrawn only if a write came after the last drawing.
     const bool picturesCurrent = picturesAtWrites_ == module_.Stats().writes;
     if (!Save_Eeprom() || (!picturesCurrent && !Write_Pictures())) {
-        status = 1;
+        status_ = 1;
     }
     Remove_Link();
     line_.Close();
-    return status;
+    return status_;
 }
 
 }  // namespace
@@ -482,6 +529,9 @@ int main(int argc, char** argv) {
     switch (lcdsim::Parse_Command_Line(args, options, error)) {
         case lcdsim::Parse_Outcome::Help:
             std::fputs(lcdsim::Help_Text().c_str(), stdout);
+            return 0;
+        case lcdsim::Parse_Outcome::Version:
+            std::puts("lcdprog-sim " LCDPROG_VERSION);
             return 0;
         case lcdsim::Parse_Outcome::Error:
             std::fprintf(stderr, "lcdprog-sim: %s\n", error.c_str());

@@ -90,150 +90,166 @@ std::string Range_Text(int lo, int hi) {
     return std::to_string(lo) + " to " + std::to_string(hi);
 }
 
-}  // namespace
+// "head" or "head<sep>tail", split at the first separator.
+struct Parts {
+    std::string_view head;
+    std::string_view tail;
+    bool split = false;
+};
 
-std::optional<Fault> Parse_Fault(std::string_view text, std::string& error) {
-    const std::string quoted = "fault \"" + std::string(text) + "\": ";
-    Fault fault;
-
-    std::string_view kindText = text;
-    std::string_view whereText;
-    bool hasWhere = false;
-    if (auto colon = text.find(':'); colon != std::string_view::npos) {
-        kindText = text.substr(0, colon);
-        whereText = text.substr(colon + 1);
-        hasWhere = true;
+Parts Split_Once(std::string_view text, char sep) {
+    const std::size_t at = text.find(sep);
+    if (at == std::string_view::npos) {
+        return {text, {}, false};
     }
+    return {text.substr(0, at), text.substr(at + 1), true};
+}
 
-    std::string_view kindName = kindText;
-    std::string_view kindValue;
-    bool hasValue = false;
-    if (auto eq = kindText.find('='); eq != std::string_view::npos) {
-        kindName = kindText.substr(0, eq);
-        kindValue = kindText.substr(eq + 1);
-        hasValue = true;
-    }
-    const KindName* kind = Find_Kind(kindName);
+// KIND or KIND=VALUE.
+bool Parse_Kind(const Parts& kindText, const std::string& quoted, Fault& fault,
+                std::string& error) {
+    const KindName* kind = Find_Kind(kindText.head);
     if (kind == nullptr) {
-        error = quoted + "unknown kind \"" + std::string(kindName) +
+        error = quoted + "unknown kind \"" + std::string(kindText.head) +
                 "\" (none, noanswer, badsum, badcmd, short, split, extra, late, silent, hangup)";
-        return std::nullopt;
+        return false;
     }
     fault.kind = kind->kind;
     fault.value = kind->defaultValue;
-    if (hasValue) {
+    if (kindText.split) {
         if (kind->value == KindName::NoValue) {
             error = quoted + std::string(kind->name) + " takes no value";
-            return std::nullopt;
+            return false;
         }
-        if (!Parse_Int(kindValue, kind->minValue, kind->maxValue, fault.value)) {
+        if (!Parse_Int(kindText.tail, kind->minValue, kind->maxValue, fault.value)) {
             error = quoted + std::string(kind->name) + " needs a whole number from " +
                     Range_Text(kind->minValue, kind->maxValue);
-            return std::nullopt;
+            return false;
         }
     } else if (kind->value == KindName::RequiredValue) {
         error = quoted + std::string(kind->name) + " needs a value, e.g. " +
                 std::string(kind->name) + "=3500";
-        return std::nullopt;
+        return false;
+    }
+    return true;
+}
+
+// The WHERE list, one item at a time. Each of its parts may be given once only.
+class PlaceReader {
+  public:
+    PlaceReader(const std::string& quoted, FaultPlace& where, std::string& error)
+        : quoted_(quoted), where_(where), error_(error) {}
+
+    bool Read(std::string_view text) {
+        const Parts item = Split_Once(text, '=');
+        if (item.head == "packet" || item.head == "detect" || item.head == "block" ||
+            item.head == "reset") {
+            return Target(item);
+        }
+        if (item.head == "attempt") {
+            return Once(item, attemptGiven_, 1000000, "attempt=2", where_.attempt);
+        }
+        if (item.head == "times") {
+            return Once(item, timesGiven_, 1000000000, "times=1", where_.times);
+        }
+        return Fail("unknown place \"" + std::string(text) +
+                    "\" (packet=N, detect[=K], block[=B], reset[=K], attempt=K, times=N)");
     }
 
-    if (!hasWhere) {
+    // What only the whole list tells.
+    bool Finish() {
+        if (attemptGiven_ && where_.kind != FaultPlace::Kind::Detect &&
+            where_.kind != FaultPlace::Kind::Block && where_.kind != FaultPlace::Kind::Reset) {
+            return Fail("attempt needs detect, block or reset");
+        }
+        return true;
+    }
+
+  private:
+    bool Fail(const std::string& why) {
+        error_ = quoted_ + why;
+        return false;
+    }
+
+    bool Number(const Parts& item, int lo, int hi, int& out) {
+        if (!Parse_Int(item.tail, lo, hi, out)) {
+            return Fail(std::string(item.head) + " needs a whole number from " +
+                        Range_Text(lo, hi));
+        }
+        return true;
+    }
+
+    // packet=N, detect[=K], block[=B] or reset[=K]: which requests.
+    bool Target(const Parts& item) {
+        if (placed_) {
+            return Fail("only one of packet, detect, block, reset may be given");
+        }
+        placed_ = true;
+        if (item.head == "packet") {
+            where_.kind = FaultPlace::Kind::Packet;
+            if (!item.split) {
+                return Fail("packet needs a number, e.g. packet=101");
+            }
+            return Number(item, 1, 1000000000, where_.packet);
+        }
+        if (item.head == "block") {
+            where_.kind = FaultPlace::Kind::Block;
+            return !item.split || Number(item, 0, kBlocks - 1, where_.block);
+        }
+        where_.kind = item.head == "detect" ? FaultPlace::Kind::Detect : FaultPlace::Kind::Reset;
+        if (!item.split) {
+            return true;
+        }
+        if (attemptGiven_) {
+            return Fail("attempt given twice");
+        }
+        attemptGiven_ = true;
+        return Number(item, 1, 1000000, where_.attempt);
+    }
+
+    // attempt=K or times=N.
+    bool Once(const Parts& item, bool& given, int hi, const char* example, int& out) {
+        if (given) {
+            return Fail(std::string(item.head) + " given twice");
+        }
+        given = true;
+        if (!item.split) {
+            return Fail(std::string(item.head) + " needs a number, e.g. " + example);
+        }
+        return Number(item, 1, hi, out);
+    }
+
+    const std::string& quoted_;
+    FaultPlace& where_;
+    std::string& error_;
+    bool placed_ = false;
+    bool attemptGiven_ = false;
+    bool timesGiven_ = false;
+};
+
+}  // namespace
+
+std::optional<Fault> Parse_Fault(std::string_view text, std::string& error) {
+    const std::string quoted = "fault \"" + std::string(text) + "\": ";
+    const Parts kindAndPlace = Split_Once(text, ':');
+    Fault fault;
+    if (!Parse_Kind(Split_Once(kindAndPlace.head, '='), quoted, fault, error)) {
+        return std::nullopt;
+    }
+    if (!kindAndPlace.split) {
         return fault;
     }
-    if (whereText.empty()) {
+    if (kindAndPlace.tail.empty()) {
         error = quoted + "nothing after ':'";
         return std::nullopt;
     }
-
-    FaultPlace& where = fault.where;
-    bool placed = false;
-    bool attemptGiven = false;
-    bool timesGiven = false;
-    for (std::string_view item : Split(whereText, ',')) {
-        std::string_view name = item;
-        std::string_view value;
-        bool itemHasValue = false;
-        if (auto eq = item.find('='); eq != std::string_view::npos) {
-            name = item.substr(0, eq);
-            value = item.substr(eq + 1);
-            itemHasValue = true;
-        }
-        auto number = [&](int lo, int hi, int& out) {
-            if (!Parse_Int(value, lo, hi, out)) {
-                error =
-                    quoted + std::string(name) + " needs a whole number from " + Range_Text(lo, hi);
-                return false;
-            }
-            return true;
-        };
-        if (name == "packet" || name == "detect" || name == "block" || name == "reset") {
-            if (placed) {
-                error = quoted + "only one of packet, detect, block, reset may be given";
-                return std::nullopt;
-            }
-            placed = true;
-            if (name == "packet") {
-                where.kind = FaultPlace::Kind::Packet;
-                if (!itemHasValue) {
-                    error = quoted + "packet needs a number, e.g. packet=101";
-                    return std::nullopt;
-                }
-                if (!number(1, 1000000000, where.packet)) {
-                    return std::nullopt;
-                }
-            } else if (name == "block") {
-                where.kind = FaultPlace::Kind::Block;
-                if (itemHasValue && !number(0, kBlocks - 1, where.block)) {
-                    return std::nullopt;
-                }
-            } else {
-                where.kind = name == "detect" ? FaultPlace::Kind::Detect : FaultPlace::Kind::Reset;
-                if (itemHasValue) {
-                    if (attemptGiven) {
-                        error = quoted + "attempt given twice";
-                        return std::nullopt;
-                    }
-                    attemptGiven = true;
-                    if (!number(1, 1000000, where.attempt)) {
-                        return std::nullopt;
-                    }
-                }
-            }
-        } else if (name == "attempt") {
-            if (attemptGiven) {
-                error = quoted + "attempt given twice";
-                return std::nullopt;
-            }
-            attemptGiven = true;
-            if (!itemHasValue) {
-                error = quoted + "attempt needs a number, e.g. attempt=2";
-                return std::nullopt;
-            }
-            if (!number(1, 1000000, where.attempt)) {
-                return std::nullopt;
-            }
-        } else if (name == "times") {
-            if (timesGiven) {
-                error = quoted + "times given twice";
-                return std::nullopt;
-            }
-            timesGiven = true;
-            if (!itemHasValue) {
-                error = quoted + "times needs a number, e.g. times=1";
-                return std::nullopt;
-            }
-            if (!number(1, 1000000000, where.times)) {
-                return std::nullopt;
-            }
-        } else {
-            error = quoted + "unknown place \"" + std::string(item) +
-                    "\" (packet=N, detect[=K], block[=B], reset[=K], attempt=K, times=N)";
+    PlaceReader place(quoted, fault.where, error);
+    for (std::string_view item : Split(kindAndPlace.tail, ',')) {
+        if (!place.Read(item)) {
             return std::nullopt;
         }
     }
-    if (attemptGiven && where.kind != FaultPlace::Kind::Detect &&
-        where.kind != FaultPlace::Kind::Block && where.kind != FaultPlace::Kind::Reset) {
-        error = quoted + "attempt needs detect, block or reset";
+    if (!place.Finish()) {
         return std::nullopt;
     }
     return fault;

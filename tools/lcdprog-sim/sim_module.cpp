@@ -85,88 +85,144 @@ void Module::Receive(Nanos now, std::span<const std::uint8_t> bytes) {
     }
 }
 
+namespace {
+
+// What a complete frame asks for, or why it is no valid request.
+struct RequestCheck {
+    RequestKind kind = RequestKind::Other;
+    std::uint32_t address = 0;  // Write
+    std::string reject;         // empty: a valid request
+};
+
+RequestCheck Check_Request(std::span<const std::uint8_t> frame) {
+    RequestCheck check;
+    const std::uint8_t cmd = frame[0];
+    const std::uint8_t len = frame[1];
+    const std::uint8_t expected = Checksum(frame.first(frame.size() - 1));
+    if (frame.back() != expected) {
+        check.reject = Format("wrong checksum 0x%02X (0x%02X expected)", unsigned{frame.back()},
+                              unsigned{expected});
+    } else if (cmd == kCmdDetect && len == 0) {
+        check.kind = RequestKind::Detect;
+    } else if (cmd == kCmdReset && len == 0) {
+        check.kind = RequestKind::Reset;
+    } else if (cmd == kCmdWrite && len == kWriteLength) {
+        check.address = (std::uint32_t{frame[2]} << 24) | (std::uint32_t{frame[3]} << 16) |
+                        (std::uint32_t{frame[4]} << 8) | std::uint32_t{frame[5]};
+        if (check.address > kEepromSize - kWriteData) {
+            check.reject = Format("write address 0x%08X out of range", unsigned{check.address});
+        } else {
+            check.kind = RequestKind::Write;
+        }
+    } else if (cmd == kCmdDetect || cmd == kCmdReset || cmd == kCmdWrite) {
+        check.reject =
+            Format("length %u does not fit command 0x%02X", unsigned{len}, unsigned{cmd});
+    } else {
+        check.reject = Format("unknown command 0x%02X", unsigned{cmd});
+    }
+    return check;
+}
+
+}  // namespace
+
+// How the faults shape the reply to one request, besides changing its bytes.
+struct Module::ReplyShape {
+    bool answer = true;
+    bool hangUp = false;
+    bool split = false;
+    Nanos splitGap = 0;
+    Nanos late = 0;
+};
+
 void Module::Handle_Frame(Nanos now) {
     std::vector<std::uint8_t> frame;
     frame.swap(frame_);
     ++stats_.frames;
     const int number = stats_.frames;
-    const std::span<const std::uint8_t> bytes(frame);
-    const std::uint8_t cmd = frame[0];
-    const std::uint8_t len = frame[1];
-    const std::uint8_t expected = Checksum(bytes.first(frame.size() - 1));
+    const RequestCheck check = Check_Request(frame);
 
     RequestContext request;
     request.packet = number;
-    std::string reject;
-    std::uint32_t address = 0;
-    if (frame.back() != expected) {
-        reject = Format("wrong checksum 0x%02X (0x%02X expected)", unsigned{frame.back()},
-                        unsigned{expected});
-    } else if (cmd == kCmdDetect && len == 0) {
-        request.kind = RequestKind::Detect;
-    } else if (cmd == kCmdReset && len == 0) {
-        request.kind = RequestKind::Reset;
-    } else if (cmd == kCmdWrite && len == kWriteLength) {
-        address = (std::uint32_t{frame[2]} << 24) | (std::uint32_t{frame[3]} << 16) |
-                  (std::uint32_t{frame[4]} << 8) | std::uint32_t{frame[5]};
-        if (address > kEepromSize - kWriteData) {
-            reject = Format("write address 0x%08X out of range", unsigned{address});
-        } else {
-            request.kind = RequestKind::Write;
-            request.block = static_cast<int>(address / kWriteData);
-        }
-    } else if (cmd == kCmdDetect || cmd == kCmdReset || cmd == kCmdWrite) {
-        reject = Format("length %u does not fit command 0x%02X", unsigned{len}, unsigned{cmd});
-    } else {
-        reject = Format("unknown command 0x%02X", unsigned{cmd});
-    }
-
     std::vector<std::uint8_t> reply;
-    if (reject.empty()) {
-        const int target = request.kind == RequestKind::Detect  ? kTargetDetect
-                           : request.kind == RequestKind::Reset ? kTargetReset
-                                                                : static_cast<int>(address);
-        attempt_ = target == lastTarget_ ? attempt_ + 1 : 1;
-        lastTarget_ = target;
-        request.attempt = attempt_;
-        switch (request.kind) {
-            case RequestKind::Detect:
-                ++stats_.detections;
-                reply = {kCmdDetect,          4,
-                         config_.identity[0], config_.identity[1],
-                         config_.identity[2], config_.identity[3]};
-                Log(now,
-                    Format("rx #%d detect, attempt %d: ", number, attempt_) + Hex_Bytes(bytes));
-                break;
-            case RequestKind::Write:
-                ++stats_.writes;
-                std::copy_n(frame.begin() + 6, kWriteData, eeprom_.begin() + address);
-                reply = {kCmdWrite, 0x00};
-                Log(now, Format("rx #%d write block %d at 0x%04X, attempt %d: ", number,
-                                request.block, unsigned{address}, attempt_) +
-                             Hex_Bytes(bytes));
-                break;
-            case RequestKind::Reset:
-                ++stats_.resets;
-                reply = {kCmdReset, 0x00};
-                Log(now, Format("rx #%d reset, attempt %d (reset number %d): ", number, attempt_,
-                                stats_.resets) +
-                             Hex_Bytes(bytes));
-                break;
-            case RequestKind::Other:
-                break;
+    if (check.reject.empty()) {
+        request.kind = check.kind;
+        if (request.kind == RequestKind::Write) {
+            request.block = static_cast<int>(check.address / kWriteData);
         }
-        reply.push_back(Checksum(reply));
+        reply = Answer(request, check.address, frame, now);
     } else {
         ++stats_.rejected;
-        Log(now, Format("rx #%d no reply, ", number) + reject + ": " + Hex_Bytes(bytes));
+        Log(now, Format("rx #%d no reply, ", number) + check.reject + ": " + Hex_Bytes(frame));
     }
 
-    bool answer = !reply.empty();
-    bool hangUp = false;
-    bool split = false;
-    Nanos splitGap = 0;
-    Nanos late = 0;
+    const ReplyShape shape = Apply_Faults(request, now, reply);
+    if (shape.hangUp) {
+        Log(now, Format("hanging up on #%d", number));
+        Action action{Action::Kind::HangUp, now, {}};
+        auto at = std::upper_bound(queue_.begin(), queue_.end(), now,
+                                   [](Nanos t, const Action& a) { return t < a.due; });
+        queue_.insert(at, std::move(action));
+        return;
+    }
+    if (silent_ || !shape.answer || reply.empty()) {
+        if (check.reject.empty()) {
+            Log(now, Format("#%d gets no reply", number));
+        }
+        return;
+    }
+    Nanos ready = now + shape.late;
+    if (request.kind == RequestKind::Write) {
+        ready += config_.pageTime;
+    }
+    const int splitAt = shape.split ? static_cast<int>(reply.size() / 2) : 0;
+    Schedule(ready, std::move(reply), splitAt, shape.splitGap);
+}
+
+// A valid request: its attempt counted, its effect on the module, and its reply.
+std::vector<std::uint8_t> Module::Answer(RequestContext& request, std::uint32_t address,
+                                         std::span<const std::uint8_t> frame, Nanos now) {
+    const int number = request.packet;
+    const int target = request.kind == RequestKind::Detect  ? kTargetDetect
+                       : request.kind == RequestKind::Reset ? kTargetReset
+                                                            : static_cast<int>(address);
+    attempt_ = target == lastTarget_ ? attempt_ + 1 : 1;
+    lastTarget_ = target;
+    request.attempt = attempt_;
+    std::vector<std::uint8_t> reply;
+    switch (request.kind) {
+        case RequestKind::Detect:
+            ++stats_.detections;
+            reply = {kCmdDetect,          4,
+                     config_.identity[0], config_.identity[1],
+                     config_.identity[2], config_.identity[3]};
+            Log(now, Format("rx #%d detect, attempt %d: ", number, attempt_) + Hex_Bytes(frame));
+            break;
+        case RequestKind::Write:
+            ++stats_.writes;
+            std::copy_n(frame.begin() + 6, kWriteData, eeprom_.begin() + address);
+            reply = {kCmdWrite, 0x00};
+            Log(now, Format("rx #%d write block %d at 0x%04X, attempt %d: ", number, request.block,
+                            unsigned{address}, attempt_) +
+                         Hex_Bytes(frame));
+            break;
+        case RequestKind::Reset:
+            ++stats_.resets;
+            reply = {kCmdReset, 0x00};
+            Log(now, Format("rx #%d reset, attempt %d (reset number %d): ", number, attempt_,
+                            stats_.resets) +
+                         Hex_Bytes(frame));
+            break;
+        case RequestKind::Other:
+            break;
+    }
+    reply.push_back(Checksum(reply));
+    return reply;
+}
+
+// Every fault whose place selects this request fires (up to its limit) on the reply.
+Module::ReplyShape Module::Apply_Faults(const RequestContext& request, Nanos now,
+                                        std::vector<std::uint8_t>& reply) {
+    ReplyShape shape;
     for (std::size_t i = 0; i < config_.faults.size(); ++i) {
         const Fault& fault = config_.faults[i];
         if ((fault.where.times > 0 && fired_[i] >= fault.where.times) ||
@@ -174,13 +230,13 @@ void Module::Handle_Frame(Nanos now) {
             continue;
         }
         ++fired_[i];
-        Log(now,
-            Format("fault #%d on #%d: ", static_cast<int>(i) + 1, number) + Describe_Fault(fault));
+        Log(now, Format("fault #%d on #%d: ", static_cast<int>(i) + 1, request.packet) +
+                     Describe_Fault(fault));
         switch (fault.kind) {
             case FaultKind::None:
                 break;
             case FaultKind::NoAnswer:
-                answer = false;
+                shape.answer = false;
                 break;
             case FaultKind::BadSum:
                 if (!reply.empty()) {
@@ -198,8 +254,8 @@ void Module::Handle_Frame(Nanos now) {
                 reply.resize(reply.size() - std::min<std::size_t>(reply.size(), fault.value));
                 break;
             case FaultKind::Split:
-                split = true;
-                splitGap = fault.value * kMillisecond;
+                shape.split = true;
+                shape.splitGap = fault.value * kMillisecond;
                 break;
             case FaultKind::Extra:
                 if (!reply.empty()) {
@@ -207,37 +263,17 @@ void Module::Handle_Frame(Nanos now) {
                 }
                 break;
             case FaultKind::Late:
-                late += fault.value * kMillisecond;
+                shape.late += fault.value * kMillisecond;
                 break;
             case FaultKind::Silent:
                 silent_ = true;
                 break;
             case FaultKind::HangUp:
-                hangUp = true;
+                shape.hangUp = true;
                 break;
         }
     }
-
-    if (hangUp) {
-        Log(now, Format("hanging up on #%d", number));
-        Action action{Action::Kind::HangUp, now, {}};
-        auto at = std::upper_bound(queue_.begin(), queue_.end(), now,
-                                   [](Nanos t, const Action& a) { return t < a.due; });
-        queue_.insert(at, std::move(action));
-        return;
-    }
-    if (silent_ || !answer || reply.empty()) {
-        if (reject.empty()) {
-            Log(now, Format("#%d gets no reply", number));
-        }
-        return;
-    }
-    Nanos ready = now + late;
-    if (request.kind == RequestKind::Write) {
-        ready += config_.pageTime;
-    }
-    const int splitAt = split ? static_cast<int>(reply.size() / 2) : 0;
-    Schedule(ready, std::move(reply), splitAt, splitGap);
+    return shape;
 }
 
 void Module::Schedule(Nanos ready, std::vector<std::uint8_t> reply, int splitAt, Nanos splitGap) {

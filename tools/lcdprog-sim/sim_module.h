@@ -114,7 +114,12 @@ class Module {
     void Set_Logger(Logger logger) { logger_ = std::move(logger); }
 
   private:
+    struct ReplyShape;
     void Handle_Frame(Nanos now);
+    std::vector<std::uint8_t> Answer(RequestContext& request, std::uint32_t address,
+                                     std::span<const std::uint8_t> frame, Nanos now);
+    ReplyShape Apply_Faults(const RequestContext& request, Nanos now,
+                            std::vector<std::uint8_t>& reply);
     void Log(Nanos at, const std::string& text) const;
     void Schedule(Nanos ready, std::vector<std::uint8_t> reply, int splitAt, Nanos splitGap);
 

@@ -79,6 +79,11 @@ Parse_Outcome Parse_Command_Line(std::span<const std::string> args, Options& opt
                 return Parse_Outcome::Error;
             }
             return Parse_Outcome::Help;
+        } else if (name == "--version") {
+            if (!flag()) {
+                return Parse_Outcome::Error;
+            }
+            return Parse_Outcome::Version;
         } else if (name == "--link") {
             if (!text(parsed.link)) {
                 return Parse_Outcome::Error;
@@ -234,6 +239,7 @@ Running:
                        with the time in seconds since start
   --quiet              no informational messages on standard error (errors still appear)
   -h, --help           this text
+  --version            the version number
 
 What is not answered (and changes nothing): a packet whose checksum is wrong, an unknown
 command, a length byte that does not fit its command, a write whose 128 bytes do not fit below

@@ -26,7 +26,7 @@ struct Options {
     bool quiet = false;
 };
 
-enum class Parse_Outcome { Run, Help, Error };
+enum class Parse_Outcome { Run, Help, Version, Error };
 
 // `args` excludes the program name. Both "--opt VALUE" and "--opt=VALUE" are accepted.
 // On Error, `error` holds a one-line reason and `options` is unchanged.

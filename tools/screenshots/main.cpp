@@ -15,6 +15,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -29,6 +30,8 @@
 #include "demo_pictures.h"
 #include "main_window/frm_Config_LCD.h"
 #include "platform/qt/qt_services.h"
+#include "preview_window/frm_Anteprima.h"
+#include "project/project_state.h"
 #include "serial_window/frm_RS232.h"
 #include "state/mod_variabili.h"
 
@@ -103,11 +106,11 @@ T* Child(QWidget* parent, const char* name, QString* error) {
     return child;
 }
 
-// The main window with the Comunicazione menu open and its item highlighted.
+// The main window with a menu open and its first item highlighted.
 QPixmap Grab_With_Menu(QMainWindow* window, QMenu* menu, QString* error) {
     QAction* item = menu->actions().value(0);
     if (item == nullptr) {
-        *error = QStringLiteral("the Comunicazione menu has no item");
+        *error = QStringLiteral("the menu ") + menu->objectName() + QStringLiteral(" has no item");
         return {};
     }
     QMenuBar* bar = window->menuBar();
@@ -141,6 +144,8 @@ int Run(const QDir& out, const QString& imageDump) {
         return Fail(QStringLiteral("cannot create a temporary folder: ") + pictures.errorString());
     }
 
+    // The recent projects go to the temporary folder, not to the user's settings.
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, pictures.path());
     platform::QtServices qt;
     RecordingMessageBox messages;
     QueuedFileDialog dialog;
@@ -217,6 +222,34 @@ int Run(const QDir& out, const QString& imageDump) {
     }
     Settle();
 
+    // Saved as a project, the window closed, a new one started with that project as
+    // `lcdprog PROJECT.lcdprj` starts: the rest of the session runs on what the project gave.
+    const QString project = QDir(pictures.path()).filePath(QStringLiteral("allarmi.lcdprj"));
+    dialog.answers.push_back(project.toStdString());
+    if (!window->Save_Project_As() || !messages.shown.empty()) {
+        return Fail(QStringLiteral("the project was not saved to ") + project);
+    }
+    const Project chosen = Capture_Project(services.files);
+    window->close();
+    window.reset();
+    Reset_Program_State();
+    window = std::make_unique<frm_Config_LCD>(services, [&services] { Show_frm_RS232(services); });
+    if (!window->Form_Load() || program.ended) {
+        return Fail(QStringLiteral("the main window did not start again"));
+    }
+    window->show();
+    if (!window->Open_Project(project.toStdString()) || !messages.shown.empty() ||
+        !(Capture_Project(services.files) == chosen)) {
+        return Fail(QStringLiteral("the project did not give back the session's choices"));
+    }
+    tabs = Child<QTabWidget>(window.get(), "SST_Select_Image", &error);
+    menu = Child<QMenu>(window.get(), "mnu_Comunicazione", &error);
+    auto* fileMenu = Child<QMenu>(window.get(), "mnu_File", &error);
+    if (tabs == nullptr || menu == nullptr || fileMenu == nullptr) {
+        return Fail(error);
+    }
+    Settle();
+
     const char* tabFiles[] = {"main-64128A.png", "main-64128E.png", "main-64240B.png",
                               "main-128240A.png", "main-fonts.png"};
     for (int i = 0; i < tabs->count() && i < 5; ++i) {
@@ -230,6 +263,25 @@ int Run(const QDir& out, const QString& imageDump) {
     Settle();
     const QPixmap withMenu = Grab_With_Menu(window.get(), menu, &error);
     if (!error.isEmpty() || !Save(withMenu, out, QStringLiteral("main-menu.png"), &error)) {
+        return Fail(error);
+    }
+    const QPixmap withFileMenu = Grab_With_Menu(window.get(), fileMenu, &error);
+    if (!error.isEmpty() ||
+        !Save(withFileMenu, out, QStringLiteral("main-project-menu.png"), &error)) {
+        return Fail(error);
+    }
+
+    // The preview, through its menu command, at one screen pixel per panel pixel so that every
+    // panel fits in the picture.
+    window->smnu_Anteprima_Click(0);
+    frm_Anteprima* preview = window->Preview();
+    if (preview == nullptr || !preview->Current()) {
+        return Fail(QStringLiteral("the preview did not open on a complete image"));
+    }
+    preview->Set_Zoom(1);
+    preview->resize(760, 1010);
+    Settle();
+    if (!Save(preview->grab(), out, QStringLiteral("preview.png"), &error)) {
         return Fail(error);
     }
 
@@ -272,13 +324,17 @@ int Run(const QDir& out, const QString& imageDump) {
                     QString::fromStdString(qt.serial.DevicePath(1)) + QStringLiteral(")"));
     }
 
-    // Halfway through the EEPROM the window is grabbed from inside the run, as it looks then.
+    // Halfway through the EEPROM the window is grabbed from inside the run, as it looks then:
+    // at the run's next turn of the event loop, once the bar has been repainted with the rest.
     bool grabbedMidRun = false;
     QString midRunError;
     QObject::connect(progress, &QProgressBar::valueChanged, serialWindow, [&](int value) {
         if (!grabbedMidRun && value >= progress->maximum() / 2) {
             grabbedMidRun = true;
-            Save(serialWindow->grab(), out, QStringLiteral("serial-during-run.png"), &midRunError);
+            QTimer::singleShot(0, serialWindow, [&] {
+                Save(serialWindow->grab(), out, QStringLiteral("serial-during-run.png"),
+                     &midRunError);
+            });
         }
     });
     write->click();
@@ -300,6 +356,11 @@ int Run(const QDir& out, const QString& imageDump) {
         return Fail(error);
     }
 
+    // What the module received is what the preview showed (the script compares the module's
+    // EEPROM with the image dumped below).
+    if (preview->Image() != MemoryImage) {
+        return Fail(QStringLiteral("the image sent differs from the preview's"));
+    }
     if (!imageDump.isEmpty()) {
         QFile dump(imageDump);
         if (!dump.open(QIODevice::WriteOnly | QIODevice::Truncate) ||

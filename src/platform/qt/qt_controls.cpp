@@ -83,9 +83,7 @@ void CoalescedApply::Flush() {
 }
 
 QtTextControl::QtTextControl(QLineEdit& edit, CoalescedApply* together)
-    : edit_(edit),
-      text_(edit.text().toStdString()),
-      apply_(Shared_Or_Own(together, own_)) {
+    : edit_(edit), text_(edit.text().toStdString()), apply_(Shared_Or_Own(together, own_)) {
     apply_.Add([this] {
         if (changed_) {
             changed_ = false;
@@ -107,6 +105,7 @@ QtLabelControl::QtLabelControl(QLabel& label, CoalescedApply& together)
         if (label_.text() != text) {
             label_.setText(text);
             label_.setToolTip(text);
+            label_.setAccessibleDescription(text);
         }
     });
 }

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <cstdio>
 
 namespace lcdprog::platform {
@@ -20,6 +21,25 @@ void QtMessageBox::Show(const std::string& text, const std::string& title, Messa
     std::fprintf(stderr, "lcdprog: %s: %s\n", title.c_str(), body.toLocal8Bit().constData());
     std::fflush(stderr);
     box.exec();
+}
+
+SaveChoice QtMessageBox::AskSave(const std::string& text, const std::string& title) {
+    QWidget* parent = parent_ != nullptr ? parent_ : QApplication::activeWindow();
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
+                    QString::fromStdString(text), QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* save = box.addButton(QStringLiteral("Salva"), QMessageBox::AcceptRole);
+    QPushButton* discard =
+        box.addButton(QStringLiteral("Non salvare"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Annulla"), QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.setEscapeButton(cancel);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    if (box.clickedButton() == save) {
+        return SaveChoice::Save;
+    }
+    return box.clickedButton() == discard ? SaveChoice::Discard : SaveChoice::Cancel;
 }
 
 }  // namespace lcdprog::platform

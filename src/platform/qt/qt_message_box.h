@@ -12,6 +12,7 @@ class QtMessageBox final : public MessageBox {
   public:
     explicit QtMessageBox(QWidget* parent = nullptr) : parent_(parent) {}
     void Show(const std::string& text, const std::string& title, MessageIcon icon) override;
+    SaveChoice AskSave(const std::string& text, const std::string& title) override;
 
   private:
     QWidget* parent_;

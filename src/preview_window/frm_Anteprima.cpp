@@ -1,0 +1,237 @@
+#include "preview_window/frm_Anteprima.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPixmap>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QVBoxLayout>
+#include <filesystem>
+
+#include "compiler/image_decoder.h"
+#include "compiler/mod_Compilatore.h"
+#include "platform/qt/accessibility.h"
+
+namespace lcdprog {
+namespace {
+
+constexpr const char* kBinFilter = "Tutti i file |*.*| Immagine EEPROM (*.bin) | *.bin";
+constexpr int kGlyphScale = 6;  // glyphs are tiny: shown this many times the zoom
+
+// A compile for the preview must not put up the compiler's modal "non trovato" box on every
+// edit: its messages are kept here and the first one goes into the preview's status line.
+class KeptMessages final : public platform::MessageBox {
+  public:
+    void Show(const std::string& text, const std::string&, platform::MessageIcon) override {
+        if (first.empty()) {
+            first = text;
+        }
+    }
+    std::string first;
+};
+
+QImage Lcd_Image(const PanelPicture& picture) {
+    QImage image(picture.width, picture.height, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height; ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < picture.width; ++x) {
+            row[x] = picture.Dark(x, y) ? frm_Anteprima::kDark : frm_Anteprima::kLit;
+        }
+    }
+    return image;
+}
+
+QPixmap Zoomed(const QImage& image, int zoom) {
+    return QPixmap::fromImage(image.scaled(image.width() * zoom, image.height() * zoom,
+                                           Qt::IgnoreAspectRatio, Qt::FastTransformation));
+}
+
+}  // namespace
+
+const QString frm_Anteprima::kCaption = QStringLiteral("Anteprima del modulo LCD");
+
+frm_Anteprima::frm_Anteprima(platform::Services& services, QWidget* parent)
+    : QWidget(parent, Qt::Window), services_(services) {
+    setWindowTitle(kCaption);
+    platform::Name_Control(this, QStringLiteral("frm_Anteprima"), kCaption, QString());
+
+    auto* top = new QHBoxLayout;
+    auto* zoomLabel = new QLabel(QStringLiteral("&Ingrandimento:"));
+    txt_Zoom = new QSpinBox;
+    txt_Zoom->setRange(1, kMaxZoom);
+    txt_Zoom->setSuffix(QStringLiteral(" x"));
+    txt_Zoom->setValue(zoom_);
+    zoomLabel->setBuddy(txt_Zoom);
+    platform::Name_Control(txt_Zoom, QStringLiteral("txt_Zoom"), QStringLiteral("Ingrandimento"),
+                           QStringLiteral("Pixel dello schermo per ogni pixel del display"));
+    cmd_Salva_Bin = new QPushButton(QStringLiteral("&Salva immagine .bin..."));
+    platform::Name_Control(cmd_Salva_Bin, QStringLiteral("cmd_Salva_Bin"),
+                           QStringLiteral("Salva immagine .bin"),
+                           QStringLiteral("I 65.536 byte che il modulo riceverà"));
+    top->addWidget(zoomLabel);
+    top->addWidget(txt_Zoom);
+    top->addStretch(1);
+    top->addWidget(cmd_Salva_Bin);
+
+    lbl_Stato = new QLabel;
+    lbl_Stato->setWordWrap(true);
+    lbl_Stato->setTextFormat(Qt::PlainText);
+    platform::Name_Control(lbl_Stato, QStringLiteral("lbl_Stato"), QStringLiteral("Stato"),
+                           QString());
+
+    auto* content = new QWidget;
+    auto* grid = new QGridLayout(content);
+    for (int p = 0; p < 4; ++p) {
+        const QString type = QString::fromLatin1(kPanelLayouts[static_cast<std::size_t>(p)].name);
+        auto* frame = new QGroupBox(QStringLiteral("Display ") + type);
+        platform::Name_Control(frame, QStringLiteral("fra_Anteprima_") + type, frame->title(),
+                               QString());
+        auto* inner = new QGridLayout(frame);
+        for (int s = 0; s < kSlotsPerPanel; ++s) {
+            const QString text = QStringLiteral("Immagine numero %1:").arg(s + 1);
+            auto* caption = new QLabel(text);
+            auto* picture = new QLabel;
+            platform::Name_Control(picture, QStringLiteral("pct_Anteprima_%1_%2").arg(type).arg(s),
+                                   type + QStringLiteral(", ") + text, QString());
+            inner->addWidget(caption, (s / 2) * 2, s % 2);
+            inner->addWidget(picture, (s / 2) * 2 + 1, s % 2);
+            pictures_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)] = picture;
+        }
+        // The two 128-wide panels side by side, each 240-wide one on a row of its own.
+        grid->addWidget(frame, p < 2 ? 0 : p - 1, p < 2 ? p : 0, 1, p < 2 ? 1 : 2,
+                        Qt::AlignLeft | Qt::AlignTop);
+    }
+    auto* fonts = new QGroupBox(QStringLiteral("Font per display 64128A e 64128E"));
+    auto* fontRow = new QHBoxLayout(fonts);
+    const QString glyphNames[] = {QStringLiteral("Font 5x8 pixel"),
+                                  QStringLiteral("Font 10x16 pixel")};
+    for (int g = 0; g < 2; ++g) {
+        auto* glyph = new QLabel;
+        platform::Name_Control(glyph, QStringLiteral("pct_Anteprima_Font_%1").arg(g), glyphNames[g],
+                               QString());
+        fontRow->addWidget(new QLabel(glyphNames[g] + QLatin1Char(':')));
+        fontRow->addWidget(glyph);
+        glyphs_[static_cast<std::size_t>(g)] = glyph;
+    }
+    fontRow->addStretch(1);
+    grid->addWidget(fonts, 3, 0, 1, 2, Qt::AlignLeft | Qt::AlignTop);
+    grid->setRowStretch(4, 1);
+    grid->setColumnStretch(2, 1);
+
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(content);
+    scroll->setWidgetResizable(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(lbl_Stato);
+    layout->addWidget(scroll, 1);
+    resize(1100, 760);
+
+    connect(txt_Zoom, &QSpinBox::valueChanged, this, [this](int zoom) { Set_Zoom(zoom); });
+    connect(cmd_Salva_Bin, &QPushButton::clicked, this, [this] { cmd_Salva_Bin_Click(); });
+    Refresh();
+}
+
+void frm_Anteprima::Refresh() {
+    // The compiler writes the program-wide MemoryImage. A programming run always compiles anew
+    // before it sends anything, so a preview's bytes there would never reach a module; all the
+    // same the previous content is put back at once, so the image only ever holds what a run
+    // compiled (a run may be waiting for a reply while the operator edits). Nothing runs in
+    // between: the compile does not yield to the window system.
+    const auto kept = MemoryImage;
+    KeptMessages messages;
+    const bool ok = Compile_Image({services_.files, messages});
+    if (ok) {
+        image_ = MemoryImage;
+    }
+    MemoryImage = kept;
+    current_ = ok;
+
+    // A picture that cannot be compiled: the panels keep the last complete image, which can no
+    // longer be saved, and the status line says why, in the compiler's own words.
+    QString status;
+    if (ok) {
+        status = QStringLiteral("Ciò che il modulo mostrerà dopo la programmazione.");
+    } else {
+        QString reason = QString::fromStdString(messages.first);
+        reason.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        status = QStringLiteral("Anteprima non aggiornata: ") + reason;
+    }
+    lbl_Stato->setText(status);
+    cmd_Salva_Bin->setEnabled(ok);
+    Show_Pictures();
+}
+
+void frm_Anteprima::Set_Zoom(int zoom) {
+    zoom = std::clamp(zoom, 1, kMaxZoom);
+    if (zoom == zoom_) {
+        return;
+    }
+    zoom_ = zoom;
+    txt_Zoom->setValue(zoom);
+    Show_Pictures();
+}
+
+QImage frm_Anteprima::Picture(int panel, int slot) const {
+    return Lcd_Image(Decode_Panel_Picture(image_, panel, slot));
+}
+
+QImage frm_Anteprima::Glyph(int which) const {
+    return Lcd_Image(which == 0 ? Decode_Glyph_5x8(image_) : Decode_Glyph_10x16(image_));
+}
+
+void frm_Anteprima::Show_Pictures() {
+    for (int p = 0; p < 4; ++p) {
+        for (int s = 0; s < kSlotsPerPanel; ++s) {
+            pictures_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)]->setPixmap(
+                Zoomed(Picture(p, s), zoom_));
+        }
+    }
+    for (int g = 0; g < 2; ++g) {
+        glyphs_[static_cast<std::size_t>(g)]->setPixmap(Zoomed(Glyph(g), zoom_ * kGlyphScale));
+    }
+}
+
+void frm_Anteprima::cmd_Salva_Bin_Click() {
+    // The save form of the same dialog the pictures are chosen with.
+    SaveDialogMode = true;
+    platform::FileDialogRequest request;
+    request.cancelError = true;
+    request.filter = kBinFilter;
+    request.filterIndex = 2;
+    request.saveForm = SaveDialogMode;
+    const std::optional<std::string> chosen = services_.dialog.Show(request);
+    SaveDialogMode = false;
+    if (!chosen) {
+        return;
+    }
+    std::string path = *chosen;
+    if (std::filesystem::path(path).extension().empty()) {
+        path += ".bin";
+    }
+    // What is saved is what a run would send now, not what the window showed a moment ago.
+    Refresh();
+    const std::string name = std::filesystem::path(path).filename().string();
+    if (!current_) {
+        services_.messages.Show(
+            "Impossibile salvare l'immagine " + name + ": " + lbl_Stato->text().toStdString(),
+            "ERROR", platform::MessageIcon::Critical);
+        return;
+    }
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(image_.data()), kMemoryImageSize) !=
+            static_cast<qint64>(kMemoryImageSize) ||
+        !file.commit()) {
+        services_.messages.Show("Impossibile salvare l'immagine " + name + ": " +
+                                    file.errorString().toStdString() + ".",
+                                "ERROR", platform::MessageIcon::Critical);
+    }
+}
+
+}  // namespace lcdprog

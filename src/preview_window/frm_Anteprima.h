@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "platform/services.h"
+#include "state/mod_variabili.h"
+
+class QLabel;
+class QPushButton;
+class QSpinBox;
+
+namespace lcdprog {
+
+// The preview: what each panel and both glyphs will show once the module is programmed, decoded
+// from a compiled memory image (never from the picture files themselves), at an integer zoom, in
+// the colours of a lit LCD. The main window calls Refresh() after every change of a slot or a
+// glyph; "Salva immagine .bin..." writes the 65,536 bytes the module would receive.
+class frm_Anteprima final : public QWidget {
+    Q_OBJECT
+  public:
+    explicit frm_Anteprima(platform::Services& services, QWidget* parent = nullptr);
+
+    // Compiles the current slots and glyphs into the preview's own image and redraws.
+    void Refresh();
+    void Set_Zoom(int zoom);
+    void cmd_Salva_Bin_Click();
+
+    // True when the last Refresh compiled every picture: the preview is what a run would send.
+    bool Current() const { return current_; }
+    const std::array<std::uint8_t, kMemoryImageSize>& Image() const { return image_; }
+    // A panel picture (panel in slot-array order, slot 0..3) or a glyph (0: 5x8, 1: 10x16) as
+    // shown, one image pixel per panel pixel, in kLit and kDark.
+    QImage Picture(int panel, int slot) const;
+    QImage Glyph(int which) const;
+
+    static const QString kCaption;
+    static constexpr QRgb kLit = 0xFFA8C64E;   // the backlit glass
+    static constexpr QRgb kDark = 0xFF1F2A10;  // a pixel that is on
+    static constexpr int kMaxZoom = 6;
+
+  private:
+    void Show_Pictures();
+
+    platform::Services& services_;
+    std::array<std::uint8_t, kMemoryImageSize> image_{};
+    bool current_ = false;
+    int zoom_ = 2;
+    std::array<std::array<QLabel*, kSlotsPerPanel>, 4> pictures_{};
+    std::array<QLabel*, 2> glyphs_{};
+    QSpinBox* txt_Zoom = nullptr;
+    QLabel* lbl_Stato = nullptr;
+    QPushButton* cmd_Salva_Bin = nullptr;
+};
+
+}  // namespace lcdprog
