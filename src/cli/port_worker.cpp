@@ -159,7 +159,7 @@ class Worker {
     bool Run_Unit();  // true when programmed
     // The unit's result event; block_ holds the blocks acknowledged.
     QJsonObject Result(bool ok, bool interrupted);
-    bool Wait_For_Module(bool present);
+    void Wait_For_Module(bool present);
     void Pause(std::uint32_t ms);
 
     const std::string device_;
@@ -379,7 +379,7 @@ void Worker::Pause(std::uint32_t ms) {
 // Quiet detections until a module answers (present) or until one goes unanswered (the unit
 // was taken away). Each attempt waits up to 3000 ms in the link's pump, so nothing spins; a
 // unit that still answers is asked again once a second.
-bool Worker::Wait_For_Module(bool present) {
+void Worker::Wait_For_Module(bool present) {
     phase_ = Phase::Probe;
     Emit({{"event", "waiting"}, {"for", present ? "plug" : "unplug"}});
     for (;;) {
@@ -408,7 +408,6 @@ bool Worker::Wait_For_Module(bool present) {
         }
     }
     phase_ = Phase::Idle;
-    return true;
 }
 
 int Worker::Run() {
@@ -428,8 +427,11 @@ int Worker::Run() {
         const bool ok = Run_Unit();
         return stop_ ? kExitInterrupted : ok ? kExitOk : kExitFailed;
     }
+    // A stop while waiting ends the process from inside the wait; one during a unit ends the
+    // loop after it.
     bool anyFailed = false;
-    while (Wait_For_Module(true)) {
+    for (;;) {
+        Wait_For_Module(true);
         anyFailed = !Run_Unit() || anyFailed;
         if (stop_) {
             break;
