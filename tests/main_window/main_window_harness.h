@@ -28,10 +28,6 @@ inline const std::string kWhite128x64 = "Sfondo_Bianco_128x64.bmp";
 inline const std::string kWhite240x64 = "Sfondo_Bianco_240x64.bmp";
 inline const std::string kWhite240x128 = "Sfondo_Bianco_240x128.bmp";
 inline const char* const kPanelTypes[] = {"64128A", "64128E", "64240B", "128240A"};
-inline const ShownMessage kInvalidMessage{"Selezionata immagine non valida", "ERROR",
-                                          platform::MessageIcon::Critical};
-inline const std::vector<ShownMessage> kTaken{};
-inline const std::vector<ShownMessage> kRefused{kInvalidMessage};
 
 // Three distinct patterns, so a box that shows the wrong file is noticed.
 inline std::string White_File(const std::string& name) {
@@ -67,23 +63,22 @@ struct MainWindowHarness {
     explicit MainWindowHarness(platform::FileService& fileService)
         : services{fileService, messages, clock, pump, serial, dialog, program} {
         Reset_Program_State();
-        window = std::make_unique<frm_Config_LCD>(services, [this] { ++serialWindowShown; });
+        window = std::make_unique<frm_Config_LCD>(services, nullptr);
     }
 
     template <typename T>
     T* Find(const QString& name) const {
         return window->findChild<T*>(name);
     }
-    QLabel* Box(const QString& name) const { return Find<QLabel>(name); }
     QLabel* Box(int panel, int index) const {
-        return Box(QStringLiteral("pct_Image_%1_%2").arg(kPanelTypes[panel]).arg(index));
+        return Find<QLabel>(QStringLiteral("pct_Image_%1_%2").arg(kPanelTypes[panel]).arg(index));
     }
     Snapshot Take() const {
         const ImageSlots* all[] = {&Images_64128A, &Images_64128E, &Images_64240B, &Images_128240A};
         Snapshot s;
         for (int k = 0; k < 16; ++k) {
             s.slot[k] = (*all[k / 4])[k % 4];
-            s.box[k] = Shown(Box(k / 4, k % 4));
+            s.box[k] = Box(k / 4, k % 4)->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
         }
         return s;
     }
@@ -95,7 +90,6 @@ struct MainWindowHarness {
     FakeFileDialog dialog;
     FakeProgram program;
     platform::Services services;
-    int serialWindowShown = 0;
     std::unique_ptr<frm_Config_LCD> window;
 };
 

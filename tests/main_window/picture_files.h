@@ -1,19 +1,12 @@
 #pragma once
 
-// Bitmap files for the picture selection tests, written out from the file format: a 14-byte
-// file header, a 40-byte information header, a palette for 1, 4 and 8 bits per pixel, and the
-// rows padded to whole 32-bit words.
+// Bitmap files written out from the file format: a 14-byte file header, a 40-byte information
+// header, a palette up to 8 bits per pixel, and the rows padded to whole 32-bit words.
 
 #include <cstdint>
 #include <string>
 
 namespace lcdprog::test {
-
-inline void Put_Le_Bytes(std::string& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-    }
-}
 
 struct PictureSpec {
     int width = 128;
@@ -25,35 +18,30 @@ struct PictureSpec {
 };
 
 inline std::string Make_Picture(const PictureSpec& spec) {
-    const int rowSize = (spec.width * spec.bitCount + 31) / 32 * 4;
-    const std::uint32_t imageSize = static_cast<std::uint32_t>(rowSize * spec.height);
-    const int colours = spec.bitCount <= 8 ? 1 << spec.bitCount : 0;
-    const std::uint32_t offset = 54 + 4 * static_cast<std::uint32_t>(colours);
+    const auto rowSize = static_cast<std::uint32_t>((spec.width * spec.bitCount + 31) / 32 * 4);
+    const auto colours = spec.bitCount <= 8 ? 1u << spec.bitCount : 0u;
+    const std::uint32_t offset = 54 + 4 * colours;
+    const auto height = static_cast<std::uint32_t>(spec.topDown ? -spec.height : spec.height);
     std::string out = spec.signature;
-    Put_Le_Bytes(out, offset + imageSize, 4);
-    Put_Le_Bytes(out, 0, 4);
-    Put_Le_Bytes(out, offset, 4);
-    Put_Le_Bytes(out, 40, 4);
-    Put_Le_Bytes(out, static_cast<std::uint32_t>(spec.width), 4);
-    Put_Le_Bytes(out, static_cast<std::uint32_t>(spec.topDown ? -spec.height : spec.height), 4);
-    Put_Le_Bytes(out, 1, 2);
-    Put_Le_Bytes(out, static_cast<std::uint32_t>(spec.bitCount), 2);
-    Put_Le_Bytes(out, 0, 4);
-    Put_Le_Bytes(out, imageSize, 4);
-    Put_Le_Bytes(out, 2835, 4);
-    Put_Le_Bytes(out, 2835, 4);
-    Put_Le_Bytes(out, static_cast<std::uint32_t>(colours), 4);
-    Put_Le_Bytes(out, static_cast<std::uint32_t>(colours), 4);
-    for (int i = 0; i < colours; ++i) {
-        // Black first, then white, then greys.
-        const std::uint32_t grey =
-            i == 0 ? 0 : (i == 1 ? 0xFF : static_cast<std::uint32_t>(i * 255 / colours));
-        Put_Le_Bytes(out, grey | (grey << 8) | (grey << 16), 4);
+    const auto put = [&out](std::uint32_t value) {
+        for (int i = 0; i < 4; ++i) {
+            out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+        }
+    };
+    const std::uint32_t imageSize = rowSize * static_cast<std::uint32_t>(spec.height);
+    const auto bitCount = static_cast<std::uint32_t>(spec.bitCount);
+    // Planes (1) and the bit count are the two 16-bit fields, packed as one 32-bit value here.
+    for (const std::uint32_t field :
+         {offset + imageSize, 0u, offset, 40u, static_cast<std::uint32_t>(spec.width), height,
+          1u | (bitCount << 16), 0u, imageSize, 2835u, 2835u, colours, colours}) {
+        put(field);
+    }
+    for (std::uint32_t i = 0; i < colours; ++i) {  // black, white, then greys
+        const std::uint32_t grey = i == 0 ? 0 : (i == 1 ? 0xFF : i * 255 / colours);
+        put(grey | (grey << 8) | (grey << 16));
     }
     for (int y = 0; y < spec.height; ++y) {
-        for (int b = 0; b < rowSize; ++b) {
-            out.push_back(static_cast<char>(spec.pattern ^ static_cast<std::uint8_t>(y)));
-        }
+        out.append(rowSize, static_cast<char>(spec.pattern ^ static_cast<std::uint8_t>(y)));
     }
     return out;
 }

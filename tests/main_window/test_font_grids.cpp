@@ -1,6 +1,8 @@
-// The glyph editors: a click toggles one cell's colour identifier and one bit of its table.
+// The glyph editors: a click or the space key toggles one cell, its bit in the table and its
+// colour, taken from the desktop's colour scheme.
 
 #include <gtest/gtest.h>
+#include <QTabWidget>
 #include <QTest>
 
 #include "main_window/main_window_harness.h"
@@ -8,101 +10,47 @@
 namespace lcdprog::test {
 namespace {
 
-struct Files {
+TEST(FontGrids, ClicksAndSpaceToggleOneBitAndTheCellsFollowTheColourScheme) {
     FakeFileService files;
-};
-struct Grids : Files, MainWindowHarness {
-    Grids() : MainWindowHarness(files) {}
-    void Click(bool big, int row, int column) {
-        (big ? large : small)->setCurrentCell(row, column);
-        big ? window->msh_Font_10x16_Click() : window->msh_Font_5x8_Click();
-    }
-    QTableWidget* small = Find<QTableWidget>("msh_Font_5x8");
-    QTableWidget* large = Find<QTableWidget>("msh_Font_10x16");
-};
-
-struct Cell {
-    bool large;
-    int row;
-    int column;
-};
-
-// A clicked cell's colour identifier and colour follow its bit in the table.
-TEST(FontGrids, ClicksToggleTheBitOfTheirColumnsEntryAndTheCellsColour) {
-    const struct {
-        const char* name;
-        std::vector<Cell> clicks;
-        std::array<std::uint8_t, 5> small;
-        std::array<std::uint16_t, 10> large;
-        int fullColumn = -1;  // every 10x16 cell of this column first
-    } cases[] = {
-        {"5x8 row 0 column 0 once", {{false, 0, 0}}, {1, 0, 0, 0, 0}, {}},
-        {"5x8 row 0 column 0 twice", {{false, 0, 0}, {false, 0, 0}}, {}, {}},
-        {"5x8 row 7 column 4", {{false, 7, 4}}, {0, 0, 0, 0, 128}, {}},
-        {"5x8 rows 0 and 1 of column 2", {{false, 0, 2}, {false, 1, 2}}, {0, 0, 3, 0, 0}, {}},
-        {"10x16 rows 8 and 15",
-         {{true, 8, 0}, {true, 15, 9}},
-         {},
-         {256, 0, 0, 0, 0, 0, 0, 0, 0, 32768}},
-        {"10x16 full column", {}, {}, {0, 0, 0, 65535}, 3},
-        {"10x16 full column, then row 0", {{true, 0, 3}}, {}, {0, 0, 0, 65534}, 3},
+    MainWindowHarness h(files);
+    h.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(h.window.get()));
+    h.Find<QTabWidget>("SST_Select_Image")->setCurrentIndex(4);
+    auto* small = h.Find<QTableWidget>("msh_Font_5x8");
+    auto* large = h.Find<QTableWidget>("msh_Font_10x16");
+    const auto space = [](QTableWidget* grid, int row, int column) {
+        grid->setCurrentCell(row, column);
+        QTest::keyClick(grid, Qt::Key_Space);
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Grids g;  // a fresh window: no cell coloured yet
-        for (int r = 0; c.fullColumn >= 0 && r < 16; ++r) {
-            g.Click(true, r, c.fullColumn);
-        }
-        for (const Cell& cell : c.clicks) {
-            g.Click(cell.large, cell.row, cell.column);
-        }
-        EXPECT_EQ(Font_5x8, c.small);
-        EXPECT_EQ(Font_10x16, c.large);
-        for (const Cell& cell : c.clicks) {
-            QTableWidget* grid = cell.large ? g.large : g.small;
-            const unsigned entry = cell.large ? Font_10x16[cell.column] : Font_5x8[cell.column];
-            const bool set = ((entry >> cell.row) & 1) != 0;
-            const QTableWidgetItem* item = grid->item(cell.row, cell.column);
-            ASSERT_NE(item, nullptr);
-            EXPECT_EQ(item->data(frm_Config_LCD::kColourRole),
-                      QVariant(set ? 0x80000008u : 0x80000005u));
-            EXPECT_EQ(item->background().color(),
-                      grid->palette().color(set ? QPalette::Text : QPalette::Base));
-        }
+    // The cell's colour decides, not the table bit: a cell never toggled counts as clear.
+    Font_5x8[1] = 0xFF;
+    space(small, 0, 1);
+    space(small, 0, 1);
+    space(small, 7, 4);
+    for (int row = 0; row < 16; ++row) {
+        space(large, row, 3);
     }
-}
+    space(large, 0, 3);
+    QTest::mouseClick(large->viewport(), Qt::LeftButton, {},
+                      large->visualRect(large->model()->index(15, 9)).center());
+    EXPECT_EQ(Font_5x8, (std::array<std::uint8_t, 5>{0, 0xFE, 0, 0, 128}));
+    EXPECT_EQ(Font_10x16, (std::array<std::uint16_t, 10>{0, 0, 0, 0xFFFE, 0, 0, 0, 0, 0, 0x8000}));
 
-TEST(FontGrids, TheCellsColourDecidesNotTheTableBitAndANewSchemeRepaintsTheCells) {
-    Grids g;
-    Font_5x8[1] = 0xFF;  // set behind the grid's back: the uncoloured cell still counts as clear
-    g.Click(false, 0, 1);
-    EXPECT_EQ(Font_5x8[1], 0xFF);
-    g.Click(false, 0, 1);
-    EXPECT_EQ(Font_5x8[1], 0xFE);
-
-    g.Click(false, 2, 2);
-    g.window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(g.window.get()));
-    QPalette scheme = g.window->palette();
+    QPalette scheme = h.window->palette();
     scheme.setColor(QPalette::Text, QColor(10, 200, 30));
-    scheme.setColor(QPalette::Base, QColor(250, 240, 5));  // the never-clicked cells' colour
-    g.window->setPalette(scheme);
-    EXPECT_EQ(g.small->item(2, 2)->background().color(), QColor(10, 200, 30));
-    EXPECT_EQ(g.small->item(0, 1)->background().color(), QColor(250, 240, 5));
-}
-
-TEST(FontGrids, AMouseClickAndTheSpaceKeyReachTheHandler) {
-    Grids g;
-    g.window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(g.window.get()));
-    g.Find<QTabWidget>("SST_Select_Image")->setCurrentIndex(4);
-    const QRect cell = g.large->visualRect(g.large->model()->index(15, 9));
-    QTest::mouseClick(g.large->viewport(), Qt::LeftButton, {}, cell.center());
-    EXPECT_EQ(Font_10x16[9], 32768);
-    g.small->setFocus();
-    g.small->setCurrentCell(7, 4);
-    QTest::keyClick(g.small, Qt::Key_Space);
-    EXPECT_EQ(Font_5x8[4], 128);
+    scheme.setColor(QPalette::Base, QColor(250, 240, 5));  // a never-clicked cell's colour
+    h.window->setPalette(scheme);
+    const struct {
+        QTableWidget* grid;
+        int row, column;
+        bool set;
+    } cells[] = {
+        {small, 7, 4, true}, {small, 0, 1, false}, {large, 15, 9, true}, {large, 0, 3, false}};
+    for (const auto& c : cells) {
+        EXPECT_EQ(c.grid->item(c.row, c.column)->background().color(),
+                  c.set ? QColor(10, 200, 30) : QColor(250, 240, 5))
+            << c.row << " " << c.column;
+    }
 }
 
 }  // namespace

@@ -20,6 +20,9 @@
 namespace lcdprog::test {
 namespace {
 
+const std::vector<ShownMessage> kRefused{
+    {"Selezionata immagine non valida", "ERROR", platform::MessageIcon::Critical}};
+
 class AskingMessageBox : public FakeMessageBox {
   public:
     platform::SaveChoice AskSave(const std::string& text, const std::string& title) override {

@@ -25,6 +25,11 @@ inline Bytes Write_Packet(std::uint32_t address, std::uint8_t fill = 0, std::uin
     return p;
 }
 
+inline Bytes Cat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 inline Bytes Block(int n) {
     return Write_Packet(static_cast<std::uint32_t>(n) * 128);
 }
