@@ -127,12 +127,12 @@ TEST(HotPlug, TheListFollowsAModuleAppearingAndGoingAwayAndAnIdleOpenPortCloses)
         if (portOpen) {
             window->findChild<QPushButton*>(QStringLiteral("cmd_ON"))->click();
             ASSERT_TRUE(serial.PortOpen()) << serial.LastError();
-        } else {
-            fs::remove(link);
         }
-        close(master);
         // Unplugged: the list empties without a message box; an idle open port is closed as
-        // OFF closes it, and the status line says why.
+        // OFF closes it, and the status line says why. The link goes too: the number of a closed
+        // pty is soon another program's, and a link left to it would find that pty.
+        close(master);
+        fs::remove(link);
         ASSERT_TRUE(
             QTest::qWaitFor([&] { return combo->count() == 0 && !off->isEnabled(); }, 10000));
         EXPECT_TRUE(status->text().contains(
