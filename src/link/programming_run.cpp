@@ -5,10 +5,14 @@
 namespace lcdprog {
 
 RunResult Run_Programming(const CompilerIo& compiler, const LinkIo& link) {
-    RunResult result;
     if (!Compile_Image(compiler)) {
-        return result;
+        return RunResult{};
     }
+    return Write_Memory_Image(link);
+}
+
+RunResult Write_Memory_Image(const LinkIo& link) {
+    RunResult result;
     if (!Find_Module(link)) {
         result.end = RunEnd::NoModule;
         return result;

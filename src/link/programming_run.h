@@ -26,4 +26,9 @@ struct RunResult {
 // line program both run exactly this, so the bytes on the line are the same from either.
 RunResult Run_Programming(const CompilerIo& compiler, const LinkIo& link);
 
+// The same run for an image already in MemoryImage (compiled once for many units, or read from
+// a .bin file): detect, write the EEPROM, reset unless stopped. Run_Programming is the compile
+// followed by exactly this.
+RunResult Write_Memory_Image(const LinkIo& link);
+
 }  // namespace lcdprog

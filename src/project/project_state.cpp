@@ -59,7 +59,8 @@ const std::array<ProjectPanel, kProjectPanels>& Project_Panels() {
 }
 
 std::string White_Picture_Path(const platform::FileService& files, int panel) {
-    return files.ProgramFolder() + "/" + Project_Panels()[panel].whiteFile;
+    // Where the start-up found it: beside the program, or in an installed tree's share/lcdprog.
+    return files.ProgramDataFile(Project_Panels()[panel].whiteFile);
 }
 
 std::vector<RefusedPicture> Apply_Project(const Project& project,

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,10 @@ int Blocks_Written(const lcdsim::Eeprom& eeprom) {
                        [](std::uint8_t b) { return b == 0xFF; })
                ? blocks
                : -1;
+}
+
+void PrintTo(const Cell& c, std::ostream* os) {
+    *os << c.fault << " at " << c.place.name;
 }
 
 class FaultMatrix : public ::testing::TestWithParam<Cell> {

@@ -1,0 +1,68 @@
+#include "cli/cli_main.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "cli/commands.h"
+#include "cli/port_worker.h"
+#include "cli/write_command.h"
+
+namespace lcdprog::cli {
+
+int Cli_Main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    Options options;
+    std::string error;
+    if (!Parse_Arguments(args, options, error)) {
+        // The command, if one was named before the mistake, gets its own help named.
+        std::vector<std::string> head;
+        for (const auto& a : args) {
+            head.push_back(a);
+            if (a == "ports" || a == "image" || a == "write") {
+                break;
+            }
+        }
+        std::string name = head.empty() ? "" : head.back();
+        if (name != "ports" && name != "image" && name != "write") {
+            name.clear();
+        }
+        std::fprintf(stderr, "lcdprog-cli: %s\nPer l'aiuto: lcdprog-cli %s--help\n", error.c_str(),
+                     name.empty() ? "" : (name + " ").c_str());
+        return kExitUsage;
+    }
+    if (options.version) {
+        std::fputs(Version_Text().c_str(), stdout);
+        return kExitOk;
+    }
+    if (options.help) {
+        std::fputs(Help_Text(options.command).c_str(), stdout);
+        return kExitOk;
+    }
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("lcdprog-cli");
+    switch (options.command) {
+        case Command::Ports:
+            return Run_Ports();
+        case Command::Image:
+            return Run_Image(options);
+        case Command::Write: {
+            Image image{};
+            if (!Load_Input(options.input, image, error)) {
+                std::fprintf(stderr, "lcdprog-cli: %s\nNessun modulo è stato scritto.\n",
+                             error.c_str());
+                return kExitUsage;
+            }
+            return Run_Write(options, image);
+        }
+        case Command::Worker:
+            return Run_Port_Worker(options.ports.front(), options.loop);
+        case Command::None:
+            break;
+    }
+    return kExitUsage;
+}
+
+}  // namespace lcdprog::cli

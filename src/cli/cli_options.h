@@ -1,0 +1,48 @@
+#pragma once
+
+// The command line of lcdprog-cli. Parsing does no I/O, so that every rule is one table row in
+// the tests.
+
+#include <string>
+#include <vector>
+
+namespace lcdprog::cli {
+
+enum class Command { None, Ports, Image, Write, Worker };
+
+// Exit statuses, the conventions of the flashing tools a production line already uses.
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;  // at least one module failed
+constexpr int kExitUsage = 2;   // wrong usage, a bad project or image, a port not opened
+constexpr int kExitInterrupted = 130;
+
+struct Options {
+    Command command = Command::None;
+    bool help = false;
+    bool version = false;
+    std::string input;               // image, write: the project or the .bin file
+    std::string output;              // image: -o FILE.bin
+    std::string pngDir;              // image: --png DIR
+    std::vector<std::string> ports;  // write: every --port; worker: its one port
+    bool loop = false;
+    std::string logFile;  // write: --log FILE.jsonl
+    bool quiet = false;
+    bool json = false;
+};
+
+// The hidden sub-command each port's child process runs: lcdprog-cli _port-worker DEV [--loop].
+constexpr const char* kWorkerCommand = "_port-worker";
+
+// `args` excludes the program name. "--opt VALUE" and "--opt=VALUE" are both accepted; "--"
+// ends the options. False with a one-line Italian reason in `error` (options then unchanged).
+bool Parse_Arguments(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// What --help prints for the command (Command::None: the general help).
+std::string Help_Text(Command command);
+std::string Version_Text();
+// The name the operator types for the command ("write"), empty for None.
+std::string Command_Name(Command command);
+// True when the input names an image file rather than a project (it ends in ".bin").
+bool Is_Image_File(const std::string& input);
+
+}  // namespace lcdprog::cli

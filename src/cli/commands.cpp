@@ -1,0 +1,179 @@
+#include "cli/commands.h"
+
+#include <QSaveFile>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "cli/png_writer.h"
+#include "compiler/image_decoder.h"
+#include "compiler/mod_Compilatore.h"
+#include "platform/message_box.h"
+#include "platform/port_diagnostics.h"
+#include "platform/posix_file_service.h"
+#include "platform/qt/port_table.h"
+#include "project/project_file.h"
+#include "project/project_state.h"
+#include "state/mod_variabili.h"
+
+namespace lcdprog::cli {
+namespace {
+
+bool Load_Image_File(const std::string& path, Image& image, std::string& error) {
+    const platform::PosixFileService files;
+    const platform::FileContents file = files.Read(path, image.size() + 1);
+    if (file.status == platform::FileStatus::Missing) {
+        error = "file non trovato: " + path;
+        return false;
+    }
+    if (file.status != platform::FileStatus::Ok) {
+        error = "impossibile leggere " + path + (file.error.empty() ? "" : ": " + file.error);
+        return false;
+    }
+    if (file.length != image.size()) {
+        error = "il file " + path +
+                " non è un'immagine della EEPROM: " + std::to_string(file.length) +
+                " byte invece di 65536";
+        return false;
+    }
+    std::copy(file.bytes.begin(), file.bytes.end(), image.begin());
+    return true;
+}
+
+// The compiler's message boxes, kept as the reason the image could not be made.
+class KeptMessages final : public platform::MessageBox {
+  public:
+    void Show(const std::string& text, const std::string&, platform::MessageIcon) override {
+        text_ += (text_.empty() ? "" : "\n") + text;
+    }
+    const std::string& Text() const { return text_; }
+
+  private:
+    std::string text_;
+};
+
+std::string Without_Cr(std::string text) {
+    std::erase(text, '\r');
+    return text;
+}
+
+// What the window does for the same project: every slot and both glyphs set as opening the
+// project sets them, then the compile of "Scrivi modulo LCD". A picture the project names but
+// the window would refuse stops here, rather than programming a white picture in its place.
+bool Compile_Project(const std::string& path, Image& image, std::string& error) {
+    platform::PosixFileService files;
+    const ProjectReadResult read = Read_Project(files, path);
+    if (!read.ok) {
+        error = read.error;
+        return false;
+    }
+    const std::vector<RefusedPicture> refused = Apply_Project(read.project, files);
+    if (!refused.empty()) {
+        // The window would show these slots white; a production run must not.
+        error = "il progetto " + path + " ha immagini non utilizzabili:";
+        for (const RefusedPicture& r : refused) {
+            error += "\n  " + std::string(kProjectPanelNames[r.panel]) + ", immagine numero " +
+                     std::to_string(r.slot + 1) + ": " + r.file + " (" + r.reason + ")";
+        }
+        return false;
+    }
+    KeptMessages messages;
+    if (!Compile_Image(CompilerIo{files, messages})) {
+        error = Without_Cr(messages.Text());
+        return false;
+    }
+    std::copy(MemoryImage.begin(), MemoryImage.end(), image.begin());
+    return true;
+}
+
+bool Write_Pictures(const Image& image, const std::string& folder, std::string& error) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        error = "impossibile creare la cartella " + folder + ": " + ec.message();
+        return false;
+    }
+    const ImageView view(image);
+    for (int p = 0; p < static_cast<int>(kPanelLayouts.size()); ++p) {
+        for (int slot = 0; slot < kSlotsPerPanel; ++slot) {
+            const std::string name =
+                folder + "/" + kPanelLayouts[p].name + "_" + std::to_string(slot + 1) + ".png";
+            if (!Write_Png(name, Decode_Panel_Picture(view, p, slot), 1, error)) {
+                return false;
+            }
+        }
+    }
+    // A glyph is a handful of pixels: enlarged so that its cells can be seen.
+    constexpr int kGlyphScale = 8;
+    return Write_Png(folder + "/glyph_5x8.png", Decode_Glyph_5x8(view), kGlyphScale, error) &&
+           Write_Png(folder + "/glyph_10x16.png", Decode_Glyph_10x16(view), kGlyphScale, error);
+}
+
+}  // namespace
+
+bool Load_Input(const std::string& input, Image& image, std::string& error) {
+    if (Is_Image_File(input)) {
+        return Load_Image_File(input, image, error);
+    }
+    return Compile_Project(input, image, error);
+}
+
+// The window's port table, "COM n" by "COM n", with what the window shows in each entry's tool
+// tip (path, by-id name, USB maker, product and serial number) and, for a port this user cannot
+// open, the advice the window gives.
+int Run_Ports() {
+    const platform::PortTable table = platform::PortTable::FromEnvironment();
+    if (table.Count() == 0) {
+        std::printf("Nessuna porta seriale trovata.\n");
+        return kExitOk;
+    }
+    for (int n = 1; n <= table.Count(); ++n) {
+        std::string description = table.Description(n);
+        std::string lines;
+        for (std::size_t eol = 0; (eol = description.find('\n')) != std::string::npos;) {
+            description.erase(0, eol + 1);
+            lines += "       " + description.substr(0, description.find('\n')) + "\n";
+        }
+        const std::string device = table.DevicePath(n);
+        const platform::PortFacts facts = platform::Gather_Port_Facts(device);
+        std::printf(
+            "COM %-2d %s\n%s       %s\n", n, device.c_str(), lines.c_str(),
+            facts.accessible ? "apribile da questo utente" : "NON apribile da questo utente");
+        if (!facts.accessible) {
+            std::string advice = platform::Explain_Port_Failure(facts);
+            std::erase(advice, '\r');
+            for (std::size_t eol = 0; (eol = advice.find('\n', eol)) != std::string::npos;) {
+                advice.replace(eol, 1, "\n       ");
+                eol += 8;
+            }
+            std::printf("       %s\n", advice.c_str());
+        }
+    }
+    return kExitOk;
+}
+
+int Run_Image(const Options& options) {
+    Image image{};
+    std::string error;
+    if (!Load_Input(options.input, image, error)) {
+        std::fprintf(stderr, "lcdprog-cli: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    QSaveFile file(QString::fromStdString(options.output));
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write(reinterpret_cast<const char*>(image.data()),
+                   static_cast<qint64>(image.size())) != static_cast<qint64>(image.size()) ||
+        !file.commit()) {
+        std::fprintf(stderr, "lcdprog-cli: impossibile scrivere %s: %s\n", options.output.c_str(),
+                     qPrintable(file.errorString()));
+        return kExitUsage;
+    }
+    if (!options.pngDir.empty() && !Write_Pictures(image, options.pngDir, error)) {
+        std::fprintf(stderr, "lcdprog-cli: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+}  // namespace lcdprog::cli

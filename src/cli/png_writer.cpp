@@ -1,0 +1,92 @@
+#include "cli/png_writer.h"
+
+#include <QSaveFile>
+#include <array>
+#include <cstdint>
+
+namespace lcdprog::cli {
+namespace {
+
+std::uint32_t Crc32(const QByteArray& bytes) {
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t n = 0; n < 256; ++n) {
+            std::uint32_t c = n;
+            for (int k = 0; k < 8; ++k) {
+                c = (c & 1u) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            }
+            t[n] = c;
+        }
+        return t;
+    }();
+    std::uint32_t c = 0xFFFFFFFFu;
+    for (const char b : bytes) {
+        c = table[(c ^ static_cast<std::uint8_t>(b)) & 0xFFu] ^ (c >> 8);
+    }
+    return c ^ 0xFFFFFFFFu;
+}
+
+void Put_U32(QByteArray& out, std::uint32_t v) {
+    out += static_cast<char>((v >> 24) & 0xFFu);
+    out += static_cast<char>((v >> 16) & 0xFFu);
+    out += static_cast<char>((v >> 8) & 0xFFu);
+    out += static_cast<char>(v & 0xFFu);
+}
+
+void Put_Chunk(QByteArray& out, const char* type, const QByteArray& data) {
+    Put_U32(out, static_cast<std::uint32_t>(data.size()));
+    const QByteArray typed = QByteArray(type, 4) + data;
+    out += typed;
+    Put_U32(out, Crc32(typed));
+}
+
+}  // namespace
+
+QByteArray Png_Of(const PanelPicture& picture, int scale) {
+    const int width = picture.width * scale;
+    const int height = picture.height * scale;
+    const int rowBytes = (width + 7) / 8;
+    QByteArray raw;
+    raw.reserve((rowBytes + 1) * height);
+    for (int y = 0; y < height; ++y) {
+        raw += '\0';  // filter: none
+        for (int b = 0; b < rowBytes; ++b) {
+            unsigned byte = 0;
+            for (int bit = 0; bit < 8; ++bit) {
+                const int x = b * 8 + bit;
+                // 1 is white in a 1-bit greyscale PNG; the padding bits are white too.
+                if (x >= width || !picture.Dark(x / scale, y / scale)) {
+                    byte |= 0x80u >> bit;
+                }
+            }
+            raw += static_cast<char>(byte);
+        }
+    }
+    QByteArray header;
+    Put_U32(header, static_cast<std::uint32_t>(width));
+    Put_U32(header, static_cast<std::uint32_t>(height));
+    header += '\x01';  // bit depth
+    header += '\x00';  // greyscale
+    header += '\x00';  // deflate
+    header += '\x00';  // adaptive filtering (each row says none)
+    header += '\x00';  // not interlaced
+    QByteArray png("\x89PNG\r\n\x1a\n", 8);
+    Put_Chunk(png, "IHDR", header);
+    // qCompress puts the length in four bytes before the zlib stream; PNG wants the stream.
+    Put_Chunk(png, "IDAT", qCompress(raw, 9).mid(4));
+    Put_Chunk(png, "IEND", {});
+    return png;
+}
+
+bool Write_Png(const std::string& path, const PanelPicture& picture, int scale,
+               std::string& error) {
+    QSaveFile file(QString::fromStdString(path));
+    const QByteArray png = Png_Of(picture, scale);
+    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit()) {
+        error = "impossibile scrivere " + path + ": " + file.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace lcdprog::cli

@@ -1,0 +1,36 @@
+#pragma once
+
+// The record of each unit: one JSON line per unit and attempt, appended to a file that is never
+// truncated, so a restarted line keeps its history.
+
+#include <QJsonObject>
+#include <string>
+
+namespace lcdprog::cli {
+
+// The object as one compact JSON line (with its '\n'), keys in reading order: what happened,
+// when, where, then the figures; QJsonDocument would sort them by name.
+QByteArray Json_Line(const QJsonObject& object);
+
+class UnitLog {
+  public:
+    UnitLog() = default;
+    ~UnitLog();
+    UnitLog(const UnitLog&) = delete;
+    UnitLog& operator=(const UnitLog&) = delete;
+
+    // Opens (creating it if needed) for appending. A file whose last line was cut off (power
+    // lost in the middle of a write by some other program) gets its line ended first, so the
+    // next record starts on a line of its own. False with a reason in `error`.
+    bool Open(const std::string& path, std::string& error);
+    bool Is_Open() const { return fd_ >= 0; }
+
+    // One write() of the whole line, then fdatasync(): a crash leaves the line whole or absent.
+    bool Append(const QJsonObject& record, std::string& error);
+
+  private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+}  // namespace lcdprog::cli
