@@ -70,13 +70,13 @@ TEST_F(Link, WaitsAreMeasuredModulo2To32WhenTheClockWraps) {
         EXPECT_EQ(line.Now(), 9000u);
     }
     // The second attempt's wait starts 1096 ms before the wrap; its reply comes in two pieces,
-    // the second one 2000 ms after the first, across the wrap.
-    SimLine line({"noanswer:detect=1", "late=500:detect=2", "split=2000:detect=2"});
+    // the first after the wrap, the second a second later.
+    SimLine line({"noanswer:detect=1", "late=1500:detect=2", "split=1000:detect=2"});
     line.Open();
     line.clock.now = 0xFFFFF000u;
     EXPECT_TRUE(Find_Module(line.Io()));
     EXPECT_EQ(line.Now(), 5501u);
-    EXPECT_EQ(line.yields.back(), 2499u);  // only what was left of the 3000 ms
+    EXPECT_EQ(line.yields.back(), 1499u);  // only what was left of the 3000 ms
     EXPECT_EQ(RxLength, 7);
 }
 
