@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -26,10 +27,13 @@ struct ShownMessage {
     std::string title;
     platform::MessageIcon icon;
     bool operator==(const ShownMessage&) const = default;
+    friend void PrintTo(const ShownMessage& m, std::ostream* os) {
+        *os << m.title << ": " << m.text;
+    }
 };
 
 class FakeMessageBox : public platform::MessageBox {
-public:
+  public:
     void Show(const std::string& text, const std::string& title,
               platform::MessageIcon icon) override;
     std::vector<ShownMessage> shown;
@@ -38,7 +42,7 @@ public:
 
 // An in-memory file system. Paths are matched exactly; GetFileName splits at '/' and '\'.
 class FakeFileService : public platform::FileService {
-public:
+  public:
     void Put(const std::string& path, std::string bytes);
     void PutSpecial(const std::string& path, platform::FileStatus status);
     void Remove(const std::string& path);
@@ -52,7 +56,7 @@ public:
     mutable std::vector<std::string> existsAsked;
     mutable std::vector<std::string> reads;
 
-private:
+  private:
     struct Entry {
         platform::FileStatus status;
         std::string bytes;
@@ -61,26 +65,26 @@ private:
 };
 
 class VirtualClock : public platform::Clock {
-public:
+  public:
     std::uint32_t Milliseconds() override { return now; }
     std::uint32_t now = 0;
 };
 
 class FakeProgram : public platform::ProgramControl {
-public:
+  public:
     void EndNow() override { ++ended; }
     int ended = 0;
 };
 
 class FakeFileDialog : public platform::FileDialog {
-public:
+  public:
     std::optional<std::string> Show(const platform::FileDialogRequest& request) override;
     std::vector<platform::FileDialogRequest> requests;
     std::optional<std::string> answer;  // nothing: cancelled
 };
 
 class FakeTextControl : public platform::TextControl {
-public:
+  public:
     std::string Text() const override { return text; }
     void SetText(const std::string& t) override { text = t; }
     std::string text;
@@ -88,7 +92,7 @@ public:
 
 // Keeps the colour of every character, as a rich text box would.
 class FakeRichTextControl : public platform::RichTextControl {
-public:
+  public:
     std::string Text() const override { return text; }
     void SetText(const std::string& t) override;
     void SetSelStart(int start) override { selStart = start; }
@@ -105,7 +109,7 @@ public:
 };
 
 class FakeProgressControl : public platform::ProgressControl {
-public:
+  public:
     void SetValue(int v) override {
         value = v;
         history.push_back(v);
@@ -118,7 +122,7 @@ public:
 // A serial control with a table of ports. Records every request; bytes "arrive" through
 // Deliver(), which fires the handler with the receive event as the real control does.
 class FakeSerialControl : public platform::SerialControl {
-public:
+  public:
     enum class Port { Absent, Free, Busy };
 
     void SetCommPort(int port) override;
@@ -136,14 +140,14 @@ public:
     void Deliver(const std::string& bytes);
     void RaiseEvent(int code);
 
-    std::map<int, Port> ports;           // missing entries are Absent
-    std::vector<std::string> log;        // "port 3", "open 3", "open 3 failed", "close 3", ...
-    std::vector<std::string> written;    // one entry per Output call
+    std::map<int, Port> ports;         // missing entries are Absent
+    std::vector<std::string> log;      // "port 3", "open 3", "open 3 failed", "close 3", ...
+    std::vector<std::string> written;  // one entry per Output call
     std::string settings;
     std::function<void(const std::string&)> onOutput;  // the line behind the port hooks in here
     std::function<void()> onOpenRequest;               // runs first in every open request
 
-private:
+  private:
     int port_ = 1;
     bool open_ = false;
     int event_ = 0;
