@@ -155,12 +155,6 @@ TEST(SimModule, PartialFrameDroppedOnceTheGapHasPassedSinceItsLastByte) {
     }
 }
 
-TEST(SimModule, AWriteIsStoredEvenWhenItsAcknowledgementIsLost) {
-    Module module(With_Faults({"noanswer:block=1"}));
-    EXPECT_TRUE(Exchange(module, kStart, Write_Packet(0x0080, 0xAB)).empty());
-    EXPECT_EQ(std::count(module.Memory().begin(), module.Memory().end(), 0xAB), 128);
-}
-
 // A bad option or fault is refused with its reason and changes nothing, whichever spelling.
 TEST(SimOptions, BadOnesRefusedWithTheirReasonChangingNothing) {
     const std::pair<std::vector<std::string>, std::string> cases[] = {
