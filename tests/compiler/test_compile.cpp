@@ -1,13 +1,10 @@
-// Compile_Image: the 16 slots and both glyphs into the 64 KiB memory image.
+// Compile_Image: the 16 slots and both glyphs into the 64 KiB memory image, the pictures it
+// refuses, and the pixel rows it reads from the end of a picture file.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
-#include <cstdint>
-#include <functional>
-#include <string>
-#include <vector>
+#include <cstring>
 
 #include "compiler/mod_Compilatore.h"
 #include "main_window/picture_files.h"
@@ -18,23 +15,22 @@ namespace lcdprog {
 namespace {
 
 using platform::FileStatus;
-using platform::MessageIcon;
-using test::FakeFileService;
 using test::ShownMessage;
 
-using Image = std::array<std::uint8_t, kMemoryImageSize>;
-using PixelPredicate = std::function<bool(int x, int y)>;  // true: palette index 1
+// Palette index 1 or 0 at pixel (x, y) of a slot's picture.
+bool Index1(int panel, int slot, int x, int y) {
+    return ((x * 7 + y * 13 + panel * 5 + slot * 3) % 11) < 4 || (x == slot && y == panel);
+}
 
-// A 1-bit bitmap: the picture selection tests' header, then rows bottom-up written out here
-// from the pixel coordinates, padded to 32-bit words with 0xA5.
-std::string Make_Bmp(int width, int height, const PixelPredicate& index1) {
+// A 1-bit bitmap: a 62-byte header, then the rows bottom-up, padded to 32-bit words with 0xA5.
+std::string Make_Bmp(int panel, int slot, int width, int height) {
     const int rowSize = (width + 31) / 32 * 4;
     std::string out = test::Make_Picture({width, height, 1}).substr(0, 62);
     for (int y = height - 1; y >= 0; --y) {
         for (int b = 0; b < rowSize; ++b) {
             std::uint8_t byte = b < width / 8 ? 0 : 0xA5;
             for (int bit = 0; bit < 8 && b < width / 8; ++bit) {
-                byte |= index1(b * 8 + bit, y) ? static_cast<std::uint8_t>(0x80 >> bit) : 0;
+                byte |= Index1(panel, slot, b * 8 + bit, y) ? 0x80 >> bit : 0;
             }
             out.push_back(static_cast<char>(byte));
         }
@@ -58,60 +54,54 @@ const Panel kPanels[] = {{&Images_64128A, "64128A", 128, 64, 0x0000, true},
                          {&Images_64240B, "64240B", 240, 64, 0x2000, false},
                          {&Images_128240A, "128240A", 240, 128, 0x3E00, false}};
 
-PixelPredicate Pattern(int panel, int slot) {
-    return [=](int x, int y) {
-        return ((x * 7 + y * 13 + panel * 5 + slot * 3) % 11) < 4 || (x == slot && y == panel);
-    };
-}
-PixelPredicate Uniform(bool index1) {
-    return [=](int, int) { return index1; };
+// Never 0 and different from its neighbours, so a byte read from the wrong place shows.
+std::uint8_t File_Byte(std::size_t i) {
+    return static_cast<std::uint8_t>(1 + (i * 37 + i / 251) % 255);
 }
 
-class CompileImage : public ::testing::Test {
-  protected:
-    void SetUp() override { Reset_Program_State(); }
-
-    void Fill_Slots(const std::function<PixelPredicate(int panel, int slot)>& pixel) {
-        for (int p = 0; p < 4; ++p) {
-            for (int i = 0; i < kSlotsPerPanel; ++i) {
-                const Panel& panel = kPanels[p];
-                (*panel.slots)[i] = {panel.Path(i), files.GetFileName(panel.Path(i)), panel.height,
-                                     panel.width, 1};
-                files.Put(panel.Path(i), Make_Bmp(panel.width, panel.height, pixel(p, i)));
-            }
-        }
+// Delivers half of what it claims for one path, as a file that shrinks while it is read.
+struct ShrinkingFiles : test::FakeFileService {
+    platform::FileContents Read(const std::string& path, std::size_t limit) const override {
+        platform::FileContents contents = FakeFileService::Read(path, limit);
+        contents.bytes.resize(contents.bytes.size() / (path == shrinking ? 2 : 1));
+        return contents;
     }
-
-    FakeFileService files;
-    test::FakeMessageBox messages;
-    CompilerIo io{files, messages};
+    std::string shrinking;
 };
 
-// The first address where the images differ; kMemoryImageSize when they are equal.
-std::size_t First_Difference(const Image& actual, const Image& expected) {
-    return std::mismatch(actual.begin(), actual.end(), expected.begin()).first - actual.begin();
-}
-
-// Expected from pixel coordinates alone: page layout puts pixel (x, 8p + k) in bit k of byte
-// p x W + x, row layout (8b + j, y) in bit 7 - j of byte y x W / 8 + b, both complemented;
-// glyph cell (c, r) goes uncomplemented into bit r % 8 of its column's byte.
-TEST_F(CompileImage, GoldenImageOfSixteenPicturesAndBothGlyphs) {
-    Fill_Slots(Pattern);
-    Image expected{};
-    for (int p = 0; p < 4; ++p) {
-        const Panel& panel = kPanels[p];
-        for (int i = 0; i < kSlotsPerPanel; ++i) {
-            for (int y = 0; y < panel.height; ++y) {
-                for (int x = 0; x < panel.width; ++x) {
-                    if (!Pattern(p, i)(x, y)) {
+struct CompileImage : ::testing::Test {
+    // Every slot filled, and the pictures' regions as expected from pixel coordinates alone:
+    // page layout puts pixel (x, 8p + k) in bit k of byte p x W + x, row layout (8b + j, y) in
+    // bit 7 - j of byte y x W / 8 + b, both complemented.
+    void SetUp() override {
+        Reset_Program_State();
+        for (int p = 0; p < 4; ++p) {
+            const Panel& panel = kPanels[p];
+            for (int i = 0; i < kSlotsPerPanel; ++i) {
+                (*panel.slots)[i] = {panel.Path(i), files.GetFileName(panel.Path(i)), panel.height,
+                                     panel.width, 1};
+                files.Put(panel.Path(i), Make_Bmp(p, i, panel.width, panel.height));
+                for (int y = 0; y < panel.height; ++y) {
+                    for (int x = 0; x < panel.width; ++x) {
                         const int at =
                             panel.page ? (y / 8) * panel.width + x : y * (panel.width / 8) + x / 8;
-                        expected[panel.Base(i) + at] |= 1 << (panel.page ? y % 8 : 7 - x % 8);
+                        expected[panel.Base(i) + at] |=
+                            Index1(p, i, x, y) ? 0 : 1 << (panel.page ? y % 8 : 7 - x % 8);
                     }
                 }
             }
         }
     }
+
+    ShrinkingFiles files;
+    test::FakeMessageBox messages;
+    CompilerIo io{files, messages};
+    std::array<std::uint8_t, kMemoryImageSize> expected{};
+};
+
+// Glyph cell (c, r) goes uncomplemented into bit r % 8 of its column's byte, over what was
+// there; nothing else is written.
+TEST_F(CompileImage, GoldenImageOfSixteenPicturesAndBothGlyphs) {
     for (int c = 0; c < 10; ++c) {
         for (int r = 0; r < 16; ++r) {
             if (c < 5 && r < 8 && (c + r) % 3 == 0) {
@@ -124,95 +114,103 @@ TEST_F(CompileImage, GoldenImageOfSixteenPicturesAndBothGlyphs) {
             }
         }
     }
+    std::fill(&MemoryImage[0x8000], &MemoryImage[0x8019], 0xC3);
 
     ASSERT_TRUE(Compile_Image(io));
-
-    EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(First_Difference(MemoryImage, expected), kMemoryImageSize);
+    const auto differ = std::mismatch(MemoryImage.begin(), MemoryImage.end(), expected.begin());
+    EXPECT_EQ(differ.first - MemoryImage.begin(), kMemoryImageSize);
 }
 
-// Pictures of one palette index give uniform regions (index 0 -> 0xFF) in every panel type, the
-// glyph bytes overwrite what was there, and 0x7A00-0x7FFF and 0x8019 up stay 0x00. Where each
-// pixel and glyph cell lands is the golden image's and the decoding property's to check.
-TEST_F(CompileImage, UniformPicturesGlyphBytesAndUnwrittenRanges) {
-    const struct {
-        const char* name;
-        bool index1;
-        std::array<std::uint8_t, 5> font5;
-        std::array<std::uint16_t, 10> font10;
-        std::vector<std::pair<int, int>> nonZero;  // every other glyph byte must be 0x00
-    } cases[] = {
-        {"pictures all index 0", false, {}, {}, {}},
-        {"pictures all index 1, glyph bytes overwritten", true, {}, {}, {}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Reset_Program_State();
-        Fill_Slots([&](int, int) { return Uniform(c.index1); });
-        Font_5x8 = c.font5;
-        Font_10x16 = c.font10;
-        std::fill(&MemoryImage[0x8000], &MemoryImage[0x8019], 0xC3);
-        Image expected{};
-        std::fill(&expected[0], &expected[0x7A00], c.index1 ? 0x00 : 0xFF);
-        for (const auto& [address, value] : c.nonZero) {
-            expected[address] = static_cast<std::uint8_t>(value);
-        }
-
-        ASSERT_TRUE(Compile_Image(io));
-
-        EXPECT_EQ(First_Difference(MemoryImage, expected), kMemoryImageSize);
-    }
-}
-
-// A different picture compiled in between leaves no trace once the project is back.
-TEST_F(CompileImage, TwoCompilesOfTheSameProjectGiveIdenticalImages) {
-    Fill_Slots(Pattern);
-    Font_5x8 = {1, 2, 3, 4, 5};
-    Font_10x16 = {0xFFFF, 0x0100, 0x8001, 0, 7, 0, 0, 0, 0, 0x4000};
-    ASSERT_TRUE(Compile_Image(io));
-    const Image first = MemoryImage;
-    Images_64128A[0] = {Images_128240A[3].FullPath, "x.bmp", 64, 128, 1};
-    ASSERT_TRUE(Compile_Image(io));
-    Fill_Slots(Pattern);
-    ASSERT_TRUE(Compile_Image(io));
-    EXPECT_EQ(First_Difference(MemoryImage, first), kMemoryImageSize);
-}
-
-// The compile stops at the first picture it cannot use: one message naming that slot's file,
-// false, the earlier regions rewritten and that region, every later one and the glyphs as they
-// were; nothing after the failing slot is looked at.
+// One message naming the failing slot's file, false, the earlier regions rewritten and that
+// region, every later one and the glyphs as they were; nothing after that slot is looked at.
 TEST_F(CompileImage, StopsAtTheFirstPictureItCannotUse) {
     const std::string tail = "\r\nImpossibile continuare!!";
+    const auto size = [&](int w, int h) {
+        return "Il file 64240B_1.bmp non può essere letto come immagine di " + std::to_string(w) +
+               " x " + std::to_string(h) + " pixel." + tail;
+    };
     const struct {
         int panel, slot;
         FileStatus status;
+        int length;  // of the file put there when status is Ok; -1 for no file at all
         std::string text;
+        int width = 0, height = 0;  // the slot's, when width is not 0
+        bool shrink = false;
     } cases[] = {
-        {2, 2, FileStatus::Missing, "File 64240B_2.bmp non trovato." + tail},
-        {0, 0, FileStatus::Missing, "File 64128A_0.bmp non trovato." + tail},
-        {3, 3, FileStatus::Unreadable,
+        {2, 2, FileStatus::Ok, -1, "File 64240B_2.bmp non trovato." + tail},
+        {0, 0, FileStatus::Missing, 0, "File 64128A_0.bmp non trovato." + tail},
+        {1, 3, FileStatus::NotRegular, 0, "Il file 64128E_3.bmp non è un file regolare." + tail},
+        {3, 3, FileStatus::Unreadable, 0,
          "Impossibile leggere il file 128240A_3.bmp.\r\ncannot be read" + tail},
+        {0, 1, FileStatus::Ok, 32768, "Il file 64128A_1.bmp supera i 32767 byte." + tail},
+        {0, 2, FileStatus::Ok, 1086,
+         "Impossibile leggere il file 64128A_2.bmp.\r\nIl file è cambiato durante la lettura." +
+             tail,
+         0, 0, true},
+        {2, 0, FileStatus::Ok, 62,
+         "Il file 64240B_0.bmp è vuoto o troppo corto per contenere un'immagine." + tail},
+        {2, 1, FileStatus::Ok, 4158, size(7, 64), 7, 64},
+        {2, 1, FileStatus::Ok, 4158, size(240, 0), 240, 0},
+        {2, 1, FileStatus::Ok, 4158, size(128, 129), 128, 129},
+        {2, 1, FileStatus::Ok, 4158, size(264, 64), 264, 64},
     };
     for (const auto& c : cases) {
         const Panel& failing = kPanels[c.panel];
-        SCOPED_TRACE(failing.Path(c.slot));
-        Reset_Program_State();
-        files = FakeFileService{};
+        const std::string path = failing.Path(c.slot);
+        SCOPED_TRACE(c.text);
+        SetUp();
         messages.shown.clear();
-        Fill_Slots([](int, int) { return Uniform(false); });  // every region compiles to 0xFF
         Font_5x8.fill(0x11);
-        c.status == FileStatus::Missing ? files.Remove(failing.Path(c.slot))
-                                        : files.PutSpecial(failing.Path(c.slot), c.status);
+        files.Remove(path);
+        if (c.status != FileStatus::Ok) {
+            files.PutSpecial(path, c.status);
+        } else if (c.length >= 0) {
+            files.Put(path, std::string(static_cast<std::size_t>(c.length), '\x01'));
+        }
+        files.shrinking = c.shrink ? path : "";
+        if (c.width != 0) {
+            (*failing.slots)[c.slot].Width = c.width;
+            (*failing.slots)[c.slot].Height = c.height;
+        }
         MemoryImage.fill(0x5A);
 
         EXPECT_FALSE(Compile_Image(io));
 
-        EXPECT_EQ(messages.shown,
-                  (std::vector<ShownMessage>{{c.text, "ERROR", MessageIcon::Critical}}));
+        const ShownMessage shown{c.text, "ERROR", platform::MessageIcon::Critical};
+        EXPECT_EQ(messages.shown, std::vector<ShownMessage>{shown});
         for (int a = 0; a < static_cast<int>(kMemoryImageSize); ++a) {
-            ASSERT_EQ(MemoryImage[a], a < failing.Base(c.slot) ? 0xFF : 0x5A) << "address " << a;
+            ASSERT_EQ(MemoryImage[a], a < failing.Base(c.slot) ? expected[a] : 0x5A) << a;
         }
-        EXPECT_EQ(files.existsAsked.back(), failing.Path(c.slot));
+        EXPECT_EQ(files.existsAsked.back(), path);
+    }
+}
+
+// Raster byte (y, b) is file byte L - (y + 1) x S + b (zero-based) when that is 61 or more (the
+// last palette byte too), else 0, whatever the header says; storage outside the picture is 0.
+TEST_F(CompileImage, RasterRowsComeFromTheEndOfTheFileBottomUp) {
+    std::memset(&BitmapRaster.bytes, 0xC3, sizeof BitmapRaster.bytes);  // no load leaves it
+    const struct {
+        int width, height;
+        std::size_t length;
+    } cases[] = {{128, 64, 1085},   {128, 64, 1000}, {240, 64, 1086}, {128, 64, 1089},
+                 {240, 128, 32767}, {128, 64, 62},   {240, 64, 61},   {240, 128, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << ", " << c.length);
+        std::string bytes(c.length, '\0');
+        for (std::size_t i = 0; i < c.length; ++i) {
+            bytes[i] = static_cast<char>(File_Byte(i));
+        }
+        files.Put("/p/logo.bmp", bytes);
+        ASSERT_TRUE(Load_Bitmap_Raster(io, "/p/logo.bmp", "logo.bmp", c.width, c.height));
+        const int s = c.width == 128 ? 16 : 32;
+        for (int y = 0; y < kRasterMaxRows; ++y) {
+            for (int b = 0; b < kRasterMaxRowBytes; ++b) {
+                const long offset = static_cast<long>(c.length) - (y + 1) * s + b;
+                const bool inFile = y < c.height && b < s && offset >= 61;
+                ASSERT_EQ(BitmapRaster.bytes[y][b], inFile ? File_Byte(offset) : 0)
+                    << "row " << y << " byte " << b;
+            }
+        }
     }
 }
 

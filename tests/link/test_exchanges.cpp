@@ -35,28 +35,6 @@ class Link : public ::testing::Test {
     void TearDown() override { Reset_Program_State(); }
 };
 
-TEST_F(Link, DetectionAnsweredAtOnceCountsOneAndOneAndTracesRequestBlueReplyRed) {
-    SimLine line;
-    line.Open();
-    line.sendCounter.text = "41";
-    line.receivedCounter.text = "40";
-    line.spy.SetText("left over\r\n");
-    line.progress.value = 300;
-    line.onYield = [](std::uint32_t) { StopRequested = true; };  // only the EEPROM run stops
-
-    EXPECT_TRUE(Find_Module(line.Io()));
-
-    ASSERT_EQ(line.sent.size(), 1u);
-    EXPECT_EQ(line.sent[0].packet, std::string("\x87\x00\x78", 3));
-    EXPECT_EQ(line.sendCounter.text, "1");
-    EXPECT_EQ(line.receivedCounter.text, "1");
-    EXPECT_EQ(line.progress.history, std::vector<int>{0});
-    EXPECT_EQ(line.spy.text, kDetectionLine + kDetectionReplyLine);
-    Expect_Colors(line.spy, kDetectionLine.size());
-    EXPECT_EQ(line.spy.selStart, 18);
-    EXPECT_EQ(line.spy.selLength, static_cast<int>(line.spy.text.size()));
-}
-
 TEST_F(Link, NoModuleMeansThreeFullWaitsSleptThroughThenTheMessage) {
     SimLine line;
     line.Open();
@@ -102,33 +80,18 @@ TEST_F(Link, WaitsAreMeasuredModulo2To32WhenTheClockWraps) {
     EXPECT_EQ(RxLength, 7);
 }
 
-TEST_F(Link, ResetCountsButDoesNotTraceItsRepliesNorTouchTheProgress) {
-    SimLine line({"noanswer:reset=1"});
-    line.Open();
-    line.sendCounter.text = line.receivedCounter.text = std::string("513");
-    line.spy.SetText("earlier\r\n");
-    line.progress.value = 511;
-    line.onYield = [](std::uint32_t) { StopRequested = true; };  // only the EEPROM run stops
-
-    EXPECT_TRUE(Reset_PIC(line.Io()));
-
-    ASSERT_EQ(line.sent.size(), 2u);
-    EXPECT_EQ(line.sent[1].packet, std::string("\xFE\x00\x01", 3));
-    EXPECT_EQ(line.sendCounter.text, "515");
-    EXPECT_EQ(line.receivedCounter.text, "515");
-    EXPECT_EQ(line.spy.text, kResetLine);
-    Expect_Colors(line.spy, kResetLine.size());
-    EXPECT_TRUE(line.progress.history.empty());
-}
-
 TEST_F(Link, WholeRunStoresTheImageBlockByBlockAndTracesEveryStep) {
     std::mt19937 random(7);
     for (std::uint8_t& b : MemoryImage) {
         b = static_cast<std::uint8_t>(random());
     }
-    // Block 7's first acknowledgement is spoiled: the retry must repeat the very same bytes.
-    SimLine line({"badsum:block=7,attempt=1"});
+    // Block 7's first acknowledgement is spoiled: the retry must repeat the very same bytes. The
+    // reset's first request goes unanswered.
+    SimLine line({"badsum:block=7,attempt=1", "noanswer:reset=1"});
     line.Open();
+    line.sendCounter.text = "41";
+    line.spy.SetText("left over\r\n");
+    line.progress.value = 300;
     // While a wait is on, the trace holds exactly the request just sent, in blue; before each
     // block goes out the window yields once with that block's progress already shown.
     std::vector<std::pair<int, std::size_t>> progressYields;  // progress, packets sent so far
@@ -141,14 +104,21 @@ TEST_F(Link, WholeRunStoresTheImageBlockByBlockAndTracesEveryStep) {
         }
     };
 
+    StopRequested = true;  // only the EEPROM run looks at Stop, and clears it first
     ASSERT_TRUE(Find_Module(line.Io()));
-    StopRequested = true;  // a stop left over from before the run is cleared by it
+    EXPECT_EQ(line.sent[0].packet, std::string("\x87\x00\x78", 3));
+    EXPECT_EQ(line.sendCounter.text + line.receivedCounter.text, "11");
+    EXPECT_EQ(line.progress.history, std::vector<int>{0});
+    EXPECT_EQ(line.spy.text, kDetectionLine + kDetectionReplyLine);
+    Expect_Colors(line.spy, kDetectionLine.size());
+    EXPECT_EQ(line.spy.selStart, 18);
+    EXPECT_EQ(line.spy.selLength, static_cast<int>(line.spy.text.size()));
     ASSERT_TRUE(Write_EEPROM_I2C(line.Io()));
 
     EXPECT_TRUE(line.module.Memory() == MemoryImage);
     ASSERT_EQ(line.sent.size(), 514u);
-    EXPECT_EQ(line.sent[2].packet.substr(0, 7), std::string("\x04\x84\x00\x00\x00\x80", 6) +
-                                                    static_cast<char>(MemoryImage[128]));
+    EXPECT_EQ(line.sent[2].packet.substr(0, 7),
+              std::string("\x04\x84\x00\x00\x00\x80", 6) + static_cast<char>(MemoryImage[128]));
     EXPECT_EQ(line.sent[9].packet, line.sent[8].packet);
     EXPECT_EQ(line.sent[10].packet.substr(4, 2), std::string("\x04\x00", 2));  // block 8
     EXPECT_EQ(line.sendCounter.text, "514");
@@ -161,6 +131,15 @@ TEST_F(Link, WholeRunStoresTheImageBlockByBlockAndTracesEveryStep) {
     const std::string lastBlock = Trace_Line(line.sent.back().packet);
     EXPECT_EQ(line.spy.text, lastBlock + "0x04; 0x00; 0xFB\r\n");
     Expect_Colors(line.spy, lastBlock.size());
+
+    // The reset counts its attempts but traces only its request, and leaves the bar alone.
+    ASSERT_TRUE(Reset_PIC(line.Io()));
+    EXPECT_EQ(line.sent.back().packet, std::string("\xFE\x00\x01", 3));
+    EXPECT_EQ(line.sendCounter.text, "516");
+    EXPECT_EQ(line.receivedCounter.text, "516");
+    EXPECT_EQ(line.spy.text, kResetLine);
+    Expect_Colors(line.spy, kResetLine.size());
+    EXPECT_EQ(line.progress.history.size(), 513u);
     EXPECT_TRUE(line.messages.shown.empty());
 }
 

@@ -1,6 +1,4 @@
-// The main window with projects: the unsaved-changes prompt, drops, and the preview against the
-// pictures and glyphs it was given. Real files in a temporary folder that is also the program
-// folder, so projects are written and read as in use.
+// The main window with projects, on real files in a folder that is also the program folder.
 
 #include <gtest/gtest.h>
 
@@ -20,193 +18,103 @@
 namespace lcdprog::test {
 namespace {
 
-const std::vector<ShownMessage> kRefused{
-    {"Selezionata immagine non valida", "ERROR", platform::MessageIcon::Critical}};
-
-class AskingMessageBox : public FakeMessageBox {
-  public:
+struct AskingMessageBox : FakeMessageBox {
     platform::SaveChoice AskSave(const std::string& text, const std::string& title) override {
-        asked.push_back(text + " | " + title);
+        asked += text + " | " + title;
         return answer;
     }
     platform::SaveChoice answer = platform::SaveChoice::Cancel;
-    std::vector<std::string> asked;
+    std::string asked;
 };
 
-// The harness's window on real files, with a message box that can be asked.
-struct Fixture {
-    Fixture(platform::FileService& files, FakeMessageBox& messages)
-        : services{files, messages, clock, pump, serial, dialog, program},
-          window(std::make_unique<frm_Config_LCD>(services, [] {})) {}
-    VirtualClock clock;
-    CountingPump pump;
-    FakeSerialControl serial;
-    FakeFileDialog dialog;
-    FakeProgram program;
-    platform::Services services;
-    std::unique_ptr<frm_Config_LCD> window;
-};
-
-class ProjectWindow : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
-        Reset_Program_State();
-        for (const std::string& white : {kWhite128x64, kWhite240x64, kWhite240x128}) {
-            Put(white, White_File(white));
-        }
-        ASSERT_TRUE(h.window->Form_Load());
-    }
-    std::string Put(const std::string& name, const std::string& bytes) {
+// A drop is tested as a right-click choice or an opened project; the preview shows exactly what
+// it was given, follows each change, leaves MemoryImage alone and says why not; closing with
+// unsaved changes asks once (Salva saves, Non salvare discards, Annulla keeps the window).
+TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
+    const QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    platform::PosixFileService files{dir.path().toStdString()};
+    AskingMessageBox messages;
+    MainWindowHarness h{files, &messages};
+    const auto Put = [&](const std::string& name, const std::string& bytes) {
         const std::string path = dir.path().toStdString() + "/" + name;
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
-    }
-    void Drop(QWidget* target, const std::string& path) {
+    };
+    // As a real drag: the drop goes to the widget that accepted the drag's entry.
+    const auto Drop = [](QWidget* target, const std::string& path) {
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
-        // As a real drag: the drop goes to the widget that accepted the drag's entry.
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &drop);
-    }
-    QLabel* Box(int panel, int index) const {
-        return h.window->findChild<QLabel*>(
-            QStringLiteral("pct_Image_%1_%2").arg(kPanelTypes[panel]).arg(index));
-    }
-    template <typename T>
-    T* Find(const QString& name) const {
-        return h.window->findChild<T*>(name);
-    }
-
-    QTemporaryDir dir;
-    platform::PosixFileService files{dir.path().toStdString()};
-    AskingMessageBox messages;
-    Fixture h{files, messages};
-};
-
-// Closing with unsaved changes asks once; Salva writes the project and closes, Non salvare
-// closes and leaves the file as it was, Annulla keeps the window and the mark.
-TEST_F(ProjectWindow, UnsavedChangesPrompt) {
-    const std::string project = dir.path().toStdString() + "/job.lcdprj";
-    h.dialog.answer = project;
-    ASSERT_TRUE(h.window->Save_Project_As());
-    EXPECT_TRUE(h.dialog.requests.back().saveForm);
-    EXPECT_EQ(h.dialog.requests.back().filter, kProjectFilter);
-    EXPECT_FALSE(SaveDialogMode);
-    EXPECT_EQ(frm_Config_LCD::Recent_Projects(), std::vector<std::string>{project});
-    const struct {
-        platform::SaveChoice answer;
-        bool closed;
-        std::uint8_t savedColumn0;
-    } cases[] = {{platform::SaveChoice::Cancel, false, 0},
-                 {platform::SaveChoice::Discard, true, 0},
-                 {platform::SaveChoice::Save, true, 1}};
-    for (const auto& c : cases) {
-        h.window->show();
-        auto* grid = Find<QTableWidget>(QStringLiteral("msh_Font_5x8"));
-        grid->setCurrentCell(0, 0);
-        h.window->msh_Font_5x8_Click();
-        EXPECT_EQ(h.window->windowTitle(),
-                  QStringLiteral("Programmatore LCD grafici - job.lcdprj *"));
-        messages.answer = c.answer;
-        messages.asked.clear();
-        h.window->close();
-        EXPECT_EQ(messages.asked,
-                  std::vector<std::string>{"Le modifiche al progetto job.lcdprj non sono salvate. "
-                                           "Salvarle ora? | Programmatore LCD grafici"});
-        EXPECT_EQ(h.window->isVisible(), !c.closed);
-        EXPECT_EQ(Read_Project(files, project).project.font5x8[0], c.savedColumn0);
-        EXPECT_EQ(h.window->Modified(), c.answer != platform::SaveChoice::Save);
-        h.window->msh_Font_5x8_Click();  // back to the glyph as it was
-    }
-}
-
-// A picture dropped on a box passes the name and header tests of a right-click choice; a project
-// dropped on the window opens it, and one that is not a project changes nothing.
-TEST_F(ProjectWindow, GoodAndBadDrops) {
-    const std::string wide = Put("Wide.BMP", Make_Picture({240, 64, 1, false, "BM", 0x3C}));
-    const std::string small = Put("small.bmp", Make_Picture({128, 64}));
-    const std::string notes = Put("notes.txt", Make_Picture({240, 64}));
-    const std::string bad = Put("bad.lcdprj", "{\"format\": \"lcdprog-project\"");
-    QLabel* box = Box(2, 1);
-    const auto take = [&] {
-        std::vector<std::pair<std::string, QImage>> all;
-        for (int k = 0; k < 16; ++k) {
-            const ImageSlots* arrays[] = {&Images_64128A, &Images_64128E, &Images_64240B,
-                                          &Images_128240A};
-            all.emplace_back((*arrays[k / 4])[k % 4].FullPath, Shown(Box(k / 4, k % 4)));
-        }
-        return all;
     };
-    const auto before = take();
-
-    Drop(box, small);
-    EXPECT_EQ(messages.shown, kRefused);
-    Drop(box, notes);
-    EXPECT_EQ(messages.shown.size(), 3u);
-    EXPECT_EQ(messages.shown[1].text, "Estensione file non valida!");
-    Drop(h.window.get(), bad);
-    EXPECT_EQ(messages.shown.back().text,
-              "Il file bad.lcdprj non è un progetto valido: il testo JSON non è corretto "
-              "(carattere 28).");
-    EXPECT_TRUE(take() == before);
-    EXPECT_FALSE(h.window->Modified());
-
-    messages.shown.clear();
-    Drop(box, wide);
-    EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(Images_64240B[1].FullPath, platform::Lower_Case_Path(wide));
-    EXPECT_EQ(Images_64240B[1].FileName, "wide.bmp");
-    EXPECT_EQ(Shown(box), Decode(Make_Picture({240, 64, 1, false, "BM", 0x3C})));
-    EXPECT_TRUE(h.window->Modified());
-}
-
-// The preview shows exactly the pixels of the pictures and glyph cells it was given, follows each
-// change, never leaves its compile in MemoryImage, and says why when a picture cannot be read.
-TEST_F(ProjectWindow, PreviewDecodedAgainstWhatWasGiven) {
-    const std::string pattern = Put("p.bmp", Make_Picture({128, 64, 1, false, "BM", 0x5A}));
+    for (int w = 0; w < 3; ++w) {
+        Put(kWhites[w], White_File(w));
+    }
+    ASSERT_TRUE(h.window->Form_Load());
     MemoryImage.fill(0x77);
     h.window->smnu_Anteprima_Click(0);
     frm_Anteprima* preview = h.window->Preview();
     ASSERT_NE(preview, nullptr);
-    Drop(Box(1, 2), pattern);
-    auto* grid = Find<QTableWidget>(QStringLiteral("msh_Font_10x16"));
-    grid->setCurrentCell(15, 9);
-    h.window->msh_Font_10x16_Click();
+    const auto before = h.Take();
+    Drop(h.Box(1, 2), Put("wide.bmp", Make_Picture({240, 64})));
+    Drop(h.window.get(), Put("bad.lcdprj", "{\"format\": \"lcdprog-project\""));
+    ASSERT_EQ(messages.shown.size(), 2u);  // the picture refused, then the bad project
+    EXPECT_NE(messages.shown[1].text.find("bad.lcdprj"), std::string::npos);
+    EXPECT_TRUE(h.Take() == before);
+    EXPECT_FALSE(h.window->Modified());
 
+    messages.shown.clear();
+    const std::string given = Make_Picture({128, 64, 1, false, "BM", 0x3C});
+    const std::string path = Put("P.BMP", given);
+    Drop(h.Box(1, 2), path);
+    EXPECT_EQ(std::tie(Images_64128E[2].FullPath, Images_64128E[2].FileName),
+              std::tuple(platform::Lower_Case_Path(path), "p.bmp"));
+    EXPECT_TRUE(h.window->Modified() && messages.shown.empty());
+    h.Find<QTableWidget>("msh_Font_10x16")->setCurrentCell(15, 9);
+    h.window->msh_Font_10x16_Click();
     ASSERT_TRUE(preview->Current());
-    const QImage given = Decode(Make_Picture({128, 64, 1, false, "BM", 0x5A}));
-    const QImage white = Decode(White_File(kWhite128x64));
-    const QImage shown = preview->Picture(1, 2);
-    const QImage other = preview->Picture(0, 0);
+    const QImage shown = preview->Picture(1, 2), file = Decode(given);
     for (int y = 0; y < 64; ++y) {
-        for (int x = 0; x < 128; ++x) {
-            // Palette index 0 (black) is a pixel that is on.
-            const auto lcd = [](const QImage& file, int x, int y) {
-                return qGray(file.pixel(x, y)) < 128 ? frm_Anteprima::kDark : frm_Anteprima::kLit;
-            };
-            ASSERT_EQ(shown.pixel(x, y), lcd(given, x, y)) << x << "," << y;
-            ASSERT_EQ(other.pixel(x, y), lcd(white, x, y)) << x << "," << y;
+        for (int x = 0; x < 128; ++x) {  // black, palette index 0, is a pixel that is on
+            const bool dark = qGray(file.pixel(x, y)) < 128;
+            ASSERT_EQ(shown.pixel(x, y), dark ? frm_Anteprima::kDark : frm_Anteprima::kLit);
         }
     }
-    const QImage glyph = preview->Glyph(1);
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 10; ++x) {
-            EXPECT_EQ(glyph.pixel(x, y) == frm_Anteprima::kDark, x == 9 && y == 15);
-        }
-    }
-    EXPECT_EQ(MemoryImage[0], 0x77);
+    const QImage glyph = preview->Glyph(1);  // only cell (row 15, column 9) is on
+    EXPECT_EQ(glyph.pixel(9, 15) + glyph.pixel(8, 15) + glyph.pixel(9, 14) + glyph.pixel(0, 0),
+              frm_Anteprima::kDark + 3 * frm_Anteprima::kLit);
 
-    std::remove(pattern.c_str());
+    std::remove(path.c_str());
     h.window->msh_Font_10x16_Click();
-    EXPECT_FALSE(preview->Current());
-    EXPECT_TRUE(messages.shown.empty());
-    EXPECT_EQ(preview->findChild<QLabel*>(QStringLiteral("lbl_Stato"))->text(),
-              QStringLiteral("Anteprima non aggiornata: File p.bmp non trovato. "
-                             "Impossibile continuare!!"));
-    EXPECT_EQ(MemoryImage[0x8000], 0x77);
+    EXPECT_FALSE(preview->Current() || !messages.shown.empty());
+    EXPECT_EQ(preview->findChild<QLabel*>("lbl_Stato")->text(),
+              "Anteprima non aggiornata: File p.bmp non trovato. Impossibile continuare!!");
+    EXPECT_TRUE(MemoryImage[0] == 0x77 && MemoryImage[0x8000] == 0x77);
+
+    const std::string project = dir.path().toStdString() + "/job.lcdprj";
+    h.dialog.answer = project;
+    ASSERT_TRUE(h.window->Save_Project_As());
+    EXPECT_TRUE(h.dialog.requests.back().saveForm && !SaveDialogMode);
+    using platform::SaveChoice;
+    h.Find<QTableWidget>("msh_Font_5x8")->setCurrentCell(0, 0);
+    for (const SaveChoice answer : {SaveChoice::Cancel, SaveChoice::Discard, SaveChoice::Save}) {
+        h.window->show();
+        h.window->msh_Font_5x8_Click();
+        EXPECT_EQ(h.window->windowTitle(), "Programmatore LCD grafici - job.lcdprj *");
+        messages.answer = answer;
+        messages.asked.clear();
+        h.window->close();
+        EXPECT_EQ(messages.asked,
+                  "Le modifiche al progetto job.lcdprj non sono salvate. Salvarle "
+                  "ora? | Programmatore LCD grafici");
+        EXPECT_EQ(h.window->isVisible(), answer == SaveChoice::Cancel);
+        EXPECT_EQ(Read_Project(files, project).project.font5x8[0], answer == SaveChoice::Save);
+        EXPECT_EQ(h.window->Modified(), answer != SaveChoice::Save);
+        h.window->msh_Font_5x8_Click();  // back to the glyph as it was
+    }
 }
 
 }  // namespace

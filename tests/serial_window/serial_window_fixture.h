@@ -13,6 +13,7 @@
 #include <QTextEdit>
 #include <QtTest/QTest>
 #include <algorithm>
+#include <array>
 #include <memory>
 
 #include <gtest/gtest.h>
@@ -66,6 +67,16 @@ class SerialWindowTest : public ::testing::Test {
     void Click(const char* button) { QTest::mouseClick(Find<QPushButton>(button), Qt::LeftButton); }
     bool Enabled(const char* name) const { return Find(name)->isEnabled(); }
     std::string Text(const char* edit) const { return Find<QLineEdit>(edit)->text().toStdString(); }
+    // ON, OFF, fra_Comandi, Write, Exit, Stop: the commands whose state the window changes.
+    using States = std::array<bool, 6>;
+    static constexpr States kPortClosed{true, false, false, false, true, true};
+    static constexpr States kPortOpen{false, true, true, true, true, true};
+    static constexpr States kRunning{false, false, true, true, false, true};
+    static constexpr States kNoPort{false, false, false, false, true, true};
+    States Now() const {
+        return {Enabled("cmd_ON"),          Enabled("cmd_OFF"),  Enabled("fra_Comandi"),
+                Enabled("cmd_Write_RS232"), Enabled("cmd_Exit"), Enabled("cmd_Stop_RS232")};
+    }
     int Count_Sent(char command) const {
         return static_cast<int>(std::count_if(serial.written.begin(), serial.written.end(),
                                               [&](const auto& p) { return p[0] == command; }));

@@ -11,62 +11,45 @@ const std::string kDetect("\x87\x00\x78", 3);
 const std::string kReset("\xFE\x00\x01", 3);
 const std::string kError = "Comunicazione seriale interrotta.\r\n";
 
-// ON, OFF, fra_Comandi, Write, Exit, Stop.
-using States = std::array<bool, 6>;
-constexpr States kPortClosed{true, false, false, false, true, true};
-constexpr States kPortOpen{false, true, true, true, true, true};
-constexpr States kRunning{false, false, true, true, false, true};
-
 class CommandTest : public SerialWindowTest {
   protected:
-    States Now() const {
-        return {Enabled("cmd_ON"),          Enabled("cmd_OFF"),  Enabled("fra_Comandi"),
-                Enabled("cmd_Write_RS232"), Enabled("cmd_Exit"), Enabled("cmd_Stop_RS232")};
-    }
     void Choose(const char* text) {
         Find<QComboBox>("cmb_RS232")->setEditText(QString::fromLatin1(text));
     }
 };
 
-TEST_F(CommandTest, OnOpensThePortReadFromTheFourthCharacterWithTheFixedSettings) {
-    const std::pair<const char*, int> cases[] = {{"COM 3", 3}, {"COM12", 12}, {"COM  7 ", 7}};
-    Ports_Free(1, 16);
-    for (const auto& [text, port] : cases) {
-        SCOPED_TRACE(text);
-        Open_Window();
-        Choose(text);
-        serial.log.clear();
-        Click("cmd_ON");
-        const std::string n = std::to_string(port);
-        EXPECT_EQ(serial.log,
-                  (std::vector<std::string>{"port " + n, "open " + n, "settings 115200,n,8,1"}));
-        EXPECT_EQ(Now(), kPortOpen);
-        EXPECT_TRUE(messages.shown.empty());
-        window->close();
-        EXPECT_FALSE(serial.PortOpen()) << "closing the window closes the port";
-    }
-}
-
-TEST_F(CommandTest, BadComboTextOrAPortThatWillNotOpenIsReportedAndChangesNothing) {
-    serial.ports = {{1, FakeSerialControl::Port::Free}, {5, FakeSerialControl::Port::Busy}};
-    Open_Window();
-    const int portBefore = serial.CommPort();
+TEST_F(CommandTest, OnOpensThePortReadFromTheFourthCharacterOrSaysWhyAndChangesNothing) {
+    using Port = FakeSerialControl::Port;
+    serial.ports = {{1, Port::Free}, {3, Port::Free}, {12, Port::Free}, {5, Port::Busy}};
     const std::pair<const char*, std::string> cases[] = {
-        {"", ""},       {"COM x", ""},   {"COM 0", ""},     {"COM 40000", ""},
-        {"Combo1", ""}, {"COM 2 3", ""}, {"COM 5", "busy"}, {"COM 9", "absent"}};
+        {"COM 3", ""},      {"COM12", ""},     {"COM  3 ", ""},      {"", "bad"},
+        {"COM x", "bad"},   {"COM 0", "bad"},  {"COM 40000", "bad"}, {"Combo1", "bad"},
+        {"COM 2 3", "bad"}, {"COM 5", "busy"}, {"COM 9", "absent"}};
     for (const auto& [text, reason] : cases) {
         SCOPED_TRACE(text);
+        Open_Window();
         messages.shown.clear();
+        serial.log.clear();
+        const int portBefore = serial.CommPort();
         Choose(text);
         Click("cmd_ON");
+        if (reason.empty()) {
+            const std::string n = QString(text).mid(3).trimmed().toStdString();
+            EXPECT_EQ(serial.log, (std::vector<std::string>{"port " + n, "open " + n,
+                                                            "settings 115200,n,8,1"}));
+            EXPECT_EQ(Now(), kPortOpen);
+            EXPECT_TRUE(messages.shown.empty());
+            window->close();
+            EXPECT_FALSE(serial.PortOpen()) << "closing the window closes the port";
+            continue;
+        }
         ASSERT_EQ(messages.shown.size(), 1u);
         EXPECT_EQ(messages.shown[0].title, "ERROR RS232");
-        EXPECT_EQ(messages.shown[0].icon, platform::MessageIcon::Critical);
         EXPECT_EQ(messages.shown[0].text,
-                  kError + (reason.empty() ? "Porta seriale non valida: \"" + std::string(text) +
-                                                 "\". Scegliere una porta dall'elenco, per "
-                                                 "esempio \"COM 1\"."
-                                           : reason));
+                  kError + (reason == "bad" ? "Porta seriale non valida: \"" + std::string(text) +
+                                                  "\". Scegliere una porta dall'elenco, per "
+                                                  "esempio \"COM 1\"."
+                                            : reason));
         EXPECT_EQ(serial.CommPort(), portBefore);
         EXPECT_FALSE(serial.PortOpen());
         EXPECT_EQ(Now(), kPortClosed);

@@ -1,0 +1,283 @@
+// The main window: start-up from the white backgrounds, the glyph editors, Esci, pictures chosen
+// on the real file service, and both windows walked as a screen reader would.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QAbstractButton>
+#include <QAction>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "main_window/main_window_harness.h"
+#include "main_window/mod_Funzioni_Varie.h"
+#include "platform/posix_file_service.h"
+#include "serial_window/frm_RS232.h"
+
+namespace lcdprog::test {
+namespace {
+
+namespace fs = std::filesystem;
+using Path = const std::string&;
+
+TEST(StartUp, EveryPanelGetsItsWhiteBackgroundOrTheFirstBadFileEndsTheProgramAfterOneMessage) {
+    // Each file white (w), missing (m) or not a picture (g).
+    for (const std::string files : {"www", "mww", "wwm", "wgw"}) {
+        SCOPED_TRACE(files);
+        FakeFileService fs;
+        for (int i = 0; i < 3; ++i) {
+            if (files[i] != 'm') {
+                fs.Put(kFolder + "/" + kWhites[i], files[i] == 'w' ? White_File(i) : "BM?");
+            }
+        }
+        MainWindowHarness h(fs);
+        int endedWhenShown = -1;
+        h.messages.onShow = [&] { endedWhenShown = h.program.ended; };
+        const std::size_t failing = files.find_first_not_of('w');
+        EXPECT_EQ(h.window->Form_Load(), failing == std::string::npos);
+        EXPECT_EQ(fs.existsAsked.size(), std::min<std::size_t>(failing, 2) + 1);  // no further
+        if (failing != std::string::npos) {
+            const std::string why = files[failing] == 'm' ? "trovato" : "leggibile come immagine";
+            const ShownMessage shown{
+                "File " + kWhites[failing] + " non " + why + ". Impossibile continuare", "ERROR",
+                platform::MessageIcon::Critical};
+            EXPECT_EQ(h.messages.shown, std::vector<ShownMessage>{shown});
+            EXPECT_EQ(endedWhenShown, 0);  // the message first, then the end
+            EXPECT_EQ(h.program.ended, 1);
+            continue;
+        }
+        EXPECT_TRUE(h.messages.shown.empty() && h.program.ended == 0);
+        for (int k = 0; k < 16; ++k) {
+            const int p = k / 4, white = p == 0 ? 0 : p - 1;  // both 128 x 64 panels share one
+            const ImageSlot slot{kFolder + "/" + kWhites[white], kWhites[white], p == 3 ? 128 : 64,
+                                 p < 2 ? 128 : 240, 1};
+            EXPECT_TRUE(h.Take()[k] == std::pair(slot, Decode(White_File(white)))) << k;
+        }
+    }
+}
+
+// A click or the space key toggles one cell and its bit; a cell never toggled is clear, whatever
+// the table bit. Esci waits for a programming run to end.
+TEST(MainWindow, GlyphCellsToggleOneBitAndEsciWaitsForARun) {
+    FakeFileService files;
+    MainWindowHarness h(files);
+    h.window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(h.window.get()));
+    h.Find<QTabWidget>("SST_Select_Image")->setCurrentIndex(4);
+    auto* small = h.Find<QTableWidget>("msh_Font_5x8");
+    auto* large = h.Find<QTableWidget>("msh_Font_10x16");
+    Font_5x8[1] = 0xFF;
+    const std::tuple<QTableWidget*, int, int> presses[] = {
+        {small, 0, 1}, {small, 0, 1}, {small, 7, 4}, {large, 0, 3}, {large, 0, 3}, {large, 8, 3}};
+    for (const auto& [grid, row, column] : presses) {
+        grid->setCurrentCell(row, column);
+        QTest::keyClick(grid, Qt::Key_Space);
+    }
+    QTest::mouseClick(large->viewport(), Qt::LeftButton, {},
+                      large->visualRect(large->model()->index(15, 9)).center());
+    EXPECT_EQ(Font_5x8, (std::array<std::uint8_t, 5>{0, 0xFE, 0, 0, 128}));
+    EXPECT_EQ(Font_10x16, (std::array<std::uint16_t, 10>{0, 0, 0, 0x100, 0, 0, 0, 0, 0, 0x8000}));
+    for (const bool run : {true, false}) {
+        RunInProgress = run;
+        h.Find<QAction>("smnu_File_0")->trigger();
+        EXPECT_EQ(h.window->isVisible(), run);
+        EXPECT_EQ(h.window->windowTitle().endsWith(QString::fromUtf8(kWaitForRunText)), run);
+    }
+}
+
+const auto Write = [](Path path, Path bytes) { std::ofstream(path, std::ios::binary) << bytes; };
+
+// A FIFO, a device or a link loop must not block: an alarm ends the case that does, naming it.
+const char* blockedCase = "";
+void Name_Blocked_Case(int) {
+    [[maybe_unused]] ssize_t n = ::write(2, blockedCase, std::strlen(blockedCase));
+    ::_exit(3);
+}
+
+// A right click, the dialog's answer, then the name, header and load tests: box and slot change
+// together or not at all.
+TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing) {
+    const QTemporaryDir temporary;
+    const std::string dir = temporary.path().toStdString();
+    ASSERT_EQ(::chmod(dir.c_str(), 0755), 0);  // "nobody" must reach its case's file
+    platform::PosixFileService files(dir);
+    for (int w = 0; w < 3; ++w) {
+        Write(dir + "/" + kWhites[w], White_File(w));
+    }
+    MainWindowHarness h(files);
+    ASSERT_TRUE(h.window->Form_Load());
+    ::signal(SIGALRM, Name_Blocked_Case);
+    // The context-menu key counts as the right button; the event after a mouse press does not.
+    QTest::mousePress(h.Box(0, 1), Qt::LeftButton);
+    QTest::mousePress(h.Box(0, 1), Qt::MiddleButton);
+    for (const auto reason : {QContextMenuEvent::Keyboard, QContextMenuEvent::Mouse}) {
+        QContextMenuEvent event(reason, QPoint(1, 1), h.Box(0, 1)->mapToGlobal(QPoint(1, 1)));
+        QApplication::sendEvent(h.Box(0, 1), &event);
+    }
+    EXPECT_EQ(h.dialog.requests.size(), 1u);
+    const std::string mono = Make_Picture({128, 64, 1, false, "BM", 0x33});
+    const std::string good = Make_Picture({240, 64, 1, false, "BM", 0xC3});
+    // The header test alone, each field read whole at its offset: 4-byte width and height, 2-byte
+    // planes and bit count.
+    FakeFileService headers;
+    for (const auto& [at, value] :
+         {std::pair{18, 240 + 65536}, {22, 64 + 65536}, {26, 2}, {26, 257}, {28, 4}, {28, 257}}) {
+        std::string bytes = good.substr(0, 62);
+        for (int i = 0; i < (at < 26 ? 4 : 2); ++i) {
+            bytes[at + i] = static_cast<char>(value >> (8 * i));
+        }
+        headers.Put("/h.bmp", bytes);
+        EXPECT_FALSE(Check_Bitmap_Header(headers, "/h.bmp", 240, 64)) << at << " " << value;
+    }
+
+    const ShownMessage invalid{"Selezionata immagine non valida", "ERROR",
+                               platform::MessageIcon::Critical};
+    const std::vector<ShownMessage> taken{}, refused{invalid};
+    const char* const notRegular =
+        "Non è un file normale (è una cartella, un dispositivo, una FIFO o un socket).";
+    // clang-format off
+    const struct {
+        const char* name;
+        int panel, index;
+        const char* file;  // in a folder of its own; nullptr: the dialog is cancelled
+        std::string bytes;
+        std::vector<ShownMessage> says;
+        const char* readError = "";  // what the file service says of a hostile entry
+        void (*make)(Path path, Path bytes) = Write;
+    } cases[] = {
+        {"the same file for 64240B", 2, 1, "alarm.bmp", mono, refused},
+        {"1-bit 240x128 for 128240A", 3, 3, "tall.bmp", Make_Picture({240, 128}), taken},
+        {"top-down 128x64", 0, 0, "top.bmp", Make_Picture({128, 64, 1, true}), refused},
+        // Neither the header test nor the compiler reads the signature, so neither does the box.
+        {"no BM signature", 0, 1, "nosig.bmp", Make_Picture({128, 64, 1, false, "XY"}), taken},
+        {"a bitmap named notes.txt in a folder named bmp", 1, 2, "bmp/notes.txt", mono, taken},
+        {"a name without bmp", 1, 0, "alarm.png", mono,
+         {{"Estensione file non valida!", "WARNING", platform::MessageIcon::Exclamation}, invalid}},
+        {"cancel", 1, 0, nullptr, "", refused},
+        {"Logo.BMP, kept as logo.bmp", 2, 2, "Logo.BMP", good, taken},
+        {"a good picture named 0xFF 0xFE .bmp", 2, 2, "\xff\xfe.bmp", good, taken},
+        {"the largest file the compiler takes", 2, 2, "x.bmp",
+         good + std::string(32767 - good.size(), '\0'), taken},
+        {"too long for it", 2, 2, "x.bmp", good + std::string(40000, '\0'), refused},
+        {"a FIFO named x.bmp", 2, 2, "x.bmp", "", refused, notRegular,
+         [](Path p, Path) { ::mkfifo(p.c_str(), 0644); }},
+        {"x.bmp -> /dev/zero", 2, 2, "x.bmp", "", refused, notRegular,
+         [](Path p, Path) { fs::create_symlink("/dev/zero", p); }},
+        {"x.bmp -> y.bmp -> x.bmp", 2, 2, "x.bmp", "", refused,
+         "Troppi collegamenti simbolici (forse un ciclo).",
+         [](Path p, Path) { fs::create_symlink(p, p + ".y"), fs::create_symlink(p + ".y", p); }},
+        {"chmod 000, tried as nobody", 2, 2, "x.bmp", good, refused, "Accesso negato.",
+         [](Path p, Path b) { Write(p, b), fs::permissions(p, fs::perms::none); }},
+    };
+    // clang-format on
+    int folder = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(h.window->Form_Load());
+        std::optional<std::string> answer;
+        if (c.file != nullptr) {
+            answer = dir + "/case" + std::to_string(folder++) + "/" + c.file;
+            fs::create_directories(fs::path(*answer).parent_path());
+            c.make(*answer, c.bytes);
+        }
+        h.messages.shown.clear();
+        h.dialog.answer = answer;
+        auto expected = h.Take();
+        const int yields = h.pump.yields;
+        blockedCase = c.name;
+        ::alarm(5);
+        // The locked file is tried as the effective user "nobody": CI runs as root.
+        const bool nobody = std::string_view(c.name).ends_with("as nobody") && ::geteuid() == 0;
+        ASSERT_TRUE(!nobody || ::seteuid(65534) == 0);
+        QTest::mousePress(h.Box(c.panel, c.index), Qt::RightButton);
+        const std::string readError = *c.readError ? files.Read(*answer, 62).error : "";
+        ASSERT_TRUE(!nobody || ::seteuid(0) == 0);
+        ::alarm(0);
+        EXPECT_EQ(readError, c.readError);
+        const platform::FileDialogRequest& r = h.dialog.requests.back();
+        EXPECT_EQ(std::tuple(r.filter, r.filterIndex, r.flags, r.saveForm, r.cancelError),
+                  std::tuple("Tutti i file |*.*| Messaggio (*.bmp) | *.bmp", 2, 1, false, true));
+        EXPECT_EQ(h.pump.yields, yields + 1);  // the window system's turn after the dialog
+        EXPECT_EQ(h.messages.shown, c.says);
+        if (c.says.empty()) {
+            auto& [slot, box] = expected[c.panel * 4 + c.index];
+            slot.FullPath = platform::Lower_Case_Path(*answer);
+            slot.FileName = files.GetFileName(slot.FullPath);
+            box = Decode("BM" + files.Read(slot.FullPath, 1 << 16).bytes.substr(2));
+        }
+        EXPECT_TRUE(h.Take() == expected);
+    }
+}
+
+// Each control has a name (no "&", a text box's from its label) and a description (tool tip, or
+// its name with the index in parentheses), shows its whole caption; returns how many it met.
+int Walk(QWidget* window) {
+    static const QRegularExpression control("^(SST|fra|lbl|txt|cmb|cmd|pct|msh|rtb|pgb)_");
+    int walked = 0;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        QString name = w->objectName();
+        // A tab page is announced by its tab.
+        if (!control.match(name).hasMatch() || qobject_cast<QStackedWidget*>(w->parentWidget())) {
+            continue;
+        }
+        ++walked;
+        SCOPED_TRACE(name.toStdString());
+        EXPECT_FALSE(w->accessibleName().isEmpty() || w->accessibleName().contains('&'));
+        const QString unnamed = name.replace(QRegularExpression("_(\\d+)$"), "(\\1)");
+        EXPECT_EQ(w->accessibleDescription(), w->toolTip().isEmpty() ? unnamed : w->toolTip());
+        QString caption;
+        if (auto* frame = qobject_cast<QGroupBox*>(w)) {
+            caption = frame->title();
+        } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
+            caption = button->text();
+        } else if (auto* label = qobject_cast<QLabel*>(w)) {
+            caption = label->text();
+            EXPECT_TRUE(!label->buddy() || label->buddy()->accessibleName() == caption);
+            if (name.startsWith("pct_")) {  // a pixel of border around the panel's picture
+                EXPECT_EQ(label->size(), label->pixmap().size() + QSize(2, 2));
+            }
+        } else if (auto* grid = qobject_cast<QTableWidget*>(w)) {
+            EXPECT_EQ(grid->columnWidth(0), grid->rowHeight(0));
+            EXPECT_LE(grid->horizontalHeader()->length() + 2 * grid->frameWidth(), grid->width());
+        } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+            EXPECT_NE(edit->accessibleName(), edit->text());
+        }
+        EXPECT_LE(w->fontMetrics().horizontalAdvance(caption.remove('&')), w->width());
+    }
+    return walked;
+}
+
+TEST(ScreenReaderWalk, EveryControlOfBothWindowsIsNamedDescribedAndShownWhole) {
+    FakeFileService files;
+    for (int w = 0; w < 3; ++w) {
+        files.Put(kFolder + "/" + kWhites[w], White_File(w));
+    }
+    MainWindowHarness h(files);
+    ASSERT_TRUE(h.window->Form_Load());
+    EXPECT_GE(Walk(h.window.get()), 42);
+    h.serial.ports[1] = FakeSerialControl::Port::Free;
+    frm_RS232 serial(h.services);
+    serial.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&serial));
+    EXPECT_GE(Walk(&serial), 25);
+    // Stop is drawn over the command frame but is not inside it, so it stays usable while the
+    // frame is disabled (as it is until a port is opened).
+    auto* frame = serial.findChild<QGroupBox*>("fra_Comandi");
+    auto* stop = serial.findChild<QWidget*>("cmd_Stop_RS232");
+    EXPECT_TRUE(!frame->isEnabled() && !frame->isAncestorOf(stop) && stop->isEnabled());
+    EXPECT_EQ(stop->parentWidget()->childAt(stop->geometry().center()), stop);
+}
+
+}  // namespace
+}  // namespace lcdprog::test
