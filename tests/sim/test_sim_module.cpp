@@ -1,15 +1,21 @@
-// The virtual module's engine on made-up times. How each fault shapes a programming run is the
-// fault matrix's business (tests/link); here what the link tests never send: several frames in
-// one read, frames in pieces and cut short, invalid frames, faults placed by packet number and
-// limited in number, and attempts counted per target.
+// lcdprog-sim: what the link tests and the fault matrix never send its engine (several frames in
+// one read, frames cut short, invalid frames, faults placed by packet number, limited in number,
+// by attempt), its command line, and the program itself on a real pseudo-terminal.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "sim_module.h"
-#include "sim_test_util.h"
+#include "sim_options.h"
+#include "support/processes.h"
 
 namespace lcdsim {
 
@@ -18,16 +24,40 @@ void PrintTo(const Action& a, std::ostream* os) {
         << a.due;
 }
 
-namespace test {
 namespace {
 
+using Bytes = std::vector<std::uint8_t>;
 constexpr Nanos kStart = 1'000'000'000;
 constexpr Nanos kMs = kMillisecond;
 // 115200 baud, 10 bits a byte, rounded to the nanosecond.
 constexpr Nanos k3Bytes = 260417, k7Bytes = 607639;
 
+const Bytes kDetect = {0x87, 0x00, 0x78};
+const Bytes kReset = {0xFE, 0x00, 0x01};
 const Bytes kDetectReply = {0x87, 0x04, 0x4C, 0x53, 0x49, 0x4D, 0x3F};  // "LSIM"
 const Bytes kWriteAck = {0x04, 0x00, 0xFB};
+
+// A write request for `address` whose data byte i is fill + i * step.
+Bytes Write_Packet(std::uint32_t address, std::uint8_t fill = 0, std::uint8_t step = 0) {
+    Bytes p = {0x04, 0x84};
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        p.push_back(static_cast<std::uint8_t>(address >> shift));
+    }
+    for (int i = 0; i < 128; ++i) {
+        p.push_back(static_cast<std::uint8_t>(fill + i * step));
+    }
+    p.push_back(Checksum(p));
+    return p;
+}
+
+Bytes Block(int n) {
+    return Write_Packet(static_cast<std::uint32_t>(n) * 128);
+}
+
+Bytes Cat(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
 
 Action Send(Nanos due, Bytes bytes) {
     return {Action::Kind::Send, due, std::move(bytes)};
@@ -58,12 +88,10 @@ ModuleConfig With_Faults(const std::vector<const char*>& texts) {
 TEST(SimModule, RepliesTheirPacingAndFaultsPlacedByPacketCountAndAttempt) {
     const Action detectOk = Send(k7Bytes, kDetectReply);
     const Action ackOk = Send(5 * kMs + k3Bytes, kWriteAck);
-    const Action resetOk = Send(k3Bytes, kReset);
     const struct {
         std::vector<const char*> faults;
         std::vector<std::pair<Bytes, std::vector<Action>>> steps;
     } cases[] = {
-        {{}, {{kDetect, {detectOk}}, {Block(3), {ackOk}}, {kReset, {resetOk}}}},
         // Two frames in one read; a reply starts once the one before it has left.
         {{}, {{Cat(kDetect, kReset), {detectOk, Send(k7Bytes + k3Bytes, kReset)}}}},
         // The hang-up cancels a reply still due.
@@ -94,8 +122,6 @@ TEST(SimModule, InvalidFramesGetNoReplyChangeNothingAndLeaveItInStep) {
     badWrite.back() ^= 0x01;
     const std::pair<Bytes, const char*> cases[] = {
         {badWrite, "wrong checksum 0x77 (0x76 expected)"},
-        {{0x33, 0x00, 0xCC}, "unknown command 0x33"},
-        {{0x87, 0x01, 0x00, 0x77}, "length 1 does not fit command 0x87"},
         {Write_Packet(0xFF81), "write address 0x0000FF81 out of range"},
     };
     for (const auto& [frame, cause] : cases) {
@@ -105,7 +131,6 @@ TEST(SimModule, InvalidFramesGetNoReplyChangeNothingAndLeaveItInStep) {
         module.Set_Logger([&](Nanos, const std::string& line) { log += line + "\n"; });
         EXPECT_TRUE(Exchange(module, kStart, frame).empty());
         EXPECT_NE(log.find(cause), std::string::npos) << log;
-        EXPECT_EQ(module.Stats().rejected, 1);
         EXPECT_EQ(std::count(module.Memory().begin(), module.Memory().end(), 0xFF), 65536);
         EXPECT_EQ(Exchange(module, kStart + 1000 * kMs, kDetect),
                   std::vector<Action>{Send(k7Bytes, kDetectReply)});
@@ -126,28 +151,64 @@ TEST(SimModule, PartialFrameDroppedOnceTheGapHasPassedSinceItsLastByte) {
         module.Receive(kStart, Bytes{0x04, 0x84, 0x00});
         module.Receive(kStart + c.pause / 2, Bytes{0x00});
         module.Receive(kStart + c.pause / 2 + c.pause, kDetect);
-        EXPECT_EQ(module.Stats().droppedPartial, c.dropped ? 1 : 0);
         EXPECT_EQ(module.Take_Due(kStart + 5000 * kMs).size(), c.dropped ? 1u : 0u);
     }
 }
 
-// A write is stored even when its acknowledgement is lost; the log says why it got none.
-TEST(SimModule, AWriteIsStoredEvenWhenItsAcknowledgementIsLost) {
-    Module module(With_Faults({"noanswer:block=1"}));
-    std::vector<std::string> log;
-    module.Set_Logger([&](Nanos, const std::string& line) { log.push_back(line); });
-    Exchange(module, kStart, Write_Packet(0xFF80, 0, 1));  // the last block fits
-    EXPECT_TRUE(Exchange(module, kStart + 1000 * kMs, Write_Packet(0x0080, 0xAB)).empty());
-    for (int i = 0; i < 128; ++i) {
-        EXPECT_EQ(module.Memory()[0x0080 + i], 0xAB);
-        EXPECT_EQ(module.Memory()[0xFF80 + i], i);
+// A bad option or fault is refused with its reason and changes nothing, whichever spelling.
+TEST(SimOptions, BadOnesRefusedWithTheirReasonChangingNothing) {
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--link"}, "--link needs a value (see --help)"},
+        {{"--baud", "0"}, "--baud needs a whole number from 50 to 4000000, not \"0\""},
+        {{"--fault=badsum:block=512"},
+         "fault \"badsum:block=512\": block needs a whole number from 0 to 511"},
+    };
+    for (const auto& [bad, message] : cases) {
+        Options kept;
+        kept.link = "/kept";
+        std::string error;
+        EXPECT_EQ(Parse_Command_Line(bad, kept, error), Parse_Outcome::Error) << message;
+        EXPECT_EQ(error, message);
+        EXPECT_TRUE(kept.link == "/kept" && kept.faults.empty());
     }
-    EXPECT_EQ(std::vector(log.end() - 3, log.end()),
-              (std::vector<std::string>{"rx #2 write block 1 at 0x0080, attempt 1: 04 84 00 00 00 "
-                                        "80 AB AB AB AB AB AB AB AB .. AB 77 (135 bytes)",
-                                        "fault #1 on #2: noanswer:block=1", "#2 gets no reply"}));
+}
+
+// The program itself: it answers over its pseudo-terminal, saves its EEPROM and the pictures,
+// and with --exit-after-reset ends by itself, taking its link with it.
+TEST(SimProgram, AnswersOverItsPseudoTerminalAndSavesWhatItWasSent) {
+    namespace fs = std::filesystem;
+    using namespace lcdprog::test;
+    if (!fs::exists(Bin_Folder() + "/lcdprog-sim")) {
+        GTEST_SKIP() << "lcdprog-sim not built";
+    }
+    TempFolder dir;
+    SimProcess sim(dir, {"--exit-after-reset", "--png", dir / "png"});
+    ASSERT_TRUE(sim.Next_Device()) << sim.Log();
+    const int line = open(sim.Link().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(line, 0);
+    termios tio{};
+    tcgetattr(line, &tio);
+    cfmakeraw(&tio);
+    tio.c_cc[VMIN] = 13;   // the three replies
+    tio.c_cc[VTIME] = 20;  // or 2 s of silence once they have begun
+    tcsetattr(line, TCSANOW, &tio);
+    const Bytes requests = Cat(Cat(kDetect, Write_Packet(0x8000, 0x10, 1)), kReset);
+    EXPECT_EQ(write(line, requests.data(), requests.size()), std::ssize(requests));
+    Bytes replies(13);
+    pollfd p{line, POLLIN, 0};
+    replies.resize(poll(&p, 1, 5000) > 0 ? std::max(0L, read(line, replies.data(), 13)) : 0);
+    close(line);
+    EXPECT_EQ(replies, Cat(Cat(kDetectReply, kWriteAck), kReset));
+
+    EXPECT_EQ(sim.Wait_Exit(5000), 0);
+    Eeprom expected;
+    expected.fill(0xFF);
+    std::copy_n(requests.begin() + 9, 128, expected.begin() + 0x8000);  // the write's data
+    EXPECT_TRUE(sim.Saved_Eeprom() == expected);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "png"), fs::directory_iterator()), 18);
+    EXPECT_GT(fs::file_size(dir / "png/128240A_4.png"), 8u);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(sim.Link()))) << "link left behind";
 }
 
 }  // namespace
-}  // namespace test
 }  // namespace lcdsim
