@@ -14,23 +14,20 @@ using Groups = std::vector<std::string>;
 // database, and in this session). A /dev/tty* device has a kernel name for a udev rule.
 PortFacts Denied(const std::string& device, unsigned mode, const std::string& owner,
                  const std::string& group, Groups user = {"anna"}, Groups session = {"anna"}) {
-    PortFacts f{device,
-                true,
-                true,
-                false,
-                "",
-                mode,
-                owner == "root" ? 0u : 1001u,
-                owner,
-                group == "root" ? 0u : 20u,
-                group,
-                "anna",
-                std::move(user),
-                std::move(session),
-                {},
-                {}};
-    f.kernelName = device.starts_with("/dev/tty") ? device.substr(5) : "";
-    return f;
+    return {.device = device,
+            .exists = true,
+            .isCharDevice = true,
+            .kernelName = device.starts_with("/dev/tty") ? device.substr(5) : "",
+            .mode = mode,
+            .ownerId = owner == "root" ? 0u : 1001u,
+            .ownerName = owner,
+            .groupId = group == "root" ? 0u : 20u,
+            .groupName = group,
+            .userName = "anna",
+            .userGroups = std::move(user),
+            .sessionGroups = std::move(session),
+            .holders = {},
+            .grabbers = {}};
 }
 
 TEST(PortDiagnostics, AdviceFollowsOwnerGroupModeAndTheUsersGroupsAndNeverSuggestsRoot) {
@@ -93,10 +90,7 @@ TEST(PortDiagnostics, AdviceFollowsOwnerGroupModeAndTheUsersGroupsAndNeverSugges
          "riprovare."},
     };
     for (const auto& [facts, expected] : cases) {
-        const std::string text = Explain_Port_Failure(facts);
-        EXPECT_EQ(text, expected);
-        EXPECT_EQ(text.find("adduser anna root"), std::string::npos) << text;
-        EXPECT_EQ(text.find("gruppo \"root\""), std::string::npos) << text;
+        EXPECT_EQ(Explain_Port_Failure(facts), expected);
     }
 }
 

@@ -170,15 +170,12 @@ TEST(PacedPainting, NoPaintBeforeAPacketAtMostOnePerIntervalWhileWaitingNoneLost
     QElapsedTimer wall;
     wall.start();
     while (wall.elapsed() < 500) {
-        probe.update();
-        int pass = probe.paints;
-        pump->Yield(0);  // before the packet
-        paintsOutsideFirstPasses += probe.paints - pass;
-        pump->Yield(20);  // the wait's first pass
-        probe.update();
-        pass = probe.paints;
-        pump->Yield(2);  // a later pass
-        paintsOutsideFirstPasses += probe.paints - pass;
+        for (const std::uint32_t ms : {0, 20, 2}) {  // before the packet, first pass, a later one
+            probe.update();
+            const int pass = probe.paints;
+            pump->Yield(ms);
+            paintsOutsideFirstPasses += ms == 20 ? 0 : probe.paints - pass;
+        }
     }
     EXPECT_LE(probe.paints - before, 500 / kIntervalMs + 2);
     EXPECT_EQ(paintsOutsideFirstPasses, 0);
@@ -306,9 +303,8 @@ TEST(QtSerialControl, EmptiedOnOpenSettingsRawBytesBothWaysBusyAndHangUp) {
     const PortFacts facts = Gather_Port_Facts(slave);
     struct stat st {};
     ASSERT_EQ(stat(slave.c_str(), &st), 0);
-    EXPECT_TRUE(facts.exists && facts.isCharDevice && facts.kernelName.empty());
-    EXPECT_EQ(facts.mode, st.st_mode & 0777u);
-    EXPECT_EQ(facts.ownerId, st.st_uid);
+    EXPECT_TRUE(facts.exists && facts.isCharDevice && facts.kernelName.empty() &&
+                facts.mode == (st.st_mode & 0777u) && facts.ownerId == st.st_uid);
     // An unplugged adapter: the port closes, instead of reporting read errors at full speed.
     close(master);
     EXPECT_TRUE(Wait_Until(&pump, 2000, [&] { return !rs.PortOpen(); }));

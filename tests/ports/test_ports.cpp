@@ -18,6 +18,7 @@
 #include "serial_window/frm_RS232.h"
 #include "state/mod_variabili.h"
 #include "support/fakes.h"
+#include "support/processes.h"
 
 namespace lcdprog::test {
 namespace {
@@ -30,9 +31,8 @@ void Write(const fs::path& file, const std::string& text) {
 }
 
 TEST(PortTable, PresentDevicesOpenableFirstUsbFirstDescribedAndListsAsWritten) {
-    char pattern[] = "/tmp/lcdprog-ports-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path root = pattern;
+    const TempFolder dir;
+    const fs::path root = dir / "";
     fs::permissions(root, fs::perms(0755));
     const platform::SystemRoots roots{(root / "sys/class/tty").string(), (root / "dev").string(),
                                       (root / "dev/serial/by-id").string()};
@@ -95,14 +95,12 @@ TEST(PortTable, PresentDevicesOpenableFirstUsbFirstDescribedAndListsAsWritten) {
     EXPECT_EQ(listed.Devices(), (std::vector<std::string>{byId, dev + "missing"}));
     EXPECT_EQ(listed.Description(1), byId + "\n-> " + fs::canonical(dev + "ttyUSB0").string());
     EXPECT_EQ(listed.Folders(), (std::vector<std::string>{roots.byId, roots.dev}));
-    fs::remove_all(root);
 }
 
 TEST(HotPlug, TheListFollowsAModuleAppearingAndGoingAwayAndAnIdleOpenPortCloses) {
     Reset_Program_State();
-    char pattern[] = "/tmp/lcdprog-plug-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const fs::path link = fs::path(pattern) / "ttyLCD";
+    const TempFolder dir;
+    const fs::path link = dir / "ttyLCD";
     FakeMessageBox messages;
     FakeFileService files;
     VirtualClock clock;
@@ -141,7 +139,6 @@ TEST(HotPlug, TheListFollowsAModuleAppearingAndGoingAwayAndAnIdleOpenPortCloses)
             << status->text().toStdString();
     }
     EXPECT_EQ(messages.shown.size(), 1u);  // only at opening, when nothing was plugged in
-    fs::remove_all(pattern);
 }
 
 }  // namespace

@@ -19,11 +19,6 @@
 
 namespace lcdsim {
 
-void PrintTo(const Action& a, std::ostream* os) {
-    *os << (a.kind == Action::Kind::HangUp ? "hangup" : Hex_Bytes(a.bytes, 300)) << " at +"
-        << a.due;
-}
-
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -50,8 +45,9 @@ Bytes Write_Packet(std::uint32_t address, std::uint8_t fill = 0, std::uint8_t st
     return p;
 }
 
+// Writes of the blank pattern, so that any other byte in the EEPROM is a write that went wrong.
 Bytes Block(int n) {
-    return Write_Packet(static_cast<std::uint32_t>(n) * 128);
+    return Write_Packet(static_cast<std::uint32_t>(n) * 128, 0xFF);
 }
 
 Bytes Cat(Bytes a, const Bytes& b) {
@@ -88,6 +84,8 @@ ModuleConfig With_Faults(const std::vector<const char*>& texts) {
 TEST(SimModule, RepliesTheirPacingAndFaultsPlacedByPacketCountAndAttempt) {
     const Action detectOk = Send(k7Bytes, kDetectReply);
     const Action ackOk = Send(5 * kMs + k3Bytes, kWriteAck);
+    Bytes badSum = Write_Packet(0x0100);
+    badSum.back() ^= 0x01;
     const struct {
         std::vector<const char*> faults;
         std::vector<std::pair<Bytes, std::vector<Action>>> steps;
@@ -103,6 +101,8 @@ TEST(SimModule, RepliesTheirPacingAndFaultsPlacedByPacketCountAndAttempt) {
         {{"noanswer:packet=3"},
          {{kDetect, {detectOk}}, {Block(0), {ackOk}}, {Block(1), {}}, {Block(1), {ackOk}}}},
         {{"noanswer:times=2"}, {{kDetect, {}}, {kReset, {}}, {kDetect, {detectOk}}}},
+        // Invalid frames get no reply, change nothing and leave the module in step.
+        {{}, {{badSum, {}}, {Write_Packet(0xFF81), {}}, {kDetect, {detectOk}}}},
     };
     for (const auto& c : cases) {
         Module module(With_Faults(c.faults));
@@ -114,26 +114,7 @@ TEST(SimModule, RepliesTheirPacingAndFaultsPlacedByPacketCountAndAttempt) {
                 c.steps[i].second);
         }
         EXPECT_EQ(module.Next_Deadline(), std::nullopt);
-    }
-}
-
-TEST(SimModule, InvalidFramesGetNoReplyChangeNothingAndLeaveItInStep) {
-    Bytes badWrite = Write_Packet(0x0100);
-    badWrite.back() ^= 0x01;
-    const std::pair<Bytes, const char*> cases[] = {
-        {badWrite, "wrong checksum 0x77 (0x76 expected)"},
-        {Write_Packet(0xFF81), "write address 0x0000FF81 out of range"},
-    };
-    for (const auto& [frame, cause] : cases) {
-        SCOPED_TRACE(cause);
-        Module module({});
-        std::string log;
-        module.Set_Logger([&](Nanos, const std::string& line) { log += line + "\n"; });
-        EXPECT_TRUE(Exchange(module, kStart, frame).empty());
-        EXPECT_NE(log.find(cause), std::string::npos) << log;
         EXPECT_EQ(std::count(module.Memory().begin(), module.Memory().end(), 0xFF), 65536);
-        EXPECT_EQ(Exchange(module, kStart + 1000 * kMs, kDetect),
-                  std::vector<Action>{Send(k7Bytes, kDetectReply)});
     }
 }
 
@@ -173,9 +154,9 @@ TEST(SimOptions, BadOnesRefusedWithTheirReasonChangingNothing) {
     }
 }
 
-// The program itself: it answers over its pseudo-terminal, saves its EEPROM and the pictures,
-// and with --exit-after-reset ends by itself, taking its link with it.
-TEST(SimProgram, AnswersOverItsPseudoTerminalAndSavesWhatItWasSent) {
+// The program itself: it answers over its pseudo-terminal, saves the pictures, and with
+// --exit-after-reset ends by itself, taking its link with it.
+TEST(SimProgram, AnswersOverItsPseudoTerminalSavesThePicturesAndEndsAfterReset) {
     namespace fs = std::filesystem;
     using namespace lcdprog::test;
     if (!fs::exists(Bin_Folder() + "/lcdprog-sim")) {
@@ -201,10 +182,6 @@ TEST(SimProgram, AnswersOverItsPseudoTerminalAndSavesWhatItWasSent) {
     EXPECT_EQ(replies, Cat(Cat(kDetectReply, kWriteAck), kReset));
 
     EXPECT_EQ(sim.Wait_Exit(5000), 0);
-    Eeprom expected;
-    expected.fill(0xFF);
-    std::copy_n(requests.begin() + 9, 128, expected.begin() + 0x8000);  // the write's data
-    EXPECT_TRUE(sim.Saved_Eeprom() == expected);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir / "png"), fs::directory_iterator()), 18);
     EXPECT_GT(fs::file_size(dir / "png/128240A_4.png"), 8u);
     EXPECT_FALSE(fs::exists(fs::symlink_status(sim.Link()))) << "link left behind";
