@@ -16,6 +16,7 @@
 #include "sim_module.h"
 #include "sim_options.h"
 #include "support/processes.h"
+#include "support/sim_line.h"
 
 namespace lcdsim {
 
@@ -69,17 +70,6 @@ std::vector<Action> Exchange(Module& module, Nanos at, const Bytes& request) {
     return actions;
 }
 
-ModuleConfig With_Faults(const std::vector<const char*>& texts) {
-    ModuleConfig config;
-    for (const char* text : texts) {
-        std::string error;
-        auto fault = Parse_Fault(text, error);
-        EXPECT_TRUE(fault) << error;
-        config.faults.push_back(fault.value_or(Fault{}));
-    }
-    return config;
-}
-
 // One request every 10 s; each step lists what the module sends back (due relative to it).
 TEST(SimModule, RepliesTheirPacingAndFaultsPlacedByPacketCountAndAttempt) {
     const Action detectOk = Send(k7Bytes, kDetectReply);
@@ -87,7 +77,7 @@ TEST(SimModule, RepliesTheirPacingAndFaultsPlacedByPacketCountAndAttempt) {
     Bytes badSum = Write_Packet(0x0100);
     badSum.back() ^= 0x01;
     const struct {
-        std::vector<const char*> faults;
+        std::vector<std::string> faults;
         std::vector<std::pair<Bytes, std::vector<Action>>> steps;
     } cases[] = {
         // Two frames in one read; a reply starts once the one before it has left.
@@ -105,10 +95,10 @@ TEST(SimModule, RepliesTheirPacingAndFaultsPlacedByPacketCountAndAttempt) {
         {{}, {{badSum, {}}, {Write_Packet(0xFF81), {}}, {kDetect, {detectOk}}}},
     };
     for (const auto& c : cases) {
-        Module module(With_Faults(c.faults));
+        Module module(lcdprog::test::With_Faults(c.faults));
         for (std::size_t i = 0; i < c.steps.size(); ++i) {
-            SCOPED_TRACE((c.faults.size() ? *c.faults.begin() : "no fault") +
-                         std::string(", step ") + std::to_string(i + 1));
+            SCOPED_TRACE((c.faults.empty() ? "no fault" : c.faults[0]) + ", step " +
+                         std::to_string(i + 1));
             EXPECT_EQ(
                 Exchange(module, kStart + static_cast<Nanos>(i) * 10000 * kMs, c.steps[i].first),
                 c.steps[i].second);

@@ -4,7 +4,6 @@
 #include <stdexcept>
 
 namespace lcdprog::test {
-namespace {
 
 lcdsim::ModuleConfig With_Faults(const std::vector<std::string>& faults,
                                  lcdsim::ModuleConfig config) {
@@ -18,8 +17,6 @@ lcdsim::ModuleConfig With_Faults(const std::vector<std::string>& faults,
     }
     return config;
 }
-
-}  // namespace
 
 SimLine::SimLine(const std::vector<std::string>& faults, lcdsim::ModuleConfig config)
     : module(With_Faults(faults, std::move(config))) {

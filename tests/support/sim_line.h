@@ -19,9 +19,13 @@
 
 namespace lcdprog::test {
 
+// `faults` in lcdprog-sim's own --fault syntax ("noanswer:block=100,attempt=3"), added to
+// `config`; a fault that does not parse throws.
+lcdsim::ModuleConfig With_Faults(const std::vector<std::string>& faults,
+                                 lcdsim::ModuleConfig config = {});
+
 class SimLine : public platform::EventPump {
   public:
-    // `faults` in lcdprog-sim's own --fault syntax ("noanswer:block=100,attempt=3").
     explicit SimLine(const std::vector<std::string>& faults = {},
                      lcdsim::ModuleConfig config = {});
     SimLine(const SimLine&) = delete;
