@@ -1,5 +1,5 @@
-// lcdprog-cli from the outside: its command line, the image it makes, two modules programmed at
-// once (one failing), Ctrl-C during a run.
+// lcdprog-cli from the outside: its command line, Ctrl-C during a run, the image it makes, two
+// modules programmed at once (one failing).
 
 #include <signal.h>
 
@@ -98,14 +98,19 @@ int Run_Cli(const TempFolder& dir, std::vector<std::string> args, std::string& t
     return status;
 }
 
-// Bad input: a clear message, status 2, and the module untouched.
-TEST(CliUsage, StatusAndMessageAndTheModuleUntouched) {
+// Bad input: a clear message, status 2, and the module untouched; then Ctrl-C at the terminal (the
+// whole process group) stops a write as Stop does: no reset follows.
+TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
     TempFolder dir;
     const Projects projects(dir);
     SimProcess sim(dir, {});
     ASSERT_TRUE(sim.Next_Device()) << sim.Log();
     Write_File(dir / "short.bin", std::string(100, '\0'));
-    Write_File(dir / "image.bin", std::string(65536, '\x5A'));
+    Eeprom image{};
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<std::uint8_t>(i * 7 + i / 128);
+    }
+    Write_File(dir / "image.bin", std::string(image.begin(), image.end()));
     const auto expand = [&](const std::string& text) {
         return std::regex_replace(std::regex_replace(text, std::regex("\\{sim\\}"), sim.Link()),
                                   std::regex("\\{dir\\}"), dir / "");
@@ -151,8 +156,29 @@ TEST(CliUsage, StatusAndMessageAndTheModuleUntouched) {
         EXPECT_NE(text.find(expand("\n" + std::string(row.line) + "\n")), std::string::npos)
             << text;
     }
+
+    const std::string log = dir / "units.jsonl";
+    ChildProcess cli({Bin_Folder() + "/lcdprog-cli", "write", dir / "image.bin", "--port",
+                      sim.Link(), "--json", "--log", log},
+                     dir / "cli.err");
+    while (const auto line = cli.Next_Line(60000)) {
+        const auto event = Json_Lines(*line).front();
+        if (event.value("event") == "block" && event.value("block").toInt() == 64) {
+            break;
+        }
+    }
+    EXPECT_EQ(cli.Stop(SIGINT), 130) << Read_Whole_File(dir / "cli.err");
+    const auto records = Json_Lines(Read_Whole_File(log));
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].value("result").toString(), "interrupted");
+    const int stoppedAt = records[0].value("blocks").toInt();
+    EXPECT_GE(stoppedAt, 64);
     sim.Stop();
-    EXPECT_TRUE(Holds_First_Blocks(sim.Saved_Eeprom(), Eeprom{}, 0));
+    // The block under way when the stop came may or may not have been stored; beyond it the
+    // EEPROM is blank, so no bad input above wrote anything either.
+    EXPECT_TRUE(Holds_First_Blocks(sim.Saved_Eeprom(), image, stoppedAt) ||
+                Holds_First_Blocks(sim.Saved_Eeprom(), image, stoppedAt + 1));
+    EXPECT_EQ(sim.Log().find("reset"), std::string::npos) << sim.Log();
 }
 
 // The image made from a project is the window's compile of it; two modules at once, one of them
@@ -200,40 +226,6 @@ TEST(CliWrite, ImageAndTwoModulesOneFailingAndTheirRecord) {
                          good.Link() + " ok 512 0 ",
                          failing.Link() + " failed 100 2 Comunicazione seriale interrotta.\r\n"
                                           "Scrittura EEPROM I2C fallita!"}));
-}
-
-// Ctrl-C at the terminal (the whole process group) acts as Stop: no reset follows.
-TEST(CliWrite, CtrlCStopsTheRunWithoutReset) {
-    TempFolder dir;
-    SimProcess sim(dir, {});
-    ASSERT_TRUE(sim.Next_Device()) << sim.Log();
-    Eeprom image{};
-    for (std::size_t i = 0; i < image.size(); ++i) {
-        image[i] = static_cast<std::uint8_t>(i * 7 + i / 128);
-    }
-    Write_File(dir / "image.bin", std::string(image.begin(), image.end()));
-    const std::string log = dir / "units.jsonl";
-    ChildProcess cli({Bin_Folder() + "/lcdprog-cli", "write", dir / "image.bin", "--port",
-                      sim.Link(), "--json", "--log", log},
-                     dir / "cli.err");
-    while (const auto line = cli.Next_Line(60000)) {
-        const auto event = Json_Lines(*line).front();
-        if (event.value("event") == "block" && event.value("block").toInt() == 64) {
-            break;
-        }
-    }
-    EXPECT_EQ(cli.Stop(SIGINT), 130) << Read_Whole_File(dir / "cli.err");
-
-    const auto records = Json_Lines(Read_Whole_File(log));
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].value("result").toString(), "interrupted");
-    const int stoppedAt = records[0].value("blocks").toInt();
-    EXPECT_GE(stoppedAt, 64);
-    sim.Stop();
-    // The block under way when the stop came may or may not have been stored.
-    EXPECT_TRUE(Holds_First_Blocks(sim.Saved_Eeprom(), image, stoppedAt) ||
-                Holds_First_Blocks(sim.Saved_Eeprom(), image, stoppedAt + 1));
-    EXPECT_EQ(sim.Log().find("reset"), std::string::npos) << sim.Log();
 }
 
 }  // namespace
