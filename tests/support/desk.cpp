@@ -8,31 +8,18 @@
 #include <QPushButton>
 #include <QTextEdit>
 #include <QtTest/QTest>
-#include <algorithm>
 #include <fstream>
 
 #include <gtest/gtest.h>
 
-#include "main_window/picture_files.h"
 #include "state/mod_variabili.h"
 
 namespace lcdprog::test {
 
-namespace {
-
-platform::Services Tapped(const platform::Services& s, const Desk::SerialTap& tap) {
-    if (!tap) {
-        return s;
-    }
-    return platform::Services{s.files,       s.messages, s.clock,  s.pump,
-                              tap(s.serial), s.dialog,   s.program};
-}
-
-}  // namespace
-
 Desk::Desk(std::vector<std::string> ports, const SerialTap& tap)
     : qt(Bin_Folder(), platform::PortTable(ports)),
-      services(Tapped(qt.With(messages, dialog, program), tap)),
+      services{qt.files, messages, qt.clock, qt.pump, tap ? tap(qt.serial) : qt.serial,
+               dialog,   program},
       ports_(static_cast<int>(ports.size())) {}
 
 Desk::~Desk() {
@@ -62,38 +49,11 @@ bool Desk::Open() {
 }
 
 bool Desk::Choose_Noise_Pictures(const TempFolder& folder) {
-    struct Panel {
-        int width;
-        int height;
-        void (frm_Config_LCD::*mouseDown)(int, Qt::MouseButton);
-    };
-    const Panel panels[] = {
-        {128, 64, &frm_Config_LCD::pct_Image_64128A_MouseDown},
-        {128, 64, &frm_Config_LCD::pct_Image_64128E_MouseDown},
-        {240, 64, &frm_Config_LCD::pct_Image_64240B_MouseDown},
-        {240, 128, &frm_Config_LCD::pct_Image_128240A_MouseDown},
-    };
-    std::uint32_t state = 1;
-    int k = 0;
-    for (const Panel& panel : panels) {
-        for (int i = 0; i < 4; ++i) {
-            std::string bytes = Make_Picture({panel.width, panel.height, 1, false, "BM", 0});
-            for (std::size_t b = 62; b < bytes.size(); ++b) {  // after the header: pixels
-                state = state * 1664525u + 1013904223u;
-                bytes[b] = static_cast<char>(state >> 24);
-            }
-            const std::string path = folder / ("noise_" + std::to_string(k++) + ".bmp");
-            std::ofstream(path, std::ios::binary) << bytes;
-            dialog.answer = path;
-            const std::size_t shownBefore = messages.shown.size();
-            (main_.get()->*panel.mouseDown)(i, Qt::RightButton);
-            if (messages.shown.size() != shownBefore) {
-                ADD_FAILURE() << "picture refused: " << path;
-                return false;
-            }
-        }
-    }
-    return true;
+    bool written = true;
+    Fill_Slots_With_Noise(folder / "", [&written](auto& path, auto& bytes) {
+        written = written && std::ofstream(path, std::ios::binary) << bytes;
+    });
+    return written;
 }
 
 void Desk::Choose_Port(int com) const {
@@ -115,10 +75,6 @@ bool Desk::Enabled(const char* name) const {
     return w != nullptr && w->isEnabled();
 }
 
-QProgressBar& Desk::Progress() const {
-    return *Current_frm_RS232()->findChild<QProgressBar*>(QStringLiteral("pgb_RS232"));
-}
-
 DeskReading Desk::Read() const {
     DeskReading r;
     for (const ShownMessage& m : messages.shown) {
@@ -131,7 +87,7 @@ DeskReading Desk::Read() const {
     r.received =
         w.findChild<QLineEdit*>(QStringLiteral("txt_Received_Packet"))->text().toStdString();
     r.trace = w.findChild<QTextEdit*>(QStringLiteral("rtb_RS232_SPY"))->toPlainText().toStdString();
-    r.progress = Progress().value();
+    r.progress = w.findChild<QProgressBar*>(QStringLiteral("pgb_RS232"))->value();
     return r;
 }
 

@@ -4,7 +4,6 @@
 // wired as the programmer wires them (QtServices) and driven by clicks. Only the message box, the
 // file dialog and ending the program are recorded fakes, so that nothing waits for an OK.
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -15,8 +14,6 @@
 #include "serial_window/frm_RS232.h"
 #include "support/fakes.h"
 #include "support/processes.h"
-
-class QProgressBar;
 
 namespace lcdprog::test {
 
@@ -43,13 +40,11 @@ class Desk {
     // The main window started as the programmer starts it, the serial window opened from its
     // menu and listing every port.
     bool Open();
-    // Right-clicks every picture box and answers the dialog with a picture of noise, so that
-    // every block of the compiled image differs from its neighbours.
+    // Noise pictures in every slot (Fill_Slots_With_Noise), as files in `folder`.
     bool Choose_Noise_Pictures(const TempFolder& folder);
     void Choose_Port(int com) const;  // picks "COM n" in the port box, as the operator does
     void Click(const char* button) const;
     bool Enabled(const char* name) const;
-    QProgressBar& Progress() const;
     DeskReading Read() const;
 
     FakeMessageBox messages;

@@ -1,5 +1,6 @@
 #include "support/fakes.h"
 
+#include <algorithm>
 #include <random>
 #include <tuple>
 
@@ -15,16 +16,6 @@ void FakeMessageBox::Show(const std::string& text, const std::string& title,
     }
 }
 
-void FakeFileService::Put(const std::string& path, std::string bytes) {
-    files_[path] = {platform::FileStatus::Ok, std::move(bytes)};
-}
-
-void FakeFileService::PutSpecial(const std::string& path, platform::FileStatus status) {
-    files_[path] = {status, {}};
-}
-
-void FakeFileService::Remove(const std::string& path) { files_.erase(path); }
-
 bool FakeFileService::FileExists(const std::string& path) const {
     existsAsked.push_back(path);
     return files_.count(path) != 0;
@@ -36,40 +27,21 @@ std::string FakeFileService::GetFileName(const std::string& path) const {
 }
 
 platform::FileContents FakeFileService::Read(const std::string& path, std::size_t limit) const {
-    reads.push_back(path);
-    platform::FileContents out;
     const auto it = files_.find(path);
     if (it == files_.end()) {
-        out.status = platform::FileStatus::Missing;
-        out.error = "no such file";
-        return out;
+        return {platform::FileStatus::Missing, 0, {}, "no such file"};
     }
-    out.status = it->second.status;
-    if (out.status != platform::FileStatus::Ok) {
-        out.error = "cannot be read";
-        return out;
+    const Entry& e = it->second;
+    if (e.status != platform::FileStatus::Ok) {
+        return {e.status, 0, {}, "cannot be read"};
     }
-    out.length = it->second.bytes.size();
-    out.bytes = it->second.bytes.substr(0, limit);
-    return out;
-}
-
-std::optional<std::string> FakeFileDialog::Show(const platform::FileDialogRequest& request) {
-    requests.push_back(request);
-    return answer;
-}
-
-void FakeRichTextControl::SetText(const std::string& t) {
-    text = t;
-    colors.assign(t.size(), 0);
-    ++setTextCalls;
+    return {e.status, e.bytes.size(), e.bytes.substr(0, limit), {}};
 }
 
 void FakeRichTextControl::SetSelColor(std::uint32_t rgb) {
-    for (int i = selStart; i < selStart + selLength && i < static_cast<int>(colors.size()); ++i) {
-        if (i >= 0) {
-            colors[static_cast<std::size_t>(i)] = rgb;
-        }
+    const int end = std::min(selStart + selLength, static_cast<int>(colors.size()));
+    for (int i = std::max(selStart, 0); i < end; ++i) {
+        colors[static_cast<std::size_t>(i)] = rgb;
     }
 }
 
@@ -88,8 +60,7 @@ bool FakeSerialControl::SetPortOpen(bool open) {
         open_ = false;
         return true;
     }
-    const auto it = ports.find(port_);
-    const Port state = it == ports.end() ? Port::Absent : it->second;
+    const Port state = ports.count(port_) != 0 ? ports.at(port_) : Port::Absent;
     if (open_ || state != Port::Free) {
         log.push_back("open " + n + " failed");
         lastError_ = state == Port::Busy ? "busy" : "absent";
@@ -98,12 +69,6 @@ bool FakeSerialControl::SetPortOpen(bool open) {
     log.push_back("open " + n);
     open_ = true;
     pending_.clear();
-    return true;
-}
-
-bool FakeSerialControl::SetSettings(const std::string& s) {
-    settings = s;
-    log.push_back("settings " + s);
     return true;
 }
 
@@ -118,16 +83,6 @@ bool FakeSerialControl::Output(std::string_view bytes) {
     return true;
 }
 
-std::string FakeSerialControl::Input() {
-    std::string out;
-    out.swap(pending_);
-    return out;
-}
-
-std::string FakeSerialControl::DevicePath(int port) const {
-    return "/dev/fake" + std::to_string(port);
-}
-
 void FakeSerialControl::Deliver(const std::string& bytes) {
     pending_ += bytes;
     RaiseEvent(platform::comm_event::kReceive);
@@ -140,7 +95,7 @@ void FakeSerialControl::RaiseEvent(int code) {
     }
 }
 
-void Fill_Slots_With_Noise(FakeFileService& files, unsigned seed) {
+void Fill_Slots_With_Noise(const std::string& prefix, const PutFile& put, unsigned seed) {
     std::mt19937 random(seed);
     const std::tuple<ImageSlots*, int, int, int> panels[] = {{&Images_64128A, 128, 64, 16},
                                                              {&Images_64128E, 128, 64, 16},
@@ -149,16 +104,13 @@ void Fill_Slots_With_Noise(FakeFileService& files, unsigned seed) {
     int k = 0;
     for (const auto& [slots, width, height, rowBytes] : panels) {
         for (ImageSlot& slot : *slots) {
-            slot.FileName = "pic" + std::to_string(k++) + ".bmp";
-            slot.FullPath = "/pictures/" + slot.FileName;
-            slot.Width = width;
-            slot.Height = height;
-            slot.BitDepth = 1;
+            const std::string name = "pic" + std::to_string(k++) + ".bmp";
+            slot = {prefix + name, name, height, width, 1};
             std::string bytes(62 + static_cast<std::size_t>(height * rowBytes), '\0');
             for (char& b : bytes) {
                 b = static_cast<char>(random());
             }
-            files.Put(slot.FullPath, bytes);
+            put(slot.FullPath, bytes);
         }
     }
 }

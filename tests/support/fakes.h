@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/clock.h"
@@ -43,9 +44,13 @@ class FakeMessageBox : public platform::MessageBox {
 // An in-memory file system. Paths are matched exactly; GetFileName splits at '/' and '\'.
 class FakeFileService : public platform::FileService {
   public:
-    void Put(const std::string& path, std::string bytes);
-    void PutSpecial(const std::string& path, platform::FileStatus status);
-    void Remove(const std::string& path);
+    void Put(const std::string& path, std::string bytes) {
+        files_[path] = {platform::FileStatus::Ok, std::move(bytes)};
+    }
+    void PutSpecial(const std::string& path, platform::FileStatus status) {
+        files_[path] = {status, {}};
+    }
+    void Remove(const std::string& path) { files_.erase(path); }
 
     bool FileExists(const std::string& path) const override;
     std::string GetFileName(const std::string& path) const override;
@@ -54,7 +59,6 @@ class FakeFileService : public platform::FileService {
 
     std::string programFolder = "/opt/lcdprog";
     mutable std::vector<std::string> existsAsked;
-    mutable std::vector<std::string> reads;
 
   private:
     struct Entry {
@@ -78,7 +82,10 @@ class FakeProgram : public platform::ProgramControl {
 
 class FakeFileDialog : public platform::FileDialog {
   public:
-    std::optional<std::string> Show(const platform::FileDialogRequest& request) override;
+    std::optional<std::string> Show(const platform::FileDialogRequest& request) override {
+        requests.push_back(request);
+        return answer;
+    }
     std::vector<platform::FileDialogRequest> requests;
     std::optional<std::string> answer;  // nothing: cancelled
 };
@@ -94,7 +101,10 @@ class FakeTextControl : public platform::TextControl {
 class FakeRichTextControl : public platform::RichTextControl {
   public:
     std::string Text() const override { return text; }
-    void SetText(const std::string& t) override;
+    void SetText(const std::string& t) override {
+        text = t;
+        colors.assign(t.size(), 0);
+    }
     void SetSelStart(int start) override { selStart = start; }
     void SetSelLength(int length) override { selLength = length; }
     void SetSelColor(std::uint32_t rgb) override;
@@ -105,7 +115,6 @@ class FakeRichTextControl : public platform::RichTextControl {
     int selStart = 0;
     int selLength = 0;
     std::vector<std::uint32_t> colors;
-    int setTextCalls = 0;
 };
 
 class FakeProgressControl : public platform::ProgressControl {
@@ -129,13 +138,16 @@ class FakeSerialControl : public platform::SerialControl {
     int CommPort() const override { return port_; }
     bool SetPortOpen(bool open) override;
     bool PortOpen() const override { return open_; }
-    bool SetSettings(const std::string& settings) override;
+    bool SetSettings(const std::string& settings) override {
+        log.push_back("settings " + settings);
+        return true;
+    }
     bool Output(std::string_view bytes) override;
-    std::string Input() override;
+    std::string Input() override { return std::exchange(pending_, {}); }
     int CommEvent() const override { return event_; }
     void SetCommHandler(std::function<void()> handler) override { handler_ = std::move(handler); }
     std::string LastError() const override { return lastError_; }
-    std::string DevicePath(int port) const override;
+    std::string DevicePath(int port) const override { return "/dev/fake" + std::to_string(port); }
 
     void Deliver(const std::string& bytes);
     void RaiseEvent(int code);
@@ -143,7 +155,6 @@ class FakeSerialControl : public platform::SerialControl {
     std::map<int, Port> ports;         // missing entries are Absent
     std::vector<std::string> log;      // "port 3", "open 3", "open 3 failed", "close 3", ...
     std::vector<std::string> written;  // one entry per Output call
-    std::string settings;
     std::function<void(const std::string&)> onOutput;  // the line behind the port hooks in here
     std::function<void()> onOpenRequest;               // runs first in every open request
 
@@ -156,13 +167,14 @@ class FakeSerialControl : public platform::SerialControl {
     std::function<void()> handler_;
 };
 
-}  // namespace lcdprog::test
-
-namespace lcdprog::test {
-
-// Points all sixteen picture slots at files of random pixels of their panel's size, so that every
-// block of the compiled image differs from its neighbours (a block stored at the wrong address
-// shows). The same seed gives the same pictures.
-void Fill_Slots_With_Noise(FakeFileService& files, unsigned seed = 1);
+// Points all sixteen picture slots at files of random bytes, `prefix` and a name, each of its
+// panel's size, so that every block of the compiled image differs from its neighbours (a block
+// stored at the wrong address shows). The same seed gives the same pictures.
+using PutFile = std::function<void(const std::string& path, const std::string& bytes)>;
+void Fill_Slots_With_Noise(const std::string& prefix, const PutFile& put, unsigned seed = 1);
+inline void Fill_Slots_With_Noise(FakeFileService& files) {
+    Fill_Slots_With_Noise("/pictures/",
+                          [&files](auto& path, auto& bytes) { files.Put(path, bytes); });
+}
 
 }  // namespace lcdprog::test

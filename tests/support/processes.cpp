@@ -78,11 +78,8 @@ ChildProcess::ChildProcess(std::vector<std::string> args, const std::string& err
         ADD_FAILURE() << "pipe: " << std::strerror(errno);
         return;
     }
-    std::vector<char*> argv;
-    for (std::string& a : args) {
-        argv.push_back(a.data());
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv(args.size() + 1, nullptr);
+    std::transform(args.begin(), args.end(), argv.begin(), [](std::string& a) { return a.data(); });
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
@@ -93,8 +90,7 @@ ChildProcess::ChildProcess(std::vector<std::string> args, const std::string& err
     // Every signal at its default and none blocked, whatever the GUI library set up here.
     posix_spawnattr_t attr;
     posix_spawnattr_init(&attr);
-    sigset_t none;
-    sigset_t all;
+    sigset_t none, all;
     sigemptyset(&none);
     sigfillset(&all);
     posix_spawnattr_setsigmask(&attr, &none);
@@ -120,11 +116,8 @@ ChildProcess::~ChildProcess() {
         kill(-pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
-    for (const int fd : {pidFd_, out_}) {
-        if (fd >= 0) {
-            close(fd);
-        }
-    }
+    close(pidFd_);  // -1 when never opened: harmless
+    close(out_);
 }
 
 std::optional<std::string> ChildProcess::Next_Line(int timeoutMs) {

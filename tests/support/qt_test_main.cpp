@@ -6,9 +6,7 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);  // 0: an explicit choice stays
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     testing::InitGoogleTest(&argc, argv);

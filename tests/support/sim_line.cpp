@@ -49,8 +49,8 @@ void SimLine::Yield(std::uint32_t maxWaitMs) {
     }
     std::uint64_t to = nowMs_ + maxWaitMs;
     if (const auto due = module.Next_Deadline()) {
-        const auto dueMs = static_cast<std::uint64_t>((*due + lcdsim::kMillisecond - 1) /
-                                                      lcdsim::kMillisecond);
+        const auto dueMs =
+            static_cast<std::uint64_t>((*due + lcdsim::kMillisecond - 1) / lcdsim::kMillisecond);
         to = std::min(to, std::max(nowMs_, dueMs));
     }
     if (!actions_.empty()) {

@@ -1,11 +1,9 @@
 #pragma once
 
 // The virtual module's own engine (lcdsim::Module, the one lcdprog-sim runs) on a virtual clock.
-// What the program writes reaches the module at the virtual time it is written; the module's
-// replies come back through the serial control's receive notification inside the yield that
-// reaches their due time. The line is itself the event pump: a yield sleeps, in virtual time,
-// until the next reply, the next scheduled action or its deadline, so a whole run of 514
-// exchanges takes milliseconds and never waits for real.
+// The line is itself the event pump: a yield jumps, in virtual time, to the next reply, the next
+// scheduled action or its deadline, delivering replies through the receive notification as the
+// real control does, so a whole run of 514 exchanges takes milliseconds and never waits for real.
 
 #include <cstdint>
 #include <functional>
@@ -26,8 +24,7 @@ lcdsim::ModuleConfig With_Faults(const std::vector<std::string>& faults,
 
 class SimLine : public platform::EventPump {
   public:
-    explicit SimLine(const std::vector<std::string>& faults = {},
-                     lcdsim::ModuleConfig config = {});
+    explicit SimLine(const std::vector<std::string>& faults = {}, lcdsim::ModuleConfig config = {});
     SimLine(const SimLine&) = delete;
     SimLine& operator=(const SimLine&) = delete;
 
@@ -60,8 +57,8 @@ class SimLine : public platform::EventPump {
     FakeRichTextControl spy;
     FakeProgressControl progress;
     std::vector<Sent> sent;
-    std::vector<std::uint32_t> yields;                  // the limit of every yield, in order
-    std::function<void(std::uint32_t maxWaitMs)> onYield;  // runs first in every yield
+    std::vector<std::uint32_t> yields;                      // the limit of every yield, in order
+    std::function<void(std::uint32_t maxWaitMs)> onYield;   // runs first in every yield
     std::function<void(const std::string& packet)> onSent;  // after each packet is written
 
   private:
