@@ -1,10 +1,10 @@
-// Detection, the EEPROM run and the reset against the virtual module on the virtual clock: the
-// waits, the counters, the trace and its colours, the progress bar, Stop. What each fault does
-// to a whole run is the fault matrix's business.
+// Detection, the EEPROM run and the reset on the virtual clock: the waits, the counters, the trace
+// and its colours, the progress bar, Stop. What each fault does to a run is the fault matrix's.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <numeric>
 #include <random>
 #include <string>
 #include <vector>
@@ -32,13 +32,13 @@ void Expect_Colors(const FakeRichTextControl& spy, std::size_t blueUpTo) {
 class Link : public ::testing::Test {
   protected:
     void SetUp() override { Reset_Program_State(); }
-    void TearDown() override { Reset_Program_State(); }
 };
 
 TEST_F(Link, NoModuleMeansThreeFullWaitsSleptThroughThenTheMessage) {
     SimLine line;
     line.Open();
     line.connected = false;
+    line.clock.now = 0xFFFFF000u;  // the waits are measured modulo 2^32
     std::uint64_t messageAt = 0;
     std::string traceWhileMessageUp;
     line.messages.onShow = [&] {
@@ -53,22 +53,11 @@ TEST_F(Link, NoModuleMeansThreeFullWaitsSleptThroughThenTheMessage) {
     EXPECT_EQ(line.sent[2].at, 6000u);
     EXPECT_EQ(messageAt, 9000u);
     EXPECT_EQ(line.yields, (std::vector<std::uint32_t>{3000, 3000, 3000}));  // no spinning
-    EXPECT_EQ(line.sendCounter.text, "3");
-    EXPECT_EQ(line.receivedCounter.text, "3");
     EXPECT_EQ(traceWhileMessageUp, kDetectionLine + "\r\n");
     Expect_Colors(line.spy, kDetectionLine.size());
 }
 
 TEST_F(Link, WaitsAreMeasuredModulo2To32WhenTheClockWraps) {
-    {
-        SimLine line;
-        line.Open();
-        line.connected = false;
-        line.clock.now = 0xFFFFF000u;
-        EXPECT_FALSE(Find_Module(line.Io()));
-        EXPECT_EQ(line.clock.now, 0x00001328u);
-        EXPECT_EQ(line.Now(), 9000u);
-    }
     // The second attempt's wait starts 1096 ms before the wrap; its reply comes in two pieces,
     // the first after the wrap, the second a second later.
     SimLine line({"noanswer:detect=1", "late=1500:detect=2", "split=1000:detect=2"});
@@ -94,10 +83,10 @@ TEST_F(Link, WholeRunStoresTheImageBlockByBlockAndTracesEveryStep) {
     line.progress.value = 300;
     // While a wait is on, the trace holds exactly the request just sent, in blue; before each
     // block goes out the window yields once with that block's progress already shown.
-    std::vector<std::pair<int, std::size_t>> progressYields;  // progress, packets sent so far
+    std::vector<int> progressYields;
     line.onYield = [&](std::uint32_t maxWait) {
         if (maxWait == 0) {
-            progressYields.emplace_back(line.progress.value, line.sent.size());
+            progressYields.push_back(line.progress.value);
         } else if (line.spy.text != Trace_Line(line.sent.back().packet) ||
                    line.spy.ColorAt(0) != kBlue) {
             ADD_FAILURE() << "trace during a wait: " << line.spy.text;
@@ -106,7 +95,6 @@ TEST_F(Link, WholeRunStoresTheImageBlockByBlockAndTracesEveryStep) {
 
     StopRequested = true;  // only the EEPROM run looks at Stop, and clears it first
     ASSERT_TRUE(Find_Module(line.Io()));
-    EXPECT_EQ(line.sent[0].packet, std::string("\x87\x00\x78", 3));
     EXPECT_EQ(line.sendCounter.text + line.receivedCounter.text, "11");
     EXPECT_EQ(line.progress.history, std::vector<int>{0});
     EXPECT_EQ(line.spy.text, kDetectionLine + kDetectionReplyLine);
@@ -117,16 +105,12 @@ TEST_F(Link, WholeRunStoresTheImageBlockByBlockAndTracesEveryStep) {
 
     EXPECT_TRUE(line.module.Memory() == MemoryImage);
     ASSERT_EQ(line.sent.size(), 514u);
-    EXPECT_EQ(line.sent[2].packet.substr(0, 7),
-              std::string("\x04\x84\x00\x00\x00\x80", 6) + static_cast<char>(MemoryImage[128]));
     EXPECT_EQ(line.sent[9].packet, line.sent[8].packet);
-    EXPECT_EQ(line.sent[10].packet.substr(4, 2), std::string("\x04\x00", 2));  // block 8
     EXPECT_EQ(line.sendCounter.text, "514");
     EXPECT_EQ(line.receivedCounter.text, "514");
-    ASSERT_EQ(progressYields.size(), 512u);
-    for (std::size_t n = 0; n < 512; ++n) {
-        ASSERT_EQ(progressYields[n].first, static_cast<int>(n)) << n;
-    }
+    std::vector<int> everyBlock(512);
+    std::iota(everyBlock.begin(), everyBlock.end(), 0);
+    EXPECT_EQ(progressYields, everyBlock);
     EXPECT_EQ(line.progress.history.size(), 513u);  // Find_Module's 0, then one per block
     const std::string lastBlock = Trace_Line(line.sent.back().packet);
     EXPECT_EQ(line.spy.text, lastBlock + "0x04; 0x00; 0xFB\r\n");

@@ -6,9 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QCursor>
-#include <QGroupBox>
 #include <QLineEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QTextEdit>
 #include <QtTest/QTest>
@@ -45,12 +43,6 @@ class SerialWindowTest : public ::testing::Test {
         Reset_Program_State();
     }
 
-    void Ports_Free(int first, int last) {
-        for (int n = first; n <= last; ++n) {
-            serial.ports[n] = FakeSerialControl::Port::Free;
-        }
-    }
-
     frm_RS232& Open_Window() {
         window.reset();  // a window left from before closes its port first
         window = std::make_unique<frm_RS232>(services);
@@ -60,7 +52,8 @@ class SerialWindowTest : public ::testing::Test {
 
     template <typename T = QWidget>
     T* Find(const char* name) const {
-        T* w = window->findChild<T*>(QString::fromLatin1(name));
+        const QWidget* shown = window ? window.get() : Current_frm_RS232();  // or Show_frm_RS232's
+        T* w = shown->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(w, nullptr) << name;
         return w;
     }

@@ -61,35 +61,5 @@ TEST_F(ProbeTest, ListsTheRunOfOpenablePortsFromPortOneUnderTheBusyPointer) {
     }
 }
 
-TEST_F(ProbeTest, ShowingTheOpenWindowAgainNeitherProbesNorChangesStates) {
-    Ports_Free(1, 2);
-    Show_frm_RS232(services);
-    frm_RS232* first = Current_frm_RS232();
-    ASSERT_NE(first, nullptr);
-    auto find = [](frm_RS232* w, const char* name) {
-        return w->findChild<QWidget*>(QString::fromLatin1(name));
-    };
-    static_cast<QComboBox*>(find(first, "cmb_RS232"))->setCurrentIndex(1);
-    QTest::mouseClick(find(first, "cmd_ON"), Qt::LeftButton);
-    ASSERT_TRUE(serial.PortOpen());
-    const auto log = serial.log;
-    Show_frm_RS232(services);
-    EXPECT_EQ(Current_frm_RS232(), first);
-    EXPECT_EQ(serial.log, log);
-    EXPECT_EQ(static_cast<QComboBox*>(find(first, "cmb_RS232"))->currentText(), "COM 2");
-    EXPECT_TRUE(find(first, "cmd_OFF")->isEnabled());
-
-    // Closing closes the port and ends the window; the next showing creates it and probes again.
-    EXPECT_TRUE(first->close());
-    EXPECT_EQ(serial.log.back(), "close 2");
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(Current_frm_RS232(), nullptr);
-    serial.log.clear();
-    Show_frm_RS232(services);
-    ASSERT_NE(Current_frm_RS232(), nullptr);
-    EXPECT_EQ(serial.log.front(), "port 1");
-    EXPECT_TRUE(find(Current_frm_RS232(), "cmd_ON")->isEnabled());
-}
-
 }  // namespace
 }  // namespace lcdprog::test
