@@ -20,9 +20,7 @@ for f in bin/lcdprog bin/lcdprog-sim share/lcdprog/Sfondo_Bianco_128x64.bmp \
     share/icons/hicolor/48x48/apps/org.lcdprog.Lcdprog.png; do
     [ -e "$prefix/$f" ] || fail "$f not installed"
 done
-if compgen -G "$prefix/bin/*.bmp" >/dev/null; then
-    fail "backgrounds in bin/: $(ls "$prefix/bin")"
-fi
+compgen -G "$prefix/bin/*.bmp" >/dev/null && fail "backgrounds in bin/: $(ls "$prefix/bin")"
 # Every program answers --version with the project's one version.
 for exe in "$prefix"/bin/*; do
     got=$("$exe" --version) || fail "$exe --version"
