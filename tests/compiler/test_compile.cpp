@@ -1,11 +1,13 @@
-// Compile_Image: the 16 slots and both glyphs into the 64 KiB memory image, the pictures it
-// refuses, and the pixel rows it reads from the end of a picture file.
+// Compile_Image: the 16 slots and both glyphs into the 64 KiB memory image and back through the
+// decoder, the pictures it refuses, and the pixel rows it reads from the end of a picture file.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <random>
 
+#include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
 #include "main_window/picture_files.h"
 #include "state/mod_variabili.h"
@@ -17,27 +19,6 @@ namespace {
 using platform::FileStatus;
 using test::ShownMessage;
 
-// Palette index 1 or 0 at pixel (x, y) of a slot's picture.
-bool Index1(int panel, int slot, int x, int y) {
-    return ((x * 7 + y * 13 + panel * 5 + slot * 3) % 11) < 4 || (x == slot && y == panel);
-}
-
-// A 1-bit bitmap: a 62-byte header, then the rows bottom-up, padded to 32-bit words with 0xA5.
-std::string Make_Bmp(int panel, int slot, int width, int height) {
-    const int rowSize = (width + 31) / 32 * 4;
-    std::string out = test::Make_Picture({width, height, 1}).substr(0, 62);
-    for (int y = height - 1; y >= 0; --y) {
-        for (int b = 0; b < rowSize; ++b) {
-            std::uint8_t byte = b < width / 8 ? 0 : 0xA5;
-            for (int bit = 0; bit < 8 && b < width / 8; ++bit) {
-                byte |= Index1(panel, slot, b * 8 + bit, y) ? 0x80 >> bit : 0;
-            }
-            out.push_back(static_cast<char>(byte));
-        }
-    }
-    return out;
-}
-
 // The memory map written out on its own: slot i of a panel type at firstBase + i x W x H / 8.
 struct Panel {
     ImageSlots* slots;
@@ -45,6 +26,7 @@ struct Panel {
     int width, height, firstBase;
     bool page;
     int Base(int slot) const { return firstBase + slot * width * height / 8; }
+    int Row_Size() const { return (width + 31) / 32 * 4; }
     std::string Path(int slot) const {
         return "/pictures/" + std::string(tag) + "_" + std::to_string(slot) + ".bmp";
     }
@@ -70,29 +52,41 @@ struct ShrinkingFiles : test::FakeFileService {
 };
 
 struct CompileImage : ::testing::Test {
-    // Every slot filled, and the pictures' regions as expected from pixel coordinates alone:
-    // page layout puts pixel (x, 8p + k) in bit k of byte p x W + x, row layout (8b + j, y) in
-    // bit 7 - j of byte y x W / 8 + b, both complemented.
+    // Every slot filled with random rows (their padding too), and the pictures' regions as
+    // expected from the pixels alone: page layout puts pixel (x, 8p + k) in bit k of byte
+    // p x W + x, row layout (8b + j, y) in bit 7 - j of byte y x W / 8 + b, both complemented.
     void SetUp() override {
         Reset_Program_State();
-        for (int p = 0; p < 4; ++p) {
-            const Panel& panel = kPanels[p];
-            for (int i = 0; i < kSlotsPerPanel; ++i) {
-                (*panel.slots)[i] = {panel.Path(i), files.GetFileName(panel.Path(i)), panel.height,
-                                     panel.width, 1};
-                files.Put(panel.Path(i), Make_Bmp(p, i, panel.width, panel.height));
-                for (int y = 0; y < panel.height; ++y) {
-                    for (int x = 0; x < panel.width; ++x) {
-                        const int at =
-                            panel.page ? (y / 8) * panel.width + x : y * (panel.width / 8) + x / 8;
-                        expected[panel.Base(i) + at] |=
-                            Index1(p, i, x, y) ? 0 : 1 << (panel.page ? y % 8 : 7 - x % 8);
-                    }
+        std::mt19937 random(20240615);
+        for (int k = 0; k < 16; ++k) {
+            const Panel& panel = kPanels[k / 4];
+            const int i = k % 4;
+            pictures[k] = test::Make_Picture({panel.width, panel.height}).substr(0, 62);
+            while (pictures[k].size() < 62u + panel.Row_Size() * panel.height) {
+                pictures[k].push_back(static_cast<char>(random()));
+            }
+            (*panel.slots)[i] = {panel.Path(i), files.GetFileName(panel.Path(i)), panel.height,
+                                 panel.width, 1};
+            files.Put(panel.Path(i), pictures[k]);
+            for (int y = 0; y < panel.height; ++y) {
+                for (int x = 0; x < panel.width; ++x) {
+                    const int at =
+                        panel.page ? (y / 8) * panel.width + x : y * (panel.width / 8) + x / 8;
+                    expected[panel.Base(i) + at] |=
+                        Index1(k, x, y) ? 0 : 1 << (panel.page ? y % 8 : 7 - x % 8);
                 }
             }
         }
     }
+    // The palette index of pixel (x, y) of slot k's picture, whose rows are stored bottom-up.
+    bool Index1(int k, int x, int y) const {
+        const Panel& panel = kPanels[k / 4];
+        const auto byte = static_cast<std::uint8_t>(
+            pictures[k][62 + (panel.height - 1 - y) * panel.Row_Size() + x / 8]);
+        return (byte >> (7 - x % 8)) & 1;
+    }
 
+    std::string pictures[16];
     ShrinkingFiles files;
     test::FakeMessageBox messages;
     CompilerIo io{files, messages};
@@ -101,7 +95,7 @@ struct CompileImage : ::testing::Test {
 
 // Glyph cell (c, r) goes uncomplemented into bit r % 8 of its column's byte, over what was
 // there; nothing else is written.
-TEST_F(CompileImage, GoldenImageOfSixteenPicturesAndBothGlyphs) {
+TEST_F(CompileImage, GoldenImageOfSixteenPicturesAndBothGlyphsDecodesBack) {
     for (int c = 0; c < 10; ++c) {
         for (int r = 0; r < 16; ++r) {
             if (c < 5 && r < 8 && (c + r) % 3 == 0) {
@@ -119,6 +113,20 @@ TEST_F(CompileImage, GoldenImageOfSixteenPicturesAndBothGlyphs) {
     ASSERT_TRUE(Compile_Image(io));
     const auto differ = std::mismatch(MemoryImage.begin(), MemoryImage.end(), expected.begin());
     EXPECT_EQ(differ.first - MemoryImage.begin(), kMemoryImageSize);
+
+    // The decoder gives back every pixel (palette index 0 is dark) and both glyphs.
+    for (int k = 0; k < 16; ++k) {
+        const PanelPicture picture = Decode_Panel_Picture(MemoryImage, k / 4, k % 4);
+        ASSERT_EQ(std::pair(picture.width, picture.height),
+                  std::pair(kPanels[k / 4].width, kPanels[k / 4].height));
+        for (int y = 0; y < picture.height; ++y) {
+            for (int x = 0; x < picture.width; ++x) {
+                ASSERT_EQ(picture.Dark(x, y), !Index1(k, x, y)) << k << ": " << x << "," << y;
+            }
+        }
+    }
+    EXPECT_EQ(Decode_Font_5x8(MemoryImage), Font_5x8);
+    EXPECT_EQ(Decode_Font_10x16(MemoryImage), Font_10x16);
 }
 
 // One message naming the failing slot's file, false, the earlier regions rewritten and that

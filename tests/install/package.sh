@@ -25,9 +25,6 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM
-if dpkg-query -W lcdprog >/dev/null 2>&1; then
-    echo "install_package: the lcdprog package already installed here is replaced, then purged"
-fi
 
 out=$(cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work" 2>&1) || fail "cpack: $out"
 deb=$work/lcdprog_${version}-1_$(dpkg --print-architecture).deb
@@ -37,35 +34,25 @@ out=$(lintian "$deb" 2>&1 | grep -vx 'running with root privileges is not recomm
 [ -z "$out" ] || fail "lintian: $out"
 
 out=$(apt_get install "$deb") || fail "installing $deb: $out"
-for f in /usr/bin/lcdprog /usr/bin/lcdprog-sim /usr/share/lcdprog/Sfondo_Bianco_128x64.bmp \
-    /usr/share/lcdprog/Sfondo_Bianco_240x64.bmp /usr/share/lcdprog/Sfondo_Bianco_240x128.bmp; do
-    dpkg -S "$f" >/dev/null 2>&1 || fail "$f is not in the package"
-done
 [ "$(/usr/bin/lcdprog --version)" = "lcdprog $version" ] || fail "lcdprog --version"
 
-# From /, with no background beside /usr/bin/lcdprog: only /usr/share/lcdprog has them. It must
-# still be running after two seconds (a missing background ends it with a message on stderr).
+# From /, it must still be running after two seconds: a missing background would end it.
 cd /
-compgen -G '/usr/bin/Sfondo_Bianco_*' >/dev/null && fail "backgrounds in /usr/bin"
 QT_QPA_PLATFORM=offscreen timeout 2 /usr/bin/lcdprog 2>"$work/err.txt"
 rc=$?
 [ "$rc" -eq 124 ] || fail "lcdprog ended with $rc: $(cat "$work/err.txt")"
 
-if [ -x /usr/bin/lcdprog-cli ]; then
-    blank10=$(printf '"..........",%.0s' {1..15})
-    cat >"$work/small.lcdprj" <<PROJECT
+blank10=$(printf '"..........",%.0s' {1..15})
+cat >"$work/small.lcdprj" <<PROJECT
 {"format": "lcdprog-project", "version": 1,
  "pictures": {"64128A": ["/usr/share/lcdprog/Sfondo_Bianco_128x64.bmp", "", "", ""],
-              "64128E": ["", "", "", ""], "64240B": ["", "", "", ""], "128240A": ["", "", "", ""]},
+          "64128E": ["", "", "", ""], "64240B": ["", "", "", ""], "128240A": ["", "", "", ""]},
  "glyphs": {"5x8": ["..#..", ".#.#.", "#...#", "#...#", "#####", "#...#", "#...#", "....."],
-            "10x16": [$blank10 "##########"]}}
+        "10x16": [$blank10 "##########"]}}
 PROJECT
-    out=$(/usr/bin/lcdprog-cli image "$work/small.lcdprj" -o "$work/image.bin" 2>&1) ||
-        fail "lcdprog-cli image: $out"
-    [ "$(stat -c %s "$work/image.bin")" -eq 65536 ] || fail "lcdprog-cli image: not 65,536 bytes"
-else
-    echo "install_package: lcdprog-cli image skipped (lcdprog-cli is not in the package)"
-fi
+out=$(/usr/bin/lcdprog-cli image "$work/small.lcdprj" -o "$work/image.bin" 2>&1) ||
+    fail "lcdprog-cli image: $out"
+[ "$(stat -c %s "$work/image.bin")" -eq 65536 ] || fail "lcdprog-cli image: not 65,536 bytes"
 
 out=$(apt_get purge lcdprog) || fail "purging: $out"
 [ ! -e /usr/share/lcdprog ] || fail "/usr/share/lcdprog left after the purge"

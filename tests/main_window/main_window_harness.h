@@ -40,14 +40,10 @@ inline std::string White_File(int white) {
 inline QImage Decode(const std::string& bytes) {
     return QImage::fromData(QByteArray::fromStdString(bytes)).convertToFormat(QImage::Format_RGB32);
 }
-inline QImage Shown(const QLabel* box) {
-    return box->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
-}
 
 struct MainWindowHarness {
-    // `asking`, when given, answers the unsaved-changes prompt and records every message.
-    explicit MainWindowHarness(platform::FileService& files, FakeMessageBox* asking = nullptr)
-        : services{files, asking ? *asking : messages, clock, pump, serial, dialog, program} {
+    explicit MainWindowHarness(platform::FileService& files)
+        : services{files, messages, clock, pump, serial, dialog, program} {
         Reset_Program_State();
         window = std::make_unique<frm_Config_LCD>(services, nullptr);
     }
@@ -64,7 +60,8 @@ struct MainWindowHarness {
         const ImageSlots* all[] = {&Images_64128A, &Images_64128E, &Images_64240B, &Images_128240A};
         std::array<std::pair<ImageSlot, QImage>, 16> s;
         for (int k = 0; k < 16; ++k) {
-            s[k] = {(*all[k / 4])[k % 4], Shown(Box(k / 4, k % 4))};
+            s[k] = {(*all[k / 4])[k % 4],
+                    Box(k / 4, k % 4)->pixmap().toImage().convertToFormat(QImage::Format_RGB32)};
         }
         return s;
     }

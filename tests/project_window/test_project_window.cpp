@@ -18,15 +18,6 @@
 namespace lcdprog::test {
 namespace {
 
-struct AskingMessageBox : FakeMessageBox {
-    platform::SaveChoice AskSave(const std::string& text, const std::string& title) override {
-        asked += text + " | " + title;
-        return answer;
-    }
-    platform::SaveChoice answer = platform::SaveChoice::Cancel;
-    std::string asked;
-};
-
 // A drop is tested as a right-click choice or an opened project; the preview shows exactly what
 // it was given, follows each change, leaves MemoryImage alone and says why not; closing with
 // unsaved changes asks once (Salva saves, Non salvare discards, Annulla keeps the window).
@@ -34,8 +25,8 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
     const QTemporaryDir dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     platform::PosixFileService files{dir.path().toStdString()};
-    AskingMessageBox messages;
-    MainWindowHarness h{files, &messages};
+    MainWindowHarness h{files};
+    FakeMessageBox& messages = h.messages;
     const auto Put = [&](const std::string& name, const std::string& bytes) {
         const std::string path = dir.path().toStdString() + "/" + name;
         std::ofstream(path, std::ios::binary) << bytes;

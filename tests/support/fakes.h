@@ -37,8 +37,14 @@ class FakeMessageBox : public platform::MessageBox {
   public:
     void Show(const std::string& text, const std::string& title,
               platform::MessageIcon icon) override;
+    platform::SaveChoice AskSave(const std::string& text, const std::string& title) override {
+        asked += text + " | " + title;
+        return answer;
+    }
     std::vector<ShownMessage> shown;
     std::function<void()> onShow;  // runs while the "modal box" is up
+    platform::SaveChoice answer = platform::SaveChoice::Discard;
+    std::string asked;
 };
 
 // An in-memory file system. Paths are matched exactly; GetFileName splits at '/' and '\'.
