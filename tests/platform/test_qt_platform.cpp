@@ -226,25 +226,6 @@ TEST(QtEventPump, RunsPendingEventsAtOnceAndSleepsOnlyUntilTheNextEvent) {
     EXPECT_LT(wall.elapsed(), 1000);  // no yield slept to its limit
 }
 
-TEST(LineSettings, ParsesEveryFieldAndRefusesMalformedText) {
-    using P = QSerialPort;
-    const std::pair<const char*, LineSettings> good[] = {
-        {"115200,n,8,1", {115200, P::NoParity, P::Data8, P::OneStop}},
-        {"9600,E,7,2", {9600, P::EvenParity, P::Data7, P::TwoStop}},
-        {" 19200 , o , 5 , 1.5 ", {19200, P::OddParity, P::Data5, P::OneAndHalfStop}},
-        {"300,m,6,1", {300, P::MarkParity, P::Data6, P::OneStop}},
-        {"300,s,8,1", {300, P::SpaceParity, P::Data8, P::OneStop}},
-    };
-    for (const auto& [text, expected] : good) {
-        EXPECT_EQ(Parse_Line_Settings(text), expected) << text;
-    }
-    for (const char* bad :
-         {"", "115200,n,8", "115200,n,8,1,1", "115200,x,8,1", "115200,no,8,1", "115200,n,9,1",
-          "115200,n,4,1", "115200,n,8,3", "0,n,8,1", "-9600,n,8,1", "99999999999,n,8,1"}) {
-        EXPECT_FALSE(Parse_Line_Settings(bad).has_value()) << bad;
-    }
-}
-
 TEST(QtSerialControl, EmptiedOnOpenSettingsRawBytesBothWaysBusyAndHangUp) {
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);

@@ -1,6 +1,6 @@
 // lcdprog-sim: what the link tests and the fault matrix never send its engine (several frames in
 // one read, frames cut short, invalid frames, faults placed by packet number, limited in number,
-// by attempt), its command line, and the program itself on a real pseudo-terminal.
+// by attempt), and the program itself on a real pseudo-terminal.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,7 +14,6 @@
 #include <string>
 
 #include "sim_module.h"
-#include "sim_options.h"
 #include "support/processes.h"
 #include "support/sim_line.h"
 
@@ -123,24 +122,6 @@ TEST(SimModule, PartialFrameDroppedOnceTheGapHasPassedSinceItsLastByte) {
         module.Receive(kStart + c.pause / 2, Bytes{0x00});
         module.Receive(kStart + c.pause / 2 + c.pause, kDetect);
         EXPECT_EQ(module.Take_Due(kStart + 5000 * kMs).size(), c.dropped ? 1u : 0u);
-    }
-}
-
-// A bad option or fault is refused with its reason and changes nothing, whichever spelling.
-TEST(SimOptions, BadOnesRefusedWithTheirReasonChangingNothing) {
-    const std::pair<std::vector<std::string>, std::string> cases[] = {
-        {{"--link"}, "--link needs a value (see --help)"},
-        {{"--baud", "0"}, "--baud needs a whole number from 50 to 4000000, not \"0\""},
-        {{"--fault=badsum:block=512"},
-         "fault \"badsum:block=512\": block needs a whole number from 0 to 511"},
-    };
-    for (const auto& [bad, message] : cases) {
-        Options kept;
-        kept.link = "/kept";
-        std::string error;
-        EXPECT_EQ(Parse_Command_Line(bad, kept, error), Parse_Outcome::Error) << message;
-        EXPECT_EQ(error, message);
-        EXPECT_TRUE(kept.link == "/kept" && kept.faults.empty());
     }
 }
 
