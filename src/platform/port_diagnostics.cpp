@@ -73,7 +73,6 @@ void Find_Holders_And_Grabbers(const std::string& device, PortFacts& facts) {
     closedir(proc);
 }
 
-
 std::string Group_Name(gid_t gid) {
     const group* gr = getgrgid(gid);
     return gr != nullptr ? gr->gr_name : std::to_string(gid);
