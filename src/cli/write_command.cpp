@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "cli/unit_log.h"
+#include "platform/qt/port_table.h"
 
 namespace lcdprog::cli {
 namespace {
@@ -565,7 +566,7 @@ int WriteRun::Run() {
     for (const auto& port : options_.ports) {
         auto job = std::make_unique<Job>();
         job->device = port;
-        job->byId = By_Id_Name(port);
+        job->byId = platform::By_Id_Name(port);
         jobs_.push_back(std::move(job));
     }
     for (auto& job : jobs_) {
@@ -583,21 +584,6 @@ int WriteRun::Run() {
 }
 
 }  // namespace
-
-std::string By_Id_Name(const std::string& device) {
-    std::error_code ec;
-    const auto target = std::filesystem::canonical(device, ec);
-    if (ec) {
-        return {};
-    }
-    for (const auto& entry : std::filesystem::directory_iterator("/dev/serial/by-id", ec)) {
-        std::error_code ec2;
-        if (std::filesystem::canonical(entry.path(), ec2) == target && !ec2) {
-            return entry.path().string();
-        }
-    }
-    return {};
-}
 
 int Run_Write(const Options& options, const Image& image) {
     WriteRun run(options, image);

@@ -16,7 +16,4 @@ using Image = std::array<std::uint8_t, 65536>;
 // Needs a QCoreApplication. Returns the exit status (kExit...).
 int Run_Write(const Options& options, const Image& image);
 
-// The stable /dev/serial/by-id name of a device, empty when it has none.
-std::string By_Id_Name(const std::string& device);
-
 }  // namespace lcdprog::cli

@@ -87,18 +87,6 @@ std::vector<std::string> Names_In(const std::string& folder) {
     return names;
 }
 
-// The /dev/serial/by-id link that leads to `device`, empty when none does.
-std::string By_Id_Name(const std::string& byId, const std::string& device) {
-    const std::string target = Canonical(device);
-    for (const std::string& name : Names_In(byId)) {
-        const std::string link = byId + "/" + name;
-        if (!target.empty() && Canonical(link) == target) {
-            return link;
-        }
-    }
-    return {};
-}
-
 // Maker, product and serial number of the USB device the tty belongs to: the nearest folder
 // above the tty's sysfs device that describes a USB device (it has idVendor).
 std::string Usb_Line(const std::string& ttyFolder) {
@@ -130,6 +118,17 @@ void Add_Unique(std::vector<std::string>& list, const std::string& item) {
 }
 
 }  // namespace
+
+std::string By_Id_Name(const std::string& device, const std::string& byId) {
+    const std::string target = Canonical(device);
+    for (const std::string& name : Names_In(byId)) {
+        const std::string link = byId + "/" + name;
+        if (!target.empty() && Canonical(link) == target) {
+            return link;
+        }
+    }
+    return {};
+}
 
 PortTable::PortTable(const std::vector<std::string>& devices) {
     for (const std::string& d : devices) {
@@ -187,7 +186,7 @@ PortTable PortTable::FromSystem(const SystemRoots& roots) {
         }
         const bool accessible = access(device.c_str(), R_OK | W_OK) == 0;
         std::string description = device;
-        const std::string byId = By_Id_Name(roots.byId, device);
+        const std::string byId = By_Id_Name(device, roots.byId);
         if (!byId.empty()) {
             description += "\n" + byId;
         }

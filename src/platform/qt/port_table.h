@@ -12,6 +12,10 @@ struct SystemRoots {
     std::string byId = "/dev/serial/by-id";
 };
 
+// The /dev/serial/by-id link that leads to `device`, empty when none does: the name that stays
+// the same whichever USB socket the adapter is plugged into.
+std::string By_Id_Name(const std::string& device, const std::string& byId = SystemRoots().byId);
+
 // "COM n" is entry n (from 1) of this table of device paths.
 class PortTable {
   public:
