@@ -535,13 +535,7 @@ void frm_Config_LCD::Build_Project_Menus() {
         {&smnu_Apri_Progetto, "smnu_Apri_Progetto", QStringLiteral("Apri progetto..."),
          QKeySequence(Qt::CTRL | Qt::Key_O),
          [this] {
-             SaveDialogMode = false;
-             platform::FileDialogRequest request;
-             request.cancelError = true;
-             request.filter = kProjectFilter;
-             request.filterIndex = 2;
-             request.saveForm = SaveDialogMode;
-             if (const auto chosen = services_.dialog.Show(request)) {
+             if (const auto chosen = Choose_File(services_.dialog, kProjectFilter, false)) {
                  Open_Project(*chosen);
              }
          }},
@@ -665,22 +659,12 @@ bool frm_Config_LCD::Save_Project() {
 
 bool frm_Config_LCD::Save_Project_As() {
     // The save form of the same dialog the pictures are chosen with.
-    SaveDialogMode = true;
-    platform::FileDialogRequest request;
-    request.cancelError = true;
-    request.filter = kProjectFilter;
-    request.filterIndex = 2;
-    request.saveForm = SaveDialogMode;
-    const std::optional<std::string> chosen = services_.dialog.Show(request);
-    SaveDialogMode = false;
-    if (!chosen) {
+    const std::optional<std::string> path =
+        Choose_File(services_.dialog, kProjectFilter, true, kProjectExtension);
+    if (!path) {
         return false;
     }
-    std::string path = *chosen;
-    if (QFileInfo(QString::fromStdString(path)).suffix().isEmpty()) {
-        path += kProjectExtension;
-    }
-    return Write_Project_To(Absolute_Path(path));
+    return Write_Project_To(Absolute_Path(*path));
 }
 
 bool frm_Config_LCD::Write_Project_To(const std::string& path) {

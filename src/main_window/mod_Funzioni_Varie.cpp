@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 
 #include "platform/lower_case_path.h"
@@ -70,6 +71,22 @@ bool Check_Bitmap_Header(const platform::FileService& files, const std::string& 
     const std::uint32_t planes = Le(header, 26, 2);
     const std::uint32_t bitCount = Le(header, 28, 2);
     return width == expectedWidth && height == expectedHeight && planes == 1 && bitCount == 1;
+}
+
+std::optional<std::string> Choose_File(platform::FileDialog& dialog, const char* filter,
+                                       bool saveForm, const std::string& extension) {
+    SaveDialogMode = saveForm;
+    platform::FileDialogRequest request;
+    request.cancelError = true;
+    request.filter = filter;
+    request.filterIndex = 2;
+    request.saveForm = SaveDialogMode;
+    std::optional<std::string> chosen = dialog.Show(request);
+    SaveDialogMode = false;
+    if (chosen && saveForm && std::filesystem::path(*chosen).extension().empty()) {
+        *chosen += extension;
+    }
+    return chosen;
 }
 
 }  // namespace lcdprog

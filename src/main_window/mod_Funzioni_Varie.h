@@ -3,6 +3,7 @@
 // The file dialog routine and the bitmap header test of the picture selection. No window
 // system here: the dialog, the message box and the files are reached through platform/.
 
+#include <optional>
 #include <string>
 
 #include "platform/event_pump.h"
@@ -27,6 +28,13 @@ std::string Select_Picture_File(platform::FileDialog& dialog, platform::MessageB
 // after the warning "Estensione file non valida!" when it does not contain "bmp". A picture
 // dropped on a box passes the same test, without the dialog.
 std::string Check_Picture_Name(const std::string& chosen, platform::MessageBox& messages);
+
+// Asks for a project or image file with the same dialog: its open form, or its save form
+// (SaveDialogMode true while it is up, false again afterwards, as the picture selection expects
+// it), with the filter's second entry chosen. A name saved without an extension gets
+// `extension`. Nothing when the operator cancelled.
+std::optional<std::string> Choose_File(platform::FileDialog& dialog, const char* filter,
+                                       bool saveForm, const std::string& extension = {});
 
 // True when the file's bitmap header has exactly the expected width and height, one plane and
 // one bit per pixel. Only the first 62 bytes are read; what a shorter or missing file lacks reads

@@ -14,6 +14,7 @@
 
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
+#include "main_window/mod_Funzioni_Varie.h"
 #include "platform/qt/accessibility.h"
 
 namespace lcdprog {
@@ -199,21 +200,12 @@ void frm_Anteprima::Show_Pictures() {
 
 void frm_Anteprima::cmd_Salva_Bin_Click() {
     // The save form of the same dialog the pictures are chosen with.
-    SaveDialogMode = true;
-    platform::FileDialogRequest request;
-    request.cancelError = true;
-    request.filter = kBinFilter;
-    request.filterIndex = 2;
-    request.saveForm = SaveDialogMode;
-    const std::optional<std::string> chosen = services_.dialog.Show(request);
-    SaveDialogMode = false;
+    const std::optional<std::string> chosen =
+        Choose_File(services_.dialog, kBinFilter, true, ".bin");
     if (!chosen) {
         return;
     }
-    std::string path = *chosen;
-    if (std::filesystem::path(path).extension().empty()) {
-        path += ".bin";
-    }
+    const std::string& path = *chosen;
     // What is saved is what a run would send now, not what the window showed a moment ago.
     Refresh();
     const std::string name = std::filesystem::path(path).filename().string();
