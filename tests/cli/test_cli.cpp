@@ -191,7 +191,7 @@ TEST(CliWrite, ImageAndTwoModulesOneFailingAndTheirRecord) {
     ASSERT_EQ(Run_Cli(dir, {"image", projects.good, "-o", dir / "out.bin"}, text), 0) << text;
     EXPECT_EQ(Read_Whole_File(dir / "out.bin"), std::string(image.begin(), image.end()));
     SimProcess good(dir, {}, "good");
-    SimProcess failing(dir, {"--fault", "noanswer:block=100"}, "failing");
+    SimProcess failing(dir, {"--fault", "badsum:block=100"}, "failing");
     ASSERT_TRUE(good.Next_Device() && failing.Next_Device());
     const std::string log = dir / "units.jsonl";
     Write_File(log, "{\"earlier\":true}\n");
@@ -203,7 +203,7 @@ TEST(CliWrite, ImageAndTwoModulesOneFailingAndTheirRecord) {
     good.Stop();
     failing.Stop();
     EXPECT_TRUE(Holds_First_Blocks(good.Saved_Eeprom(), image, 512));
-    // A write the module stored but whose acknowledgement was lost is still in its EEPROM.
+    // A write the module stored but whose acknowledgement was spoiled is still in its EEPROM.
     EXPECT_TRUE(Holds_First_Blocks(failing.Saved_Eeprom(), image, 101));
     const QByteArray bytes(reinterpret_cast<const char*>(image.data()), std::ssize(image));
     const QString sha = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
