@@ -3,42 +3,41 @@
 // and whether every EEPROM ended up equal to the image.
 //
 // lcdprog-sim paces its replies but not the request's own time on the wire: a pseudo-terminal
-// carries the 135 bytes of a write at once. So each module sits behind a relay (a child of this
-// bench) that hands every request byte on only when it would have arrived at 115200 baud, 10 bits
-// per byte; replies pass back at once.
+// carries the 135 bytes of a write at once. So each module sits behind the paced line the
+// whole-run benchmark uses too (paced_line.h), run in a child of this bench.
 //
 //   lcdprog-bench-cli [--bin DIR] [--repeat N] [--modules 1,4,8]
+//   lcdprog-bench-cli relay DEVICE    (child mode: the paced line in front of DEVICE)
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "paced_line.h"
+#include "support/processes.h"
+
 extern char** environ;
 
 namespace {
 
-constexpr double kByteS = 10.0 / 115200.0;
+using namespace lcdprog::bench;
+using namespace lcdprog::test;
 
 std::int64_t Now_Ns() {
     timespec ts{};
@@ -49,15 +48,6 @@ std::int64_t Now_Ns() {
 [[noreturn]] void Die(const std::string& what) {
     std::fprintf(stderr, "lcdprog-bench-cli: %s: %s\n", what.c_str(), std::strerror(errno));
     std::exit(1);
-}
-
-std::string Read_Line(int fd) {
-    std::string line;
-    char c = 0;
-    while (read(fd, &c, 1) == 1 && c != '\n') {
-        line += c;
-    }
-    return line;
 }
 
 pid_t Spawn(std::vector<std::string> args, int outFd) {
@@ -79,137 +69,6 @@ pid_t Spawn(std::vector<std::string> args, int outFd) {
     return pid;
 }
 
-// The virtual module: its device once it is ready.
-struct Sim {
-    Sim(const std::string& exe, const std::string& eeprom) {
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) {
-            Die("pipe");
-        }
-        pid = Spawn({exe, "--eeprom", eeprom, "--quiet"}, out[1]);
-        close(out[1]);
-        device = Read_Line(out[0]);
-        close(out[0]);
-        if (device.empty()) {
-            Die("lcdprog-sim did not start");
-        }
-    }
-    ~Sim() {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
-    pid_t pid;
-    std::string device;
-};
-
-int Raw_Open(const std::string& path) {
-    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd >= 0) {
-        termios tio{};
-        tcgetattr(fd, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(fd, TCSANOW, &tio);
-    }
-    return fd;
-}
-
-// A line paced at 115200 baud in front of a module: a pseudo-terminal of its own for the
-// programmer; each request byte reaches the module when it would have fully arrived.
-struct PacedLine {
-    explicit PacedLine(const std::string& moduleDevice) {
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) {
-            Die("pipe");
-        }
-        pid = fork();
-        if (pid < 0) {
-            Die("fork");
-        }
-        if (pid == 0) {
-            close(out[0]);
-            Relay(moduleDevice, out[1]);
-        }
-        close(out[1]);
-        device = Read_Line(out[0]);
-        close(out[0]);
-        if (device.empty()) {
-            Die("paced line did not start");
-        }
-    }
-    ~PacedLine() {
-        kill(pid, SIGTERM);
-        waitpid(pid, nullptr, 0);
-    }
-
-    [[noreturn]] static void Relay(const std::string& moduleDevice, int report) {
-        const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
-        char name[128] = {};
-        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 ||
-            ptsname_r(master, name, sizeof name) != 0) {
-            _exit(1);
-        }
-        // Held open for the relay's life, so the master never sees a hang-up between users.
-        const int keep = Raw_Open(name);
-        const int module = Raw_Open(moduleDevice);
-        const std::string line = std::string(name) + "\n";
-        if (keep < 0 || module < 0 || write(report, line.data(), line.size()) < 0) {
-            _exit(1);
-        }
-        close(report);
-        const auto byteNs = static_cast<std::int64_t>(std::llround(kByteS * 1e9));
-        std::string queue;              // request bytes not handed on yet
-        std::vector<std::int64_t> due;  // when each of them has fully arrived
-        std::int64_t lineFree = 0;
-        char buf[4096];
-        for (;;) {
-            const std::int64_t now = Now_Ns();
-            std::size_t ready = 0;
-            while (ready < due.size() && due[ready] <= now) {
-                ++ready;
-            }
-            if (ready > 0 && write(module, queue.data(), ready) == static_cast<ssize_t>(ready)) {
-                queue.erase(0, ready);
-                due.erase(due.begin(), due.begin() + static_cast<long>(ready));
-            }
-            pollfd fds[2] = {{master, POLLIN, 0}, {module, POLLIN, 0}};
-            timespec ts{};
-            timespec* timeout = nullptr;
-            if (!due.empty()) {
-                // Wake when the last queued byte is in: the module acts on whole packets only.
-                const std::int64_t wait = std::max<std::int64_t>(0, due.back() - Now_Ns());
-                ts = {wait / 1'000'000'000, wait % 1'000'000'000};
-                timeout = &ts;
-            }
-            if (ppoll(fds, 2, timeout, nullptr) < 0 && errno != EINTR) {
-                _exit(1);
-            }
-            if ((fds[0].revents & POLLIN) != 0) {
-                const ssize_t n = read(master, buf, sizeof buf);
-                const std::int64_t at = Now_Ns();
-                for (ssize_t i = 0; i < n; ++i) {
-                    lineFree = std::max(lineFree, at) + byteNs;
-                    queue += buf[i];
-                    due.push_back(lineFree);
-                }
-            }
-            if ((fds[1].revents & POLLIN) != 0) {
-                const ssize_t n = read(module, buf, sizeof buf);
-                if (n > 0 && write(master, buf, static_cast<std::size_t>(n)) < 0) {
-                    // The programmer's side is closed: the reply is lost, as on a real line.
-                }
-            }
-        }
-    }
-
-    pid_t pid;
-    std::string device;
-};
-
-std::string Read_File(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 struct Result {
     double wallS = 0;
     double cpuS = 0;  // lcdprog-cli and its ports' processes, user + system
@@ -217,17 +76,22 @@ struct Result {
     int equal = 0;  // modules whose EEPROM is the image
 };
 
-Result Run(const std::string& bin, const std::string& tmp, const std::string& image, int modules) {
-    std::vector<std::unique_ptr<Sim>> sims;
-    std::vector<std::unique_ptr<PacedLine>> lines;
-    std::vector<std::string> args = {bin + "/lcdprog-cli", "write", tmp + "/image.bin", "--quiet"};
+Result Run(const std::string& bin, const std::string& image, int modules) {
+    TempFolder tmp;
+    std::ofstream(tmp / "image.bin", std::ios::binary) << image;
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    std::vector<std::unique_ptr<ChildProcess>> lines;
+    std::vector<std::string> args = {bin + "/lcdprog-cli", "write", tmp / "image.bin", "--quiet"};
     for (int i = 0; i < modules; ++i) {
-        const std::string eeprom = tmp + "/eeprom" + std::to_string(i) + ".bin";
-        std::filesystem::remove(eeprom);
-        sims.push_back(std::make_unique<Sim>(bin + "/lcdprog-sim", eeprom));
-        lines.push_back(std::make_unique<PacedLine>(sims.back()->device));
+        const std::string name = "module" + std::to_string(i);
+        sims.push_back(std::make_unique<SimProcess>(tmp, std::vector<std::string>{}, name));
+        if (!sims.back()->Next_Device()) {
+            Die("lcdprog-sim did not start");
+        }
+        lines.push_back(std::make_unique<ChildProcess>(
+            std::vector<std::string>{"/proc/self/exe", "relay", sims.back()->Link()}));
         args.push_back("--port");
-        args.push_back(lines.back()->device);
+        args.push_back(lines.back()->Next_Line().value_or(""));
     }
     Result r;
     const std::int64_t t0 = Now_Ns();
@@ -241,9 +105,10 @@ Result Run(const std::string& bin, const std::string& tmp, const std::string& im
     r.cpuS = s(usage.ru_utime) + s(usage.ru_stime);
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     lines.clear();
-    sims.clear();  // they save their EEPROM on the way out
-    for (int i = 0; i < modules; ++i) {
-        r.equal += Read_File(tmp + "/eeprom" + std::to_string(i) + ".bin") == image ? 1 : 0;
+    for (const auto& sim : sims) {
+        sim->Stop();  // it saves its EEPROM on the way out
+        const std::optional<Eeprom> eeprom = sim->Saved_Eeprom();
+        r.equal += eeprom && std::string(eeprom->begin(), eeprom->end()) == image ? 1 : 0;
     }
     return r;
 }
@@ -251,6 +116,9 @@ Result Run(const std::string& bin, const std::string& tmp, const std::string& im
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::string(argv[1]) == "relay") {
+        return Run_Paced_Line(argv[2]);
+    }
     std::string bin = std::filesystem::path(argv[0]).parent_path().string() + "/../bin";
     int repeat = 3;
     std::vector<int> counts = {1, 4, 8};
@@ -269,18 +137,12 @@ int main(int argc, char** argv) {
         }
     }
     signal(SIGPIPE, SIG_IGN);
-    std::string tmpl = (std::filesystem::temp_directory_path() / "lcdprog-bench-cli-XXXXXX");
-    if (mkdtemp(tmpl.data()) == nullptr) {
-        Die("mkdtemp");
-    }
-    const std::string tmp = tmpl;
     // Noise, so that every block differs from its neighbours.
     std::string image(65536, '\0');
     std::mt19937 random(42);
     for (char& c : image) {
         c = static_cast<char>(random() & 0xFF);
     }
-    std::ofstream(tmp + "/image.bin", std::ios::binary) << image;
 
     std::printf("lcdprog-cli write, modules behind lines paced at 115200 baud (median of %d)\n",
                 repeat);
@@ -291,7 +153,7 @@ int main(int argc, char** argv) {
     for (const int n : counts) {
         std::vector<Result> runs;
         for (int k = 0; k < repeat; ++k) {
-            runs.push_back(Run(bin, tmp, image, n));
+            runs.push_back(Run(bin, image, n));
         }
         std::sort(runs.begin(), runs.end(),
                   [](const Result& a, const Result& b) { return a.wallS < b.wallS; });
@@ -306,7 +168,6 @@ int main(int argc, char** argv) {
                     100.0 * m.cpuS / m.wallS / n, m.equal, n);
         std::fflush(stdout);
     }
-    std::filesystem::remove_all(tmp);
     if (failures > 0) {
         std::printf("%d run(s) did not program every module\n", failures);
         return 1;
