@@ -1,8 +1,10 @@
 // lcdprog-sim on a pseudo-terminal with the program's own serial control, pump and clock, in real
 // time: the module drops the line (on Linux a serial port can then report errors in a tight
-// loop), comes back, and a whole run is stored byte for byte. Each fault's run is in tests/link.
+// loop), comes back, and a whole run is stored byte for byte; then the module saves its pictures
+// and ends by itself, taking its link with it. Each fault's run is in tests/link.
 
 #include <QProgressBar>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -19,9 +21,9 @@ TEST(OnTheLine, ModuleHangsUpWhileDetectedThenComesBackAndIsProgrammedByteForByt
     TempFolder folder;
     // The first two detection replies are spoiled; the module hangs up on the third request and
     // is back behind the same link half a second later.
-    SimProcess sim(folder,
-                   {"--page-ms", "0", "--fault", "badsum:detect=1", "--fault", "badsum:detect=2",
-                    "--fault", "hangup:detect=3", "--reopen-after", "500"});
+    SimProcess sim(folder, {"--page-ms", "0", "--fault", "badsum:detect=1", "--fault",
+                            "badsum:detect=2", "--fault", "hangup:detect=3", "--reopen-after",
+                            "500", "--exit-after-reset", "--png", folder / "png"});
     ASSERT_TRUE(sim.Next_Device()) << sim.Log();
     Desk desk({sim.Link()});
     ASSERT_TRUE(desk.Open());
@@ -61,7 +63,10 @@ TEST(OnTheLine, ModuleHangsUpWhileDetectedThenComesBackAndIsProgrammedByteForByt
     EXPECT_EQ(seen.trace, "0xFE; 0x00; 0x01\n");
     EXPECT_EQ(seen.progress, 511);
 
-    EXPECT_EQ(sim.Stop(), 0);
+    namespace fs = std::filesystem;
+    EXPECT_EQ(sim.Wait_Exit(5000), 0);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(sim.Link()))) << "link left behind";
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "png"), fs::directory_iterator()), 18);
     const std::optional<Eeprom> eeprom = sim.Saved_Eeprom();
     ASSERT_TRUE(eeprom.has_value()) << "the module saved no EEPROM";
     EXPECT_TRUE(*eeprom == MemoryImage);

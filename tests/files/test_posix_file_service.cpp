@@ -81,11 +81,5 @@ TEST(LowerCasePath, AsciiAndLatinLettersOnlyAndTheLengthNeverChanges) {
     EXPECT_EQ(lower("\xc3Z\xff\xfeX\xc3"), "\xc3z\xff\xfex\xc3");
 }
 
-TEST(FileName, TheLastComponentAndTheProgramsOwnFolder) {
-    PosixFileService files;
-    EXPECT_EQ(files.GetFileName("/a/b\\c.bmp"), "b\\c.bmp");  // '\' is part of a Linux file name
-    EXPECT_TRUE(files.FileExists(files.ProgramFolder() + "/test_files"));
-}
-
 }  // namespace
 }  // namespace lcdprog::test

@@ -213,19 +213,6 @@ TEST(PacedPainting, NoPaintBeforeAPacketAtMostOnePerIntervalWhileWaitingNoneLost
     }
 }
 
-TEST(QtEventPump, RunsPendingEventsAtOnceAndSleepsOnlyUntilTheNextEvent) {
-    QtEventPump pump;
-    int ran = 0;
-    QTimer::singleShot(0, [&] { ++ran; });
-    QTimer::singleShot(30, [&] { ++ran; });
-    QElapsedTimer wall;
-    wall.start();
-    while (ran < 2 && wall.elapsed() < 2000) {
-        pump.Yield(2000);
-    }
-    EXPECT_LT(wall.elapsed(), 1000);  // no yield slept to its limit
-}
-
 TEST(QtSerialControl, EmptiedOnOpenSettingsRawBytesBothWaysBusyAndHangUp) {
     const int master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);

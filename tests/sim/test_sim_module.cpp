@@ -1,20 +1,13 @@
 // lcdprog-sim: what the link tests and the fault matrix never send its engine (several frames in
 // one read, frames cut short, invalid frames, faults placed by packet number, limited in number,
-// by attempt), and the program itself on a real pseudo-terminal.
-
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
+// by attempt). The program itself is run on a pseudo-terminal by tests/e2e.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 
 #include "sim_module.h"
-#include "support/processes.h"
 #include "support/sim_line.h"
 
 namespace lcdsim {
@@ -123,39 +116,6 @@ TEST(SimModule, PartialFrameDroppedOnceTheGapHasPassedSinceItsLastByte) {
         module.Receive(kStart + c.pause / 2 + c.pause, kDetect);
         EXPECT_EQ(module.Take_Due(kStart + 5000 * kMs).size(), c.dropped ? 1u : 0u);
     }
-}
-
-// The program itself: it answers over its pseudo-terminal, saves the pictures, and with
-// --exit-after-reset ends by itself, taking its link with it.
-TEST(SimProgram, AnswersOverItsPseudoTerminalSavesThePicturesAndEndsAfterReset) {
-    namespace fs = std::filesystem;
-    using namespace lcdprog::test;
-    if (!fs::exists(Bin_Folder() + "/lcdprog-sim")) {
-        GTEST_SKIP() << "lcdprog-sim not built";
-    }
-    TempFolder dir;
-    SimProcess sim(dir, {"--exit-after-reset", "--png", dir / "png"});
-    ASSERT_TRUE(sim.Next_Device()) << sim.Log();
-    const int line = open(sim.Link().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(line, 0);
-    termios tio{};
-    tcgetattr(line, &tio);
-    cfmakeraw(&tio);
-    tio.c_cc[VMIN] = 13;   // the three replies
-    tio.c_cc[VTIME] = 20;  // or 2 s of silence once they have begun
-    tcsetattr(line, TCSANOW, &tio);
-    const Bytes requests = Cat(Cat(kDetect, Write_Packet(0x8000, 0x10, 1)), kReset);
-    EXPECT_EQ(write(line, requests.data(), requests.size()), std::ssize(requests));
-    Bytes replies(13);
-    pollfd p{line, POLLIN, 0};
-    replies.resize(poll(&p, 1, 5000) > 0 ? std::max(0L, read(line, replies.data(), 13)) : 0);
-    close(line);
-    EXPECT_EQ(replies, Cat(Cat(kDetectReply, kWriteAck), kReset));
-
-    EXPECT_EQ(sim.Wait_Exit(5000), 0);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "png"), fs::directory_iterator()), 18);
-    EXPECT_GT(fs::file_size(dir / "png/128240A_4.png"), 8u);
-    EXPECT_FALSE(fs::exists(fs::symlink_status(sim.Link()))) << "link left behind";
 }
 
 }  // namespace
