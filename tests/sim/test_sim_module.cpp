@@ -25,15 +25,13 @@ const Bytes kReset = {0xFE, 0x00, 0x01};
 const Bytes kDetectReply = {0x87, 0x04, 0x4C, 0x53, 0x49, 0x4D, 0x3F};  // "LSIM"
 const Bytes kWriteAck = {0x04, 0x00, 0xFB};
 
-// A write request for `address` whose data byte i is fill + i * step.
-Bytes Write_Packet(std::uint32_t address, std::uint8_t fill = 0, std::uint8_t step = 0) {
+// A write request for `address` whose 128 data bytes are all `fill`.
+Bytes Write_Packet(std::uint32_t address, std::uint8_t fill = 0) {
     Bytes p = {0x04, 0x84};
     for (int shift = 24; shift >= 0; shift -= 8) {
         p.push_back(static_cast<std::uint8_t>(address >> shift));
     }
-    for (int i = 0; i < 128; ++i) {
-        p.push_back(static_cast<std::uint8_t>(fill + i * step));
-    }
+    p.insert(p.end(), 128, fill);
     p.push_back(Checksum(p));
     return p;
 }
