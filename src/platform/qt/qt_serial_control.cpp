@@ -113,16 +113,15 @@ std::optional<LineSettings> Parse_Line_Settings(const std::string& text) {
     return s;
 }
 
-QtSerialControl::QtSerialControl() : table_(PortTable::FromEnvironment()) {
+QtSerialControl::QtSerialControl() : QtSerialControl(PortTable::FromEnvironment()) {
+    fixedTable_ = false;
+}
+
+QtSerialControl::QtSerialControl(PortTable table) : table_(std::move(table)), fixedTable_(true) {
     connect(&serial_, &QSerialPort::readyRead, this, &QtSerialControl::On_Ready_Read);
     connect(&serial_, &QSerialPort::errorOccurred, this, &QtSerialControl::On_Error);
     settle_.setSingleShot(true);
     connect(&settle_, &QTimer::timeout, this, &QtSerialControl::Settled);
-}
-
-QtSerialControl::QtSerialControl(PortTable table) : QtSerialControl() {
-    table_ = std::move(table);
-    fixedTable_ = true;
 }
 
 QtSerialControl::~QtSerialControl() {
