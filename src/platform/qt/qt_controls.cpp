@@ -49,10 +49,6 @@ CoalescedApply::CoalescedApply() {
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Flush(); });
 }
 
-CoalescedApply::CoalescedApply(std::function<void()> apply) : CoalescedApply() {
-    Add(std::move(apply));
-}
-
 void CoalescedApply::Add(std::function<void()> apply) {
     applies_.push_back(std::move(apply));
 }

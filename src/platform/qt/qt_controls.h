@@ -32,7 +32,6 @@ class CoalescedApply {
     static constexpr int kIntervalMs = 100;
 
     CoalescedApply();
-    explicit CoalescedApply(std::function<void()> apply);
     // One more widget to bring up to date at every apply, after those added before it. Each
     // apply must cost nothing when its widget already shows its model.
     void Add(std::function<void()> apply);
