@@ -13,25 +13,24 @@
 #include <fstream>
 
 namespace lcdprog::platform {
-namespace {
 
-std::string Read_First_Line(const std::string& path) {
+std::string Read_First_Line(const std::string& path, std::string_view dropAtEnd) {
     std::ifstream in(path);
     std::string line;
     std::getline(in, line);
+    line.erase(line.find_last_not_of(dropAtEnd) + 1);
     return line;
 }
 
-bool Is_Usb_Adapter(const std::string& device) {
-    return device.find("ttyUSB") != std::string::npos || device.find("ttyACM") != std::string::npos;
+std::string Canonical(const std::string& path, const std::string& otherwise) {
+    std::array<char, PATH_MAX> buf{};
+    return realpath(path.c_str(), buf.data()) != nullptr ? std::string(buf.data()) : otherwise;
 }
 
-std::string Canonical(const std::string& path) {
-    std::array<char, PATH_MAX> buf{};
-    if (realpath(path.c_str(), buf.data()) == nullptr) {
-        return path;
-    }
-    return buf.data();
+namespace {
+
+bool Is_Usb_Adapter(const std::string& device) {
+    return device.find("ttyUSB") != std::string::npos || device.find("ttyACM") != std::string::npos;
 }
 
 // Every process whose open descriptors include the device; /proc shows only what this user may
@@ -41,7 +40,7 @@ void Find_Holders_And_Grabbers(const std::string& device, PortFacts& facts) {
     if (proc == nullptr) {
         return;
     }
-    const std::string target = Canonical(device);
+    const std::string target = Canonical(device, device);
     while (const dirent* entry = readdir(proc)) {
         const std::string pid = entry->d_name;
         if (pid.empty() || !std::all_of(pid.begin(), pid.end(), ::isdigit)) {
@@ -165,7 +164,7 @@ PortFacts Gather_Port_Facts(const std::string& device) {
     facts.mode = st.st_mode & 0777u;
     facts.ownerId = st.st_uid;
     facts.groupId = st.st_gid;
-    const std::string canonical = Canonical(device);
+    const std::string canonical = Canonical(device, device);
     if (canonical.rfind("/dev/", 0) == 0 && canonical.rfind("/dev/pts/", 0) != 0) {
         facts.kernelName = canonical.substr(canonical.find_last_of('/') + 1);
     }

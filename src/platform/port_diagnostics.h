@@ -1,9 +1,16 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lcdprog::platform {
+
+// The first line of the file, without the characters of `dropAtEnd` at its end; empty when the
+// file cannot be read.
+std::string Read_First_Line(const std::string& path, std::string_view dropAtEnd = {});
+// Where the path leads, every link followed; `otherwise` when it leads nowhere.
+std::string Canonical(const std::string& path, const std::string& otherwise = {});
 
 // What the system says about a serial device that could not be opened.
 struct PortFacts {

@@ -5,11 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
-#include <climits>
 #include <cstdlib>
-#include <fstream>
 #include <tuple>
+
+#include "platform/port_diagnostics.h"
 
 namespace lcdprog::platform {
 namespace {
@@ -45,24 +44,9 @@ SortKey Key_Of(const std::string& path, bool accessible) {
     return key;
 }
 
-std::string Read_First_Line(const std::string& path) {
-    std::ifstream in(path);
-    std::string line;
-    std::getline(in, line);
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\r')) {
-        line.pop_back();
-    }
-    return line;
-}
-
 bool Exists(const std::string& path) {
     struct stat st {};
     return stat(path.c_str(), &st) == 0;
-}
-
-std::string Canonical(const std::string& path) {
-    std::array<char, PATH_MAX> buf{};
-    return realpath(path.c_str(), buf.data()) != nullptr ? std::string(buf.data()) : std::string();
 }
 
 std::string Parent(const std::string& path) {
@@ -97,12 +81,12 @@ std::string Usb_Line(const std::string& ttyFolder) {
         }
         std::string line;
         for (const char* field : {"manufacturer", "product"}) {
-            const std::string value = Read_First_Line(folder + "/" + field);
+            const std::string value = Read_First_Line(folder + "/" + field, " \r");
             if (!value.empty()) {
                 line += (line.empty() ? "" : " ") + value;
             }
         }
-        const std::string serial = Read_First_Line(folder + "/serial");
+        const std::string serial = Read_First_Line(folder + "/serial", " \r");
         if (!serial.empty()) {
             line += (line.empty() ? "" : ", ") + std::string("numero di serie ") + serial;
         }
@@ -177,7 +161,7 @@ PortTable PortTable::FromSystem(const SystemRoots& roots) {
             continue;
         }
         // An 8250 port without its UART still has an entry; its type reads 0 (unknown).
-        if (Read_First_Line(folder + "/type") == "0") {
+        if (Read_First_Line(folder + "/type", " \r") == "0") {
             continue;
         }
         const std::string device = roots.dev + "/" + name;
