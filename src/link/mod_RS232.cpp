@@ -19,12 +19,9 @@ constexpr std::uint32_t kRed = 0xFF0000;
 constexpr int kAttempts = 3;
 constexpr std::uint32_t kReplyTimeoutMs = 3000;
 
-constexpr std::size_t kFindReplyLength = 7;
 constexpr std::size_t kWriteReplyLength = 3;
 constexpr std::size_t kResetReplyLength = 3;
 
-constexpr std::size_t kBlockSize = 128;
-constexpr std::size_t kBlocks = kMemoryImageSize / kBlockSize;
 // 4 address bytes and one block of data.
 constexpr std::uint8_t kWritePayloadLength = 4 + kBlockSize;
 constexpr std::size_t kWritePacketLength = 2 + kWritePayloadLength + 1;
@@ -222,13 +219,13 @@ bool Write_EEPROM_I2C(const LinkIo& io) {
     // One buffer for every block: the data bytes go straight from MemoryImage into it.
     std::string packet;
     packet.reserve(kWritePacketLength);
-    for (std::size_t n = 0; n < kBlocks; ++n) {
+    for (int n = 0; n < kBlocks; ++n) {
         packet.clear();
         packet.push_back(static_cast<char>(COD_WRITE_EEPROM_I2C));
         packet.push_back(static_cast<char>(kWritePayloadLength));
         // The operator sees the block number before it goes out, and can press Stop here; the
         // stop is read in the wait that follows, after this block has been sent.
-        io.progress.SetValue(static_cast<int>(n));
+        io.progress.SetValue(n);
         io.pump.Yield(0);
         const auto address = static_cast<std::uint32_t>(n * kBlockSize);
         packet.push_back(static_cast<char>((address >> 24) & 0xFFu));

@@ -10,8 +10,15 @@
 #include "platform/event_pump.h"
 #include "platform/message_box.h"
 #include "platform/serial_control.h"
+#include "state/mod_variabili.h"
 
 namespace lcdprog {
+
+constexpr char kLineSettings[] = "115200,n,8,1";
+// The image goes out in blocks, one write request each; the progress bar counts them.
+constexpr std::size_t kBlockSize = 128;
+constexpr int kBlocks = static_cast<int>(kMemoryImageSize / kBlockSize);
+constexpr std::size_t kFindReplyLength = 7;
 
 // What the link operations drive: the one serial control, the clock and event pump they wait
 // with, the message box, and the serial window's counters, trace and progress bar.

@@ -33,8 +33,6 @@ using platform::Kind;
 using platform::Twips;
 
 constexpr int kHighestProbedPort = 16;
-constexpr int kBlocks = 512;  // 65536 / 128: the progress bar counts 128-byte blocks
-const std::string kLineSettings = "115200,n,8,1";
 // The status line, below the layout's window: two lines of the window's font.
 constexpr int kStatusTop = 8730;
 constexpr int kStatusHeight = 480;

@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "link/mod_RS232.h"
+
 namespace lcdprog {
 namespace {
-
-constexpr int kImageBytes = RunStatus::kBlocks * 128;
 
 // "9,3": tenths of a second with the Italian decimal comma.
 std::string Seconds_Text(std::uint32_t ms) {
@@ -19,7 +19,7 @@ std::string Block_Text(const char* word, int block) {
     text += ' ';
     text += std::to_string(block + 1);
     text += " di ";
-    text += std::to_string(RunStatus::kBlocks);
+    text += std::to_string(kBlocks);
     return text;
 }
 
@@ -82,8 +82,8 @@ void RunStatus::Run_Ended(const RunResult& result, std::uint32_t nowMs) {
             break;
         case RunEnd::Written:
             Say(result.resetOk
-                    ? "Programmazione completata: " + std::to_string(kImageBytes) + " byte in " +
-                          Seconds_Text(nowMs - runStartMs_) + " s"
+                    ? "Programmazione completata: " + std::to_string(kMemoryImageSize) +
+                          " byte in " + Seconds_Text(nowMs - runStartMs_) + " s"
                     : std::string("Memoria scritta, ma il reset del PIC non ha risposto"));
             break;
         case RunEnd::WriteFailed:

@@ -15,8 +15,6 @@ namespace lcdprog {
 // widgets: every new text goes to `show`.
 class RunStatus {
   public:
-    static constexpr int kBlocks = 512;
-
     explicit RunStatus(std::function<void(const std::string&)> show) : show_(std::move(show)) {}
 
     // Any text of the window's own (ready, port open, port lost, ...); ends a run's course.
