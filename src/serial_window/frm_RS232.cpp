@@ -235,9 +235,7 @@ void frm_RS232::Build_Controls() {
     sendCounter_ = std::make_unique<platform::QtTextControl>(*txt_Send_Packet, &together_);
     receivedCounter_ = std::make_unique<platform::QtTextControl>(*txt_Received_Packet, &together_);
     spy_ = std::make_unique<platform::QtRichTextControl>(*rtb_RS232_SPY, &together_);
-    if (lbl_Stato != nullptr) {
-        status_ = std::make_unique<platform::QtLabelControl>(*lbl_Stato, together_);
-    }
+    status_ = std::make_unique<platform::QtLabelControl>(*lbl_Stato, together_);
     // The bar last: whoever watches it change sees every other widget already up to date.
     progress_ = std::make_unique<platform::QtProgressControl>(*pgb_RS232, &together_);
     runProgress_ = std::make_unique<ProgressWithStatus>(*progress_, runStatus_, services_.clock);

@@ -101,11 +101,8 @@ class frm_RS232 final : public QWidget {
     // The bar as the link sees it: every value also moves the status line on.
     std::unique_ptr<platform::ProgressControl> runProgress_;
     std::unique_ptr<platform::QtLabelControl> status_;
-    RunStatus runStatus_{[this](const std::string& text) {
-        if (status_) {
-            status_->SetText(text);
-        }
-    }};
+    // Build_Controls makes status_ before anything can speak, and it outlives runStatus_.
+    RunStatus runStatus_{[this](const std::string& text) { status_->SetText(text); }};
 };
 
 // The menu command of the main window: shows the one serial port window without blocking,
