@@ -27,7 +27,6 @@ class SerialWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
         Reset_Program_State();
-        serial.log.clear();
         serial.onOpenRequest = [this] {
             const QCursor* c = QApplication::overrideCursor();
             shapes.push_back(c != nullptr ? c->shape() : Qt::ArrowCursor);
