@@ -95,8 +95,8 @@ void FakeSerialControl::RaiseEvent(int code) {
     }
 }
 
-void Fill_Slots_With_Noise(const std::string& prefix, const PutFile& put, unsigned seed) {
-    std::mt19937 random(seed);
+void Fill_Slots_With_Noise(const std::string& prefix, const PutFile& put) {
+    std::mt19937 random(1);
     const std::tuple<ImageSlots*, int, int, int> panels[] = {{&Images_64128A, 128, 64, 16},
                                                              {&Images_64128E, 128, 64, 16},
                                                              {&Images_64240B, 240, 64, 32},

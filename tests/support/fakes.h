@@ -175,9 +175,9 @@ class FakeSerialControl : public platform::SerialControl {
 
 // Points all sixteen picture slots at files of random bytes, `prefix` and a name, each of its
 // panel's size, so that every block of the compiled image differs from its neighbours (a block
-// stored at the wrong address shows). The same seed gives the same pictures.
+// stored at the wrong address shows).
 using PutFile = std::function<void(const std::string& path, const std::string& bytes)>;
-void Fill_Slots_With_Noise(const std::string& prefix, const PutFile& put, unsigned seed = 1);
+void Fill_Slots_With_Noise(const std::string& prefix, const PutFile& put);
 inline void Fill_Slots_With_Noise(FakeFileService& files) {
     Fill_Slots_With_Noise("/pictures/",
                           [&files](auto& path, auto& bytes) { files.Put(path, bytes); });
