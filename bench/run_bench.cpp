@@ -12,9 +12,7 @@
 //   lcdprog-bench-run startup T0_MS   (prints the time to the main window's first paint)
 //   lcdprog-bench-run relay DEVICE    (the paced line in front of DEVICE; prints its own device)
 
-#include <fcntl.h>
 #include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -32,7 +30,6 @@
 #include <optional>
 #include <random>
 #include <thread>
-#include <tuple>
 #include <utility>
 
 #include "compiler/mod_Compilatore.h"
@@ -546,9 +543,7 @@ int Bench_Mode(int argc, char** argv, const Options& opt) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
     Options opt;
     int qtArgc = 1;  // Qt only sees the program name
     for (int i = 1; i < argc; i += 2) {
