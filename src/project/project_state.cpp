@@ -9,18 +9,18 @@ namespace {
 
 const std::string kCrLf = "\r\n";
 
-void Fill_Slot(ImageSlot& slot, const ProjectPanel& panel, const std::string& fullPath,
+void Fill_Slot(ImageSlot& slot, int panel, const std::string& fullPath,
                const std::string& fileName) {
     slot.FullPath = fullPath;
     slot.FileName = fileName;
     slot.BitDepth = 1;
-    slot.Height = panel.height;
-    slot.Width = panel.width;
+    slot.Height = kPanelLayouts[panel].height;
+    slot.Width = kPanelLayouts[panel].width;
 }
 
 // Why a picture cannot take its slot, or "" when the header test and the file allow it.
 std::string Refusal(const platform::FileService& files, const std::string& path,
-                    const ProjectPanel& panel) {
+                    const PanelLayout& panel) {
     if (!files.FileExists(path)) {
         return "file non trovato";
     }
@@ -50,10 +50,10 @@ std::string Refusal(const platform::FileService& files, const std::string& path,
 
 const std::array<ProjectPanel, kProjectPanels>& Project_Panels() {
     static const std::array<ProjectPanel, kProjectPanels> panels = {{
-        {&Images_64128A, 128, 64, "Sfondo_Bianco_128x64.bmp"},
-        {&Images_64128E, 128, 64, "Sfondo_Bianco_128x64.bmp"},
-        {&Images_64240B, 240, 64, "Sfondo_Bianco_240x64.bmp"},
-        {&Images_128240A, 240, 128, "Sfondo_Bianco_240x128.bmp"},
+        {&Images_64128A, "Sfondo_Bianco_128x64.bmp"},
+        {&Images_64128E, "Sfondo_Bianco_128x64.bmp"},
+        {&Images_64240B, "Sfondo_Bianco_240x64.bmp"},
+        {&Images_128240A, "Sfondo_Bianco_240x128.bmp"},
     }};
     return panels;
 }
@@ -74,19 +74,19 @@ std::vector<RefusedPicture> Apply_Project(const Project& project,
             const std::string& path = project.pictures[p][s];
             std::string reason;
             if (!path.empty()) {
-                reason = Refusal(files, path, panel);
+                reason = Refusal(files, path, kPanelLayouts[p]);
                 if (reason.empty() && check) {
                     reason = check(p, s, path);
                 }
                 if (reason.empty()) {
                     // Recorded as the picture selection records a choice: lower-cased.
                     const std::string fullPath = platform::Lower_Case_Path(path);
-                    Fill_Slot(slot, panel, fullPath, files.GetFileName(fullPath));
+                    Fill_Slot(slot, p, fullPath, files.GetFileName(fullPath));
                     continue;
                 }
                 refused.push_back({p, s, path, reason});
             }
-            Fill_Slot(slot, panel, White_Picture_Path(files, p), panel.whiteFile);
+            Fill_Slot(slot, p, White_Picture_Path(files, p), panel.whiteFile);
         }
     }
     Font_5x8 = project.font5x8;
@@ -102,7 +102,7 @@ std::string Refused_Pictures_Message(const std::vector<RefusedPicture>& refused)
         "Queste immagini del progetto non sono state caricate e al loro posto "
         "resta l'immagine bianca:";
     for (const RefusedPicture& r : refused) {
-        text += kCrLf + kProjectPanelNames[r.panel] + ", immagine numero " +
+        text += kCrLf + kPanelLayouts[r.panel].name + ", immagine numero " +
                 std::to_string(r.slot + 1) + ": " + r.file + " (" + r.reason + ")";
     }
     return text;

@@ -13,11 +13,9 @@
 
 namespace lcdprog {
 
-// One panel type as the slots see it.
+// One panel type as the slots see it; its name and size are kPanelLayouts'.
 struct ProjectPanel {
     ImageSlots* images;
-    int width;
-    int height;
     const char* whiteFile;  // its white background, in the program folder
 };
 const std::array<ProjectPanel, kProjectPanels>& Project_Panels();
