@@ -94,6 +94,11 @@ std::vector<RefusedPicture> Apply_Project(const Project& project,
     return refused;
 }
 
+std::string Refused_Picture_Line(const RefusedPicture& refused) {
+    return std::string(kPanelLayouts[refused.panel].name) + ", immagine numero " +
+           std::to_string(refused.slot + 1) + ": " + refused.file + " (" + refused.reason + ")";
+}
+
 std::string Refused_Pictures_Message(const std::vector<RefusedPicture>& refused) {
     if (refused.empty()) {
         return {};
@@ -102,8 +107,7 @@ std::string Refused_Pictures_Message(const std::vector<RefusedPicture>& refused)
         "Queste immagini del progetto non sono state caricate e al loro posto "
         "resta l'immagine bianca:";
     for (const RefusedPicture& r : refused) {
-        text += kCrLf + kPanelLayouts[r.panel].name + ", immagine numero " +
-                std::to_string(r.slot + 1) + ": " + r.file + " (" + r.reason + ")";
+        text += kCrLf + Refused_Picture_Line(r);
     }
     return text;
 }

@@ -44,6 +44,9 @@ std::vector<RefusedPicture> Apply_Project(const Project& project,
                                           const platform::FileService& files,
                                           const PictureCheck& check = {});
 
+// One refused picture, listed alike in the window's message and the command line's error.
+std::string Refused_Picture_Line(const RefusedPicture& refused);
+
 // The operator's message for refused pictures ("" when there are none). Shown with the title
 // kRefusedPicturesTitle and the exclamation icon.
 std::string Refused_Pictures_Message(const std::vector<RefusedPicture>& refused);
