@@ -46,7 +46,11 @@ std::string Refusal(const platform::FileService& files, const std::string& path,
     return {};
 }
 
-}  // namespace
+// One panel type as the slots see it; its name and size are kPanelLayouts'.
+struct ProjectPanel {
+    ImageSlots* images;
+    const char* whiteFile;  // its white background, in the program folder
+};
 
 const std::array<ProjectPanel, kProjectPanels>& Project_Panels() {
     static const std::array<ProjectPanel, kProjectPanels> panels = {{
@@ -63,12 +67,15 @@ std::string White_Picture_Path(const platform::FileService& files, int panel) {
     return files.ProgramDataFile(Project_Panels()[panel].whiteFile);
 }
 
+}  // namespace
+
 std::vector<RefusedPicture> Apply_Project(const Project& project,
                                           const platform::FileService& files,
                                           const PictureCheck& check) {
     std::vector<RefusedPicture> refused;
     for (int p = 0; p < kProjectPanels; ++p) {
         const ProjectPanel& panel = Project_Panels()[p];
+        const std::string white = White_Picture_Path(files, p);
         for (int s = 0; s < kSlotsPerPanel; ++s) {
             ImageSlot& slot = (*panel.images)[s];
             const std::string& path = project.pictures[p][s];
@@ -86,7 +93,7 @@ std::vector<RefusedPicture> Apply_Project(const Project& project,
                 }
                 refused.push_back({p, s, path, reason});
             }
-            Fill_Slot(slot, p, White_Picture_Path(files, p), panel.whiteFile);
+            Fill_Slot(slot, p, white, panel.whiteFile);
         }
     }
     Font_5x8 = project.font5x8;

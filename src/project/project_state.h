@@ -13,16 +13,6 @@
 
 namespace lcdprog {
 
-// One panel type as the slots see it; its name and size are kPanelLayouts'.
-struct ProjectPanel {
-    ImageSlots* images;
-    const char* whiteFile;  // its white background, in the program folder
-};
-const std::array<ProjectPanel, kProjectPanels>& Project_Panels();
-
-// The white background's path for a panel type, as the start-up records it.
-std::string White_Picture_Path(const platform::FileService& files, int panel);
-
 // A picture of a project that was not taken; its slot keeps the white picture.
 struct RefusedPicture {
     int panel = 0;
