@@ -292,12 +292,7 @@ bool frm_Config_LCD::Load_White_Background(const char* fileName,
         panel.white = picture;
         for (int i = 0; i < kSlotsPerPanel; ++i) {
             panel.pictures[i]->setPixmap(picture);
-            ImageSlot& slot = (*panel.images)[i];
-            slot.FullPath = path;
-            slot.FileName = name;
-            slot.BitDepth = 1;
-            slot.Height = panel.height;
-            slot.Width = panel.width;
+            Fill_Slot((*panel.images)[i], index, path, name);
         }
     }
     return true;
@@ -362,12 +357,7 @@ void frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
         return;
     }
     panel.pictures[index]->setPixmap(QPixmap::fromImage(image));
-    ImageSlot& slot = (*panel.images)[index];
-    slot.FullPath = path;
-    slot.FileName = services_.files.GetFileName(path);
-    slot.BitDepth = 1;
-    slot.Height = panel.height;
-    slot.Width = panel.width;
+    Fill_Slot((*panel.images)[index], which, path, services_.files.GetFileName(path));
     Set_Modified();
 }
 

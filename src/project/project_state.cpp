@@ -9,15 +9,6 @@ namespace {
 
 const std::string kCrLf = "\r\n";
 
-void Fill_Slot(ImageSlot& slot, int panel, const std::string& fullPath,
-               const std::string& fileName) {
-    slot.FullPath = fullPath;
-    slot.FileName = fileName;
-    slot.BitDepth = 1;
-    slot.Height = kPanelLayouts[panel].height;
-    slot.Width = kPanelLayouts[panel].width;
-}
-
 // Why a picture cannot take its slot, or "" when the header test and the file allow it.
 std::string Refusal(const platform::FileService& files, const std::string& path,
                     const PanelLayout& panel) {
@@ -68,6 +59,15 @@ std::string White_Picture_Path(const platform::FileService& files, int panel) {
 }
 
 }  // namespace
+
+void Fill_Slot(ImageSlot& slot, int panel, const std::string& fullPath,
+               const std::string& fileName) {
+    slot.FullPath = fullPath;
+    slot.FileName = fileName;
+    slot.BitDepth = 1;
+    slot.Height = kPanelLayouts[panel].height;
+    slot.Width = kPanelLayouts[panel].width;
+}
 
 std::vector<RefusedPicture> Apply_Project(const Project& project,
                                           const platform::FileService& files,

@@ -13,6 +13,11 @@
 
 namespace lcdprog {
 
+// Records a picture in a slot of panel type `panel` (index into kPanelLayouts) as a right-click
+// choice, a start-up white picture and a project all record it: the panel's size, BitDepth 1.
+void Fill_Slot(ImageSlot& slot, int panel, const std::string& fullPath,
+               const std::string& fileName);
+
 // A picture of a project that was not taken; its slot keeps the white picture.
 struct RefusedPicture {
     int panel = 0;
