@@ -543,7 +543,7 @@ void frm_Config_LCD::Build_Project_Menus() {
         mnu_File->insertAction(smnu_File_0, action);
         *item.action = action;
     }
-    recentSeparator_ = mnu_File->insertSeparator(smnu_File_0);
+    mnu_File->insertSeparator(smnu_File_0);
     Show_Recent_Projects();
 
     const QString view = QStringLiteral("&Visualizza");

@@ -152,7 +152,6 @@ class frm_Config_LCD final : public QMainWindow {
     QAction* smnu_Apri_Progetto = nullptr;
     QAction* smnu_Salva_Progetto = nullptr;
     QAction* smnu_Salva_Progetto_Con_Nome = nullptr;
-    QAction* recentSeparator_ = nullptr;  // between the recent projects and "Esci"
     std::vector<QAction*> recentActions_;
     QMenu* mnu_Visualizza = nullptr;
     QAction* smnu_Anteprima_0 = nullptr;
