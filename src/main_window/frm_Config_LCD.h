@@ -124,6 +124,8 @@ class frm_Config_LCD final : public QMainWindow {
     void Set_Modified();
     QString Title() const;
     void Show_Glyphs();
+    // The slot of the picture box `watched`; false when it is none.
+    bool Slot_Of(const QObject* watched, int& p, int& i) const;
     // The local file a drag carries, if it carries exactly one.
     static std::string Dropped_File(const QMimeData* data);
     // Reads a picture through the file service; null when it cannot be read or decoded.
