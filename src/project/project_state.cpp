@@ -27,7 +27,7 @@ std::string Refusal(const platform::FileService& files, const std::string& path,
         case platform::FileStatus::Unreadable:
             return file.error.empty() ? "file non leggibile" : "file non leggibile: " + file.error;
     }
-    if (!Check_Bitmap_Header(files, path, panel.width, panel.height)) {
+    if (!Check_Bitmap_Header(file.bytes, panel.width, panel.height)) {
         return "non è un'immagine bitmap di " + std::to_string(panel.width) + " x " +
                std::to_string(panel.height) + " pixel a 1 bit";
     }
