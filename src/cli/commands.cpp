@@ -73,8 +73,7 @@ bool Compile_Project(const std::string& path, Image& image, std::string& error) 
         // The window would show these slots white; a production run must not.
         error = "il progetto " + path + " ha immagini non utilizzabili:";
         for (const RefusedPicture& r : refused) {
-            error += "\n  " + std::string(kProjectPanelNames[r.panel]) + ", immagine numero " +
-                     std::to_string(r.slot + 1) + ": " + r.file + " (" + r.reason + ")";
+            error += "\n  " + Refused_Picture_Line(r);
         }
         return false;
     }

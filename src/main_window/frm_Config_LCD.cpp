@@ -68,6 +68,25 @@ class FontCell final : public QTableWidgetItem {
     }
 };
 
+bool Is_Project_File(const std::string& file) {
+    return QString::fromStdString(file).endsWith(QLatin1String(kProjectExtension),
+                                                 Qt::CaseInsensitive);
+}
+
+// A glyph cell as a click leaves it, set or clear.
+void Paint_Cell(QTableWidget* grid, int r, int c, bool set) {
+    QTableWidgetItem* item = grid->item(r, c);
+    if (item == nullptr) {
+        item = new FontCell;
+        item->setFlags(Qt::ItemIsEnabled);
+        grid->setItem(r, c, item);
+    }
+    item->setData(frm_Config_LCD::kColourRole,
+                  set ? frm_Config_LCD::kWindowText : frm_Config_LCD::kWindowBackground);
+    item->setData(Qt::AccessibleTextRole,
+                  set ? QStringLiteral("acceso") : QStringLiteral("spento"));
+}
+
 // The picture a box holds before start-up: white with a one-pixel black frame, 1 bit per pixel.
 QPixmap Design_Time_Picture(int width, int height) {
     QImage image(width, height, QImage::Format_Mono);
@@ -292,12 +311,7 @@ bool frm_Config_LCD::Load_White_Background(const char* fileName,
         panel.white = picture;
         for (int i = 0; i < kSlotsPerPanel; ++i) {
             panel.pictures[i]->setPixmap(picture);
-            ImageSlot& slot = (*panel.images)[i];
-            slot.FullPath = path;
-            slot.FileName = name;
-            slot.BitDepth = 1;
-            slot.Height = panel.height;
-            slot.Width = panel.width;
+            Fill_Slot((*panel.images)[i], index, path, name);
         }
     }
     return true;
@@ -362,12 +376,7 @@ void frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
         return;
     }
     panel.pictures[index]->setPixmap(QPixmap::fromImage(image));
-    ImageSlot& slot = (*panel.images)[index];
-    slot.FullPath = path;
-    slot.FileName = services_.files.GetFileName(path);
-    slot.BitDepth = 1;
-    slot.Height = panel.height;
-    slot.Width = panel.width;
+    Fill_Slot((*panel.images)[index], which, path, services_.files.GetFileName(path));
     Set_Modified();
 }
 
@@ -388,7 +397,7 @@ void frm_Config_LCD::Toggle_Cell(QTableWidget* grid, unsigned mask,
                                  const std::function<void(int, unsigned)>& set) {
     // The cell's stored colour decides, not the table bit; a cell never clicked has no colour
     // of its own and counts as clear.
-    QTableWidgetItem* item = grid->currentItem();
+    const QTableWidgetItem* item = grid->currentItem();
     const bool wasSet = item != nullptr && item->data(kColourRole).isValid() &&
                         item->data(kColourRole).toUInt() == kWindowText;
     const int r = grid->currentRow();
@@ -396,21 +405,9 @@ void frm_Config_LCD::Toggle_Cell(QTableWidget* grid, unsigned mask,
     if (r < 0 || c < 0) {
         return;
     }
-    if (item == nullptr) {
-        item = new FontCell;
-        item->setFlags(Qt::ItemIsEnabled);
-        grid->setItem(r, c, item);
-    }
+    Paint_Cell(grid, r, c, !wasSet);
     const unsigned bit = 1u << r;
-    if (wasSet) {
-        item->setData(kColourRole, kWindowBackground);
-        item->setData(Qt::AccessibleTextRole, QStringLiteral("spento"));
-        set(c, get(c) & (bit ^ mask));
-    } else {
-        item->setData(kColourRole, kWindowText);
-        item->setData(Qt::AccessibleTextRole, QStringLiteral("acceso"));
-        set(c, get(c) | bit);
-    }
+    set(c, wasSet ? get(c) & (bit ^ mask) : get(c) | bit);
     Set_Modified();
 }
 
@@ -449,63 +446,62 @@ void frm_Config_LCD::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
 }
 
-bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
-    // A file dragged onto a picture box: a picture takes that slot, a project opens.
-    if (event->type() == QEvent::DragEnter || event->type() == QEvent::Drop) {
-        for (int p = 0; p < kPanelCount; ++p) {
-            for (int i = 0; i < kSlotsPerPanel; ++i) {
-                if (watched != panels_[p].pictures[i]) {
-                    continue;
-                }
-                auto* drop = static_cast<QDropEvent*>(event);
-                const std::string file = Dropped_File(drop->mimeData());
-                if (file.empty()) {
-                    return false;
-                }
-                drop->acceptProposedAction();
-                if (event->type() == QEvent::Drop) {
-                    if (QString::fromStdString(file).endsWith(QLatin1String(kProjectExtension),
-                                                              Qt::CaseInsensitive)) {
-                        Open_Project(file);
-                    } else {
-                        Take_Picture(static_cast<PanelIndex>(p), i,
-                                     Check_Picture_Name(file, services_.messages));
-                    }
-                }
+bool frm_Config_LCD::Slot_Of(const QObject* watched, int& p, int& i) const {
+    for (p = 0; p < kPanelCount; ++p) {
+        for (i = 0; i < kSlotsPerPanel; ++i) {
+            if (watched == panels_[p].pictures[i]) {
                 return true;
             }
         }
+    }
+    return false;
+}
+
+bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
+    int p = 0;
+    int i = 0;
+    // A file dragged onto a picture box: a picture takes that slot, a project opens.
+    if ((event->type() == QEvent::DragEnter || event->type() == QEvent::Drop) &&
+        Slot_Of(watched, p, i)) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const std::string file = Dropped_File(drop->mimeData());
+        if (file.empty()) {
+            return false;
+        }
+        drop->acceptProposedAction();
+        if (event->type() == QEvent::Drop) {
+            if (Is_Project_File(file)) {
+                Open_Project(file);
+            } else {
+                Take_Picture(static_cast<PanelIndex>(p), i,
+                             Check_Picture_Name(file, services_.messages));
+            }
+        }
+        return true;
     }
     const bool press = event->type() == QEvent::MouseButtonPress;
     // The context-menu key (or Shift+F10) on a focused picture box counts as the right button.
     const bool menuKey =
         event->type() == QEvent::ContextMenu &&
         static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
-    if (press || menuKey) {
+    if ((press || menuKey) && Slot_Of(watched, p, i)) {
         const Qt::MouseButton button =
             press ? static_cast<QMouseEvent*>(event)->button() : Qt::RightButton;
-        for (int p = 0; p < kPanelCount; ++p) {
-            for (int i = 0; i < kSlotsPerPanel; ++i) {
-                if (watched != panels_[p].pictures[i]) {
-                    continue;
-                }
-                switch (p) {
-                    case k64128A:
-                        pct_Image_64128A_MouseDown(i, button);
-                        break;
-                    case k64128E:
-                        pct_Image_64128E_MouseDown(i, button);
-                        break;
-                    case k64240B:
-                        pct_Image_64240B_MouseDown(i, button);
-                        break;
-                    default:
-                        pct_Image_128240A_MouseDown(i, button);
-                        break;
-                }
-                return true;
-            }
+        switch (p) {
+            case k64128A:
+                pct_Image_64128A_MouseDown(i, button);
+                break;
+            case k64128E:
+                pct_Image_64128E_MouseDown(i, button);
+                break;
+            case k64240B:
+                pct_Image_64240B_MouseDown(i, button);
+                break;
+            default:
+                pct_Image_128240A_MouseDown(i, button);
+                break;
         }
+        return true;
     }
     // Space on a grid toggles its current cell, as a click does.
     if (event->type() == QEvent::KeyPress &&
@@ -553,7 +549,7 @@ void frm_Config_LCD::Build_Project_Menus() {
         mnu_File->insertAction(smnu_File_0, action);
         *item.action = action;
     }
-    recentSeparator_ = mnu_File->insertSeparator(smnu_File_0);
+    mnu_File->insertSeparator(smnu_File_0);
     Show_Recent_Projects();
 
     const QString view = QStringLiteral("&Visualizza");
@@ -725,18 +721,9 @@ void frm_Config_LCD::Show_Glyphs() {
         for (int c = 0; c < grid->columnCount(); ++c) {
             for (int r = 0; r < grid->rowCount(); ++r) {
                 const bool set = ((column(c) >> r) & 1u) != 0;
-                QTableWidgetItem* item = grid->item(r, c);
-                if (item == nullptr && !set) {
-                    continue;
+                if (set || grid->item(r, c) != nullptr) {
+                    Paint_Cell(grid, r, c, set);
                 }
-                if (item == nullptr) {
-                    item = new FontCell;
-                    item->setFlags(Qt::ItemIsEnabled);
-                    grid->setItem(r, c, item);
-                }
-                item->setData(kColourRole, set ? kWindowText : kWindowBackground);
-                item->setData(Qt::AccessibleTextRole,
-                              set ? QStringLiteral("acceso") : QStringLiteral("spento"));
             }
         }
     };
@@ -769,17 +756,14 @@ std::string frm_Config_LCD::Dropped_File(const QMimeData* data) {
 }
 
 void frm_Config_LCD::dragEnterEvent(QDragEnterEvent* event) {
-    const std::string file = Dropped_File(event->mimeData());
-    if (QString::fromStdString(file).endsWith(QLatin1String(kProjectExtension),
-                                              Qt::CaseInsensitive)) {
+    if (Is_Project_File(Dropped_File(event->mimeData()))) {
         event->acceptProposedAction();
     }
 }
 
 void frm_Config_LCD::dropEvent(QDropEvent* event) {
     const std::string file = Dropped_File(event->mimeData());
-    if (QString::fromStdString(file).endsWith(QLatin1String(kProjectExtension),
-                                              Qt::CaseInsensitive)) {
+    if (Is_Project_File(file)) {
         event->acceptProposedAction();
         Open_Project(file);
     }

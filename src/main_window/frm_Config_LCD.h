@@ -124,6 +124,8 @@ class frm_Config_LCD final : public QMainWindow {
     void Set_Modified();
     QString Title() const;
     void Show_Glyphs();
+    // The slot of the picture box `watched`; false when it is none.
+    bool Slot_Of(const QObject* watched, int& p, int& i) const;
     // The local file a drag carries, if it carries exactly one.
     static std::string Dropped_File(const QMimeData* data);
     // Reads a picture through the file service; null when it cannot be read or decoded.
@@ -152,7 +154,6 @@ class frm_Config_LCD final : public QMainWindow {
     QAction* smnu_Apri_Progetto = nullptr;
     QAction* smnu_Salva_Progetto = nullptr;
     QAction* smnu_Salva_Progetto_Con_Nome = nullptr;
-    QAction* recentSeparator_ = nullptr;  // between the recent projects and "Esci"
     std::vector<QAction*> recentActions_;
     QMenu* mnu_Visualizza = nullptr;
     QAction* smnu_Anteprima_0 = nullptr;

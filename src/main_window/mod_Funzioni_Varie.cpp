@@ -59,12 +59,16 @@ bool Check_Bitmap_Header(const platform::FileService& files, const std::string& 
     if (path.empty()) {
         return false;
     }
-    std::array<std::uint8_t, kHeaderSize> header{};
     const platform::FileContents file = files.Read(path, kHeaderSize);
-    if (file.status == platform::FileStatus::Ok) {
-        for (std::size_t k = 0; k < file.bytes.size() && k < kHeaderSize; ++k) {
-            header[k] = static_cast<std::uint8_t>(file.bytes[k]);
-        }
+    return Check_Bitmap_Header(
+        file.status == platform::FileStatus::Ok ? std::string_view(file.bytes) : std::string_view(),
+        expectedWidth, expectedHeight);
+}
+
+bool Check_Bitmap_Header(std::string_view bytes, int expectedWidth, int expectedHeight) {
+    std::array<std::uint8_t, kHeaderSize> header{};
+    for (std::size_t k = 0; k < bytes.size() && k < kHeaderSize; ++k) {
+        header[k] = static_cast<std::uint8_t>(bytes[k]);
     }
     const std::int64_t width = Le(header, 18, 4);
     const std::int64_t height = Le(header, 22, 4);

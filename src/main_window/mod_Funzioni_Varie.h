@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/event_pump.h"
 #include "platform/file_dialog.h"
@@ -41,5 +42,7 @@ std::optional<std::string> Choose_File(platform::FileDialog& dialog, const char*
 // as 0. "" is never a bitmap.
 bool Check_Bitmap_Header(const platform::FileService& files, const std::string& path,
                          int expectedWidth, int expectedHeight);
+// The same test on bytes already read from the start of the file.
+bool Check_Bitmap_Header(std::string_view bytes, int expectedWidth, int expectedHeight);
 
 }  // namespace lcdprog

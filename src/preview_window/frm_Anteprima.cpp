@@ -86,7 +86,7 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, QWidget* parent)
 
     auto* content = new QWidget;
     auto* grid = new QGridLayout(content);
-    for (int p = 0; p < 4; ++p) {
+    for (int p = 0; p < static_cast<int>(kPanelLayouts.size()); ++p) {
         const QString type = QString::fromLatin1(kPanelLayouts[static_cast<std::size_t>(p)].name);
         auto* frame = new QGroupBox(QStringLiteral("Display ") + type);
         platform::Name_Control(frame, QStringLiteral("fra_Anteprima_") + type, frame->title(),
@@ -187,7 +187,7 @@ QImage frm_Anteprima::Glyph(int which) const {
 }
 
 void frm_Anteprima::Show_Pictures() {
-    for (int p = 0; p < 4; ++p) {
+    for (int p = 0; p < static_cast<int>(kPanelLayouts.size()); ++p) {
         for (int s = 0; s < kSlotsPerPanel; ++s) {
             pictures_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)]->setPixmap(
                 Zoomed(Picture(p, s), zoom_));

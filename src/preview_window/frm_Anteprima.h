@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "compiler/image_decoder.h"
 #include "platform/services.h"
 #include "state/mod_variabili.h"
 
@@ -49,7 +50,7 @@ class frm_Anteprima final : public QWidget {
     std::array<std::uint8_t, kMemoryImageSize> image_{};
     bool current_ = false;
     int zoom_ = 2;
-    std::array<std::array<QLabel*, kSlotsPerPanel>, 4> pictures_{};
+    std::array<std::array<QLabel*, kSlotsPerPanel>, kPanelLayouts.size()> pictures_{};
     std::array<QLabel*, 2> glyphs_{};
     QSpinBox* txt_Zoom = nullptr;
     QLabel* lbl_Stato = nullptr;

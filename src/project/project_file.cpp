@@ -39,7 +39,7 @@ ProjectReadResult Refuse(const std::string& projectPath, const std::string& reas
 
 std::string Picture_Name(int panel, int slot) {
     return "l'immagine numero " + std::to_string(slot + 1) + " del display " +
-           kProjectPanelNames[panel];
+           kPanelLayouts[panel].name;
 }
 
 // Rows of '#' and '.', top row first, into one column value per entry (bit r = row r).
@@ -158,9 +158,9 @@ ProjectReadResult Parse_Project(std::string_view bytes, const std::string& proje
     const QString folder = Folder_Of(projectPath);
     const QJsonObject pictures = root.value(QStringLiteral("pictures")).toObject();
     for (int p = 0; p < kProjectPanels; ++p) {
-        const QJsonValue panel = pictures.value(QLatin1String(kProjectPanelNames[p]));
+        const QJsonValue panel = pictures.value(QLatin1String(kPanelLayouts[p].name));
         if (!panel.isArray() || panel.toArray().size() != kSlotsPerPanel) {
-            return Refuse(projectPath, std::string("il display ") + kProjectPanelNames[p] +
+            return Refuse(projectPath, std::string("il display ") + kPanelLayouts[p].name +
                                            " deve avere un elenco di 4 immagini");
         }
         const QJsonArray entries = panel.toArray();
@@ -232,7 +232,7 @@ std::string Serialize_Project(const Project& project, const std::string& project
                        ",\n    \"version\": " + std::to_string(kProjectVersion) +
                        ",\n    \"pictures\": {\n";
     for (int p = 0; p < kProjectPanels; ++p) {
-        text += std::string("        \"") + kProjectPanelNames[p] + "\": [\n";
+        text += std::string("        \"") + kPanelLayouts[p].name + "\": [\n";
         for (int s = 0; s < kSlotsPerPanel; ++s) {
             text += "            " + Json_String(Stored_Path(project.pictures[p][s], folder)) +
                     (s + 1 < kSlotsPerPanel ? ",\n" : "\n");

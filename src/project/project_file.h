@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 
+#include "compiler/image_decoder.h"
 #include "platform/file_service.h"
 #include "state/mod_variabili.h"
 
@@ -38,11 +39,8 @@ inline constexpr const char* kProjectExtension = ".lcdprj";
 // The save form of the file dialog offers this filter for projects.
 inline constexpr const char* kProjectFilter =
     "Tutti i file |*.*| Progetto lcdprog (*.lcdprj) | *.lcdprj";
-inline constexpr int kProjectPanels = 4;
-
-// The four panel types in slot-array order, as projects and messages name them.
-inline constexpr const char* kProjectPanelNames[kProjectPanels] = {"64128A", "64128E", "64240B",
-                                                                   "128240A"};
+// The panel types in slot-array order; projects and messages name them as kPanelLayouts does.
+inline constexpr int kProjectPanels = static_cast<int>(kPanelLayouts.size());
 
 // A project in memory. Picture paths are absolute ("" keeps the slot's white picture); the file
 // holds them relative to its own folder where it can.

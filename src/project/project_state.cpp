@@ -9,18 +9,9 @@ namespace {
 
 const std::string kCrLf = "\r\n";
 
-void Fill_Slot(ImageSlot& slot, const ProjectPanel& panel, const std::string& fullPath,
-               const std::string& fileName) {
-    slot.FullPath = fullPath;
-    slot.FileName = fileName;
-    slot.BitDepth = 1;
-    slot.Height = panel.height;
-    slot.Width = panel.width;
-}
-
 // Why a picture cannot take its slot, or "" when the header test and the file allow it.
 std::string Refusal(const platform::FileService& files, const std::string& path,
-                    const ProjectPanel& panel) {
+                    const PanelLayout& panel) {
     if (!files.FileExists(path)) {
         return "file non trovato";
     }
@@ -36,7 +27,7 @@ std::string Refusal(const platform::FileService& files, const std::string& path,
         case platform::FileStatus::Unreadable:
             return file.error.empty() ? "file non leggibile" : "file non leggibile: " + file.error;
     }
-    if (!Check_Bitmap_Header(files, path, panel.width, panel.height)) {
+    if (!Check_Bitmap_Header(file.bytes, panel.width, panel.height)) {
         return "non è un'immagine bitmap di " + std::to_string(panel.width) + " x " +
                std::to_string(panel.height) + " pixel a 1 bit";
     }
@@ -46,14 +37,18 @@ std::string Refusal(const platform::FileService& files, const std::string& path,
     return {};
 }
 
-}  // namespace
+// One panel type as the slots see it; its name and size are kPanelLayouts'.
+struct ProjectPanel {
+    ImageSlots* images;
+    const char* whiteFile;  // its white background, in the program folder
+};
 
 const std::array<ProjectPanel, kProjectPanels>& Project_Panels() {
     static const std::array<ProjectPanel, kProjectPanels> panels = {{
-        {&Images_64128A, 128, 64, "Sfondo_Bianco_128x64.bmp"},
-        {&Images_64128E, 128, 64, "Sfondo_Bianco_128x64.bmp"},
-        {&Images_64240B, 240, 64, "Sfondo_Bianco_240x64.bmp"},
-        {&Images_128240A, 240, 128, "Sfondo_Bianco_240x128.bmp"},
+        {&Images_64128A, "Sfondo_Bianco_128x64.bmp"},
+        {&Images_64128E, "Sfondo_Bianco_128x64.bmp"},
+        {&Images_64240B, "Sfondo_Bianco_240x64.bmp"},
+        {&Images_128240A, "Sfondo_Bianco_240x128.bmp"},
     }};
     return panels;
 }
@@ -63,35 +58,52 @@ std::string White_Picture_Path(const platform::FileService& files, int panel) {
     return files.ProgramDataFile(Project_Panels()[panel].whiteFile);
 }
 
+}  // namespace
+
+void Fill_Slot(ImageSlot& slot, int panel, const std::string& fullPath,
+               const std::string& fileName) {
+    slot.FullPath = fullPath;
+    slot.FileName = fileName;
+    slot.BitDepth = 1;
+    slot.Height = kPanelLayouts[panel].height;
+    slot.Width = kPanelLayouts[panel].width;
+}
+
 std::vector<RefusedPicture> Apply_Project(const Project& project,
                                           const platform::FileService& files,
                                           const PictureCheck& check) {
     std::vector<RefusedPicture> refused;
     for (int p = 0; p < kProjectPanels; ++p) {
         const ProjectPanel& panel = Project_Panels()[p];
+        const std::string white = White_Picture_Path(files, p);
         for (int s = 0; s < kSlotsPerPanel; ++s) {
             ImageSlot& slot = (*panel.images)[s];
             const std::string& path = project.pictures[p][s];
             std::string reason;
             if (!path.empty()) {
-                reason = Refusal(files, path, panel);
+                reason = Refusal(files, path, kPanelLayouts[p]);
                 if (reason.empty() && check) {
                     reason = check(p, s, path);
                 }
                 if (reason.empty()) {
                     // Recorded as the picture selection records a choice: lower-cased.
                     const std::string fullPath = platform::Lower_Case_Path(path);
-                    Fill_Slot(slot, panel, fullPath, files.GetFileName(fullPath));
+                    Fill_Slot(slot, p, fullPath, files.GetFileName(fullPath));
                     continue;
                 }
                 refused.push_back({p, s, path, reason});
             }
-            Fill_Slot(slot, panel, White_Picture_Path(files, p), panel.whiteFile);
+            Fill_Slot(slot, p, white, panel.whiteFile);
         }
     }
     Font_5x8 = project.font5x8;
     Font_10x16 = project.font10x16;
     return refused;
+}
+
+std::string Refused_Picture_Line(const RefusedPicture& refused) {
+    return std::string(kPanelLayouts[refused.panel].name) + ", immagine numero " +
+           std::to_string(refused.slot + 1) + ": " + refused.file + " (" + refused.reason + ")";
 }
 
 std::string Refused_Pictures_Message(const std::vector<RefusedPicture>& refused) {
@@ -102,8 +114,7 @@ std::string Refused_Pictures_Message(const std::vector<RefusedPicture>& refused)
         "Queste immagini del progetto non sono state caricate e al loro posto "
         "resta l'immagine bianca:";
     for (const RefusedPicture& r : refused) {
-        text += kCrLf + kProjectPanelNames[r.panel] + ", immagine numero " +
-                std::to_string(r.slot + 1) + ": " + r.file + " (" + r.reason + ")";
+        text += kCrLf + Refused_Picture_Line(r);
     }
     return text;
 }

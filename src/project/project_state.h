@@ -13,17 +13,10 @@
 
 namespace lcdprog {
 
-// One panel type as the slots see it.
-struct ProjectPanel {
-    ImageSlots* images;
-    int width;
-    int height;
-    const char* whiteFile;  // its white background, in the program folder
-};
-const std::array<ProjectPanel, kProjectPanels>& Project_Panels();
-
-// The white background's path for a panel type, as the start-up records it.
-std::string White_Picture_Path(const platform::FileService& files, int panel);
+// Records a picture in a slot of panel type `panel` (index into kPanelLayouts) as a right-click
+// choice, a start-up white picture and a project all record it: the panel's size, BitDepth 1.
+void Fill_Slot(ImageSlot& slot, int panel, const std::string& fullPath,
+               const std::string& fileName);
 
 // A picture of a project that was not taken; its slot keeps the white picture.
 struct RefusedPicture {
@@ -45,6 +38,9 @@ using PictureCheck = std::function<std::string(int panel, int slot, const std::s
 std::vector<RefusedPicture> Apply_Project(const Project& project,
                                           const platform::FileService& files,
                                           const PictureCheck& check = {});
+
+// One refused picture, listed alike in the window's message and the command line's error.
+std::string Refused_Picture_Line(const RefusedPicture& refused);
 
 // The operator's message for refused pictures ("" when there are none). Shown with the title
 // kRefusedPicturesTitle and the exclamation icon.
