@@ -94,20 +94,12 @@ bool Write_Pictures(const Image& image, const std::string& folder, std::string& 
         error = "impossibile creare la cartella " + folder + ": " + ec.message();
         return false;
     }
-    const ImageView view(image);
-    for (int p = 0; p < static_cast<int>(kPanelLayouts.size()); ++p) {
-        for (int slot = 0; slot < kSlotsPerPanel; ++slot) {
-            const std::string name =
-                folder + "/" + kPanelLayouts[p].name + "_" + std::to_string(slot + 1) + ".png";
-            if (!Write_Png(name, Decode_Panel_Picture(view, p, slot), 1, error)) {
-                return false;
-            }
+    for (const NamedPicture& named : Named_Pictures(ImageView(image), 1)) {
+        if (!Write_Png(folder + "/" + named.name + ".png", named.picture, named.scale, error)) {
+            return false;
         }
     }
-    // A glyph is a handful of pixels: enlarged so that its cells can be seen.
-    constexpr int kGlyphScale = 8;
-    return Write_Png(folder + "/glyph_5x8.png", Decode_Glyph_5x8(view), kGlyphScale, error) &&
-           Write_Png(folder + "/glyph_10x16.png", Decode_Glyph_10x16(view), kGlyphScale, error);
+    return true;
 }
 
 }  // namespace

@@ -23,9 +23,9 @@
 #include <QSaveFile>
 #include <QString>
 
+#include "compiler/image_decoder.h"
 #include "sim_module.h"
 #include "sim_options.h"
-#include "sim_render.h"
 
 namespace {
 
@@ -269,7 +269,7 @@ bool Simulator::Write_Pictures() {
         Error("cannot create " + options_.pngDir + ": " + ec.message());
         return false;
     }
-    for (const auto& named : lcdsim::Render_All(module_.Memory())) {
+    for (const auto& named : lcdprog::Named_Pictures(module_.Memory(), 2)) {
         const auto& picture = named.picture;
         const int scale = named.scale;
         QImage image(picture.width * scale, picture.height * scale, QImage::Format_Grayscale8);
