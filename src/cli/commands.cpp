@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <vector>
 
-#include "cli/png_writer.h"
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
 #include "platform/message_box.h"
 #include "platform/port_diagnostics.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/port_table.h"
+#include "png/png_writer.h"
 #include "project/project_file.h"
 #include "project/project_state.h"
 #include "state/mod_variabili.h"
