@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/write_all.h"
 #include "link/mod_RS232.h"
 #include "link/mod_RS232_COD.h"
 #include "link/programming_run.h"
@@ -39,19 +40,8 @@ constexpr std::uint32_t kReopenMs = 3000;
 void Emit(const QJsonObject& event) {
     QByteArray line = QJsonDocument(event).toJson(QJsonDocument::Compact);
     line += '\n';
-    const char* p = line.constData();
-    auto left = static_cast<std::size_t>(line.size());
-    while (left > 0) {
-        const ssize_t n = ::write(STDOUT_FILENO, p, left);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;  // the parent is gone; it learns nothing more from us anyway
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    // A failure means the parent is gone; it learns nothing more from us anyway.
+    Write_All(STDOUT_FILENO, line.constData(), static_cast<std::size_t>(line.size()));
 }
 
 // A counter box: the link writes decimal text; the worker hears each new value.
