@@ -140,6 +140,7 @@ class Worker {
 
   private:
     bool Read_Image();
+    bool Open_Line();
     bool Open_Port();
     std::string Read_Command_Line();
     void Watch_Commands();
@@ -204,9 +205,13 @@ bool Worker::Read_Image() {
 
 // Exactly as the window's ON: "COM 1" of a table that holds this one device, then the line
 // settings on the open port.
-bool Worker::Open_Port() {
+bool Worker::Open_Line() {
     serial_.SetCommPort(1);
-    if (serial_.SetPortOpen(true) && serial_.SetSettings("115200,n,8,1")) {
+    return serial_.SetPortOpen(true) && serial_.SetSettings("115200,n,8,1");
+}
+
+bool Worker::Open_Port() {
+    if (Open_Line()) {
         return true;
     }
     std::string reason = serial_.LastError();
@@ -376,13 +381,10 @@ void Worker::Wait_For_Module(bool present) {
         if (!present && !serial_.PortOpen()) {
             break;  // the line dropped (adapter unplugged): the unit is no longer there
         }
-        if (!serial_.PortOpen()) {
-            serial_.SetCommPort(1);
-            if (!serial_.SetPortOpen(true) || !serial_.SetSettings("115200,n,8,1")) {
-                serial_.SetPortOpen(false);
-                Pause(kReopenMs);
-                continue;
-            }
+        if (!serial_.PortOpen() && !Open_Line()) {
+            serial_.SetPortOpen(false);
+            Pause(kReopenMs);
+            continue;
         }
         missed_ = false;
         probeMessages_.texts.clear();
