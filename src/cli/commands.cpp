@@ -41,18 +41,6 @@ bool Load_Image_File(const std::string& path, Image& image, std::string& error) 
     return true;
 }
 
-// The compiler's message boxes, kept as the reason the image could not be made.
-class KeptMessages final : public platform::MessageBox {
-  public:
-    void Show(const std::string& text, const std::string&, platform::MessageIcon) override {
-        text_ += (text_.empty() ? "" : "\n") + text;
-    }
-    const std::string& Text() const { return text_; }
-
-  private:
-    std::string text_;
-};
-
 std::string Without_Cr(std::string text) {
     std::erase(text, '\r');
     return text;
@@ -78,9 +66,10 @@ bool Compile_Project(const std::string& path, Image& image, std::string& error) 
         }
         return false;
     }
-    KeptMessages messages;
+    // The compiler's message boxes are the reason the image could not be made.
+    platform::KeptMessages messages;
     if (!Compile_Image(CompilerIo{files, messages})) {
-        error = Without_Cr(messages.Text());
+        error = Without_Cr(messages.Joined("\n"));
         return false;
     }
     std::copy(MemoryImage.begin(), MemoryImage.end(), image.begin());

@@ -97,15 +97,6 @@ class Progress final : public platform::ProgressControl {
     int value_ = 0;
 };
 
-// The window's message boxes become the unit's failure text.
-class Messages final : public platform::MessageBox {
-  public:
-    void Show(const std::string& text, const std::string&, platform::MessageIcon) override {
-        texts.push_back(text);
-    }
-    std::vector<std::string> texts;
-};
-
 enum class Phase { Idle, Probe, Detect, Write, Reset };
 
 class Worker {
@@ -165,14 +156,14 @@ class Worker {
     Counter received_;
     PacketWatch trace_;
     Progress progress_;
-    Messages messages_;
+    platform::KeptMessages messages_;
     const LinkIo io_{serial_, clock_, pump_, messages_, sends_, received_, trace_, progress_};
 
     // The quiet detections of --loop: their own boxes, their messages dropped.
     Counter probeSends_;
     Counter probeReceived_;
     Progress probeProgress_;
-    Messages probeMessages_;
+    platform::KeptMessages probeMessages_;
     const LinkIo probeIo_{serial_,     clock_,         pump_,  probeMessages_,
                           probeSends_, probeReceived_, trace_, probeProgress_};
 
@@ -315,10 +306,8 @@ void Worker::On_Sent(const std::string& head) {
 }
 
 QJsonObject Worker::Result(bool ok, bool interrupted) {
-    std::string error;
-    for (const auto& text : messages_.texts) {
-        error += (error.empty() ? "" : "\r\n") + text;
-    }
+    // The window's message boxes become the unit's failure text.
+    const std::string error = messages_.Joined("\r\n");
     QJsonObject result{{"event", ok ? "done" : "failed"},
                        {"unit", unit_},
                        {"blocks", block_},
