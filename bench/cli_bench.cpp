@@ -13,16 +13,13 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <random>
@@ -39,33 +36,23 @@ namespace {
 using namespace lcdprog::bench;
 using namespace lcdprog::test;
 
-std::int64_t Now_Ns() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
-[[noreturn]] void Die(const std::string& what) {
-    std::fprintf(stderr, "lcdprog-bench-cli: %s: %s\n", what.c_str(), std::strerror(errno));
+[[noreturn]] void Die(const std::string& what, int error = errno) {
+    std::fprintf(stderr, "lcdprog-bench-cli: %s: %s\n", what.c_str(), std::strerror(error));
     std::exit(1);
 }
 
-pid_t Spawn(std::vector<std::string> args, int outFd) {
+pid_t Spawn(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (auto& a : args) {
         argv.push_back(a.data());
     }
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (outFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, outFd, STDOUT_FILENO);
-    }
     pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-        Die("cannot start " + args[0]);
+    // posix_spawn returns its error rather than setting errno.
+    if (const int error = posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
+        error != 0) {
+        Die("cannot start " + args[0], error);
     }
-    posix_spawn_file_actions_destroy(&actions);
     return pid;
 }
 
@@ -76,12 +63,13 @@ struct Result {
     int equal = 0;  // modules whose EEPROM is the image
 };
 
-Result Run(const std::string& bin, const std::string& image, int modules) {
+Result Run(const std::string& image, int modules) {
     TempFolder tmp;
     std::ofstream(tmp / "image.bin", std::ios::binary) << image;
     std::vector<std::unique_ptr<SimProcess>> sims;
     std::vector<std::unique_ptr<ChildProcess>> lines;
-    std::vector<std::string> args = {bin + "/lcdprog-cli", "write", tmp / "image.bin", "--quiet"};
+    std::vector<std::string> args = {Bin_Folder() + "/lcdprog-cli", "write", tmp / "image.bin",
+                                     "--quiet"};
     for (int i = 0; i < modules; ++i) {
         const std::string name = "module" + std::to_string(i);
         sims.push_back(std::make_unique<SimProcess>(tmp, std::vector<std::string>{}, name));
@@ -94,12 +82,12 @@ Result Run(const std::string& bin, const std::string& image, int modules) {
         args.push_back(lines.back()->Next_Line().value_or(""));
     }
     Result r;
-    const std::int64_t t0 = Now_Ns();
-    const pid_t cli = Spawn(args, -1);
+    const double t0 = Wall_Now_Ms();
+    const pid_t cli = Spawn(args);
     int raw = 0;
     rusage usage{};
     wait4(cli, &raw, 0, &usage);
-    r.wallS = static_cast<double>(Now_Ns() - t0) / 1e9;
+    r.wallS = (Wall_Now_Ms() - t0) / 1e3;
     const auto s = [](const timeval& tv) { return tv.tv_sec + tv.tv_usec / 1e6; };
     // wait4 of the command counts the ports' processes too: it waited for them.
     r.cpuS = s(usage.ru_utime) + s(usage.ru_stime);
@@ -119,13 +107,12 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "relay") {
         return Run_Paced_Line(argv[2]);
     }
-    std::string bin = std::filesystem::path(argv[0]).parent_path().string() + "/../bin";
     int repeat = 3;
     std::vector<int> counts = {1, 4, 8};
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string opt = argv[i];
         if (opt == "--bin") {
-            bin = argv[i + 1];
+            setenv("LCDPROG_BIN", argv[i + 1], 1);  // for lcdprog-cli and the modules alike
         } else if (opt == "--repeat") {
             repeat = std::max(1, std::atoi(argv[i + 1]));
         } else if (opt == "--modules") {
@@ -153,7 +140,7 @@ int main(int argc, char** argv) {
     for (const int n : counts) {
         std::vector<Result> runs;
         for (int k = 0; k < repeat; ++k) {
-            runs.push_back(Run(bin, image, n));
+            runs.push_back(Run(image, n));
         }
         std::sort(runs.begin(), runs.end(),
                   [](const Result& a, const Result& b) { return a.wallS < b.wallS; });

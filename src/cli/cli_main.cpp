@@ -1,6 +1,7 @@
 #include "cli/cli_main.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -18,19 +19,12 @@ int Cli_Main(int argc, char** argv) {
     std::string error;
     if (!Parse_Arguments(args, options, error)) {
         // The command, if one was named before the mistake, gets its own help named.
-        std::vector<std::string> head;
-        for (const auto& a : args) {
-            head.push_back(a);
-            if (a == "ports" || a == "image" || a == "write") {
-                break;
-            }
-        }
-        std::string name = head.empty() ? "" : head.back();
-        if (name != "ports" && name != "image" && name != "write") {
-            name.clear();
-        }
+        const auto named = std::find_if(args.begin(), args.end(), [](const std::string& a) {
+            return a == "ports" || a == "image" || a == "write";
+        });
+        const std::string name = named == args.end() ? "" : *named + " ";
         std::fprintf(stderr, "lcdprog-cli: %s\nPer l'aiuto: lcdprog-cli %s--help\n", error.c_str(),
-                     name.empty() ? "" : (name + " ").c_str());
+                     name.c_str());
         return kExitUsage;
     }
     if (options.version) {

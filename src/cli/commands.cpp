@@ -6,13 +6,13 @@
 #include <filesystem>
 #include <vector>
 
-#include "cli/png_writer.h"
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
 #include "platform/message_box.h"
 #include "platform/port_diagnostics.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/port_table.h"
+#include "png/png_writer.h"
 #include "project/project_file.h"
 #include "project/project_state.h"
 #include "state/mod_variabili.h"
@@ -41,18 +41,6 @@ bool Load_Image_File(const std::string& path, Image& image, std::string& error) 
     return true;
 }
 
-// The compiler's message boxes, kept as the reason the image could not be made.
-class KeptMessages final : public platform::MessageBox {
-  public:
-    void Show(const std::string& text, const std::string&, platform::MessageIcon) override {
-        text_ += (text_.empty() ? "" : "\n") + text;
-    }
-    const std::string& Text() const { return text_; }
-
-  private:
-    std::string text_;
-};
-
 std::string Without_Cr(std::string text) {
     std::erase(text, '\r');
     return text;
@@ -77,9 +65,10 @@ bool Compile_Project(const std::string& path, Image& image, std::string& error) 
         }
         return false;
     }
-    KeptMessages messages;
+    // The compiler's message boxes are the reason the image could not be made.
+    platform::KeptMessages messages;
     if (!Compile_Image(CompilerIo{files, messages})) {
-        error = Without_Cr(messages.Text());
+        error = Without_Cr(messages.Joined("\n"));
         return false;
     }
     std::copy(MemoryImage.begin(), MemoryImage.end(), image.begin());
@@ -93,20 +82,12 @@ bool Write_Pictures(const Image& image, const std::string& folder, std::string& 
         error = "impossibile creare la cartella " + folder + ": " + ec.message();
         return false;
     }
-    const ImageView view(image);
-    for (int p = 0; p < static_cast<int>(kPanelLayouts.size()); ++p) {
-        for (int slot = 0; slot < kSlotsPerPanel; ++slot) {
-            const std::string name =
-                folder + "/" + kPanelLayouts[p].name + "_" + std::to_string(slot + 1) + ".png";
-            if (!Write_Png(name, Decode_Panel_Picture(view, p, slot), 1, error)) {
-                return false;
-            }
+    for (const NamedPicture& named : Named_Pictures(ImageView(image), 1)) {
+        if (!Write_Png(folder + "/" + named.name + ".png", named.picture, named.scale, error)) {
+            return false;
         }
     }
-    // A glyph is a handful of pixels: enlarged so that its cells can be seen.
-    constexpr int kGlyphScale = 8;
-    return Write_Png(folder + "/glyph_5x8.png", Decode_Glyph_5x8(view), kGlyphScale, error) &&
-           Write_Png(folder + "/glyph_10x16.png", Decode_Glyph_10x16(view), kGlyphScale, error);
+    return true;
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/write_all.h"
 #include "link/mod_RS232.h"
 #include "link/mod_RS232_COD.h"
 #include "link/programming_run.h"
@@ -39,19 +40,8 @@ constexpr std::uint32_t kReopenMs = 3000;
 void Emit(const QJsonObject& event) {
     QByteArray line = QJsonDocument(event).toJson(QJsonDocument::Compact);
     line += '\n';
-    const char* p = line.constData();
-    auto left = static_cast<std::size_t>(line.size());
-    while (left > 0) {
-        const ssize_t n = ::write(STDOUT_FILENO, p, left);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return;  // the parent is gone; it learns nothing more from us anyway
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
+    // A failure means the parent is gone; it learns nothing more from us anyway.
+    Write_All(STDOUT_FILENO, line.constData(), static_cast<std::size_t>(line.size()));
 }
 
 // A counter box: the link writes decimal text; the worker hears each new value.
@@ -107,15 +97,6 @@ class Progress final : public platform::ProgressControl {
     int value_ = 0;
 };
 
-// The window's message boxes become the unit's failure text.
-class Messages final : public platform::MessageBox {
-  public:
-    void Show(const std::string& text, const std::string&, platform::MessageIcon) override {
-        texts.push_back(text);
-    }
-    std::vector<std::string> texts;
-};
-
 enum class Phase { Idle, Probe, Detect, Write, Reset };
 
 class Worker {
@@ -150,6 +131,7 @@ class Worker {
 
   private:
     bool Read_Image();
+    bool Open_Line();
     bool Open_Port();
     std::string Read_Command_Line();
     void Watch_Commands();
@@ -174,14 +156,14 @@ class Worker {
     Counter received_;
     PacketWatch trace_;
     Progress progress_;
-    Messages messages_;
+    platform::KeptMessages messages_;
     const LinkIo io_{serial_, clock_, pump_, messages_, sends_, received_, trace_, progress_};
 
     // The quiet detections of --loop: their own boxes, their messages dropped.
     Counter probeSends_;
     Counter probeReceived_;
     Progress probeProgress_;
-    Messages probeMessages_;
+    platform::KeptMessages probeMessages_;
     const LinkIo probeIo_{serial_,     clock_,         pump_,  probeMessages_,
                           probeSends_, probeReceived_, trace_, probeProgress_};
 
@@ -214,9 +196,13 @@ bool Worker::Read_Image() {
 
 // Exactly as the window's ON: "COM 1" of a table that holds this one device, then the line
 // settings on the open port.
-bool Worker::Open_Port() {
+bool Worker::Open_Line() {
     serial_.SetCommPort(1);
-    if (serial_.SetPortOpen(true) && serial_.SetSettings("115200,n,8,1")) {
+    return serial_.SetPortOpen(true) && serial_.SetSettings("115200,n,8,1");
+}
+
+bool Worker::Open_Port() {
+    if (Open_Line()) {
         return true;
     }
     std::string reason = serial_.LastError();
@@ -320,10 +306,8 @@ void Worker::On_Sent(const std::string& head) {
 }
 
 QJsonObject Worker::Result(bool ok, bool interrupted) {
-    std::string error;
-    for (const auto& text : messages_.texts) {
-        error += (error.empty() ? "" : "\r\n") + text;
-    }
+    // The window's message boxes become the unit's failure text.
+    const std::string error = messages_.Joined("\r\n");
     QJsonObject result{{"event", ok ? "done" : "failed"},
                        {"unit", unit_},
                        {"blocks", block_},
@@ -386,13 +370,10 @@ void Worker::Wait_For_Module(bool present) {
         if (!present && !serial_.PortOpen()) {
             break;  // the line dropped (adapter unplugged): the unit is no longer there
         }
-        if (!serial_.PortOpen()) {
-            serial_.SetCommPort(1);
-            if (!serial_.SetPortOpen(true) || !serial_.SetSettings("115200,n,8,1")) {
-                serial_.SetPortOpen(false);
-                Pause(kReopenMs);
-                continue;
-            }
+        if (!serial_.PortOpen() && !Open_Line()) {
+            serial_.SetPortOpen(false);
+            Pause(kReopenMs);
+            continue;
         }
         missed_ = false;
         probeMessages_.texts.clear();

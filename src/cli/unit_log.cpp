@@ -10,25 +10,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "cli/write_all.h"
+
 namespace lcdprog::cli {
-namespace {
-
-bool Write_All(int fd, const char* p, std::size_t left) {
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-}  // namespace
 
 QByteArray Json_Line(const QJsonObject& object) {
     static const char* const kOrder[] = {

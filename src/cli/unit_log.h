@@ -23,7 +23,6 @@ class UnitLog {
     // lost in the middle of a write by some other program) gets its line ended first, so the
     // next record starts on a line of its own. False with a reason in `error`.
     bool Open(const std::string& path, std::string& error);
-    bool Is_Open() const { return fd_ >= 0; }
 
     // One write() of the whole line, then fdatasync(): a crash leaves the line whole or absent.
     bool Append(const QJsonObject& record, std::string& error);

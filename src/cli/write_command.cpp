@@ -66,7 +66,6 @@ struct Job {
     bool openFailed = false;
     std::string openError;
     bool ended = false;
-    int exitCode = 0;
 
     enum class Step { Opening, Detecting, Writing, Waiting, Idle } step = Step::Opening;
     std::string waitingFor;  // "plug" or "unplug"
@@ -346,7 +345,6 @@ void WriteRun::On_Result(Job& job, const QJsonObject& event) {
 void WriteRun::On_Finished(Job& job, int exitCode, QProcess::ExitStatus status) {
     On_Output(job);
     job.ended = true;
-    job.exitCode = status == QProcess::NormalExit ? exitCode : -1;
     if (!job.ready && !job.openFailed) {
         job.openFailed = true;
         job.openError = "il processo della porta è terminato prima di aprirla";
@@ -360,7 +358,8 @@ void WriteRun::On_Finished(Job& job, int exitCode, QProcess::ExitStatus status) 
                         {"seconds", 0},
                         {"error", "Il processo della porta è terminato inaspettatamente."}});
     }
-    if (job.exitCode != kExitOk && job.exitCode != kExitInterrupted && started_) {
+    const int code = status == QProcess::NormalExit ? exitCode : -1;
+    if (code != kExitOk && code != kExitInterrupted && started_) {
         anyFailed_ = true;
     }
     Changed();

@@ -1,5 +1,7 @@
 #include "compiler/image_decoder.h"
 
+#include "state/mod_variabili.h"
+
 namespace lcdprog {
 namespace {
 
@@ -73,6 +75,21 @@ PanelPicture Decode_Glyph_5x8(ImageView image) {
 
 PanelPicture Decode_Glyph_10x16(ImageView image) {
     return Glyph_Picture(Decode_Font_10x16(image), 16);
+}
+
+std::vector<NamedPicture> Named_Pictures(ImageView image, int panelScale) {
+    std::vector<NamedPicture> pictures;
+    for (int panel = 0; panel < static_cast<int>(kPanelLayouts.size()); ++panel) {
+        for (int slot = 0; slot < kSlotsPerPanel; ++slot) {
+            pictures.push_back({std::string(kPanelLayouts[static_cast<std::size_t>(panel)].name) +
+                                    "_" + std::to_string(slot + 1),
+                                panelScale, Decode_Panel_Picture(image, panel, slot)});
+        }
+    }
+    constexpr int kGlyphScale = 8;
+    pictures.push_back({"glyph_5x8", kGlyphScale, Decode_Glyph_5x8(image)});
+    pictures.push_back({"glyph_10x16", kGlyphScale, Decode_Glyph_10x16(image)});
+    return pictures;
 }
 
 }  // namespace lcdprog

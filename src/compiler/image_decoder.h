@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace lcdprog {
@@ -57,5 +58,16 @@ std::array<std::uint16_t, 10> Decode_Font_10x16(ImageView image);
 // ... and as pictures, a set cell dark.
 PanelPicture Decode_Glyph_5x8(ImageView image);
 PanelPicture Decode_Glyph_10x16(ImageView image);
+
+// Every picture the image holds, as the command line and the virtual module write them out.
+struct NamedPicture {
+    std::string name;  // file name without extension: "64128A_1" (slot 0) .. "glyph_10x16"
+    int scale;         // how much to enlarge it for viewing
+    PanelPicture picture;
+};
+
+// The 16 backgrounds (slots numbered 1 to 4, as the programmer's labels count them) enlarged
+// `panelScale` times, then the two glyphs enlarged so that their cells can be seen.
+std::vector<NamedPicture> Named_Pictures(ImageView image, int panelScale);
 
 }  // namespace lcdprog

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace lcdprog::platform {
 
@@ -21,6 +22,23 @@ class MessageBox {
         (void)title;
         return SaveChoice::Discard;
     }
+};
+
+// Where nobody can close a box (the command line, the preview's compile), its texts are kept in
+// order, for the caller to report in its own place.
+class KeptMessages final : public MessageBox {
+  public:
+    void Show(const std::string& text, const std::string&, MessageIcon) override {
+        texts.push_back(text);
+    }
+    std::string Joined(const std::string& separator) const {
+        std::string joined;
+        for (const std::string& text : texts) {
+            joined += (joined.empty() ? "" : separator) + text;
+        }
+        return joined;
+    }
+    std::vector<std::string> texts;
 };
 
 }  // namespace lcdprog::platform

@@ -23,18 +23,6 @@ namespace {
 constexpr const char* kBinFilter = "Tutti i file |*.*| Immagine EEPROM (*.bin) | *.bin";
 constexpr int kGlyphScale = 6;  // glyphs are tiny: shown this many times the zoom
 
-// A compile for the preview must not put up the compiler's modal "non trovato" box on every
-// edit: its messages are kept here and the first one goes into the preview's status line.
-class KeptMessages final : public platform::MessageBox {
-  public:
-    void Show(const std::string& text, const std::string&, platform::MessageIcon) override {
-        if (first.empty()) {
-            first = text;
-        }
-    }
-    std::string first;
-};
-
 QImage Lcd_Image(const PanelPicture& picture) {
     QImage image(picture.width, picture.height, QImage::Format_RGB32);
     for (int y = 0; y < picture.height; ++y) {
@@ -145,7 +133,9 @@ void frm_Anteprima::Refresh() {
     // compiled (a run may be waiting for a reply while the operator edits). Nothing runs in
     // between: the compile does not yield to the window system.
     const auto kept = MemoryImage;
-    KeptMessages messages;
+    // A preview's compile must not put up the compiler's modal "non trovato" box on every edit:
+    // its first message goes into the status line instead.
+    platform::KeptMessages messages;
     const bool ok = Compile_Image({services_.files, messages});
     if (ok) {
         image_ = MemoryImage;
@@ -159,7 +149,8 @@ void frm_Anteprima::Refresh() {
     if (ok) {
         status = QStringLiteral("Ciò che il modulo mostrerà dopo la programmazione.");
     } else {
-        QString reason = QString::fromStdString(messages.first);
+        QString reason =
+            QString::fromStdString(messages.texts.empty() ? "" : messages.texts.front());
         reason.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         status = QStringLiteral("Anteprima non aggiornata: ") + reason;
     }

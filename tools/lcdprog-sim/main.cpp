@@ -19,13 +19,10 @@
 #include <string>
 #include <vector>
 
-#include <QImage>
-#include <QSaveFile>
-#include <QString>
-
+#include "compiler/image_decoder.h"
+#include "png/png_writer.h"
 #include "sim_module.h"
 #include "sim_options.h"
-#include "sim_render.h"
 
 namespace {
 
@@ -269,19 +266,9 @@ bool Simulator::Write_Pictures() {
         Error("cannot create " + options_.pngDir + ": " + ec.message());
         return false;
     }
-    for (const auto& named : lcdsim::Render_All(module_.Memory())) {
-        const auto& picture = named.picture;
-        const int scale = named.scale;
-        QImage image(picture.width * scale, picture.height * scale, QImage::Format_Grayscale8);
-        for (int y = 0; y < image.height(); ++y) {
-            uchar* row = image.scanLine(y);
-            for (int x = 0; x < image.width(); ++x) {
-                row[x] = picture.Dark(x / scale, y / scale) ? 0 : 255;
-            }
-        }
+    for (const auto& named : lcdprog::Named_Pictures(module_.Memory(), 2)) {
         const std::string path = (std::filesystem::path(options_.pngDir) / (named.name + ".png"));
-        QSaveFile file(QString::fromStdString(path));
-        if (!file.open(QIODevice::WriteOnly) || !image.save(&file, "PNG") || !file.commit()) {
+        if (std::string error; !lcdprog::Write_Png(path, named.picture, named.scale, error)) {
             Error("cannot write " + path);
             return false;
         }

@@ -8,7 +8,7 @@
 
 #include "compiler/image_decoder.h"
 
-namespace lcdprog::cli {
+namespace lcdprog {
 
 // The picture enlarged `scale` times, a dark pixel black and every other white.
 QByteArray Png_Of(const PanelPicture& picture, int scale);
@@ -16,4 +16,4 @@ QByteArray Png_Of(const PanelPicture& picture, int scale);
 // Writes it atomically (a temporary file renamed over the name). False with a reason.
 bool Write_Png(const std::string& path, const PanelPicture& picture, int scale, std::string& error);
 
-}  // namespace lcdprog::cli
+}  // namespace lcdprog

@@ -1,10 +1,10 @@
-#include "cli/png_writer.h"
+#include "png/png_writer.h"
 
 #include <QSaveFile>
 #include <array>
 #include <cstdint>
 
-namespace lcdprog::cli {
+namespace lcdprog {
 namespace {
 
 std::uint32_t Crc32(const QByteArray& bytes) {
@@ -89,4 +89,4 @@ bool Write_Png(const std::string& path, const PanelPicture& picture, int scale,
     return true;
 }
 
-}  // namespace lcdprog::cli
+}  // namespace lcdprog
