@@ -29,8 +29,6 @@
 namespace lcdprog::cli {
 namespace {
 
-constexpr int kBlocks = static_cast<int>(kMemoryImageSize / 128);
-constexpr std::size_t kDetectReplyLength = 7;
 // While the programmed unit still answers, --loop asks again after this pause.
 constexpr std::uint32_t kStillThereMs = 1000;
 // A port that vanished (USB adapter unplugged) is opened again after this pause.
@@ -120,8 +118,8 @@ class Worker {
             }
         };
         probeReceived_.onChange = [this](int value) {
-            if (value > 0 && !(RxLength >= kDetectReplyLength &&
-                               Reply_Is_Valid(RxBuffer, COD_FIND_MODULE, kDetectReplyLength))) {
+            if (value > 0 && !(RxLength >= kFindReplyLength &&
+                               Reply_Is_Valid(RxBuffer, COD_FIND_MODULE, kFindReplyLength))) {
                 missed_ = true;
             }
         };
@@ -198,7 +196,7 @@ bool Worker::Read_Image() {
 // settings on the open port.
 bool Worker::Open_Line() {
     serial_.SetCommPort(1);
-    return serial_.SetPortOpen(true) && serial_.SetSettings("115200,n,8,1");
+    return serial_.SetPortOpen(true) && serial_.SetSettings(kLineSettings);
 }
 
 bool Worker::Open_Port() {

@@ -22,12 +22,12 @@
 #include <vector>
 
 #include "cli/unit_log.h"
+#include "link/mod_RS232.h"
 #include "platform/qt/port_table.h"
 
 namespace lcdprog::cli {
 namespace {
 
-constexpr int kBlocks = 512;
 constexpr int kRedrawMs = 100;       // the terminal's lines, at most ten times a second
 constexpr int kPlainEveryMs = 5000;  // one plain line per port this often while writing
 constexpr int kBarWidth = 30;
