@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QTimer>
 #include <algorithm>
 #include <atomic>
@@ -317,8 +318,14 @@ std::vector<double> Compile_Times(Desk& desk, int count) {
     return times;
 }
 
+// Picks "COM n" in the port box, as the operator does, and opens it.
 void Port_On(Desk& desk, int com) {
-    desk.Choose_Port(com);
+    auto* combo = Current_frm_RS232()->findChild<QComboBox*>(QStringLiteral("cmb_RS232"));
+    if (combo == nullptr || com < 1 || com > combo->count()) {
+        Die("no COM " + std::to_string(com) + " in the port box");
+    }
+    combo->setCurrentIndex(com - 1);
+    combo->setEditText(combo->itemText(com - 1));
     desk.Click("cmd_ON");
     if (!desk.qt.serial.PortOpen()) {
         Die("ON did not open COM " + std::to_string(com));

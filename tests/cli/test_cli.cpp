@@ -174,13 +174,11 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
     const int stoppedAt = records[0].value("blocks").toInt();
     EXPECT_GE(stoppedAt, 64);
     sim.Stop();
-    const std::optional<Eeprom> saved = sim.Saved_Eeprom();
-    const std::string simLog = sim.Log();
     // The block under way when the stop came may or may not have been stored; beyond it the
     // EEPROM is blank, so no bad input above wrote anything either.
-    EXPECT_TRUE(Holds_First_Blocks(saved, image, stoppedAt) ||
-                Holds_First_Blocks(saved, image, stoppedAt + 1));
-    EXPECT_EQ(simLog.find("reset"), std::string::npos) << simLog;
+    EXPECT_TRUE(Holds_First_Blocks(sim.Saved_Eeprom(), image, stoppedAt) ||
+                Holds_First_Blocks(sim.Saved_Eeprom(), image, stoppedAt + 1));
+    EXPECT_EQ(sim.Log().find("reset"), std::string::npos) << sim.Log();
 }
 
 // The image made from a project is the window's compile of it; two modules at once, one of them

@@ -56,13 +56,6 @@ bool Desk::Choose_Noise_Pictures(const TempFolder& folder) {
     return written;
 }
 
-void Desk::Choose_Port(int com) const {
-    auto* combo = Current_frm_RS232()->findChild<QComboBox*>(QStringLiteral("cmb_RS232"));
-    ASSERT_TRUE(combo != nullptr && com >= 1 && com <= combo->count()) << "COM " << com;
-    combo->setCurrentIndex(com - 1);
-    combo->setEditText(combo->itemText(com - 1));
-}
-
 void Desk::Click(const char* button) const {
     auto* b = Current_frm_RS232()->findChild<QPushButton*>(QString::fromLatin1(button));
     ASSERT_NE(b, nullptr) << button;

@@ -42,7 +42,6 @@ class Desk {
     bool Open();
     // Noise pictures in every slot (Fill_Slots_With_Noise), as files in `folder`.
     bool Choose_Noise_Pictures(const TempFolder& folder);
-    void Choose_Port(int com) const;  // picks "COM n" in the port box, as the operator does
     void Click(const char* button) const;
     bool Enabled(const char* name) const;
     DeskReading Read() const;
