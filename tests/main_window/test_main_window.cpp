@@ -130,15 +130,13 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
     const std::string good = Make_Picture({240, 64, 1, false, "BM", 0xC3});
     // The header test alone, each field read whole at its offset: 4-byte width and height, 2-byte
     // planes and bit count.
-    FakeFileService headers;
     for (const auto& [at, value] :
          {std::pair{18, 240 + 65536}, {22, 64 + 65536}, {26, 2}, {26, 257}, {28, 4}, {28, 257}}) {
         std::string bytes = good.substr(0, 62);
         for (int i = 0; i < (at < 26 ? 4 : 2); ++i) {
             bytes[at + i] = static_cast<char>(value >> (8 * i));
         }
-        headers.Put("/h.bmp", bytes);
-        EXPECT_FALSE(Check_Bitmap_Header(headers, "/h.bmp", 240, 64)) << at << " " << value;
+        EXPECT_FALSE(Check_Bitmap_Header(bytes, 240, 64)) << at << " " << value;
     }
 
     const ShownMessage invalid{"Selezionata immagine non valida", "ERROR",
