@@ -1,0 +1,155 @@
+#pragma once
+
+// The ports' processes of one write: one child per port (port_worker.h), each sent the image and
+// then "go", "stop" or "quit"; their JSON lines become typed events for the observers (the
+// terminal of lcdprog-cli write, the production station), and every unit's result is appended to
+// the unit record. QtCore only.
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/unit_log.h"
+
+namespace lcdprog::cli {
+
+using Image = std::array<std::uint8_t, 65536>;
+
+// The image's SHA-256 in lower-case hex: what the record names and the operator checks against
+// the work order.
+std::string Image_Sha256(const Image& image);
+
+enum class PortStep { Opening, Detecting, Writing, Waiting, Idle };
+
+struct UnitResult {
+    bool ok = false;
+    bool interrupted = false;
+    bool portLost = false;  // the line or the port's process went away
+    // The failure happened in the EEPROM run, at block `blocks` (not in detection).
+    bool atBlock = false;
+    int unit = 0;
+    int blocks = 0;
+    int retries = 0;
+    double seconds = 0;
+    std::string error;
+    std::string time;   // when the result arrived, UTC, as the record has it
+    QJsonObject event;  // the port process's own line, for whoever passes it on
+};
+
+struct PortState {
+    std::string device;
+    std::string byId;
+    bool ready = false;
+    bool openFailed = false;
+    std::string openError;
+    bool goSent = false;
+    bool ended = false;
+
+    PortStep step = PortStep::Opening;
+    bool waitingForPlug = false;  // PortStep::Waiting: for a new module (else for this one to go)
+    bool unitOpen = false;        // a unit started and has no result yet
+    int unit = 0;
+    int block = 0;
+    qint64 writeStartedMs = -1;  // on the supervisor's clock
+    int programmed = 0;
+    int failed = 0;
+    std::optional<UnitResult> last;
+};
+
+// Every call comes from the event loop, after the supervisor's own state has changed.
+class PortObserver {
+  public:
+    virtual ~PortObserver() = default;
+    // All ports opened or failed: "go" went out (started) or "quit" did (an open failure or a stop
+    // before the start, when every port must open first).
+    virtual void On_Opening_Done(bool /*started*/) {}
+    virtual void On_Unit_Start(const PortState&) {}
+    virtual void On_Block(const PortState&) {}
+    virtual void On_Retry(const PortState&, int /*block*/, int /*attempt*/) {}
+    virtual void On_Waiting(const PortState&) {}
+    virtual void On_Result(const PortState&, const UnitResult&) {}
+    virtual void On_Log_Failed(const std::string& /*error*/) {}
+    virtual void On_Port_Ended(const PortState&) {}
+    // After every event and every process end.
+    virtual void On_Change() {}
+    virtual void On_All_Ended() {}
+};
+
+struct SupervisorSettings {
+    QString program;  // lcdprog-cli, which runs the port process
+    bool loop = false;
+    // lcdprog-cli write: no port is written unless every port opened. The station starts each
+    // port as soon as it is open: one unplugged adapter must not hold up a whole bench.
+    bool allOrNothing = true;
+};
+
+class PortSupervisor {
+  public:
+    PortSupervisor(SupervisorSettings settings, const Image& image);
+    ~PortSupervisor();
+    PortSupervisor(const PortSupervisor&) = delete;
+    PortSupervisor& operator=(const PortSupervisor&) = delete;
+
+    // Told of everything from now on, in the order added.
+    void Add_Observer(PortObserver& observer) { observers_.push_back(&observer); }
+    // Appends every unit to `path`. False with a reason.
+    bool Open_Log(const std::string& path, std::string& error);
+    // One process per device, all started at once.
+    void Start(const std::vector<std::string>& devices);
+    // The window's Stop on every port (a port not started yet is told to quit).
+    void Stop_All();
+    void Stop_Port(const std::string& device);
+    // Without waiting for a reset under way.
+    void Terminate_All();
+
+    const std::vector<std::unique_ptr<PortState>>& Ports() const { return ports_; }
+    const std::string& Sha256() const { return sha256_; }
+    qint64 Elapsed_Ms() const { return clock_.elapsed(); }
+    bool Started() const { return started_; }
+    bool Open_Failures() const { return openFailures_; }
+    bool Any_Failed() const { return anyFailed_; }
+    bool Log_Failed() const { return logFailed_; }
+    bool All_Ended() const;
+
+  private:
+    struct Job;
+    void Start_Process(Job& job);
+    void Send(Job& job, const char* command);
+    void Stop(Job& job);
+    void On_Output(Job& job);
+    void On_Event(Job& job, const QJsonObject& event);
+    void On_Result(Job& job, const QJsonObject& event);
+    void On_Finished(Job& job, int exitCode, QProcess::ExitStatus status);
+    void After_Opening(Job& job);
+    void Record(const PortState& port, const UnitResult& result);
+    template <typename Call>
+    void Notify(Call call) {
+        for (PortObserver* o : observers_) {
+            call(*o);
+        }
+    }
+
+    const SupervisorSettings settings_;
+    const Image image_;
+    std::vector<PortObserver*> observers_;
+    std::string sha256_;
+    std::vector<std::unique_ptr<Job>> jobs_;
+    std::vector<std::unique_ptr<PortState>> ports_;
+    UnitLog log_;
+    bool logFailed_ = false;
+    bool started_ = false;  // "go" went to at least one port
+    bool stopRequested_ = false;
+    bool openFailures_ = false;
+    bool anyFailed_ = false;
+    QElapsedTimer clock_;
+};
+
+}  // namespace lcdprog::cli
