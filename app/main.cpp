@@ -15,6 +15,7 @@
 #include "main_window/frm_Config_LCD.h"
 #include "platform/qt/qt_services.h"
 #include "serial_window/frm_RS232.h"
+#include "station/frm_Stazione.h"
 
 namespace {
 
@@ -86,6 +87,8 @@ int main(int argc, char** argv) {
 
     auto* mainWindow = new frm_Config_LCD(services, [&services] { Show_frm_RS232(services); });
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
+    QObject::connect(mainWindow, &frm_Config_LCD::stationRequested, mainWindow,
+                     [mainWindow] { Show_frm_Stazione(mainWindow); });
     if (!mainWindow->Form_Load()) {
         return 1;
     }

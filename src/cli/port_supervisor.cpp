@@ -6,8 +6,10 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <algorithm>
+#include <cstdio>
 
 #include "cli/cli_options.h"
+#include "link/mod_RS232.h"
 #include "platform/qt/port_table.h"
 
 namespace lcdprog::cli {
@@ -24,6 +26,45 @@ std::string Image_Sha256(const Image& image) {
                QCryptographicHash::Sha256)
         .toHex()
         .toStdString();
+}
+
+std::string One_Line(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            continue;
+        }
+        out += text[i] == '\n' ? ' ' : text[i];
+    }
+    return out;
+}
+
+std::string Seconds_Text(double seconds) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.1f s", seconds);
+    std::string text = buffer;
+    std::replace(text.begin(), text.end(), '.', ',');
+    return text;
+}
+
+std::string Unit_Result_Text(const UnitResult& r) {
+    if (r.ok) {
+        return "programmato in " + Seconds_Text(r.seconds);
+    }
+    // No block yet: the module was not found (or the stop came during detection).
+    std::string text = r.interrupted ? "interrotto" : "fallito";
+    if (r.atBlock) {
+        text += " al blocco " + std::to_string(r.blocks);
+    }
+    return text;
+}
+
+int Seconds_Left(const PortState& port, qint64 nowMs) {
+    if (port.step != PortStep::Writing || port.block < 8 || port.writeStartedMs < 0) {
+        return -1;
+    }
+    const double perBlock = static_cast<double>(nowMs - port.writeStartedMs) / port.block;
+    return static_cast<int>(perBlock * (kBlocks - port.block) / 1000.0 + 0.999);
 }
 
 namespace {

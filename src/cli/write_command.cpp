@@ -36,26 +36,6 @@ void On_Signal(int) {
     (void)!::write(gSignalPipe[1], &c, 1);
 }
 
-std::string One_Line(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
-        out += text[i] == '\n' ? ' ' : text[i];
-    }
-    return out;
-}
-
-// "3,5 s": the decimal comma, as the window writes its figures.
-std::string Seconds_Text(double s) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.1f s", s);
-    std::string text = buffer;
-    std::replace(text.begin(), text.end(), '.', ',');
-    return text;
-}
-
 // The terminal's view of a write: lines redrawn in place on a terminal, a plain line now and then
 // otherwise, JSON lines with --json, the summary at the end.
 class TerminalView final : public PortObserver {
@@ -163,23 +143,12 @@ void TerminalView::On_Waiting(const PortState& port) {
     }
 }
 
-std::string Result_Text(const UnitResult& r) {
-    if (r.ok) {
-        return "programmato in " + Seconds_Text(r.seconds);
-    }
-    // No block yet: the module was not found (or the stop came during detection).
-    std::string text = r.interrupted ? "interrotto" : "fallito";
-    if (r.atBlock) {
-        text += " al blocco " + std::to_string(r.blocks);
-    }
-    return text;
-}
-
 void TerminalView::On_Result(const PortState& port, const UnitResult& r) {
     QJsonObject out = r.event;
     out.insert("time", QString::fromStdString(r.time));
     Json_Out(port, out);
-    std::string note = port.device + ": modulo " + std::to_string(r.unit) + " " + Result_Text(r);
+    std::string note =
+        port.device + ": modulo " + std::to_string(r.unit) + " " + Unit_Result_Text(r);
     if (r.retries > 0) {
         note +=
             " (" + std::to_string(r.retries) + (r.retries == 1 ? " ripetizione)" : " ripetizioni)");
@@ -214,14 +183,8 @@ std::string TerminalView::Line_Of(const PortState& port) const {
             char buffer[96];
             std::snprintf(buffer, sizeof buffer, "[%s] %3d/%d", bar.c_str(), port.block, kBlocks);
             state = buffer;
-            if (port.block >= 8 && port.writeStartedMs >= 0) {
-                const double perBlock =
-                    static_cast<double>(supervisor_.Elapsed_Ms() - port.writeStartedMs) /
-                    port.block;
-                state += "  " +
-                         std::to_string(
-                             static_cast<int>(perBlock * (kBlocks - port.block) / 1000.0 + 0.999)) +
-                         " s";
+            if (const int left = Seconds_Left(port, supervisor_.Elapsed_Ms()); left >= 0) {
+                state += "  " + std::to_string(left) + " s";
             }
             break;
         }
@@ -230,7 +193,7 @@ std::string TerminalView::Line_Of(const PortState& port) const {
                                         : "in attesa che il modulo sia scollegato";
             break;
         case PortStep::Idle:
-            state = port.last ? Result_Text(*port.last) : "";
+            state = port.last ? Unit_Result_Text(*port.last) : "";
             break;
     }
     if (port.ended && port.step != PortStep::Idle) {

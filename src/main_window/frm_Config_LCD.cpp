@@ -262,6 +262,10 @@ void frm_Config_LCD::Build_Menus() {
     smnu_Comunicazione_0->setObjectName(QStringLiteral("smnu_Comunicazione_0"));
     connect(smnu_Comunicazione_0, &QAction::triggered, this,
             [this] { smnu_Comunicazione_Click(0); });
+    // The production station: main() opens it, as it opens the serial window.
+    QAction* station = mnu_Comunicazione->addAction(QStringLiteral("Stazione di produzione..."));
+    station->setObjectName(QStringLiteral("smnu_Stazione_0"));
+    connect(station, &QAction::triggered, this, &frm_Config_LCD::stationRequested);
 }
 
 bool frm_Config_LCD::Form_Load() {

@@ -87,6 +87,8 @@ class frm_Config_LCD final : public QMainWindow {
   signals:
     // A slot or a glyph changed (a choice, a click, a drop, a project opened).
     void projectChanged();
+    // "Stazione di produzione..." was chosen.
+    void stationRequested();
 
   protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
