@@ -173,7 +173,7 @@ TEST(Station, LockKeepsTheProjectUnchanged) {
     FakeFileService files;
     MainWindowHarness h(files);
     Station s(dir, {}, h.window.get());
-    const auto font = Font_5x8;
+    const auto font = h.state.Font_5x8;
     std::vector<QString> answers = {"1234", "1234", "4321", "1234"};
     s.window->askPin = [&](const QString&) {
         const QString pin = answers.front();
@@ -193,7 +193,7 @@ TEST(Station, LockKeepsTheProjectUnchanged) {
         action->trigger();
     }
     EXPECT_TRUE(h.dialog.requests.empty());
-    EXPECT_EQ(Font_5x8, font);
+    EXPECT_EQ(h.state.Font_5x8, font);
     EXPECT_FALSE(h.window->Modified());
     EXPECT_TRUE(h.Find<QAction>("smnu_Stazione_0")->isEnabled());
     EXPECT_FALSE(s.window->close());  // not while locked
