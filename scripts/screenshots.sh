@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Regenerates docs/images/: the programmer's windows during and after a whole programming run
-# against the virtual LCD module (on a virtual X display), and the pictures the module rendered
-# from what it received.
+# against the virtual LCD module (on a virtual X display), the production station programming
+# four of them at once, and the pictures the module rendered from what it received.
 #   scripts/screenshots.sh                          builds (Release, in build/) when needed
 #   LCDPROG_BUILD_DIR=build-x scripts/screenshots.sh   uses another build folder
 set -euo pipefail
@@ -14,11 +14,12 @@ images=docs/images
 # Xvfb and xauth are only needed here, not to build or run the programmer.
 lcdprog_ensure_packages "${LCDPROG_BUILD_PACKAGES[@]}" xvfb xauth
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$build" --target lcdprog-sim lcdprog-screenshots
+cmake --build "$build" --target lcdprog-sim lcdprog-cli lcdprog-screenshots
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lcdprog-shots.XXXXXX")
 sim_pid=""
 shots_pid=""
+bench_pids=()
 
 # Stops the module (SIGTERM: it saves its EEPROM and pictures on the way out), waiting at most
 # 10 s before SIGKILL. Returns the module's exit status.
@@ -45,6 +46,10 @@ cleanup() {
         wait "$shots_pid" 2>/dev/null || true
     fi
     stop_sim || true
+    for pid in "${bench_pids[@]}"; do
+        kill -TERM "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -76,10 +81,29 @@ done
 [ -e "$link" ] || fail "the virtual module did not make $link within 10 s"
 echo "Virtual module on $(head -n 1 "$work/sim.out") ($link)"
 
+# Three more modules for the production station's picture, the last one failing at block 100;
+# the serial window's COM 1 stays the first module.
+ports="$link"
+for name in lcd2 lcd3 lcd4; do
+    fault=()
+    [ "$name" = lcd4 ] && fault=(--fault badsum:block=100)
+    "$build/bin/lcdprog-sim" --link "$work/$name" --quiet "${fault[@]}" \
+        >"$work/$name.out" 2>"$work/$name.err" &
+    bench_pids+=("$!")
+    ports="$ports:$work/$name"
+done
+for name in lcd2 lcd3 lcd4; do
+    for _ in $(seq 100); do
+        [ -e "$work/$name" ] && break
+        sleep 0.1
+    done
+    [ -e "$work/$name" ] || fail "the virtual module $name did not start within 10 s"
+done
+
 # A whole run takes a few seconds; three minutes covers every wait of a failing one. In the
 # background and waited for, so that a signal to this script is handled at once (a foreground
 # child would hold it back until the child ends); timeout passes a TERM on to all it started.
-LCDPROG_PORTS="$link" QT_QPA_PLATFORM=xcb timeout --kill-after=10 180 \
+LCDPROG_PORTS="$ports" QT_QPA_PLATFORM=xcb timeout --kill-after=10 180 \
     xvfb-run -a -s "-screen 0 1280x1024x24" \
     "$build/bin/lcdprog-screenshots" --memory-image "$work/image.bin" "$work/shots" \
     >"$work/shots.out" 2>"$work/shots.err" &

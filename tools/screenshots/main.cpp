@@ -35,6 +35,7 @@
 #include "project/project_state.h"
 #include "serial_window/frm_RS232.h"
 #include "state/mod_variabili.h"
+#include "station_shot.h"
 
 namespace {
 
@@ -378,6 +379,10 @@ int Run(const QDir& out, const QString& imageDump) {
     }
 
     exit->click();
+    // The production station on the same project, with the port the serial window let go.
+    if (!screenshots::Shoot_Station(window.get(), out, &error)) {
+        return Fail(error);
+    }
     window->close();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return 0;

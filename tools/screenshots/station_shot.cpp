@@ -1,0 +1,62 @@
+#include "station_shot.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <cstdio>
+
+#include "station/frm_Stazione.h"
+
+namespace lcdprog::screenshots {
+
+bool Shoot_Station(frm_Config_LCD* window, const QDir& out, QString* error) {
+    frm_Stazione* station = Show_frm_Stazione(window);
+    station->resize(980, 720);
+    auto* start = station->findChild<QPushButton*>(QStringLiteral("cmd_Avvia"));
+    if (start == nullptr || !start->isEnabled()) {
+        const auto* note = station->findChild<QLabel*>(QStringLiteral("lbl_Avviso"));
+        *error = QStringLiteral("the station cannot start: ") +
+                 (note != nullptr ? note->text() : QStringLiteral("no Avvia button"));
+        return false;
+    }
+    const QList<QCheckBox*> boxes = station->findChildren<QCheckBox*>();
+    for (QCheckBox* box : boxes) {
+        if (box->objectName().startsWith(QStringLiteral("chk_Porta_"))) {
+            box->setChecked(true);
+        }
+    }
+    start->click();
+    // Every port ends within a run's worst waits; the station is looked at now and then.
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!station->Running()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    poll.start(50);
+    loop.exec();
+    if (station->Running()) {
+        *error = QStringLiteral("the station's ports did not end within two minutes");
+        return false;
+    }
+    // The last refresh of the panels, then the picture.
+    for (int i = 0; i < 3; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+    const QString path = out.filePath(QStringLiteral("station.png"));
+    if (!station->grab().save(path, "PNG")) {
+        *error = QStringLiteral("cannot write ") + path;
+        return false;
+    }
+    std::printf("%s\n", path.toLocal8Bit().constData());
+    station->close();
+    return true;
+}
+
+}  // namespace lcdprog::screenshots
