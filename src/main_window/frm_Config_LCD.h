@@ -45,6 +45,7 @@ class frm_Config_LCD final : public QMainWindow {
     // serial port window, which this window does not know.
     frm_Config_LCD(platform::Services& services, std::function<void()> showSerialWindow,
                    QWidget* parent = nullptr);
+    ~frm_Config_LCD() override;
 
     // Start-up: clears the sixteen slots, checks the three white backgrounds in the program
     // folder in order and shows them in every picture box and slot, and sizes the grid cells.

@@ -55,6 +55,12 @@ void frm_Config_LCD::Build_Editing() {
         }
     }
     connect(this, &frm_Config_LCD::projectChanged, this, [this] { Name_Picture_Boxes(); });
+    platform::Follow_Title(this);
+}
+
+frm_Config_LCD::~frm_Config_LCD() {
+    // The history is cleared as it is destroyed, after this window has stopped being one.
+    QObject::disconnect(undoStack_, nullptr, this, nullptr);
 }
 
 void frm_Config_LCD::Follow_History() {
