@@ -273,6 +273,18 @@ TEST(ScreenReaderWalk, EveryControlOfBothWindowsIsNamedDescribedAndShownWhole) {
     serial.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&serial));
     EXPECT_GE(Walk(&serial), 25);
+    // Tab stops on the commands only; the read-only boxes are passed by, the trace comes last.
+    QStringList tabStops;
+    QWidget* w = serial.findChild<QWidget*>("cmb_RS232");
+    do {
+        if ((w->focusPolicy() & Qt::TabFocus) && w->focusProxy() == nullptr &&
+            w->objectName().contains('_')) {
+            tabStops << w->objectName();
+        }
+        w = w->nextInFocusChain();
+    } while (w->objectName() != "cmb_RS232");
+    EXPECT_EQ(tabStops.join(' '),
+              "cmb_RS232 cmd_ON cmd_OFF cmd_Write_RS232 cmd_Stop_RS232 cmd_Exit rtb_RS232_SPY");
     // Stop is drawn over the command frame but is not inside it, so it stays usable while the
     // frame is disabled (as it is until a port is opened).
     auto* frame = serial.findChild<QGroupBox*>("fra_Comandi");
