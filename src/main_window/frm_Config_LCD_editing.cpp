@@ -65,7 +65,7 @@ frm_Config_LCD::~frm_Config_LCD() {
 
 void frm_Config_LCD::Follow_History() {
     modified_ = !undoStack_->isClean();
-    if (!RunInProgress) {
+    if (!state_.RunInProgress) {
         setWindowTitle(Title());
     }
     emit projectChanged();

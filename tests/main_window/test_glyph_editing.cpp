@@ -68,7 +68,7 @@ struct EditingWindow : ::testing::Test {
     }
     using State = std::tuple<std::array<std::pair<ImageSlot, QImage>, 16>,
                              std::array<std::uint8_t, 5>, std::array<std::uint16_t, 10>>;
-    State Now() const { return {h->Take(), Font_5x8, Font_10x16}; }
+    State Now() const { return {h->Take(), h->state.Font_5x8, h->state.Font_10x16}; }
     QAction* Menu(const char* name) const { return h->Find<QAction>(name); }
 
     FakeFileService files;
@@ -93,7 +93,7 @@ TEST_F(EditingWindow, KeysMoveTheCursorAndSpaceTogglesIt) {
         QTest::keyClick(grid, Qt::Key_Space);
         expected[cell.second] ^= static_cast<std::uint16_t>(1u << cell.first);
     }
-    EXPECT_EQ(Font_10x16, expected);
+    EXPECT_EQ(h->state.Font_10x16, expected);
     EXPECT_EQ(grid->item(15, 9)->data(Qt::AccessibleTextRole), "riga 16, colonna 10, spento");
     EXPECT_EQ(grid->item(15, 1)->data(Qt::AccessibleTextRole), "riga 16, colonna 2, acceso");
 }
