@@ -281,21 +281,26 @@ int Run(const QDir& out, const QString& imageDump) {
     // "Da carattere..." drawing an "A" into that glyph.
     tabs->setCurrentIndex(4);
     Settle();
-    auto* grid10x16 = Child<QTableWidget>(window.get(), "msh_Font_10x16", &error);
+    auto* glyphGrid = Child<QTableWidget>(window.get(), "msh_Font_10x16", &error);
     auto* glyphMenu = Child<QMenu>(window.get(), "mnu_Glifo_10x16", &error);
-    if (grid10x16 == nullptr || glyphMenu == nullptr) {
+    if (glyphGrid == nullptr || glyphMenu == nullptr) {
         return Fail(error);
     }
-    grid10x16->setFocus();
-    grid10x16->setCurrentCell(4, 6);
-    glyphMenu->popup(grid10x16->viewport()->mapToGlobal(
-        grid10x16->visualRect(grid10x16->model()->index(4, 6)).center()));
+    glyphGrid->setFocus();
+    glyphGrid->setCurrentCell(4, 6);
+    glyphMenu->popup(glyphGrid->viewport()->mapToGlobal(
+        glyphGrid->visualRect(glyphGrid->model()->index(4, 6)).center()));
     glyphMenu->setActiveAction(glyphMenu->actions().value(0));
     Settle();
-    QPixmap withGlyphMenu = window->grab();
+    // The menu reaches below the window: the picture grows to hold it.
+    const QPixmap windowPicture = window->grab();
+    const QRect menuRect(window->mapFromGlobal(glyphMenu->pos()), glyphMenu->size());
+    QPixmap withGlyphMenu(windowPicture.rect().united(menuRect).size());
+    withGlyphMenu.fill(window->palette().color(QPalette::Window));
     {
         QPainter painter(&withGlyphMenu);
-        painter.drawPixmap(window->mapFromGlobal(glyphMenu->pos()), glyphMenu->grab());
+        painter.drawPixmap(0, 0, windowPicture);
+        painter.drawPixmap(menuRect.topLeft(), glyphMenu->grab());
     }
     glyphMenu->hide();
     if (!Save(withGlyphMenu, out, QStringLiteral("main-glyph-menu.png"), &error)) {
