@@ -274,6 +274,11 @@ TEST(ScreenReaderWalk, EveryControlOfBothWindowsIsNamedDescribedAndShownWhole) {
     serial.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&serial));
     EXPECT_GE(Walk(&serial), 25);
+    // The status line is read as what it says now.
+    auto* status = serial.findChild<QLabel*>("lbl_Stato");
+    status->setText("Modulo non trovato");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name),
+              "Modulo non trovato");
     // Tab stops on the commands only; the read-only boxes are passed by, the trace comes last.
     QStringList tabStops;
     QWidget* w = serial.findChild<QWidget*>("cmb_RS232");
