@@ -42,7 +42,13 @@ void frm_Config_LCD::Build_Editing() {
     mnu_Modifica->addAction(undo);
     mnu_Modifica->addAction(redo);
     connect(undoStack_, &QUndoStack::indexChanged, this, [this] { Follow_History(); });
-    connect(undoStack_, &QUndoStack::cleanChanged, this, [this] { Follow_History(); });
+    // Saving moves the clean point without changing anything: only the title follows.
+    connect(undoStack_, &QUndoStack::cleanChanged, this, [this](bool clean) {
+        modified_ = !clean;
+        if (!state_.RunInProgress) {
+            setWindowTitle(Title());
+        }
+    });
 
     glyphGrids_[0] = new GlyphGrid(msh_Font_5x8, kGlyph5x8,
                                    [this](GlyphCommand command) { Glyph_Command(0, command); });
