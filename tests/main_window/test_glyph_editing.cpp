@@ -203,9 +203,11 @@ int Ask_Everything(QAccessibleInterface* object, int depth) {
     object->role();
     object->state();
     object->rect();
+    // (Not the header cells: Qt hands those out new, for the caller to delete.)
     if (QAccessibleTableCellInterface* cell = object->tableCellInterface()) {
         cell->rowIndex();
-        cell->columnHeaderCells();
+        cell->columnIndex();
+        cell->isSelected();
     }
     int asked = 1;
     for (int i = 0; i < object->childCount(); ++i) {
