@@ -176,7 +176,15 @@ TEST(Station, LockKeepsTheProjectUnchanged) {
     FakeFileService files;
     MainWindowHarness h(files);
     Station s(dir, {}, h.window.get());
+    // One edit before the lock, so that "Annulla" has something to undo.
+    auto* grid = h.Find<QTableWidget>("msh_Font_5x8");
+    const auto click = [grid] {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                          grid->visualRect(grid->model()->index(2, 2)).center());
+    };
+    click();
     const auto font = h.state.Font_5x8;
+    ASSERT_NE(font, decltype(font){});
     std::vector<QString> answers = {"1234", "1234", "4321", "1234"};
     s.window->askPin = [&](const QString&) {
         const QString pin = answers.front();
@@ -186,10 +194,9 @@ TEST(Station, LockKeepsTheProjectUnchanged) {
     s.Find<QPushButton>("cmd_Blocca")->click();
     ASSERT_TRUE(s.window->Locked());
 
-    auto* grid = h.Find<QTableWidget>("msh_Font_5x8");
-    QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
-                      grid->visualRect(grid->model()->index(2, 2)).center());
-    for (const char* name : {"smnu_Apri_Progetto", "smnu_Salva_Progetto", "smnu_File_0"}) {
+    click();
+    for (const char* name :
+         {"smnu_Apri_Progetto", "smnu_Salva_Progetto", "smnu_Annulla", "smnu_File_0"}) {
         SCOPED_TRACE(name);
         QAction* action = h.Find<QAction>(name);
         EXPECT_FALSE(action->isEnabled());
@@ -197,7 +204,6 @@ TEST(Station, LockKeepsTheProjectUnchanged) {
     }
     EXPECT_TRUE(h.dialog.requests.empty());
     EXPECT_EQ(h.state.Font_5x8, font);
-    EXPECT_FALSE(h.window->Modified());
     EXPECT_TRUE(h.Find<QAction>("smnu_Stazione_0")->isEnabled());
     EXPECT_FALSE(s.window->close());  // not while locked
 
@@ -207,6 +213,7 @@ TEST(Station, LockKeepsTheProjectUnchanged) {
     s.Find<QPushButton>("cmd_Blocca")->click();
     EXPECT_FALSE(s.window->Locked());
     EXPECT_TRUE(h.Find<QAction>("smnu_Apri_Progetto")->isEnabled());
+    EXPECT_TRUE(h.Find<QAction>("smnu_Annulla")->isEnabled());
     EXPECT_TRUE(grid->isEnabled());
 }
 
