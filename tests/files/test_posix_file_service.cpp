@@ -49,7 +49,8 @@ TEST_F(PosixFiles, ReadGivesTheWholeLengthAndAtMostTheLimitsBytes) {
         {"", 62, FileStatus::Missing, 0, "", "Il file non esiste."},
         {dir + "/long.bmp", 70000, FileStatus::Ok, 100000, std::string(70000, 'z'), ""},
         // Opens, but the first read fails (address 0 is never mapped), for root too.
-        {"/proc/self/mem", 62, FileStatus::Unreadable, 0, "", "Errore di lettura dal disco."},
+        {"/proc/self/mem", 62, FileStatus::Unreadable, 0, "",
+         "Errore di ingresso/uscita sul disco o sul dispositivo."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
