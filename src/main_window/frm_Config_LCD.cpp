@@ -366,15 +366,25 @@ void frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
     // file, cannot be read or does not decode is refused like a wrong header, so the box and
     // the slot never disagree.
     QImage image;
-    if (Check_Bitmap_Header(services_.files, path, panel.width, panel.height)) {
-        image = Load_Picture(path);
+    std::string reason = "Nessun file bitmap scelto.";
+    if (!path.empty()) {
+        if (Check_Bitmap_Header(services_.files, path, panel.width, panel.height)) {
+            image = Load_Picture(path);
+        }
+        // The sentence a project and the command line give for the same file.
+        reason = Picture_Refusal(services_.files, path, which);
+        if (reason.empty()) {
+            reason = "immagine non leggibile";
+        }
     }
     if (image.isNull()) {
-        services_.messages.Show(kInvalidPicture, "ERROR", platform::MessageIcon::Critical);
+        services_.messages.ShowDetailed(kInvalidPicture, "ERROR", platform::MessageIcon::Critical,
+                                        reason);
         return;
     }
     panel.pictures[index]->setPixmap(QPixmap::fromImage(image));
     Fill_Slot((*panel.images)[index], which, path, services_.files.GetFileName(path));
+    Mark_Kept_Picture(which, index, {}, {});
     Set_Modified();
 }
 
@@ -538,10 +548,13 @@ void frm_Config_LCD::smnu_Anteprima_Click(int index) {
     if (preview_ == nullptr) {
         // A window of its own that closes with this one; it follows every change from here on.
         preview_ = new frm_Anteprima(services_, this);
-        connect(this, &frm_Config_LCD::projectChanged, preview_, &frm_Anteprima::Refresh);
-    } else {
-        preview_->Refresh();
+        connect(this, &frm_Config_LCD::projectChanged, preview_, [this] {
+            preview_->Set_Kept_Paths(keptPaths_);
+            preview_->Refresh();
+        });
     }
+    preview_->Set_Kept_Paths(keptPaths_);
+    preview_->Refresh();
     preview_->show();
     preview_->raise();
     preview_->activateWindow();
