@@ -9,7 +9,6 @@ namespace {
 
 const std::string kCrLf = "\r\n";
 
-// Why a picture cannot take its slot, or "" when the header test and the file allow it.
 std::string Refusal(const platform::FileService& files, const std::string& path,
                     const PanelLayout& panel) {
     if (!files.FileExists(path)) {
@@ -59,6 +58,19 @@ std::string White_Picture_Path(const platform::FileService& files, int panel) {
 }
 
 }  // namespace
+
+std::string Picture_Refusal(const platform::FileService& files, const std::string& path,
+                            int panel) {
+    return Refusal(files, path, kPanelLayouts[panel]);
+}
+
+PicturePaths Kept_Paths(const std::vector<RefusedPicture>& refused) {
+    PicturePaths kept;
+    for (const RefusedPicture& r : refused) {
+        kept[r.panel][r.slot] = r.file;
+    }
+    return kept;
+}
 
 void Fill_Slot(ImageSlot& slot, int panel, const std::string& fullPath,
                const std::string& fileName) {
@@ -119,7 +131,7 @@ std::string Refused_Pictures_Message(const std::vector<RefusedPicture>& refused)
     return text;
 }
 
-Project Capture_Project(const platform::FileService& files) {
+Project Capture_Project(const platform::FileService& files, const PicturePaths& kept) {
     Project project;
     for (int p = 0; p < kProjectPanels; ++p) {
         const ProjectPanel& panel = Project_Panels()[p];
@@ -127,6 +139,7 @@ Project Capture_Project(const platform::FileService& files) {
         for (int s = 0; s < kSlotsPerPanel; ++s) {
             const std::string& fullPath = (*panel.images)[s].FullPath;
             if (fullPath.empty() || platform::Lower_Case_Path(fullPath) == white) {
+                project.pictures[p][s] = kept[p][s];
                 continue;
             }
             // The slot holds the lower-cased path; the file keeps the name as it is on disk, so

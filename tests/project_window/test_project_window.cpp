@@ -94,7 +94,7 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
     for (const SaveChoice answer : {SaveChoice::Cancel, SaveChoice::Discard, SaveChoice::Save}) {
         h.window->show();
         h.window->msh_Font_5x8_Click();
-        EXPECT_EQ(h.window->windowTitle(), "Programmatore LCD grafici - job.lcdprj *");
+        EXPECT_EQ(h.window->windowTitle(), "job.lcdprj* — Programmatore LCD grafici");
         messages.answer = answer;
         messages.asked.clear();
         h.window->close();
