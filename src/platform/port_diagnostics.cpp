@@ -47,9 +47,6 @@ void Find_Holders_And_Grabbers(const std::string& device, PortFacts& facts) {
         if (pid.empty() || !std::all_of(pid.begin(), pid.end(), ::isdigit)) {
             continue;
         }
-        if (std::atoi(pid.c_str()) == getpid()) {
-            continue;  // the port this program is trying to open is no reason it is busy
-        }
         const std::string base = "/proc/" + pid;
         const std::string command = Read_First_Line(base + "/comm");
         if (command == "ModemManager" || command == "brltty") {

@@ -32,7 +32,7 @@ struct PortFacts {
         int pid = 0;
         std::string command;
     };
-    std::vector<Holder> holders;        // other processes that have the device open (not this one)
+    std::vector<Holder> holders;        // other processes that have the device open
     std::vector<std::string> grabbers;  // ModemManager, brltty: known to grab USB serial adapters
 };
 

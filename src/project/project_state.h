@@ -35,7 +35,7 @@ using PictureCheck = std::function<std::string(int panel, int slot, const std::s
 // its slot as that choice would (FullPath lower-cased, FileName its last component, the panel's
 // size, BitDepth 1); an empty, missing or refused picture leaves the slot at its white picture.
 // The glyphs replace Font_5x8 and Font_10x16. Returns the refused pictures, in slot order.
-std::vector<RefusedPicture> Apply_Project(const Project& project,
+std::vector<RefusedPicture> Apply_Project(ProgramState& state, const Project& project,
                                           const platform::FileService& files,
                                           const PictureCheck& check = {});
 
@@ -63,6 +63,7 @@ PicturePaths Kept_Paths(const std::vector<RefusedPicture>& refused);
 // The current slots and glyphs as a project: a white picture as "" (or as its kept path, when
 // `kept` names one for that slot), any other picture by the path it has on disk (the slots hold
 // it lower-cased).
-Project Capture_Project(const platform::FileService& files, const PicturePaths& kept = {});
+Project Capture_Project(const ProgramState& state, const platform::FileService& files,
+                        const PicturePaths& kept = {});
 
 }  // namespace lcdprog

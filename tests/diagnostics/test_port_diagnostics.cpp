@@ -90,7 +90,7 @@ TEST(PortDiagnostics, AdviceFollowsOwnerGroupModeAndTheUsersGroupsAndNeverSugges
         {crowded,
          "La porta /dev/ttyS1 è occupata da p1 (PID 1), p2 (PID 2), p3 (PID 3), p4 (PID 4), p5 "
          "(PID 5) e altri 2: chiudere quel programma e riprovare."},
-        // Held open by every process, and by this one: still no serial port.
+        // Held open by nearly every process: still no serial port.
         {Gather_Port_Facts("/dev/null"), "/dev/null non è un dispositivo seriale."},
         {busy,
          "La porta /dev/ttyS1 è occupata da un altro programma o non risponde: chiuderlo e "
