@@ -12,7 +12,7 @@ std::string System_Reason(int error) {
             return "Accesso negato.";
         case ENOENT:
         case ENOTDIR:
-            return "Il file non esiste.";
+            return "Il file o la cartella non esiste.";
         case EISDIR:
             return "È una cartella, non un file.";
         case ENOSPC:
