@@ -142,19 +142,29 @@ void frm_Anteprima::Fit_To(const QRect& available) {
     const QSize room = available.size() - frame;
     const QSize around = QSize(layout()->contentsMargins().left() * 2 + 24,
                                layout()->contentsMargins().top() * 2 + 24);
+    // The panels' frames learn of their pictures' new size only at the next layout pass; their
+    // layouts are told at once, so the size asked for is the new zoom's.
+    const auto Content_Size = [this] {
+        for (QGroupBox* frame : content_->findChildren<QGroupBox*>()) {
+            frame->layout()->invalidate();
+            frame->updateGeometry();
+        }
+        content_->layout()->invalidate();
+        return content_->sizeHint();
+    };
     int zoom = 2;
     for (; zoom > 1; --zoom) {
         Set_Zoom(zoom);
-        content_->adjustSize();
-        if (content_->sizeHint().width() + around.width() <= room.width()) {
+        if (Content_Size().width() + around.width() <= room.width()) {
             break;
         }
     }
     Set_Zoom(zoom);
+    const QSize content = Content_Size();
     layout()->activate();
     const int above = cmd_Salva_Bin->sizeHint().height() + lbl_Stato->sizeHint().height() +
                       layout()->spacing() * 2;
-    const QSize wanted = content_->sizeHint() + around + QSize(0, above);
+    const QSize wanted = content + around + QSize(0, above);
     resize(wanted.boundedTo(room).expandedTo(minimumSizeHint()).boundedTo(room));
     const QPoint corner(available.x() + std::max(0, (room.width() - width()) / 2),
                         available.y() + std::max(0, (room.height() - height()) / 2));
