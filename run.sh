@@ -80,8 +80,8 @@ quietly() {
         exit 1
     fi
 }
-if [ ! -f build/CMakeCache.txt ] || [ ! -f build/build.ninja ]; then
-    generator=$(lcdprog_generator_option)
+generator=$(lcdprog_generator_option)
+if [ ! -f build/CMakeCache.txt ] || { [ -n "$generator" ] && [ ! -f build/build.ninja ]; }; then
     echo "Configuring the build in build/ ..."
     quietly cmake -S . -B build ${generator:+"$generator"} -DCMAKE_BUILD_TYPE=Release
 fi

@@ -138,8 +138,8 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, 
 
 void frm_Anteprima::Fit_To(const QRect& available) {
     // What the window manager adds around the window: a title bar and thin borders.
-    const QSize frame(16, 40);
-    const QSize room = available.size() - frame;
+    const QSize decoration(16, 40);
+    const QSize room = available.size() - decoration;
     const QSize around = QSize(layout()->contentsMargins().left() * 2 + 24,
                                layout()->contentsMargins().top() * 2 + 24);
     // The panels' frames learn of their pictures' new size only at the next layout pass; their

@@ -1,7 +1,5 @@
 #include "project/project_file.h"
 
-#include "platform/staged_files.h"
-
 #include <QByteArray>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -14,6 +12,9 @@
 #include <filesystem>
 #include <initializer_list>
 #include <system_error>
+#include <vector>
+
+#include "platform/staged_files.h"
 
 namespace lcdprog {
 namespace {
@@ -38,32 +39,6 @@ ProjectReadResult Refuse(const std::string& projectPath, const std::string& reas
     ProjectReadResult result;
     result.error = "Il file " + Name_Of(projectPath) + " non è un progetto valido: " + reason + ".";
     return result;
-}
-
-std::string Json_String(const std::string& text);
-
-// The keys of `object` outside `known`, kept as they are for the next save.
-std::vector<Project::Extra> Extra_Keys(const QJsonObject& object,
-                                       std::initializer_list<QLatin1String> known) {
-    std::vector<Project::Extra> extra;
-    for (auto it = object.begin(); it != object.end(); ++it) {
-        if (std::find(known.begin(), known.end(), it.key()) != known.end()) {
-            continue;
-        }
-        const QByteArray value =
-            QJsonDocument(QJsonArray{it.value()}).toJson(QJsonDocument::Compact);
-        extra.push_back({it.key().toStdString(), value.mid(1, value.size() - 2).toStdString()});
-    }
-    return extra;
-}
-
-// The kept keys, each on a line of its own at `indent`, after the known ones.
-std::string Extra_Text(const std::vector<Project::Extra>& extra, const std::string& indent) {
-    std::string text;
-    for (const Project::Extra& e : extra) {
-        text += ",\n" + indent + Json_String(e.key) + ": " + e.json;
-    }
-    return text;
 }
 
 std::string Picture_Name(int panel, int slot) {
@@ -117,6 +92,30 @@ std::string Json_String(const std::string& text) {
     const QByteArray array =
         QJsonDocument(QJsonArray{QString::fromStdString(text)}).toJson(QJsonDocument::Compact);
     return array.mid(1, array.size() - 2).toStdString();
+}
+
+// The keys of `object` outside `known`, kept as they are for the next save.
+std::vector<Project::Extra> Extra_Keys(const QJsonObject& object,
+                                       std::initializer_list<QLatin1String> known) {
+    std::vector<Project::Extra> extra;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (std::find(known.begin(), known.end(), it.key()) != known.end()) {
+            continue;
+        }
+        const QByteArray value =
+            QJsonDocument(QJsonArray{it.value()}).toJson(QJsonDocument::Compact);
+        extra.push_back({it.key().toStdString(), value.mid(1, value.size() - 2).toStdString()});
+    }
+    return extra;
+}
+
+// The kept keys, each on a line of its own at `indent`, after the known ones.
+std::string Extra_Text(const std::vector<Project::Extra>& extra, const std::string& indent) {
+    std::string text;
+    for (const Project::Extra& e : extra) {
+        text += ",\n" + indent + Json_String(e.key) + ": " + e.json;
+    }
+    return text;
 }
 
 // A picture path as the file keeps it: relative to the project's folder when under it.
