@@ -45,7 +45,8 @@ TEST_F(PosixFiles, ReadGivesTheWholeLengthAndAtMostTheLimitsBytes) {
     } cases[] = {
         // The stored lower-cased path reaches the mixed-case file.
         {dir + "/pictures/logo.bmp", 100, FileStatus::Ok, 13, "picture bytes", ""},
-        {dir + "/pictures/logo.bmpx", 100, FileStatus::Missing, 0, "", "Il file o la cartella non esiste."},
+        {dir + "/pictures/logo.bmpx", 100, FileStatus::Missing, 0, "",
+         "Il file o la cartella non esiste."},
         {"", 62, FileStatus::Missing, 0, "", "Il file o la cartella non esiste."},
         {dir + "/long.bmp", 70000, FileStatus::Ok, 100000, std::string(70000, 'z'), ""},
         // Opens, but the first read fails (address 0 is never mapped), for root too.
