@@ -13,6 +13,7 @@
 
 #include "link/mod_RS232.h"
 #include "main_window/frm_Config_LCD.h"
+#include "platform/qt/accessibility_bus.h"
 #include "platform/qt/application_identity.h"
 #include "platform/qt/qt_services.h"
 #include "serial_window/frm_RS232.h"
@@ -62,6 +63,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     lcdprog::platform::Set_Application_Identity();
+    lcdprog::platform::Guard_Accessibility_Bus();
 
     // The program speaks Italian, so Qt's own dialogs and buttons (the file dialog, "OK") do
     // too, whatever the desktop's language: Debian's qt6-translations-l10n. Without that package

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPen>
 #include <QSettings>
+#include <QUndoStack>
 
 #include "compiler/image_decoder.h"
 #include "main_window/frm_Config_LCD.h"
@@ -135,14 +136,18 @@ void frm_Config_LCD::Show_Recent_Projects() {
     mnu_File->setToolTipsVisible(true);
 }
 
-void frm_Config_LCD::Mark_Kept_Picture(int p, int s, const std::string& path,
-                                       const std::string& reason) {
+void frm_Config_LCD::Keep_Path(int p, int s, const std::string& path, const QString& tip) {
     keptPaths_[p][s] = path;
     QLabel* box = panels_[p].pictures[s];
-    const QString name = QStringLiteral("pct_Image_%1(%2)").arg(kPanelLayouts[p].name).arg(s);
+    box->setToolTip(tip);
+    box->setAccessibleDescription(
+        tip.isEmpty() ? QStringLiteral("pct_Image_%1(%2)").arg(kPanelLayouts[p].name).arg(s) : tip);
+}
+
+void frm_Config_LCD::Mark_Kept_Picture(int p, int s, const std::string& path,
+                                       const std::string& reason) {
     if (path.empty()) {
-        box->setToolTip(QString());
-        box->setAccessibleDescription(name);
+        Keep_Path(p, s, {}, {});
         return;
     }
     // A red cross over the white picture: the slot is not empty, its picture is away.
@@ -153,13 +158,11 @@ void frm_Config_LCD::Mark_Kept_Picture(int p, int s, const std::string& path,
     painter.drawLine(marked.rect().topLeft(), marked.rect().bottomRight());
     painter.drawLine(marked.rect().topRight(), marked.rect().bottomLeft());
     painter.end();
-    box->setPixmap(marked);
-    const QString tip = QStringLiteral(
-                            "Immagine non caricata: %1 (%2). Il progetto la conserva: salvando, "
-                            "il percorso resta nel file.")
-                            .arg(QString::fromStdString(path), QString::fromStdString(reason));
-    box->setToolTip(tip);
-    box->setAccessibleDescription(tip);
+    panels_[p].pictures[s]->setPixmap(marked);
+    Keep_Path(p, s, path,
+              QStringLiteral("Immagine non caricata: %1 (%2). Il progetto la conserva: salvando, "
+                             "il percorso resta nel file.")
+                  .arg(QString::fromStdString(path), QString::fromStdString(reason)));
 }
 
 bool frm_Config_LCD::Open_Project(const std::string& path) {
@@ -199,6 +202,8 @@ bool frm_Config_LCD::Open_Project(const std::string& path) {
     projectPath_ = full;
     stamp_ = platform::Stamp_Of(full);
     modified_ = false;
+    // A project opened starts a history of its own: nothing before it can be undone.
+    undoStack_->clear();
     setWindowTitle(Title());
     Remember_Project(full);
     emit projectChanged();
@@ -251,6 +256,8 @@ bool frm_Config_LCD::Write_Project_To(const std::string& path) {
     projectPath_ = path;
     stamp_ = platform::Stamp_Of(path);
     modified_ = false;
+    // Undoing or redoing back to this point brings the saved state back, with no unsaved mark.
+    undoStack_->setClean();
     setWindowTitle(Title());
     Remember_Project(path);
     return true;
