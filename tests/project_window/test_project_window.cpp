@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QDropEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -27,8 +29,9 @@ namespace {
 
 // A drop is tested as a right-click choice or an opened project; the preview shows exactly what
 // it was given, follows each change, leaves MemoryImage alone and says why not; closing with
-// unsaved changes asks once (Salva saves, Non salvare discards, Annulla keeps the window).
-TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
+// unsaved changes asks once (Salva saves, Non salvare discards, Annulla keeps the window); then
+// what the window keeps of a project whose pictures are away, and the recent projects.
+TEST(ProjectWindow, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
     const QTemporaryDir dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     platform::PosixFileService files{dir.path().toStdString()};
@@ -122,11 +125,6 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
         EXPECT_EQ(h.window->Modified(), answer != SaveChoice::Save);
         h.window->msh_Font_5x8_Click();  // back to the glyph as it was
     }
-    // Qt's platform windows append a display name, once set, to every title; the display name
-    // then no longer follows the application name.
-    platform::Set_Application_Identity();
-    QCoreApplication::setApplicationName("x");
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "x");
 
     // A project's picture that is away (moved, deleted, or replaced by a wrong file) keeps its
     // slot's path: marked in the box, saved back with the keys this version does not know, and
@@ -182,6 +180,35 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
                   "usare \"Salva progetto con nome...\".");
     EXPECT_TRUE(h.window->Modified() && h.state.Font_5x8[0] == 1);
     EXPECT_EQ(Read_Project(files, away).project, kept);
+
+    // Recent projects of the same name show their folder; one that is gone is named in full and
+    // leaves the list.
+    const auto Recent = [&] {
+        QStringList captions;
+        for (const QAction* a : h.Find<QMenu>("mnu_File")->actions()) {
+            if (a->objectName().startsWith("smnu_Progetto_Recente_")) {
+                captions << a->text();
+            }
+        }
+        return captions;
+    };
+    const std::string other = dir.path().toStdString() + "/b/job.lcdprj";
+    ASSERT_TRUE(QDir(dir.path()).mkpath("b"));
+    h.dialog.answer = other;
+    ASSERT_TRUE(h.window->Save_Project_As());
+    EXPECT_EQ(Recent(), (QStringList{"&1 job.lcdprj (" + dir.path() + "/b)", "&2 away.lcdprj",
+                                     "&3 job.lcdprj (" + dir.path() + ")"}));
+    std::remove(other.c_str());
+    messages.shown.clear();
+    EXPECT_FALSE(h.window->Open_Project(other));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Il progetto " + other + " non esiste.");
+    EXPECT_EQ(Recent(), (QStringList{"&1 away.lcdprj", "&2 job.lcdprj"}));
+    // Qt's platform windows append a display name, once set, to every title; the display name
+    // then no longer follows the application name.
+    platform::Set_Application_Identity();
+    QCoreApplication::setApplicationName("x");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "x");
 }
 
 // A save that cannot be done leaves the old file as it was and no temporary file, tried as a
