@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/system_reason.h"
 
@@ -40,7 +41,13 @@ StagedFiles::~StagedFiles() {
     }
 }
 
-bool StagedFiles::Stage(const std::string& path, std::string_view bytes, std::string& reason) {
+bool StagedFiles::Stage(const std::string& given, std::string_view bytes, std::string& reason) {
+    // A name that is a symbolic link keeps being one: the file it leads to is replaced.
+    std::string path = given;
+    if (char* target = ::realpath(given.c_str(), nullptr)) {
+        path = target;
+        std::free(target);
+    }
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
         reason = System_Reason(EISDIR);
