@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "cli/convert_command.h"
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
 #include "platform/message_box.h"
@@ -56,7 +57,12 @@ bool Compile_Project(const std::string& path, Image& image, std::string& error) 
         error = read.error;
         return false;
     }
-    const std::vector<RefusedPicture> refused = Apply_Project(read.project, files);
+    // A reversed palette is programmed as it is, as the window does, with a warning.
+    const std::vector<RefusedPicture> refused =
+        Apply_Project(read.project, files, [](int, int, const std::string& picture) {
+            Warn_Reversed_Palette(picture);
+            return std::string();
+        });
     if (!refused.empty()) {
         // The window would show these slots white; a production run must not.
         error = "il progetto " + path + " ha immagini non utilizzabili:";
