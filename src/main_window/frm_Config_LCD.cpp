@@ -356,11 +356,14 @@ void frm_Config_LCD::Select_Picture(PanelIndex which, int index, Qt::MouseButton
         return;
     }
     SaveDialogMode = false;
-    Take_Picture(which, index,
-                 Select_Picture_File(services_.dialog, services_.messages, &services_.pump));
+    const std::string path =
+        Select_Picture_File(services_.dialog, services_.messages, &services_.pump);
+    if (Take_Picture(which, index, path)) {
+        Check_Palettes({{which, index, path}});
+    }
 }
 
-void frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string& path) {
+bool frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string& path) {
     Panel& panel = panels_[which];
     // The header test, and then the picture must really load: a file that is not a regular
     // file, cannot be read or does not decode is refused like a wrong header, so the box and
@@ -371,11 +374,12 @@ void frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
     }
     if (image.isNull()) {
         services_.messages.Show(kInvalidPicture, "ERROR", platform::MessageIcon::Critical);
-        return;
+        return false;
     }
     panel.pictures[index]->setPixmap(QPixmap::fromImage(image));
     Fill_Slot((*panel.images)[index], which, path, services_.files.GetFileName(path));
     Set_Modified();
+    return true;
 }
 
 void frm_Config_LCD::msh_Font_5x8_Click() {
@@ -471,8 +475,7 @@ bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
             if (Is_Project_File(file)) {
                 Open_Project(file);
             } else {
-                Take_Picture(static_cast<PanelIndex>(p), i,
-                             Check_Picture_Name(file, services_.messages));
+                Drop_Picture(static_cast<PanelIndex>(p), i, file);
             }
         }
         return true;
