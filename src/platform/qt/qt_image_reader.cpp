@@ -14,6 +14,21 @@ namespace {
 constexpr const char* kPatterns =
     "*.png *.jpg *.jpeg *.gif *.bmp *.dib *.pbm *.pgm *.ppm *.pnm *.xpm *.xbm *.svg *.svgz";
 
+// JPEG and GIF decoders fill a file cut short with grey and report success; their files end
+// with a marker that such a file lacks. A JPEG's end marker must follow its last scan (a
+// thumbnail inside it ends with the same marker, but before the picture's scan).
+bool Cut_Short(const QByteArray& bytes, const QByteArray& format) {
+    if (format == "jpeg" || format == "jpg") {
+        const qsizetype scan = bytes.lastIndexOf(QByteArray("\xFF\xDA", 2));
+        const qsizetype end = bytes.lastIndexOf(QByteArray("\xFF\xD9", 2));
+        return scan < 0 || end < scan;
+    }
+    if (format == "gif") {
+        return !bytes.endsWith(';');
+    }
+    return false;
+}
+
 std::string Size_Text(const QSize& size) {
     return std::to_string(size.width()) + " x " + std::to_string(size.height());
 }
@@ -46,7 +61,7 @@ bool Decode_Image(const QByteArray& bytes, picture::Rgba& image, std::string& er
         return false;
     }
     QImage decoded;
-    if (!reader.read(&decoded) || decoded.isNull()) {
+    if (Cut_Short(bytes, reader.format()) || !reader.read(&decoded) || decoded.isNull()) {
         error = "l'immagine è danneggiata o incompleta";
         return false;
     }
