@@ -9,13 +9,13 @@ namespace {
 
 constexpr std::uint32_t kWhiteSum = 255000;  // 299 x 255 + 587 x 255 + 114 x 255
 constexpr int kWeightBits = 12;
-constexpr std::int64_t kWeightOne = std::int64_t{1} << kWeightBits;
+constexpr std::uint32_t kWeightOne = 1u << kWeightBits;
 
 // The source pixels one output pixel averages, with integer weights that add up to kWeightOne
 // exactly, so that a uniform area keeps its level exactly whatever the scale.
 struct Tap {
     int first = 0;
-    std::vector<std::int32_t> weight;
+    std::vector<std::uint32_t> weight;
 };
 
 // Output pixel i of `count` covers [from + i x step, from + (i + 1) x step) of a source `length`
@@ -43,27 +43,23 @@ std::vector<Tap> Taps(int length, double from, double to, int count) {
         if (total <= 0) {
             // A footprint that lies on a pixel edge: the pixel it touches.
             tap.first = first;
-            tap.weight = {static_cast<std::int32_t>(kWeightOne)};
+            tap.weight = {kWeightOne};
             continue;
         }
         tap.first = first;
-        std::int64_t given = 0;
+        std::uint32_t given = 0;
         std::size_t largest = 0;
         for (std::size_t k = 0; k < overlap.size(); ++k) {
-            const auto w = static_cast<std::int32_t>(std::floor(overlap[k] / total * kWeightOne));
+            const auto w = static_cast<std::uint32_t>(std::floor(overlap[k] / total * kWeightOne));
             tap.weight.push_back(w);
             given += w;
             if (overlap[k] > overlap[largest]) {
                 largest = k;
             }
         }
-        tap.weight[largest] += static_cast<std::int32_t>(kWeightOne - given);
+        tap.weight[largest] += kWeightOne - given;
     }
     return taps;
-}
-
-std::uint32_t Weighted(std::int64_t sum) {
-    return static_cast<std::uint32_t>((sum + kWeightOne / 2) >> kWeightBits);
 }
 
 // Source rectangle [x0, x1) x [y0, y1) scaled into the target rectangle at (dx, dy), dw x dh.
@@ -207,7 +203,9 @@ Prepared Prepare(const Rgba& source) {
     for (std::size_t i = 0; i < count; ++i, p += 4) {
         // Over white: c' = (c a + 255 (255 - a)) / 255, rounded.
         const int a = p[3];
-        const auto over = [a](int c) { return (c * a + 255 * (255 - a) + 127) / 255; };
+        const auto over = [a](int c) {
+            return a == 255 ? c : (c * a + 255 * (255 - a) + 127) / 255;
+        };
         prepared.sum[i] =
             static_cast<std::uint32_t>(299 * over(p[0]) + 587 * over(p[1]) + 114 * over(p[2]));
     }
@@ -224,7 +222,9 @@ Levels Place(const Prepared& source, int panelWidth, int panelHeight, const Sett
     const Placement r = Place_Rect(source.width, source.height, tw, th, settings.scaling);
     const std::vector<Tap> xs = Taps(source.width, r.x0, r.x1, r.dw);
     const std::vector<Tap> ys = Taps(source.height, r.y0, r.y1, r.dh);
-    // Across first, only on the source rows some output row needs, then down.
+    // Across first, only on the source rows some output row needs, then down. A level sum is at
+    // most 255000 and the weights add up to 4096, so every weighted sum fits in 32 bits: the
+    // loops stay on 32-bit integers, which the compiler can run several at a time.
     const int rowFirst = ys.front().first;
     const int rowLast = ys.back().first + static_cast<int>(ys.back().weight.size()) - 1;
     std::vector<std::uint32_t> across(static_cast<std::size_t>(rowLast - rowFirst + 1) * r.dw);
@@ -233,27 +233,30 @@ Levels Place(const Prepared& source, int panelWidth, int panelHeight, const Sett
         std::uint32_t* out = across.data() + static_cast<std::size_t>(y - rowFirst) * r.dw;
         for (int i = 0; i < r.dw; ++i) {
             const Tap& t = xs[static_cast<std::size_t>(i)];
-            std::int64_t sum = 0;
             const std::uint32_t* from = row + t.first;
-            for (std::size_t k = 0; k < t.weight.size(); ++k) {
-                sum += std::int64_t{from[k]} * t.weight[k];
+            const std::uint32_t* weight = t.weight.data();
+            std::uint32_t sum = kWeightOne / 2;
+            for (std::size_t k = 0, n = t.weight.size(); k < n; ++k) {
+                sum += from[k] * weight[k];
             }
-            out[i] = Weighted(sum);
+            out[i] = sum >> kWeightBits;
         }
     }
+    std::vector<std::uint32_t> down(static_cast<std::size_t>(r.dw));
     for (int j = 0; j < r.dh; ++j) {
         const Tap& t = ys[static_cast<std::size_t>(j)];
+        std::fill(down.begin(), down.end(), kWeightOne / 2);
+        for (std::size_t k = 0; k < t.weight.size(); ++k) {
+            const std::uint32_t* from =
+                across.data() + static_cast<std::size_t>(t.first - rowFirst + int(k)) * r.dw;
+            const std::uint32_t w = t.weight[k];
+            for (int i = 0; i < r.dw; ++i) {
+                down[static_cast<std::size_t>(i)] += from[i] * w;
+            }
+        }
         std::uint32_t* out = target.data() + static_cast<std::size_t>(r.dy + j) * tw + r.dx;
         for (int i = 0; i < r.dw; ++i) {
-            std::int64_t sum = 0;
-            for (std::size_t k = 0; k < t.weight.size(); ++k) {
-                sum +=
-                    std::int64_t{
-                        across[static_cast<std::size_t>(t.first - rowFirst + int(k)) * r.dw +
-                               static_cast<std::size_t>(i)]} *
-                    t.weight[k];
-            }
-            out[i] = Weighted(sum);
+            out[i] = down[static_cast<std::size_t>(i)] >> kWeightBits;
         }
     }
 
