@@ -117,16 +117,16 @@ struct Traffic {
 
 class TimedSerial final : public platform::SerialControl {
   public:
-    explicit TimedSerial(platform::SerialControl& inner) : inner_(inner) {
+    TimedSerial(platform::SerialControl& inner, ProgramState& state) : inner_(inner) {
         // The link's handler as the programmer attaches it, behind a timestamp.
-        inner_.SetCommHandler([this] {
+        inner_.SetCommHandler([this, &state] {
             if (inner_.CommEvent() == platform::comm_event::kReceive) {
                 lastReceive_ = Wall_Now_Ms();
                 if (lastOutput_ != 0) {
                     traffic.sendToReceive.push_back(lastReceive_ - lastOutput_);
                 }
             }
-            RS232_Interface_OnComm(inner_);
+            RS232_Interface_OnComm(inner_, state);
         });
     }
     bool Output(std::string_view bytes) override {
@@ -173,7 +173,7 @@ struct PeerRun {
     std::vector<double> sendToReply;  // ms
 };
 
-PeerRun Run_Peer(const std::string& device) {
+PeerRun Run_Peer(const std::string& device, const MemoryImageBytes& image) {
     const int fd = Raw_Open(device);
     if (fd < 0) {
         Die("peer: cannot open " + device + ": " + std::strerror(errno));
@@ -209,7 +209,7 @@ PeerRun Run_Peer(const std::string& device) {
         for (std::uint32_t a = 0; r.ok && a < kBlocks * 128; a += 128) {
             std::string payload{static_cast<char>(a >> 24), static_cast<char>(a >> 16),
                                 static_cast<char>(a >> 8), static_cast<char>(a)};
-            payload.append(reinterpret_cast<const char*>(MemoryImage.data() + a), 128);
+            payload.append(reinterpret_cast<const char*>(image.data() + a), 128);
             r.ok = exchange(0x04, payload, 3);
         }
         r.ok = r.ok && exchange(0xFE, "", 3);
@@ -245,7 +245,9 @@ int Startup_Mode(int argc, char** argv, double t0) {
     platform::QtServices qt(Bin_Folder(), platform::PortTable{});
     FakeMessageBox messages;
     platform::Services services = qt.With(messages, qt.dialog, qt.program);
-    frm_Config_LCD window(services, [&services] { Show_frm_RS232(services); });
+    static ProgramState state;
+    Attach_Receive_Handler(qt.serial, state);
+    frm_Config_LCD window(services, state, [&services] { Show_frm_RS232(services, state); });
     FirstPaint paint([&] {
         const double t = Wall_Now_Ms();
         std::printf("%.6f %.6f\n", t - t0, t - mainEntry);
@@ -310,7 +312,7 @@ std::vector<double> Compile_Times(Desk& desk, int count) {
     std::vector<double> times;
     for (int i = 0; i < count; ++i) {
         const double t = Wall_Now_Ms();
-        if (!Compile_Image(CompilerIo{desk.services.files, desk.messages})) {
+        if (!Compile_Image(CompilerIo{desk.services.files, desk.messages}, desk.state)) {
             Die("compile failed");
         }
         times.push_back(Wall_Now_Ms() - t);
@@ -370,7 +372,7 @@ Stops Stop_Runs(Desk& desk, int com, int count) {
         desk.Click("cmd_Write_RS232");
         const double returned = Wall_Now_Ms();
         clicker.join();
-        if (StopRequested && postedAt != 0 && returned > postedAt) {
+        if (desk.state.StopRequested && postedAt != 0 && returned > postedAt) {
             ++stops.honoured;
             stops.returnMs.push_back(returned - postedAt);
             stops.handledMs.push_back(handledAt - postedAt);
@@ -525,18 +527,19 @@ int Bench_Mode(int argc, char** argv, const Options& opt) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     std::optional<TimedSerial> serial;
-    Desk desk({direct.Link(), pacedLink, silent.Link()},  // COM 1, 2, 3
-              [&serial](platform::SerialControl& s) -> platform::SerialControl& {
-                  return serial.emplace(s);
-              });
+    Desk desk(
+        {direct.Link(), pacedLink, silent.Link()},  // COM 1, 2, 3
+        [&serial](platform::SerialControl& s, ProgramState& state) -> platform::SerialControl& {
+            return serial.emplace(s, state);
+        });
     if (!desk.Open()) {
         Die("the windows did not start");
     }
     f.compileMs = Compile_Times(desk, opt.compiles);
     f.direct = Program_Run(desk, *serial, 1);
-    f.peer = Run_Peer(direct.Link());  // with the program's port closed
+    f.peer = Run_Peer(direct.Link(), desk.state.MemoryImage);  // with the program's port closed
     f.paced = Program_Run(desk, *serial, 2);
-    f.pacedPeer = Run_Peer(pacedLink);
+    f.pacedPeer = Run_Peer(pacedLink, desk.state.MemoryImage);
     f.stops = Stop_Runs(desk, 1, opt.stops);
     f.silentOk = Silent_Run(desk, 3, f.silent);
 

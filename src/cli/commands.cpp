@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "cli/convert_command.h"
@@ -57,9 +59,11 @@ bool Compile_Project(const std::string& path, Image& image, std::string& error) 
         error = read.error;
         return false;
     }
-    // A reversed palette is programmed as it is, as the window does, with a warning.
+    // The slots and glyphs as the window would hold them, for this one compile. A reversed
+    // palette is programmed as it is, as the window does, with a warning.
+    const auto state = std::make_unique<ProgramState>();
     const std::vector<RefusedPicture> refused =
-        Apply_Project(read.project, files, [](int, int, const std::string& picture) {
+        Apply_Project(*state, read.project, files, [](int, int, const std::string& picture) {
             Warn_Reversed_Palette(picture);
             return std::string();
         });
@@ -73,11 +77,13 @@ bool Compile_Project(const std::string& path, Image& image, std::string& error) 
     }
     // The compiler's message boxes are the reason the image could not be made.
     platform::KeptMessages messages;
-    if (!Compile_Image(CompilerIo{files, messages})) {
+    const std::optional<MemoryImageBytes> compiled =
+        Compile_Image(CompilerIo{files, messages}, *state);
+    if (!compiled) {
         error = Without_Cr(messages.Joined("\n"));
         return false;
     }
-    std::copy(MemoryImage.begin(), MemoryImage.end(), image.begin());
+    std::copy(compiled->begin(), compiled->end(), image.begin());
     return true;
 }
 

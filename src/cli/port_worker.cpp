@@ -106,6 +106,7 @@ class Worker {
           clock_(services_.clock),
           pump_(services_.pump),
           serial_(services_.serial) {
+        Attach_Receive_Handler(serial_, state_);
         trace_.onSent = [this](const std::string& head) { On_Sent(head); };
         // The bar moves to block n just before the block goes out; detection, which also sets
         // it (to 0), does so before its first packet.
@@ -118,8 +119,9 @@ class Worker {
             }
         };
         probeReceived_.onChange = [this](int value) {
-            if (value > 0 && !(RxLength >= kFindReplyLength &&
-                               Reply_Is_Valid(RxBuffer, COD_FIND_MODULE, kFindReplyLength))) {
+            if (value > 0 &&
+                !(state_.RxLength >= kFindReplyLength &&
+                  Reply_Is_Valid(state_.RxBuffer, COD_FIND_MODULE, kFindReplyLength))) {
                 missed_ = true;
             }
         };
@@ -146,6 +148,7 @@ class Worker {
     const bool loop_;
     // What every program that runs the link builds; its table holds this one device, "COM 1".
     platform::QtCoreServices services_;
+    ProgramState state_;
     platform::Clock& clock_;
     platform::EventPump& pump_;
     platform::SerialControl& serial_;
@@ -155,14 +158,15 @@ class Worker {
     PacketWatch trace_;
     Progress progress_;
     platform::KeptMessages messages_;
-    const LinkIo io_{serial_, clock_, pump_, messages_, sends_, received_, trace_, progress_};
+    const LinkIo io_{state_, serial_,   clock_, pump_,    messages_,
+                     sends_, received_, trace_, progress_};
 
     // The quiet detections of --loop: their own boxes, their messages dropped.
     Counter probeSends_;
     Counter probeReceived_;
     Progress probeProgress_;
     platform::KeptMessages probeMessages_;
-    const LinkIo probeIo_{serial_,     clock_,         pump_,  probeMessages_,
+    const LinkIo probeIo_{state_,      serial_,        clock_, pump_,         probeMessages_,
                           probeSends_, probeReceived_, trace_, probeProgress_};
 
     Phase phase_ = Phase::Idle;
@@ -179,8 +183,9 @@ class Worker {
 
 bool Worker::Read_Image() {
     std::size_t got = 0;
-    while (got < MemoryImage.size()) {
-        const ssize_t n = ::read(STDIN_FILENO, MemoryImage.data() + got, MemoryImage.size() - got);
+    while (got < state_.MemoryImage.size()) {
+        const ssize_t n =
+            ::read(STDIN_FILENO, state_.MemoryImage.data() + got, state_.MemoryImage.size() - got);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -277,7 +282,7 @@ void Worker::On_Stop() {
     stop_ = true;
     switch (phase_) {
         case Phase::Write:
-            StopRequested = true;  // the window's Stop: the run ends at its next wait
+            state_.StopRequested = true;  // the window's Stop: the run ends at its next wait
             return;
         case Phase::Idle:
             return;  // between steps: the unit ends as it is and no further unit starts
@@ -329,7 +334,7 @@ bool Worker::Run_Unit() {
     block_ = 0;
     sends_.SetText("0");
     received_.SetText("0");
-    StopRequested = false;
+    state_.StopRequested = false;
     Emit({{"event", "start"}, {"unit", unit_}});
     unitStarted_ = clock_.Milliseconds();
 

@@ -1,8 +1,9 @@
 #pragma once
 
-// One port's child process. The link keeps its state program-wide (RxBuffer, StopRequested,
-// MemoryImage), so each port is programmed by a process of its own: lcdprog-cli started again
-// with the hidden sub-command, which runs the window's programming chain on that one port.
+// One port's child process. A run holds its thread in the link's waits and yields to its own
+// event loop, so each port is programmed by a process of its own (its own ProgramState, serial
+// control and event pump): lcdprog-cli started again with the hidden sub-command, which runs the
+// window's programming chain on that one port.
 //
 // Talk with the parent, both ways on pipes:
 //   standard input   the 65,536 image bytes, then lines: "go" (start), "stop" (Ctrl-C), "quit"

@@ -54,17 +54,17 @@ ExchangeResult Exchange(const LinkIo& io, const std::string& packet,
         io.serial.Output(packet);
         Increment_Counter(io.sendCounter);
         Spy_Send_Packet(io.spy, packet);
-        RxLength = 0;
-        RxBuffer.clear();
+        io.state.RxLength = 0;
+        io.state.RxBuffer.clear();
         const std::uint32_t start = io.clock.Milliseconds();
         for (;;) {
             // Received bytes and the Stop click are handled inside the yield; it sleeps at most
             // until the deadline, so the loop never spins while nothing happens.
             io.pump.Yield(Remaining_Ms(io.clock, start));
-            if (options.watchStop && StopRequested) {
+            if (options.watchStop && io.state.StopRequested) {
                 return ExchangeResult::Stopped;
             }
-            if (RxLength >= options.expectedLength) {
+            if (io.state.RxLength >= options.expectedLength) {
                 break;
             }
             if (io.clock.Milliseconds() - start >= kReplyTimeoutMs) {
@@ -72,11 +72,11 @@ ExchangeResult Exchange(const LinkIo& io, const std::string& packet,
             }
         }
         if (options.traceReply) {
-            Spy_Received_Packet(io.spy, RxBuffer);
+            Spy_Received_Packet(io.spy, io.state.RxBuffer);
         }
         Increment_Counter(io.receivedCounter);
-        if (RxLength >= options.expectedLength &&
-            Reply_Is_Valid(RxBuffer, options.command, options.expectedLength)) {
+        if (io.state.RxLength >= options.expectedLength &&
+            Reply_Is_Valid(io.state.RxBuffer, options.command, options.expectedLength)) {
             return ExchangeResult::Succeeded;
         }
     }
@@ -89,16 +89,20 @@ void Show_Link_Failure(const LinkIo& io, const char* what) {
 
 }  // namespace
 
-void RS232_Interface_OnComm(platform::SerialControl& serial) {
+void RS232_Interface_OnComm(platform::SerialControl& serial, ProgramState& state) {
     if (serial.CommEvent() != platform::comm_event::kReceive) {
         // Line changes and error events are not acted on: a damaged reply simply fails to
         // validate and the exchange tries again.
         return;
     }
-    RxBuffer += serial.Input();
-    if (RxBuffer.size() <= 255) {
-        RxLength = static_cast<std::uint8_t>(RxBuffer.size());
+    state.RxBuffer += serial.Input();
+    if (state.RxBuffer.size() <= 255) {
+        state.RxLength = static_cast<std::uint8_t>(state.RxBuffer.size());
     }
+}
+
+void Attach_Receive_Handler(platform::SerialControl& serial, ProgramState& state) {
+    serial.SetCommHandler([&serial, &state] { RS232_Interface_OnComm(serial, state); });
 }
 
 std::uint8_t Packet_Checksum(std::string_view bytes) {
@@ -215,7 +219,7 @@ bool Find_Module(const LinkIo& io) {
 }
 
 bool Write_EEPROM_I2C(const LinkIo& io) {
-    StopRequested = false;
+    io.state.StopRequested = false;
     // One buffer for every block: the data bytes go straight from MemoryImage into it.
     std::string packet;
     packet.reserve(kWritePacketLength);
@@ -232,7 +236,8 @@ bool Write_EEPROM_I2C(const LinkIo& io) {
         packet.push_back(static_cast<char>((address >> 16) & 0xFFu));
         packet.push_back(static_cast<char>((address >> 8) & 0xFFu));
         packet.push_back(static_cast<char>(address & 0xFFu));
-        packet.append(reinterpret_cast<const char*>(MemoryImage.data() + address), kBlockSize);
+        packet.append(reinterpret_cast<const char*>(io.state.MemoryImage.data() + address),
+                      kBlockSize);
         packet.push_back(static_cast<char>(Packet_Checksum(packet)));
 
         const ExchangeResult result = Exchange(

@@ -20,9 +20,11 @@ constexpr std::size_t kBlockSize = 128;
 constexpr int kBlocks = static_cast<int>(kMemoryImageSize / kBlockSize);
 constexpr std::size_t kFindReplyLength = 7;
 
-// What the link operations drive: the one serial control, the clock and event pump they wait
-// with, the message box, and the serial window's counters, trace and progress bar.
+// What the link operations drive: the program's variables (receive buffer, Stop, the image), the
+// one serial control, the clock and event pump they wait with, the message box, and the serial
+// window's counters, trace and progress bar.
 struct LinkIo {
+    ProgramState& state;
     platform::SerialControl& serial;
     platform::Clock& clock;
     platform::EventPump& pump;
@@ -33,8 +35,12 @@ struct LinkIo {
     platform::ProgressControl& progress;     // pgb_RS232
 };
 
-// The serial control's event handler: appends received bytes to RxBuffer.
-void RS232_Interface_OnComm(platform::SerialControl& serial);
+// The serial control's event handler: appends received bytes to the state's RxBuffer.
+void RS232_Interface_OnComm(platform::SerialControl& serial, ProgramState& state);
+// Makes RS232_Interface_OnComm the serial control's event handler. Whoever builds the serial
+// control and the state attaches it once; it must keep running for whoever drives the link, also
+// after the window that named it has closed.
+void Attach_Receive_Handler(platform::SerialControl& serial, ProgramState& state);
 
 // Trace lines: "0x87; 0x00; 0x78" + CR LF.
 std::string Trace_Line(const std::string& bytes);

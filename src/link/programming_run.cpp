@@ -1,13 +1,17 @@
 #include "link/programming_run.h"
 
+#include <optional>
+
 #include "state/mod_variabili.h"
 
 namespace lcdprog {
 
 RunResult Run_Programming(const CompilerIo& compiler, const LinkIo& link) {
-    if (!Compile_Image(compiler)) {
+    std::optional<MemoryImageBytes> image = Compile_Image(compiler, link.state);
+    if (!image) {
         return RunResult{};
     }
+    link.state.MemoryImage = *image;
     return Write_Memory_Image(link);
 }
 
@@ -18,12 +22,12 @@ RunResult Write_Memory_Image(const LinkIo& link) {
         return result;
     }
     const bool programmed = Write_EEPROM_I2C(link);
-    result.end = programmed      ? RunEnd::Written
-                 : StopRequested ? RunEnd::Stopped
-                                 : RunEnd::WriteFailed;
+    result.end = programmed                 ? RunEnd::Written
+                 : link.state.StopRequested ? RunEnd::Stopped
+                                            : RunEnd::WriteFailed;
     // A write that failed on its own still ends with a reset; only a stop skips it. A stop
     // pressed after the last block was acknowledged does not: the write succeeded.
-    if (programmed || !StopRequested) {
+    if (programmed || !link.state.StopRequested) {
         result.resetSent = true;
         result.resetOk = Reset_PIC(link);
     }

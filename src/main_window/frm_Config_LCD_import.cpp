@@ -24,7 +24,8 @@ void frm_Config_LCD::Build_Import_Menu() {
 
 void frm_Config_LCD::smnu_Importa_Immagine_Click() {
     const std::string filter = Import_Filter();
-    const std::optional<std::string> source = Choose_File(services_.dialog, filter.c_str(), false);
+    const std::optional<std::string> source =
+        Choose_File(state_, services_.dialog, filter.c_str(), false);
     if (!source) {
         return;
     }
@@ -42,7 +43,7 @@ void frm_Config_LCD::smnu_Importa_Immagine_Click() {
 
 void frm_Config_LCD::Import_Into(PanelIndex which, int index, const std::string& source) {
     const std::optional<SlotPicture> imported =
-        Import_Picture(services_, this, source, which, index, projectPath_, runImport_);
+        Import_Picture(services_, state_, this, source, which, index, projectPath_, runImport_);
     if (imported) {
         Take_Picture(static_cast<PanelIndex>(imported->panel), imported->slot,
                      Check_Picture_Name(imported->path, services_.messages));

@@ -61,9 +61,9 @@ std::string Import_Filter() {
     return platform::Image_File_Filter();
 }
 
-std::optional<SlotPicture> Import_Picture(platform::Services& services, QWidget* parent,
-                                          const std::string& source, int panel, int slot,
-                                          const std::string& projectPath,
+std::optional<SlotPicture> Import_Picture(platform::Services& services, ProgramState& state,
+                                          QWidget* parent, const std::string& source, int panel,
+                                          int slot, const std::string& projectPath,
                                           const RunImportDialog& run) {
     picture::Rgba image;
     std::string error;
@@ -98,7 +98,7 @@ std::optional<SlotPicture> Import_Picture(platform::Services& services, QWidget*
         // With no project there is no folder of its own: the operator says where. Qt's save form
         // has already asked before replacing a file.
         const std::optional<std::string> chosen =
-            Choose_File(services.dialog, kBmpFilter, true, ".bmp");
+            Choose_File(state, services.dialog, kBmpFilter, true, ".bmp");
         if (!chosen) {
             return std::nullopt;
         }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/services.h"
+#include "state/mod_variabili.h"
 
 class QWidget;
 
@@ -36,9 +37,9 @@ using RunImportDialog = std::function<bool(frm_Importa_Immagine&)>;
 // project, or where the save form of the file dialog says when there is none. A different file
 // of that name is replaced only when the operator agrees. The written file and the slot the
 // operator chose; nothing when cancelled or refused (with its message), nothing written then.
-std::optional<SlotPicture> Import_Picture(platform::Services& services, QWidget* parent,
-                                          const std::string& source, int panel, int slot,
-                                          const std::string& projectPath,
+std::optional<SlotPicture> Import_Picture(platform::Services& services, ProgramState& state,
+                                          QWidget* parent, const std::string& source, int panel,
+                                          int slot, const std::string& projectPath,
                                           const RunImportDialog& run = {});
 
 // The pictures among `taken` whose palette is reversed.

@@ -7,6 +7,7 @@
 #include "platform/qt/qt_controls.h"
 #include "platform/services.h"
 #include "serial_window/run_status.h"
+#include "state/mod_variabili.h"
 
 class QCloseEvent;
 class QComboBox;
@@ -26,7 +27,7 @@ struct LinkIo;
 class frm_RS232 final : public QWidget {
     Q_OBJECT
   public:
-    explicit frm_RS232(platform::Services& services);
+    frm_RS232(platform::Services& services, ProgramState& state);
     ~frm_RS232() override;
 
     // The command handlers, named after their buttons.
@@ -55,6 +56,7 @@ class frm_RS232 final : public QWidget {
     void Show_Error_RS232(const std::string& line);
 
     platform::Services& services_;
+    ProgramState& state_;
     bool closeAfterRun_ = false;
     // The device ON opened, until OFF; empty while the port is closed.
     std::string openDevice_;
@@ -108,7 +110,7 @@ class frm_RS232 final : public QWidget {
 // The menu command of the main window: shows the one serial port window without blocking,
 // creating it (and so probing the ports) when it does not exist; an open window is only
 // brought to the front.
-void Show_frm_RS232(platform::Services& services);
+void Show_frm_RS232(platform::Services& services, ProgramState& state);
 
 // The open serial port window, or nullptr.
 frm_RS232* Current_frm_RS232();

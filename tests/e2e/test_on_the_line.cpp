@@ -17,7 +17,6 @@ namespace lcdprog::test {
 namespace {
 
 TEST(OnTheLine, ModuleHangsUpWhileDetectedThenComesBackAndIsProgrammedByteForByte) {
-    Reset_Program_State();
     TempFolder folder;
     // The first two detection replies are spoiled; the module hangs up on the third request and
     // is back behind the same link half a second later.
@@ -69,7 +68,7 @@ TEST(OnTheLine, ModuleHangsUpWhileDetectedThenComesBackAndIsProgrammedByteForByt
     EXPECT_EQ(std::distance(fs::directory_iterator(folder / "png"), fs::directory_iterator()), 18);
     const std::optional<Eeprom> eeprom = sim.Saved_Eeprom();
     ASSERT_TRUE(eeprom.has_value()) << "the module saved no EEPROM";
-    EXPECT_TRUE(*eeprom == MemoryImage);
+    EXPECT_TRUE(*eeprom == desk.state.MemoryImage);
 }
 
 }  // namespace

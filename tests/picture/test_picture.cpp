@@ -185,11 +185,14 @@ TEST(Picture, WrittenFileCompilesToThePictureAndReversedPalettesAreFixed) {
         EXPECT_FALSE(picture::Has_Reversed_Palette(file));
 
         files.Put("/p.bmp", file);
-        ASSERT_TRUE(Load_Bitmap_Raster(io, "/p.bmp", "p.bmp", layout.width, layout.height));
-        layout.pageLayout ? Build_Page_Bytes(layout.width, layout.height)
-                          : Build_Row_Bytes(layout.width, layout.height);
-        Store_Panel_Bytes(int(layout.base));
-        const PanelPicture shown = Decode_Panel_Picture(ImageView(MemoryImage), panel, 0);
+        BitmapRasterArray raster;
+        PanelBytesArray bytes;
+        MemoryImageBytes memory{};
+        ASSERT_TRUE(Load_Bitmap_Raster(io, raster, "/p.bmp", "p.bmp", layout.width, layout.height));
+        layout.pageLayout ? Build_Page_Bytes(raster, bytes, layout.width, layout.height)
+                          : Build_Row_Bytes(raster, bytes, layout.width, layout.height);
+        Store_Panel_Bytes(bytes, memory, int(layout.base));
+        const PanelPicture shown = Decode_Panel_Picture(ImageView(memory), panel, 0);
         for (int y = 0; y < layout.height; ++y) {
             for (int x = 0; x < layout.width; ++x) {
                 ASSERT_EQ(shown.Dark(x, y), bits.Black(x, y)) << x << "," << y;

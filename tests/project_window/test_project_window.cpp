@@ -49,7 +49,7 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
         Put(kWhites[w], White_File(w));
     }
     ASSERT_TRUE(h.window->Form_Load());
-    MemoryImage.fill(0x77);
+    h.state.MemoryImage.fill(0x77);
     h.window->smnu_Anteprima_Click(0);
     frm_Anteprima* preview = h.window->Preview();
     ASSERT_NE(preview, nullptr);
@@ -72,7 +72,7 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
     const std::string given = Make_Picture({128, 64, 1, false, "BM", 0x3C});
     const std::string path = Put("P.BMP", given);
     Drop(h.Box(1, 2), path);
-    EXPECT_EQ(std::tie(Images_64128E[2].FullPath, Images_64128E[2].FileName),
+    EXPECT_EQ(std::tie(h.state.Images_64128E[2].FullPath, h.state.Images_64128E[2].FileName),
               std::tuple(platform::Lower_Case_Path(path), "p.bmp"));
     EXPECT_TRUE(h.window->Modified() && messages.shown.empty());
     h.Find<QTableWidget>("msh_Font_10x16")->setCurrentCell(15, 9);
@@ -94,12 +94,12 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
     EXPECT_FALSE(preview->Current() || !messages.shown.empty());
     EXPECT_EQ(preview->findChild<QLabel*>("lbl_Stato")->text(),
               "Anteprima non aggiornata: File p.bmp non trovato. Impossibile continuare!!");
-    EXPECT_TRUE(MemoryImage[0] == 0x77 && MemoryImage[0x8000] == 0x77);
+    EXPECT_TRUE(h.state.MemoryImage[0] == 0x77 && h.state.MemoryImage[0x8000] == 0x77);
 
     const std::string project = dir.path().toStdString() + "/job.lcdprj";
     h.dialog.answer = project;
     ASSERT_TRUE(h.window->Save_Project_As());
-    EXPECT_TRUE(h.dialog.requests.back().saveForm && !SaveDialogMode);
+    EXPECT_TRUE(h.dialog.requests.back().saveForm && !h.state.SaveDialogMode);
     using platform::SaveChoice;
     h.Find<QTableWidget>("msh_Font_5x8")->setCurrentCell(0, 0);
     for (const SaveChoice answer : {SaveChoice::Cancel, SaveChoice::Discard, SaveChoice::Save}) {
@@ -154,7 +154,7 @@ TEST(ProjectWindow, ImportAndTheReversedPaletteFix) {
     h.dialog.answer = root + "Logo.png";
     h.window->smnu_Importa_Immagine_Click();
     const std::string written = root + "immagini/Logo_240x128.bmp";
-    EXPECT_EQ(Images_128240A[2].FullPath, platform::Lower_Case_Path(written));
+    EXPECT_EQ(h.state.Images_128240A[2].FullPath, platform::Lower_Case_Path(written));
     EXPECT_EQ(files.Read(written, 1 << 16).bytes, picture::Bmp_File(shown));
     EXPECT_TRUE(h.window->Modified() && h.messages.shown.empty());
     h.window->smnu_Anteprima_Click(0);
@@ -188,17 +188,17 @@ TEST(ProjectWindow, ImportAndTheReversedPaletteFix) {
               "all'originale una copia con i bit invertiti e la tavolozza normale "
               "(nome_lcd.bmp) e la usa al suo posto; Lascia così la programma com'è. | "
               "Tavolozza invertita | Correggi / Lascia così");
-    EXPECT_EQ(Images_64128A[1].FullPath, platform::Lower_Case_Path(root + "Neg_lcd.bmp"));
+    EXPECT_EQ(h.state.Images_64128A[1].FullPath, platform::Lower_Case_Path(root + "Neg_lcd.bmp"));
     EXPECT_EQ(files.Read(root + "Neg_lcd.bmp", 1 << 16).bytes,
               picture::Fix_Reversed_Palette(reversed, 128, 64));
     // Named by an opened project it is caught as well, with the same single question.
-    Images_64128A[1].FullPath = root + "Neg.bmp";
+    h.state.Images_64128A[1].FullPath = root + "Neg.bmp";
     ASSERT_TRUE(h.window->Save_Project());
     h.messages.asked.clear();
     h.messages.takeFirst = false;
     ASSERT_TRUE(h.window->Open_Project(root + "job.lcdprj"));
     EXPECT_NE(h.messages.asked.find("neg.bmp ha la tavolozza"), std::string::npos);
-    EXPECT_EQ(Images_64128A[1].FullPath, platform::Lower_Case_Path(root + "Neg.bmp"));
+    EXPECT_EQ(h.state.Images_64128A[1].FullPath, platform::Lower_Case_Path(root + "Neg.bmp"));
     EXPECT_FALSE(h.window->Modified());
 }
 

@@ -33,7 +33,8 @@ class SimLine : public platform::EventPump {
     // "COM 1" holds the module; the port starts closed, as before a window's probe.
     void Open() { serial.SetPortOpen(true); }
     LinkIo Io() {
-        return LinkIo{serial, clock, *this, messages, sendCounter, receivedCounter, spy, progress};
+        return LinkIo{state,       serial,          clock, *this,   messages,
+                      sendCounter, receivedCounter, spy,   progress};
     }
     void Yield(std::uint32_t maxWaitMs) override;
 
@@ -47,6 +48,7 @@ class SimLine : public platform::EventPump {
         std::string packet;
     };
 
+    ProgramState state;  // the link's variables, fresh for every line
     lcdsim::Module module;
     bool connected = true;  // false: the line leads nowhere
     VirtualClock clock;

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "demo_pictures.h"
+#include "link/mod_RS232.h"
 #include "main_window/frm_Config_LCD.h"
 #include "platform/qt/qt_services.h"
 #include "preview_window/frm_Anteprima.h"
@@ -151,14 +152,17 @@ int Run(const QDir& out, const QString& imageDump) {
     QueuedFileDialog dialog;
     RecordingProgram program;
     platform::Services services = qt.With(messages, dialog, program);
+    // Held on the heap: a fresh one stands in for a program started again, below.
+    auto state = std::make_unique<ProgramState>();
+    Attach_Receive_Handler(qt.serial, *state);
     // The serial window is its own top-level widget; on every way out of here it goes before
     // the services it talks to.
     struct SerialWindowGuard {
         ~SerialWindowGuard() { delete Current_frm_RS232(); }
     } serialWindowGuard;
 
-    auto window =
-        std::make_unique<frm_Config_LCD>(services, [&services] { Show_frm_RS232(services); });
+    auto window = std::make_unique<frm_Config_LCD>(
+        services, *state, [&services, &state] { Show_frm_RS232(services, *state); });
     if (!window->Form_Load() || program.ended) {
         return Fail(QStringLiteral("the main window did not start (are the white backgrounds "
                                    "beside this program in ") +
@@ -191,8 +195,8 @@ int Run(const QDir& out, const QString& imageDump) {
             }
         }
     }
-    if (Font_5x8 != screenshots::Glyph_5x8_Columns() ||
-        Font_10x16 != screenshots::Glyph_10x16_Columns()) {
+    if (state->Font_5x8 != screenshots::Glyph_5x8_Columns() ||
+        state->Font_10x16 != screenshots::Glyph_10x16_Columns()) {
         return Fail(QStringLiteral("the grid clicks did not set the glyph tables as expected"));
     }
     grid5x8->setCurrentCell(-1, -1);
@@ -201,11 +205,11 @@ int Run(const QDir& out, const QString& imageDump) {
     // The demo pictures, chosen with the right button through the picture box handlers.
     const DemoPicture demo[] = {
         {"allarme_128x64.bmp", 128, 64, "Zona 1 - Ingresso",
-         &frm_Config_LCD::pct_Image_64128A_MouseDown, &Images_64128A},
+         &frm_Config_LCD::pct_Image_64128A_MouseDown, &state->Images_64128A},
         {"allarme_240x64.bmp", 240, 64, "Zona 3 - Magazzino",
-         &frm_Config_LCD::pct_Image_64240B_MouseDown, &Images_64240B},
+         &frm_Config_LCD::pct_Image_64240B_MouseDown, &state->Images_64240B},
         {"allarme_240x128.bmp", 240, 128, "Zona 5 - Centrale termica",
-         &frm_Config_LCD::pct_Image_128240A_MouseDown, &Images_128240A},
+         &frm_Config_LCD::pct_Image_128240A_MouseDown, &state->Images_128240A},
     };
     for (const DemoPicture& p : demo) {
         const QString path = QDir(pictures.path()).filePath(QString::fromLatin1(p.file));
@@ -229,17 +233,18 @@ int Run(const QDir& out, const QString& imageDump) {
     if (!window->Save_Project_As() || !messages.shown.empty()) {
         return Fail(QStringLiteral("the project was not saved to ") + project);
     }
-    const Project chosen = Capture_Project(services.files);
+    const Project chosen = Capture_Project(*state, services.files);
     window->close();
     window.reset();
-    Reset_Program_State();
-    window = std::make_unique<frm_Config_LCD>(services, [&services] { Show_frm_RS232(services); });
+    *state = ProgramState{};
+    window = std::make_unique<frm_Config_LCD>(
+        services, *state, [&services, &state] { Show_frm_RS232(services, *state); });
     if (!window->Form_Load() || program.ended) {
         return Fail(QStringLiteral("the main window did not start again"));
     }
     window->show();
     if (!window->Open_Project(project.toStdString()) || !messages.shown.empty() ||
-        !(Capture_Project(services.files) == chosen)) {
+        !(Capture_Project(*state, services.files) == chosen)) {
         return Fail(QStringLiteral("the project did not give back the session's choices"));
     }
     tabs = Child<QTabWidget>(window.get(), "SST_Select_Image", &error);
@@ -358,15 +363,15 @@ int Run(const QDir& out, const QString& imageDump) {
 
     // What the module received is what the preview showed (the script compares the module's
     // EEPROM with the image dumped below).
-    if (preview->Image() != MemoryImage) {
+    if (preview->Image() != state->MemoryImage) {
         return Fail(QStringLiteral("the image sent differs from the preview's"));
     }
     if (!imageDump.isEmpty()) {
         QFile dump(imageDump);
         if (!dump.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            dump.write(reinterpret_cast<const char*>(MemoryImage.data()),
-                       static_cast<qint64>(MemoryImage.size())) !=
-                static_cast<qint64>(MemoryImage.size()) ||
+            dump.write(reinterpret_cast<const char*>(state->MemoryImage.data()),
+                       static_cast<qint64>(state->MemoryImage.size())) !=
+                static_cast<qint64>(state->MemoryImage.size()) ||
             !dump.flush()) {
             return Fail(QStringLiteral("cannot write ") + imageDump);
         }
