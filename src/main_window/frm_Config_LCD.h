@@ -119,7 +119,8 @@ class frm_Config_LCD final : public QMainWindow {
     bool Load_White_Background(const char* fileName, std::initializer_list<PanelIndex> panels);
     void Select_Picture(PanelIndex which, int index, Qt::MouseButton button);
     // The header test and the load for a name that passed the name test ("" when it did not),
-    // then the box and the slot; a refusal shows "Selezionata immagine non valida".
+    // then the box and the slot; a refusal shows "Selezionata immagine non valida". True when
+    // the slot took the picture.
     bool Take_Picture(PanelIndex which, int index, const std::string& path);
     // Import: the dialog for `source` starting on this slot, then Take_Picture with its file.
     void Import_Into(PanelIndex which, int index, const std::string& source);
