@@ -9,6 +9,7 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "compiler/image_decoder.h"
 #include "platform/qt/accessibility.h"

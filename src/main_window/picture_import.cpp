@@ -95,10 +95,10 @@ std::optional<SlotPicture> Import_Picture(platform::Services& services, ProgramS
                                                    QString::fromStdString(name)))
                      .toStdString();
     } else {
-        // With no project there is no folder of its own: the operator says where. Qt's save form
-        // has already asked before replacing a file.
+        // With no project there is no folder of its own: the operator says where, the name
+        // proposed. Qt's save form has already asked before replacing a file.
         const std::optional<std::string> chosen =
-            Choose_File(state, services.dialog, kBmpFilter, true, ".bmp");
+            Choose_File(state, services.dialog, kBmpFilter, true, ".bmp", name);
         if (!chosen) {
             return std::nullopt;
         }
