@@ -286,8 +286,6 @@ TEST(CliConvert, SameBytesAsTheConversionNothingWrittenOnBadInputPaletteWarning)
          "indicare una sola scala tra --fit, --fill, --stretch e --original"},
         {{grey_, "--panel", "64128A", "-o", dir / "x", "--rotate", "45"},
          "rotazione non valida: 45 (ammesse 0, 90, 180, 270)"},
-        {{grey_, "--panel", "64128A", "-o", dir / "x", "--threshold", "256"},
-         "soglia non valida: 256 (da 0 a 255)"},
         {{grey_, "--panel", "64128A", "-o", dir / "x", "--contrast", "molto"},
          "--contrast vuole un numero intero, non \"molto\""},
         {{grey_, "--panel", "64128A", "-o", dir / "x", "--dither", "floyd"},

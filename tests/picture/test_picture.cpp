@@ -18,15 +18,6 @@ namespace {
 using picture::Conversion;
 using picture::Scaling;
 
-picture::Rgba Uniform(int w, int h, int grey) {
-    picture::Rgba image{w, h, {}};
-    for (int i = 0; i < w * h; ++i) {
-        image.pixels.insert(image.pixels.end(),
-                            {std::uint8_t(grey), std::uint8_t(grey), std::uint8_t(grey), 255});
-    }
-    return image;
-}
-
 // Pixels given as '#' (black) and '.' (white), one string per row.
 picture::Rgba Drawn(const std::vector<std::string>& rows) {
     picture::Rgba image{int(rows[0].size()), int(rows.size()), {}};
@@ -63,20 +54,15 @@ TEST(Picture, ThresholdIsExactOnLevelsOverWhite) {
     for (int i = 0; i < 64 * 16 * 4; ++i) {
         image.pixels.push_back(static_cast<std::uint8_t>(random() % 256));
     }
-    struct Row {
-        int threshold, brightness, contrast;
-        bool invert;
-    };
-    for (const Row& row :
-         {Row{128, 0, 0, false}, Row{0, 0, 0, false}, Row{255, 0, 0, false}, Row{1, 0, 0, true},
-          Row{100, 20, 0, false}, Row{140, -30, 60, false}, Row{128, 0, -100, false}}) {
-        SCOPED_TRACE(row.threshold);
+    // Threshold, brightness, contrast, Inverti.
+    const int rows[][4] = {{128, 0, 0, 0},  {0, 0, 0, 0},      {255, 0, 0, 0},   {1, 0, 0, 1},
+                           {100, 20, 0, 0}, {140, -30, 60, 0}, {128, 0, -100, 0}};
+    for (const auto& [threshold, brightness, contrast, invert] : rows) {
+        SCOPED_TRACE(threshold);
         picture::Settings s;
         s.scaling = Scaling::Original;
-        s.threshold = row.threshold;
-        s.brightness = row.brightness;
-        s.contrast = row.contrast;
-        s.invert = row.invert;
+        std::tie(s.threshold, s.brightness, s.contrast) = std::tie(threshold, brightness, contrast);
+        s.invert = invert != 0;
         const picture::Bits bits = picture::Convert(image, 64, 16, s);
         for (int i = 0; i < 64 * 16; ++i) {
             const std::uint8_t* p = &image.pixels[std::size_t(i) * 4];
@@ -84,11 +70,10 @@ TEST(Picture, ThresholdIsExactOnLevelsOverWhite) {
                 return int(std::lround((c * p[3] + 255.0 * (255 - p[3])) / 255.0));
             };
             const int level = (299 * over(p[0]) + 587 * over(p[1]) + 114 * over(p[2])) / 1000;
-            int adjusted =
-                (level - 128) * (100 + row.contrast) / 100 + 128 + 255 * row.brightness / 100;
-            adjusted = std::clamp(adjusted, 0, 255);
-            ASSERT_EQ(bits.index[std::size_t(i)] == 0, (adjusted < row.threshold) != row.invert)
-                << "pixel " << i;
+            const int adjusted = std::clamp(
+                (level - 128) * (100 + contrast) / 100 + 128 + 255 * brightness / 100, 0, 255);
+            ASSERT_EQ(bits.index[std::size_t(i)] == 0, (adjusted < threshold) != (invert != 0))
+                << i;
         }
     }
 }
@@ -99,7 +84,11 @@ TEST(Picture, ThresholdIsExactOnLevelsOverWhite) {
 TEST(Picture, DithersKeepTheGreyOfAUniformArea) {
     for (int g : {8, 32, 64, 100, 128, 160, 200, 230, 250}) {
         SCOPED_TRACE(g);
-        const picture::Rgba image = Uniform(64, 64, g);
+        picture::Rgba image{64, 64, {}};
+        for (int i = 0; i < 64 * 64; ++i) {
+            image.pixels.insert(image.pixels.end(),
+                                {std::uint8_t(g), std::uint8_t(g), std::uint8_t(g), 255});
+        }
         picture::Settings s;
         for (Conversion c : {Conversion::FloydSteinberg, Conversion::Bayer}) {
             s.conversion = c;
