@@ -1,9 +1,9 @@
 // CPU cost of one whole Write_EEPROM_I2C (512 packets of 135 bytes, each acknowledged) on a
 // virtual clock, with a module that acknowledges every packet at the next yield. No time passes
 // and nothing sleeps, so the figure is the protocol's own work per run and per packet: building
-// the packet, the checksum, the trace line, the counters and the reply check.
-// The controls are lean (the trace box only keeps its text), so the test fakes' bookkeeping is
-// not counted.
+// the packet, the checksum, the reply check, and the serial window's view of it (the trace line
+// and the counters). The controls are lean (the trace box only keeps its text), so the test
+// fakes' bookkeeping is not counted.
 
 #include <benchmark/benchmark.h>
 
@@ -13,6 +13,8 @@
 #include <string>
 
 #include "link/mod_RS232.h"
+#include "platform/controls.h"
+#include "serial_window/controls_view.h"
 #include "state/mod_variabili.h"
 
 namespace {
@@ -113,7 +115,8 @@ void BM_Write_EEPROM_I2C(benchmark::State& state) {
     PlainText received;
     PlainRichText spy;
     PlainProgress progress;
-    const LinkIo io{*program, module, clock, pump, messages, sent, received, spy, progress};
+    ControlsView view(sent, received, spy, progress);
+    const LinkIo io{*program, module, clock, pump, messages, view};
     for (auto _ : state) {
         sent.text = std::string("0");
         received.text = std::string("0");

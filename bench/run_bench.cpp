@@ -35,7 +35,9 @@
 
 #include "compiler/mod_Compilatore.h"
 #include "link/mod_RS232.h"
+#include "link/run_events.h"
 #include "paced_line.h"
+#include "serial_window/frm_RS232.h"
 #include "state/mod_variabili.h"
 #include "support/desk.h"
 
@@ -284,6 +286,23 @@ Startups Measure_Startups(int count) {
 // ---------------------------------------------------------------------------------------------
 // The steps of the bench, each on the desk
 
+// What the serial window's runs report, heard beside the window's own view.
+class RunRecord final : public RunObserver {
+  public:
+    void Phase_Changed(RunPhase phase) override {
+        if (phase == RunPhase::Detection) {
+            sent = received = 0;
+        }
+    }
+    void Packet_Sent(std::string_view) override { ++sent; }
+    void Reply_Received(std::string_view, bool) override { ++received; }
+    void Run_Ended(const RunResult& r) override { result = r; }
+
+    int sent = 0;
+    int received = 0;
+    RunResult result;
+};
+
 struct ProgramRun {
     Span span;
     bool ok = false;
@@ -335,15 +354,15 @@ void Port_On(Desk& desk, int com) {
 }
 
 // The whole run as the write command runs it (with the compile, 0.2 ms).
-ProgramRun Program_Run(Desk& desk, TimedSerial& serial, int com) {
+ProgramRun Program_Run(Desk& desk, const RunRecord& record, TimedSerial& serial, int com) {
     Port_On(desk, com);
     ProgramRun r;
     serial.Reset();
     desk.messages.shown.clear();
     r.span = Measure([&] { desk.Click("cmd_Write_RS232"); });
-    const DeskReading seen = desk.Read();
-    r.counters = seen.sent + "/" + seen.received;
-    r.ok = seen.sent == "514" && seen.received == "514" && seen.messages.empty();
+    r.counters = std::to_string(record.sent) + "/" + std::to_string(record.received);
+    r.ok = record.result.failure == RunFailure::None && record.sent == 514 &&
+           record.received == 514 && desk.messages.shown.empty();
     r.traffic = serial.traffic;
     desk.Click("cmd_OFF");
     return r;
@@ -383,14 +402,12 @@ Stops Stop_Runs(Desk& desk, int com, int count) {
 }
 
 // A silent module: three waits of 3000 ms, all asleep.
-bool Silent_Run(Desk& desk, int com, Span& span) {
+bool Silent_Run(Desk& desk, const RunRecord& record, int com, Span& span) {
     Port_On(desk, com);
     desk.messages.shown.clear();
     span = Measure([&] { desk.Click("cmd_Write_RS232"); });
     desk.Click("cmd_OFF");
-    const auto& shown = desk.messages.shown;
-    return shown.size() == 1 &&
-           shown[0].text.find("Impossibile trovare il modulo") != std::string::npos;
+    return desk.messages.shown.size() == 1 && record.result.failure == RunFailure::ModuleNotFound;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -535,13 +552,15 @@ int Bench_Mode(int argc, char** argv, const Options& opt) {
     if (!desk.Open()) {
         Die("the windows did not start");
     }
+    RunRecord record;
+    Current_frm_RS232()->Run_Feed().Subscribe(record);
     f.compileMs = Compile_Times(desk, opt.compiles);
-    f.direct = Program_Run(desk, *serial, 1);
+    f.direct = Program_Run(desk, record, *serial, 1);
     f.peer = Run_Peer(direct.Link(), desk.state.MemoryImage);  // with the program's port closed
-    f.paced = Program_Run(desk, *serial, 2);
+    f.paced = Program_Run(desk, record, *serial, 2);
     f.pacedPeer = Run_Peer(pacedLink, desk.state.MemoryImage);
     f.stops = Stop_Runs(desk, 1, opt.stops);
-    f.silentOk = Silent_Run(desk, 3, f.silent);
+    f.silentOk = Silent_Run(desk, record, 3, f.silent);
 
     const bool ok = f.direct.ok && f.peer.ok && f.paced.ok && f.pacedPeer.ok && f.silentOk;
     Print_Table(f, opt.stops);

@@ -15,7 +15,10 @@
 //                    {"event":"block","block":N}               block N is about to go out
 //                    {"event":"retry","block":N,"attempt":A}   block N sent again (A = 2, 3)
 //                    {"event":"done"|"failed","unit":K,"blocks":N,"retries":R,"seconds":S,
-//                     "error":TEXT,"interrupted":BOOL}         the unit's result
+//                     "error":TEXT,"interrupted":BOOL,         the unit's result; a failed one
+//                     "failure":KIND}                          says where: "module-not-found",
+//                                                              "block-failed", "reset-failed",
+//                                                              "stopped" or "port-lost"
 //                    {"event":"waiting","for":"unplug"|"plug"} --loop: between units
 //                    {"event":"stopped"}                       --loop: stopped while waiting
 //

@@ -125,23 +125,6 @@ class BusyPointer {
     BusyPointer& operator=(const BusyPointer&) = delete;
 };
 
-// The bar as the link drives it, telling the status line how the run goes on.
-class ProgressWithStatus final : public platform::ProgressControl {
-  public:
-    ProgressWithStatus(platform::ProgressControl& bar, RunStatus& status, platform::Clock& clock)
-        : bar_(bar), status_(status), clock_(clock) {}
-    void SetValue(int value) override {
-        bar_.SetValue(value);
-        status_.Progress(bar_.Value(), clock_.Milliseconds());
-    }
-    int Value() const override { return bar_.Value(); }
-
-  private:
-    platform::ProgressControl& bar_;
-    RunStatus& status_;
-    platform::Clock& clock_;
-};
-
 QPointer<frm_RS232>& Instance() {
     static QPointer<frm_RS232> instance;
     return instance;
@@ -239,7 +222,9 @@ void frm_RS232::Build_Controls() {
     status_ = std::make_unique<platform::QtLabelControl>(*lbl_Stato, together_);
     // The bar last: whoever watches it change sees every other widget already up to date.
     progress_ = std::make_unique<platform::QtProgressControl>(*pgb_RS232, &together_);
-    runProgress_ = std::make_unique<ProgressWithStatus>(*progress_, runStatus_, services_.clock);
+    view_ = std::make_unique<ControlsView>(*sendCounter_, *receivedCounter_, *spy_, *progress_,
+                                           &runStatus_);
+    feed_.Subscribe(*view_);
 
     connect(cmd_ON, &QPushButton::clicked, this, &frm_RS232::cmd_ON_Click);
     connect(cmd_OFF, &QPushButton::clicked, this, &frm_RS232::cmd_OFF_Click);
@@ -475,12 +460,11 @@ void frm_RS232::cmd_Write_RS232_Click() {
     cmd_Exit->setEnabled(false);
     cmd_OFF->setEnabled(false);
     state_.StopRequested = false;
-    runStatus_.Run_Started(services_.clock.Milliseconds());
-    const RunResult result = Run_Programming(
-        CompilerIo{services_.files, services_.messages},
-        LinkIo{state_, services_.serial, services_.clock, services_.pump, services_.messages,
-               *sendCounter_, *receivedCounter_, *spy_, *runProgress_});
-    runStatus_.Run_Ended(result, services_.clock.Milliseconds());
+    runStatus_.Run_Started();
+    // The view hears every step and the end; the result itself is not needed here.
+    Run_Programming(CompilerIo{services_.files, services_.messages},
+                    LinkIo{state_, services_.serial, services_.clock, services_.pump,
+                           services_.messages, feed_});
     if (!services_.serial.PortOpen() && !openDevice_.empty()) {
         lostDuringRun_ = true;
         runStatus_.Say(runStatus_.Text() + ". " + services_.serial.LastError());

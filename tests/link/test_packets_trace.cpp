@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/mod_RS232.h"
+#include "serial_window/controls_view.h"
 #include "state/mod_variabili.h"
 #include "support/fakes.h"
 

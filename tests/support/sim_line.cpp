@@ -23,6 +23,7 @@ SimLine::SimLine(const std::vector<std::string>& faults, lcdsim::ModuleConfig co
     serial.ports[1] = FakeSerialControl::Port::Free;
     serial.SetCommPort(1);
     Attach_Receive_Handler(serial, state);
+    feed.Subscribe(view);
     serial.onOutput = [this](const std::string& packet) {
         sent.push_back({nowMs_, packet});
         if (connected && !hungUp_) {
