@@ -113,9 +113,11 @@ void frm_Importa_Immagine::Build_Controls(const std::string& sourceName, int pan
 
     txt_Luminosita = Named(new QSpinBox, "txt_Luminosita", QString());
     txt_Luminosita->setRange(-picture::kBrightnessLimit, picture::kBrightnessLimit);
+    txt_Luminosita->setValue(picture::Settings{}.brightness);
     row(QStringLiteral("&Luminosità:"), txt_Luminosita);
     txt_Contrasto = Named(new QSpinBox, "txt_Contrasto", QString());
     txt_Contrasto->setRange(-picture::kContrastLimit, picture::kContrastLimit);
+    txt_Contrasto->setValue(picture::Settings{}.contrast);
     row(QStringLiteral("Co&ntrasto:"), txt_Contrasto);
 
     chk_Inverti =
