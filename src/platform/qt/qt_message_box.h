@@ -15,6 +15,8 @@ class QtMessageBox final : public MessageBox {
     void ShowDetailed(const std::string& text, const std::string& title, MessageIcon icon,
                       const std::string& detail) override;
     SaveChoice AskSave(const std::string& text, const std::string& title) override;
+    bool AskTwo(const std::string& text, const std::string& title, const std::string& first,
+                const std::string& second) override;
 
   private:
     QWidget* parent_;
