@@ -56,7 +56,8 @@ QLabel* Labelled_Value(QHBoxLayout* row, const QString& caption, const QString& 
     auto* label = new QLabel(caption + QStringLiteral(":"));
     auto* value = new QLabel(QStringLiteral("0"));
     label->setBuddy(value);
-    Name_Control(value, name, caption, QString());
+    // Read as its text (the figure), after the caption that is its buddy.
+    Name_Control(value, name, QString(), caption);
     value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     row->addWidget(label);
     row->addWidget(value);
@@ -117,6 +118,7 @@ void frm_Stazione::Build_Controls() {
             : kCaption + QStringLiteral(" - ") + QFileInfo(Q(setup_.projectPath)).fileName();
     setWindowTitle(title);
     Name_Control(this, QStringLiteral("frm_Stazione"), title, QString());
+    platform::Follow_Title(this);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Build_Header());
     layout->addWidget(Build_Ports(), 1);
@@ -132,7 +134,7 @@ QWidget* frm_Stazione::Build_Header() {
         auto* label = new QLabel(caption + QStringLiteral(":"));
         auto* value = new QLabel;
         label->setBuddy(value);
-        Name_Control(value, name, caption, QString());
+        Name_Control(value, name, QString(), caption);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         grid->addWidget(label, row, 0);
         grid->addWidget(value, row, 1);
@@ -150,7 +152,7 @@ QWidget* frm_Stazione::Build_Header() {
     grid->addWidget(cmd_Registro, 2, 2);
     grid->setColumnStretch(1, 1);
     lbl_Avviso = new QLabel;
-    Name_Control(lbl_Avviso, QStringLiteral("lbl_Avviso"), QStringLiteral("Avviso"), QString());
+    Name_Control(lbl_Avviso, QStringLiteral("lbl_Avviso"), QString(), QStringLiteral("Avviso"));
     lbl_Avviso->setWordWrap(true);
     lbl_Avviso->setStyleSheet(QStringLiteral("color: #9a5b00; font-weight: bold;"));
     lbl_Avviso->hide();
@@ -208,14 +210,14 @@ frm_Stazione::Panel frm_Stazione::Build_Panel(int index, const std::string& devi
     v->addWidget(p.check);
     if (!description.empty()) {
         auto* details = new QLabel(Q(description));
-        Name_Control(details, QStringLiteral("lbl_Dettagli_") + i,
-                     QStringLiteral("Dettagli ") + dev, QString());
+        Name_Control(details, QStringLiteral("lbl_Dettagli_") + i, QString(),
+                     QStringLiteral("Dettagli ") + dev);
         details->setStyleSheet(QStringLiteral("color: palette(mid);"));
         v->addWidget(details);
     }
     p.state = new QLabel(QStringLiteral("in attesa"));
-    Name_Control(p.state, QStringLiteral("lbl_Stato_") + i, QStringLiteral("Stato ") + dev,
-                 QString());
+    Name_Control(p.state, QStringLiteral("lbl_Stato_") + i, QString(),
+                 QStringLiteral("Stato ") + dev);
     v->addWidget(p.state);
     p.bar = new QProgressBar;
     Name_Control(p.bar, QStringLiteral("pgb_Porta_") + i, QStringLiteral("Blocchi ") + dev,
@@ -224,17 +226,17 @@ frm_Stazione::Panel frm_Stazione::Build_Panel(int index, const std::string& devi
     p.bar->setTextVisible(false);
     v->addWidget(p.bar);
     p.seconds = new QLabel;
-    Name_Control(p.seconds, QStringLiteral("lbl_Secondi_") + i,
-                 QStringLiteral("Secondi rimanenti ") + dev, QString());
+    Name_Control(p.seconds, QStringLiteral("lbl_Secondi_") + i, QString(),
+                 QStringLiteral("Secondi rimanenti ") + dev);
     v->addWidget(p.seconds);
     p.result = new QLabel;
-    Name_Control(p.result, QStringLiteral("lbl_Risultato_") + i, QStringLiteral("Risultato ") + dev,
-                 QString());
+    Name_Control(p.result, QStringLiteral("lbl_Risultato_") + i, QString(),
+                 QStringLiteral("Risultato ") + dev);
     p.result->setStyleSheet(QStringLiteral("font-size: 22pt; font-weight: bold;"));
     v->addWidget(p.result);
     p.detail = new QLabel;
-    Name_Control(p.detail, QStringLiteral("lbl_Esito_") + i, QStringLiteral("Esito ") + dev,
-                 QString());
+    Name_Control(p.detail, QStringLiteral("lbl_Esito_") + i, QString(),
+                 QStringLiteral("Esito ") + dev);
     p.detail->setWordWrap(true);
     v->addWidget(p.detail);
     p.stop = Button(QStringLiteral("Ferma"), QStringLiteral("cmd_Ferma_Porta_") + i);
