@@ -15,7 +15,7 @@ struct FileDialogRequest {
 };
 
 class FileDialog {
-public:
+  public:
     virtual ~FileDialog() = default;
     // The chosen full path, or nothing when the operator cancelled or the dialog failed.
     virtual std::optional<std::string> Show(const FileDialogRequest& request) = 0;
