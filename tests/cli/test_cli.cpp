@@ -18,11 +18,11 @@
 #include <gtest/gtest.h>
 
 #include "compiler/mod_Compilatore.h"
-#include "main_window/picture_files.h"
 #include "platform/posix_file_service.h"
 #include "project/project_file.h"
 #include "project/project_state.h"
 #include "support/fakes.h"
+#include "support/picture_files.h"
 #include "support/processes.h"
 
 namespace lcdprog::test {
@@ -85,8 +85,9 @@ std::vector<QJsonObject> Json_Lines(const std::string& text) {
 }
 
 // The exit status; `text` gets standard error then standard output, each line after a '\n'.
-int Run_Cli(const TempFolder& dir, std::vector<std::string> args, std::string& text) {
-    args.insert(args.begin(), Bin_Folder() + "/lcdprog-cli");
+int Run_Cli(const TempFolder& dir, std::vector<std::string> args, std::string& text,
+            const std::string& program = "lcdprog-cli") {
+    args.insert(args.begin(), Bin_Folder() + "/" + program);
     ChildProcess cli(args, dir / "cli.err");
     std::string out;
     while (const auto line = cli.Next_Line(60000)) {
@@ -128,6 +129,8 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
         {"write {dir}image.bin --port {sim} --speed 9600",
          "lcdprog-cli: opzione sconosciuta: \"--speed\" per il comando write"},
         {"write {dir}image.bin --port", "lcdprog-cli: l'opzione --port richiede un valore"},
+        {"write {dir}image.bin --port {sim} --quiet --json",
+         "lcdprog-cli: --quiet e --json non vanno insieme: indicarne uno solo"},
         {"write {dir}image.bin",
          "lcdprog-cli: manca la porta: indicarla con --port DISPOSITIVO (anche più volte)"},
         {"image {dir}good.lcdprj",
@@ -179,6 +182,25 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
     EXPECT_TRUE(Holds_First_Blocks(sim.Saved_Eeprom(), image, stoppedAt) ||
                 Holds_First_Blocks(sim.Saved_Eeprom(), image, stoppedAt + 1));
     EXPECT_EQ(sim.Log().find("reset"), std::string::npos) << sim.Log();
+}
+
+// The window's program refuses what it would otherwise ignore, before any window opens.
+TEST(ProgramCommandLine, UnknownOptionOrSecondProjectIsRefused) {
+    TempFolder dir;
+    const struct {
+        std::vector<std::string> args;
+        const char* line;
+    } rows[] = {
+        {{"--bogus"}, "lcdprog: opzione sconosciuta: \"--bogus\""},
+        {{"a.lcdprj", "b.lcdprj"},
+         "lcdprog: argomento in più: \"b.lcdprj\" (si apre un progetto alla volta)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        std::string text;
+        EXPECT_EQ(Run_Cli(dir, row.args, text, "lcdprog"), 2) << text;
+        EXPECT_NE(text.find("\n" + std::string(row.line) + "\n"), std::string::npos) << text;
+    }
 }
 
 // The image made from a project is the window's compile of it; two modules at once, one of them
