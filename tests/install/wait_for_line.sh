@@ -1,7 +1,6 @@
-# Sourced by the install tests. lcdprog_prints EXE LINE [ARG...]: starts EXE offscreen with the
-# arguments and waits until it prints LINE on standard error (at most a minute, a deadline for a
-# hung start-up, not a measure of speed), then ends it. Its message boxes block until someone
-# clicks, so the line, not the end of the program, is the event to wait for.
+# lcdprog_prints EXE LINE [ARG...]: starts EXE offscreen and waits (a minute at most, a deadline
+# for a hung start-up) until it prints LINE on standard error, then ends it. Its message boxes
+# wait for a click, so the line, not the program's end, is the event to wait for.
 lcdprog_prints() {
     local exe=$1 line=$2 found=1
     shift 2
