@@ -13,6 +13,7 @@
 #include <QLocale>
 #include <QTranslator>
 
+#include "link/mod_RS232.h"
 #include "main_window/frm_Config_LCD.h"
 #include "platform/qt/qt_services.h"
 #include "serial_window/frm_RS232.h"
@@ -124,8 +125,12 @@ int main(int argc, char** argv) {
     using namespace lcdprog;
     platform::QtServices qt;
     platform::Services services = qt.All();
+    // The program's variables, for both windows and the link, until the program ends.
+    static ProgramState state;
+    Attach_Receive_Handler(qt.serial, state);
 
-    auto* mainWindow = new frm_Config_LCD(services, [&services] { Show_frm_RS232(services); });
+    auto* mainWindow =
+        new frm_Config_LCD(services, state, [&services] { Show_frm_RS232(services, state); });
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
     if (!mainWindow->Form_Load()) {
         return 1;

@@ -9,6 +9,8 @@
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <memory>
+#include <optional>
 #include <string>
 
 #include "compiler/mod_Compilatore.h"
@@ -30,17 +32,17 @@ std::string Read_Asset(const std::string& name) {
     return {std::istreambuf_iterator<char>(in), {}};
 }
 
-void Fill_Default_Slots(test::FakeFileService& files) {
+void Fill_Default_Slots(ProgramState& program, test::FakeFileService& files) {
     struct Panel {
         ImageSlots* slots;
         const char* file;
         int width;
         int height;
     };
-    const Panel panels[] = {{&Images_64128A, "Sfondo_Bianco_128x64.bmp", 128, 64},
-                            {&Images_64128E, "Sfondo_Bianco_128x64.bmp", 128, 64},
-                            {&Images_64240B, "Sfondo_Bianco_240x64.bmp", 240, 64},
-                            {&Images_128240A, "Sfondo_Bianco_240x128.bmp", 240, 128}};
+    const Panel panels[] = {{&program.Images_64128A, "Sfondo_Bianco_128x64.bmp", 128, 64},
+                            {&program.Images_64128E, "Sfondo_Bianco_128x64.bmp", 128, 64},
+                            {&program.Images_64240B, "Sfondo_Bianco_240x64.bmp", 240, 64},
+                            {&program.Images_128240A, "Sfondo_Bianco_240x128.bmp", 240, 128}};
     for (const Panel& p : panels) {
         const std::string path = files.programFolder + "\\" + p.file;
         files.Put(path, Read_Asset(p.file));
@@ -51,19 +53,18 @@ void Fill_Default_Slots(test::FakeFileService& files) {
 }
 
 void BM_CompileDefaultImage(benchmark::State& state) {
-    Reset_Program_State();
+    const auto program = std::make_unique<ProgramState>();
     test::FakeFileService files;
     test::FakeMessageBox messages;
-    Fill_Default_Slots(files);
+    Fill_Default_Slots(*program, files);
     const CompilerIo io{files, messages};
     for (auto _ : state) {
-        const bool ok = Compile_Image(io);
-        benchmark::DoNotOptimize(ok);
-        benchmark::DoNotOptimize(MemoryImage.data());
-        if (!ok) {
+        const std::optional<MemoryImageBytes> image = Compile_Image(io, *program);
+        if (!image) {
             state.SkipWithError("compile failed");
             break;
         }
+        benchmark::DoNotOptimize(image->data());
         // The fake records every path asked for; keep that from growing over the run.
         files.existsAsked.clear();
     }

@@ -1,9 +1,9 @@
 // CPU cost of one whole Write_EEPROM_I2C (512 packets of 135 bytes, each acknowledged) on a
 // virtual clock, with a module that acknowledges every packet at the next yield. No time passes
 // and nothing sleeps, so the figure is the protocol's own work per run and per packet: building
-// the packet, the checksum, the trace line, the counters and the reply check.
-// The controls are lean (the trace box only keeps its text), so the test fakes' bookkeeping is
-// not counted.
+// the packet, the checksum, the reply check, and the serial window's view of it (the trace line
+// and the counters). The controls are lean (the trace box only keeps its text), so the test
+// fakes' bookkeeping is not counted.
 
 #include <benchmark/benchmark.h>
 
@@ -13,6 +13,8 @@
 #include <string>
 
 #include "link/mod_RS232.h"
+#include "platform/controls.h"
+#include "serial_window/controls_view.h"
 #include "state/mod_variabili.h"
 
 namespace {
@@ -53,15 +55,17 @@ class InstantModule : public platform::SerialControl {
 // Delivers whatever the module has queued, as the window system would at a yield.
 class InstantPump : public platform::EventPump {
   public:
-    explicit InstantPump(InstantModule& module) : module_(module) {}
+    InstantPump(InstantModule& module, ProgramState& program)
+        : module_(module), program_(program) {}
     void Yield(std::uint32_t) override {
         if (module_.HasPending()) {
-            RS232_Interface_OnComm(module_);
+            RS232_Interface_OnComm(module_, program_);
         }
     }
 
   private:
     InstantModule& module_;
+    ProgramState& program_;
 };
 
 class FixedClock : public platform::Clock {
@@ -99,19 +103,20 @@ class PlainProgress : public platform::ProgressControl {
 };
 
 void BM_Write_EEPROM_I2C(benchmark::State& state) {
-    Reset_Program_State();
-    for (std::size_t i = 0; i < MemoryImage.size(); ++i) {
-        MemoryImage[i] = static_cast<std::uint8_t>(i * 31 + 7);
+    const auto program = std::make_unique<ProgramState>();
+    for (std::size_t i = 0; i < program->MemoryImage.size(); ++i) {
+        program->MemoryImage[i] = static_cast<std::uint8_t>(i * 31 + 7);
     }
     InstantModule module;
-    InstantPump pump(module);
+    InstantPump pump(module, *program);
     FixedClock clock;
     NoMessages messages;
     PlainText sent;
     PlainText received;
     PlainRichText spy;
     PlainProgress progress;
-    const LinkIo io{module, clock, pump, messages, sent, received, spy, progress};
+    ControlsView view(sent, received, spy, progress);
+    const LinkIo io{*program, module, clock, pump, messages, view};
     for (auto _ : state) {
         sent.text = std::string("0");
         received.text = std::string("0");
@@ -124,7 +129,6 @@ void BM_Write_EEPROM_I2C(benchmark::State& state) {
     }
     state.SetItemsProcessed(state.iterations() * 512);
     state.SetBytesProcessed(state.iterations() * 512 * 135);
-    Reset_Program_State();
 }
 BENCHMARK(BM_Write_EEPROM_I2C)->Unit(benchmark::kMicrosecond);
 

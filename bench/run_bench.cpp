@@ -35,7 +35,9 @@
 
 #include "compiler/mod_Compilatore.h"
 #include "link/mod_RS232.h"
+#include "link/run_events.h"
 #include "paced_line.h"
+#include "serial_window/frm_RS232.h"
 #include "state/mod_variabili.h"
 #include "support/desk.h"
 
@@ -117,16 +119,16 @@ struct Traffic {
 
 class TimedSerial final : public platform::SerialControl {
   public:
-    explicit TimedSerial(platform::SerialControl& inner) : inner_(inner) {
+    TimedSerial(platform::SerialControl& inner, ProgramState& state) : inner_(inner) {
         // The link's handler as the programmer attaches it, behind a timestamp.
-        inner_.SetCommHandler([this] {
+        inner_.SetCommHandler([this, &state] {
             if (inner_.CommEvent() == platform::comm_event::kReceive) {
                 lastReceive_ = Wall_Now_Ms();
                 if (lastOutput_ != 0) {
                     traffic.sendToReceive.push_back(lastReceive_ - lastOutput_);
                 }
             }
-            RS232_Interface_OnComm(inner_);
+            RS232_Interface_OnComm(inner_, state);
         });
     }
     bool Output(std::string_view bytes) override {
@@ -173,7 +175,7 @@ struct PeerRun {
     std::vector<double> sendToReply;  // ms
 };
 
-PeerRun Run_Peer(const std::string& device) {
+PeerRun Run_Peer(const std::string& device, const MemoryImageBytes& image) {
     const int fd = Raw_Open(device);
     if (fd < 0) {
         Die("peer: cannot open " + device + ": " + std::strerror(errno));
@@ -209,7 +211,7 @@ PeerRun Run_Peer(const std::string& device) {
         for (std::uint32_t a = 0; r.ok && a < kBlocks * 128; a += 128) {
             std::string payload{static_cast<char>(a >> 24), static_cast<char>(a >> 16),
                                 static_cast<char>(a >> 8), static_cast<char>(a)};
-            payload.append(reinterpret_cast<const char*>(MemoryImage.data() + a), 128);
+            payload.append(reinterpret_cast<const char*>(image.data() + a), 128);
             r.ok = exchange(0x04, payload, 3);
         }
         r.ok = r.ok && exchange(0xFE, "", 3);
@@ -245,7 +247,9 @@ int Startup_Mode(int argc, char** argv, double t0) {
     platform::QtServices qt(Bin_Folder(), platform::PortTable{});
     FakeMessageBox messages;
     platform::Services services = qt.With(messages, qt.dialog, qt.program);
-    frm_Config_LCD window(services, [&services] { Show_frm_RS232(services); });
+    static ProgramState state;
+    Attach_Receive_Handler(qt.serial, state);
+    frm_Config_LCD window(services, state, [&services] { Show_frm_RS232(services, state); });
     FirstPaint paint([&] {
         const double t = Wall_Now_Ms();
         std::printf("%.6f %.6f\n", t - t0, t - mainEntry);
@@ -282,6 +286,23 @@ Startups Measure_Startups(int count) {
 // ---------------------------------------------------------------------------------------------
 // The steps of the bench, each on the desk
 
+// What the serial window's runs report, heard beside the window's own view.
+class RunRecord final : public RunObserver {
+  public:
+    void Phase_Changed(RunPhase phase) override {
+        if (phase == RunPhase::Detection) {
+            sent = received = 0;
+        }
+    }
+    void Packet_Sent(std::string_view) override { ++sent; }
+    void Reply_Received(std::string_view, bool) override { ++received; }
+    void Run_Ended(const RunResult& r) override { result = r; }
+
+    int sent = 0;
+    int received = 0;
+    RunResult result;
+};
+
 struct ProgramRun {
     Span span;
     bool ok = false;
@@ -310,7 +331,7 @@ std::vector<double> Compile_Times(Desk& desk, int count) {
     std::vector<double> times;
     for (int i = 0; i < count; ++i) {
         const double t = Wall_Now_Ms();
-        if (!Compile_Image(CompilerIo{desk.services.files, desk.messages})) {
+        if (!Compile_Image(CompilerIo{desk.services.files, desk.messages}, desk.state)) {
             Die("compile failed");
         }
         times.push_back(Wall_Now_Ms() - t);
@@ -333,15 +354,15 @@ void Port_On(Desk& desk, int com) {
 }
 
 // The whole run as the write command runs it (with the compile, 0.2 ms).
-ProgramRun Program_Run(Desk& desk, TimedSerial& serial, int com) {
+ProgramRun Program_Run(Desk& desk, const RunRecord& record, TimedSerial& serial, int com) {
     Port_On(desk, com);
     ProgramRun r;
     serial.Reset();
     desk.messages.shown.clear();
     r.span = Measure([&] { desk.Click("cmd_Write_RS232"); });
-    const DeskReading seen = desk.Read();
-    r.counters = seen.sent + "/" + seen.received;
-    r.ok = seen.sent == "514" && seen.received == "514" && seen.messages.empty();
+    r.counters = std::to_string(record.sent) + "/" + std::to_string(record.received);
+    r.ok = record.result.failure == RunFailure::None && record.sent == 514 &&
+           record.received == 514 && desk.messages.shown.empty();
     r.traffic = serial.traffic;
     desk.Click("cmd_OFF");
     return r;
@@ -370,7 +391,7 @@ Stops Stop_Runs(Desk& desk, int com, int count) {
         desk.Click("cmd_Write_RS232");
         const double returned = Wall_Now_Ms();
         clicker.join();
-        if (StopRequested && postedAt != 0 && returned > postedAt) {
+        if (desk.state.StopRequested && postedAt != 0 && returned > postedAt) {
             ++stops.honoured;
             stops.returnMs.push_back(returned - postedAt);
             stops.handledMs.push_back(handledAt - postedAt);
@@ -381,14 +402,12 @@ Stops Stop_Runs(Desk& desk, int com, int count) {
 }
 
 // A silent module: three waits of 3000 ms, all asleep.
-bool Silent_Run(Desk& desk, int com, Span& span) {
+bool Silent_Run(Desk& desk, const RunRecord& record, int com, Span& span) {
     Port_On(desk, com);
     desk.messages.shown.clear();
     span = Measure([&] { desk.Click("cmd_Write_RS232"); });
     desk.Click("cmd_OFF");
-    const auto& shown = desk.messages.shown;
-    return shown.size() == 1 &&
-           shown[0].text.find("Impossibile trovare il modulo") != std::string::npos;
+    return desk.messages.shown.size() == 1 && record.result.failure == RunFailure::ModuleNotFound;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -525,20 +544,23 @@ int Bench_Mode(int argc, char** argv, const Options& opt) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     std::optional<TimedSerial> serial;
-    Desk desk({direct.Link(), pacedLink, silent.Link()},  // COM 1, 2, 3
-              [&serial](platform::SerialControl& s) -> platform::SerialControl& {
-                  return serial.emplace(s);
-              });
+    Desk desk(
+        {direct.Link(), pacedLink, silent.Link()},  // COM 1, 2, 3
+        [&serial](platform::SerialControl& s, ProgramState& state) -> platform::SerialControl& {
+            return serial.emplace(s, state);
+        });
     if (!desk.Open()) {
         Die("the windows did not start");
     }
+    RunRecord record;
+    Current_frm_RS232()->Run_Feed().Subscribe(record);
     f.compileMs = Compile_Times(desk, opt.compiles);
-    f.direct = Program_Run(desk, *serial, 1);
-    f.peer = Run_Peer(direct.Link());  // with the program's port closed
-    f.paced = Program_Run(desk, *serial, 2);
-    f.pacedPeer = Run_Peer(pacedLink);
+    f.direct = Program_Run(desk, record, *serial, 1);
+    f.peer = Run_Peer(direct.Link(), desk.state.MemoryImage);  // with the program's port closed
+    f.paced = Program_Run(desk, record, *serial, 2);
+    f.pacedPeer = Run_Peer(pacedLink, desk.state.MemoryImage);
     f.stops = Stop_Runs(desk, 1, opt.stops);
-    f.silentOk = Silent_Run(desk, 3, f.silent);
+    f.silentOk = Silent_Run(desk, record, 3, f.silent);
 
     const bool ok = f.direct.ok && f.peer.ok && f.paced.ok && f.pacedPeer.ok && f.silentOk;
     Print_Table(f, opt.stops);

@@ -2,8 +2,9 @@
 # CMake edit and a broken file in one folder does not stop the others from building.
 function(lcdprog_folder_library name folder)
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
-  # mod_Funzioni_Varie holds no Qt and is its own library, so that the fuzzers can use it.
-  list(FILTER _sources EXCLUDE REGEX "mod_Funzioni_Varie\\.cpp$")
+  # mod_Funzioni_Varie and the serial window's run view hold no Qt and are libraries of their own,
+  # so that the fuzzers and the link's tests can use them.
+  list(FILTER _sources EXCLUDE REGEX "(mod_Funzioni_Varie|controls_view|run_status)\\.cpp$")
   add_library(${name} STATIC ${_sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   if(ARGN)

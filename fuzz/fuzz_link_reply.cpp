@@ -68,7 +68,7 @@ void Schedule_Reply(Reader& in, SimLine& line) {
             if (!bytes.empty()) {
                 line.serial.Deliver(bytes);
             }
-            StopRequested |= stop;
+            line.state.StopRequested |= stop;
         });
     }
 }
@@ -76,7 +76,6 @@ void Schedule_Reply(Reader& in, SimLine& line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Reset_Program_State();
     Reader in(data, size);
     const std::uint8_t selector = in.Byte();
     const int op = selector % 3;
@@ -85,11 +84,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int i = 0; i < 4; ++i) {
         start |= static_cast<std::uint32_t>(in.Byte()) << (8 * i);
     }
-    for (std::size_t i = 0; i < kMemoryImageSize; i += 97) {
-        MemoryImage[i] = static_cast<std::uint8_t>(i);
-    }
-
     SimLine link;  // no module behind it: the input is the line
+    for (std::size_t i = 0; i < kMemoryImageSize; i += 97) {
+        link.state.MemoryImage[i] = static_cast<std::uint8_t>(i);
+    }
     link.connected = false;
     link.Open();
     link.onSent = [&](const std::string&) { Schedule_Reply(in, link); };
@@ -101,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(maxWait <= 3000);
         Check(link.yields.size() < 100000);
         if (op == 1 && maxWait == 0 && link.progress.value >= stopAfterBlocks) {
-            StopRequested = true;
+            link.state.StopRequested = true;
         }
     };
 
@@ -131,14 +129,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     Check(link.Now() <= timeLimit);
-    Check(RxLength <= RxBuffer.size());
+    Check(link.state.RxLength <= link.state.RxBuffer.size());
     Check(!link.sent.empty());
     Check(link.sendCounter.text == std::to_string(link.sent.size()));
     // The trace starts with the last packet sent.
     const std::string requestLine = Trace_Line(link.sent.back().packet);
     Check(link.spy.text.compare(0, requestLine.size(), requestLine) == 0);
 
-    const bool stopped = op == 1 && !result && StopRequested;
+    const bool stopped = op == 1 && !result && link.state.StopRequested;
     if (result || !stopped) {
         Check(link.receivedCounter.text == link.sendCounter.text);
     } else {
@@ -147,8 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(link.messages.shown.empty());
     }
     if (result) {
-        Check(RxLength >= expected);
-        Check(Reply_Is_Valid(RxBuffer, command, expected));
+        Check(link.state.RxLength >= expected);
+        Check(Reply_Is_Valid(link.state.RxBuffer, command, expected));
         Check(link.messages.shown.empty());
     } else if (!stopped) {
         Check(link.messages.shown.size() == 1);

@@ -61,8 +61,8 @@ constexpr Size kSizes[] = {
     {240, 128, 32, false, 15872},
 };
 
-bool Raster_Pixel(int x, int y) {
-    return (BitmapRaster.bytes[static_cast<std::size_t>(y)][static_cast<std::size_t>(x / 8)] &
+bool Raster_Pixel(const BitmapRasterArray& raster, int x, int y) {
+    return (raster.bytes[static_cast<std::size_t>(y)][static_cast<std::size_t>(x / 8)] &
             (0x80 >> (x % 8))) != 0;
 }
 
@@ -81,7 +81,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string& file = files.bytes;
     const long length = static_cast<long>(file.size());
 
-    const bool loaded = Load_Bitmap_Raster(io, "picture.bmp", "picture.bmp", s.width, s.height);
+    // The working arrays live on from input to input, as a compile's would from slot to slot; the
+    // image keeps what earlier inputs stored, so a store outside its region shows.
+    static BitmapRasterArray raster;
+    static PanelBytesArray panel;
+    static MemoryImageBytes image;
+    const bool loaded =
+        Load_Bitmap_Raster(io, raster, "picture.bmp", "picture.bmp", s.width, s.height);
     if (length > static_cast<long>(kPictureFileMaxLength)) {
         Check(!loaded && messages.shown == 1);
         return 0;
@@ -90,7 +96,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     // Raster byte (y, b) is the file byte at offset L - (y + 1) x S + b when the walk reached it
     // (offset 61 or more), else 0; nothing outside the picture's rows and stored bytes is set.
-    Check(BitmapRaster.rows == s.height && BitmapRaster.rowBytes == s.stored);
+    Check(raster.rows == s.height && raster.rowBytes == s.stored);
     for (int y = 0; y < kRasterMaxRows; ++y) {
         for (int b = 0; b < kRasterMaxRowBytes; ++b) {
             const long offset = length - static_cast<long>(y + 1) * s.stored + b;
@@ -98,37 +104,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (y < s.height && b < s.stored && offset >= 61) {
                 expected = static_cast<std::uint8_t>(file[static_cast<std::size_t>(offset)]);
             }
-            Check(BitmapRaster.bytes[static_cast<std::size_t>(y)][static_cast<std::size_t>(b)] ==
+            Check(raster.bytes[static_cast<std::size_t>(y)][static_cast<std::size_t>(b)] ==
                   expected);
         }
     }
 
     if (s.page) {
-        Build_Page_Bytes(s.width, s.height);
+        Build_Page_Bytes(raster, panel, s.width, s.height);
     } else {
-        Build_Row_Bytes(s.width, s.height);
+        Build_Row_Bytes(raster, panel, s.width, s.height);
     }
     const int regionSize = s.width * s.height / 8;
-    Check(PanelBytes.size == regionSize);
+    Check(panel.size == regionSize);
 
     const int base = s.firstBase + slot * regionSize;
     static std::uint8_t before[kMemoryImageSize];
-    std::memcpy(before, MemoryImage.data(), kMemoryImageSize);
-    Store_Panel_Bytes(base);
+    std::memcpy(before, image.data(), kMemoryImageSize);
+    Store_Panel_Bytes(panel, image, base);
 
     // Every pixel, complemented, at its place in the panel layout.
     for (int y = 0; y < s.height; ++y) {
         for (int x = 0; x < s.width; ++x) {
             const int offset = s.page ? (y / 8) * s.width + x : y * (s.width / 8) + x / 8;
             const int bit = s.page ? y % 8 : 7 - x % 8;
-            const bool stored = (MemoryImage[static_cast<std::size_t>(base + offset)] >> bit) & 1;
-            Check(stored == !Raster_Pixel(x, y));
+            const bool stored = (image[static_cast<std::size_t>(base + offset)] >> bit) & 1;
+            Check(stored == !Raster_Pixel(raster, x, y));
         }
     }
     for (std::size_t a = 0; a < kMemoryImageSize; ++a) {
         if (a < static_cast<std::size_t>(base) ||
             a >= static_cast<std::size_t>(base + regionSize)) {
-            Check(MemoryImage[a] == before[a]);
+            Check(image[a] == before[a]);
         }
     }
     return 0;

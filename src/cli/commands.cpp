@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "compiler/image_decoder.h"
@@ -56,7 +58,9 @@ bool Compile_Project(const std::string& path, Image& image, std::string& error) 
         error = read.error;
         return false;
     }
-    const std::vector<RefusedPicture> refused = Apply_Project(read.project, files);
+    // The slots and glyphs as the window would hold them, for this one compile.
+    const auto state = std::make_unique<ProgramState>();
+    const std::vector<RefusedPicture> refused = Apply_Project(*state, read.project, files);
     if (!refused.empty()) {
         // The window would show these slots white; a production run must not.
         error = "il progetto " + path + " ha immagini non utilizzabili:";
@@ -67,11 +71,13 @@ bool Compile_Project(const std::string& path, Image& image, std::string& error) 
     }
     // The compiler's message boxes are the reason the image could not be made.
     platform::KeptMessages messages;
-    if (!Compile_Image(CompilerIo{files, messages})) {
+    const std::optional<MemoryImageBytes> compiled =
+        Compile_Image(CompilerIo{files, messages}, *state);
+    if (!compiled) {
         error = Without_Cr(messages.Joined("\n"));
         return false;
     }
-    std::copy(MemoryImage.begin(), MemoryImage.end(), image.begin());
+    std::copy(compiled->begin(), compiled->end(), image.begin());
     return true;
 }
 

@@ -9,19 +9,16 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <cstdint>
-#include <cstdlib>
-#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/cli_options.h"
 #include "cli/write_all.h"
 #include "link/mod_RS232.h"
-#include "link/mod_RS232_COD.h"
 #include "link/programming_run.h"
 #include "platform/clock.h"
-#include "platform/controls.h"
 #include "platform/message_box.h"
 #include "platform/qt/qt_core_services.h"
 #include "state/mod_variabili.h"
@@ -42,62 +39,39 @@ void Emit(const QJsonObject& event) {
     Write_All(STDOUT_FILENO, line.constData(), static_cast<std::size_t>(line.size()));
 }
 
-// A counter box: the link writes decimal text; the worker hears each new value.
-class Counter final : public platform::TextControl {
-  public:
-    std::string Text() const override { return text_; }
-    void SetText(const std::string& text) override {
-        text_ = text;
-        if (onChange) {
-            onChange(std::atoi(text.c_str()));
-        }
-    }
-    std::function<void(int)> onChange;
-
-  private:
-    std::string text_ = "0";
-};
-
-// Nobody reads the trace here, so it keeps no text. It is still the one place that sees every
-// packet go out (the request's line, then painted blue), which tells the worker which step of
-// the run is on the line and when a block is sent again.
-class PacketWatch final : public platform::RichTextControl {
-  public:
-    std::string Text() const override { return {}; }
-    void SetText(const std::string& text) override { head_ = text.substr(0, 4); }
-    void SetSelStart(int) override {}
-    void SetSelLength(int) override {}
-    void SetSelColor(std::uint32_t rgb) override {
-        if (rgb == kSentColour && onSent) {
-            onSent(head_);
-        }
-    }
-    // The first byte of the packet just sent, as the trace writes it: "0x87", "0x04", "0xFE".
-    std::function<void(const std::string&)> onSent;
-
-  private:
-    static constexpr std::uint32_t kSentColour = 0x0000FF;
-    std::string head_;
-};
-
-class Progress final : public platform::ProgressControl {
-  public:
-    void SetValue(int value) override {
-        value_ = value;
-        if (onChange) {
-            onChange(value);
-        }
-    }
-    int Value() const override { return value_; }
-    std::function<void(int)> onChange;
-
-  private:
-    int value_ = 0;
-};
-
 enum class Phase { Idle, Probe, Detect, Write, Reset };
 
-class Worker {
+// The operator's word for how a unit failed, for the parent and the unit record.
+const char* Failure_Name(RunFailure failure) {
+    switch (failure) {
+        case RunFailure::None:
+            return "";
+        case RunFailure::CompileRefused:
+            return "compile-refused";
+        case RunFailure::ModuleNotFound:
+            return "module-not-found";
+        case RunFailure::BlockFailed:
+            return "block-failed";
+        case RunFailure::ResetFailed:
+            return "reset-failed";
+        case RunFailure::Stopped:
+            return "stopped";
+        case RunFailure::PortLost:
+            return "port-lost";
+    }
+    return "";
+}
+
+// The quiet detections of --loop: all they tell is whether a request went unanswered.
+class ProbeWatch final : public RunObserver {
+  public:
+    void Reply_Received(std::string_view, bool valid) override { missed = missed || !valid; }
+    bool missed = false;
+};
+
+// The unit's run, as its events tell it: which step is on the line, which block goes out, and
+// when a block is sent again.
+class Worker final : public RunObserver {
   public:
     Worker(std::string device, bool loop)
         : device_(std::move(device)),
@@ -106,26 +80,15 @@ class Worker {
           clock_(services_.clock),
           pump_(services_.pump),
           serial_(services_.serial) {
-        trace_.onSent = [this](const std::string& head) { On_Sent(head); };
-        // The bar moves to block n just before the block goes out; detection, which also sets
-        // it (to 0), does so before its first packet.
-        progress_.onChange = [this](int value) {
-            if (std::atoi(sends_.Text().c_str()) > 0) {
-                phase_ = Phase::Write;
-                block_ = value;
-                blockSends_ = 0;
-                Emit({{"event", "block"}, {"block", value}});
-            }
-        };
-        probeReceived_.onChange = [this](int value) {
-            if (value > 0 && !(RxLength >= kFindReplyLength &&
-                               Reply_Is_Valid(RxBuffer, COD_FIND_MODULE, kFindReplyLength))) {
-                missed_ = true;
-            }
-        };
+        Attach_Receive_Handler(serial_, state_);
     }
 
     int Run();
+
+    void Phase_Changed(RunPhase phase) override;
+    void Block_Started(int k) override;
+    void Attempt(int n) override { attempt_ = n; }
+    void Packet_Sent(std::string_view bytes) override;
 
   private:
     bool Read_Image();
@@ -135,10 +98,9 @@ class Worker {
     void Watch_Commands();
     void On_Commands();
     void On_Stop();
-    void On_Sent(const std::string& head);
     bool Run_Unit();  // true when programmed
     // The unit's result event; block_ holds the blocks acknowledged.
-    QJsonObject Result(bool ok, bool interrupted);
+    QJsonObject Result(bool ok, RunFailure failure);
     void Wait_For_Module(bool present);
     void Pause(std::uint32_t ms);
 
@@ -146,41 +108,54 @@ class Worker {
     const bool loop_;
     // What every program that runs the link builds; its table holds this one device, "COM 1".
     platform::QtCoreServices services_;
+    ProgramState state_;
     platform::Clock& clock_;
     platform::EventPump& pump_;
     platform::SerialControl& serial_;
 
-    Counter sends_;
-    Counter received_;
-    PacketWatch trace_;
-    Progress progress_;
     platform::KeptMessages messages_;
-    const LinkIo io_{serial_, clock_, pump_, messages_, sends_, received_, trace_, progress_};
+    const LinkIo io_{state_, serial_, clock_, pump_, messages_, *this};
 
-    // The quiet detections of --loop: their own boxes, their messages dropped.
-    Counter probeSends_;
-    Counter probeReceived_;
-    Progress probeProgress_;
+    // The quiet detections of --loop: their messages dropped.
+    ProbeWatch probe_;
     platform::KeptMessages probeMessages_;
-    const LinkIo probeIo_{serial_,     clock_,         pump_,  probeMessages_,
-                          probeSends_, probeReceived_, trace_, probeProgress_};
+    const LinkIo probeIo_{state_, serial_, clock_, pump_, probeMessages_, probe_};
 
     Phase phase_ = Phase::Idle;
     bool stop_ = false;
-    bool missed_ = false;  // a quiet detection attempt went unanswered
     int unit_ = 0;
     int block_ = 0;
-    int blockSends_ = 0;  // sends of the current block
+    int attempt_ = 0;  // of the exchange on the line
     int retries_ = 0;
     std::uint32_t unitStarted_ = 0;
     std::unique_ptr<QSocketNotifier> commands_;
     std::string pendingCommands_;
 };
 
+void Worker::Phase_Changed(RunPhase phase) {
+    if (phase == RunPhase::Reset) {
+        phase_ = Phase::Reset;
+    }
+}
+
+void Worker::Block_Started(int k) {
+    phase_ = Phase::Write;
+    block_ = k;
+    Emit({{"event", "block"}, {"block", k}});
+}
+
+void Worker::Packet_Sent(std::string_view) {
+    if (phase_ == Phase::Write && attempt_ > 1) {
+        ++retries_;
+        Emit({{"event", "retry"}, {"block", block_}, {"attempt", attempt_}});
+    }
+}
+
 bool Worker::Read_Image() {
     std::size_t got = 0;
-    while (got < MemoryImage.size()) {
-        const ssize_t n = ::read(STDIN_FILENO, MemoryImage.data() + got, MemoryImage.size() - got);
+    while (got < state_.MemoryImage.size()) {
+        const ssize_t n =
+            ::read(STDIN_FILENO, state_.MemoryImage.data() + got, state_.MemoryImage.size() - got);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -277,7 +252,7 @@ void Worker::On_Stop() {
     stop_ = true;
     switch (phase_) {
         case Phase::Write:
-            StopRequested = true;  // the window's Stop: the run ends at its next wait
+            state_.StopRequested = true;  // the window's Stop: the run ends at its next wait
             return;
         case Phase::Idle:
             return;  // between steps: the unit ends as it is and no further unit starts
@@ -288,22 +263,13 @@ void Worker::On_Stop() {
         case Phase::Reset:
             // Nothing has been written yet, or the reset request is already on the line: no
             // reason to keep the operator waiting up to nine seconds for a silent module.
-            Emit(Result(false, true));
+            Emit(Result(false, RunFailure::Stopped));
             break;
     }
     ::_exit(kExitInterrupted);
 }
 
-void Worker::On_Sent(const std::string& head) {
-    if (head == "0xFE") {
-        phase_ = Phase::Reset;
-    } else if (head == "0x04" && phase_ == Phase::Write && ++blockSends_ > 1) {
-        ++retries_;
-        Emit({{"event", "retry"}, {"block", block_}, {"attempt", blockSends_}});
-    }
-}
-
-QJsonObject Worker::Result(bool ok, bool interrupted) {
+QJsonObject Worker::Result(bool ok, RunFailure failure) {
     // The window's message boxes become the unit's failure text.
     const std::string error = messages_.Joined("\r\n");
     QJsonObject result{{"event", ok ? "done" : "failed"},
@@ -314,7 +280,10 @@ QJsonObject Worker::Result(bool ok, bool interrupted) {
     if (!error.empty()) {
         result.insert("error", QString::fromStdString(error));
     }
-    if (interrupted) {
+    if (!ok) {
+        result.insert("failure", Failure_Name(failure));
+    }
+    if (failure == RunFailure::Stopped) {
         result.insert("interrupted", true);
     }
     return result;
@@ -327,22 +296,17 @@ bool Worker::Run_Unit() {
     messages_.texts.clear();
     retries_ = 0;
     block_ = 0;
-    sends_.SetText("0");
-    received_.SetText("0");
-    StopRequested = false;
+    attempt_ = 0;
+    state_.StopRequested = false;
     Emit({{"event", "start"}, {"unit", unit_}});
     unitStarted_ = clock_.Milliseconds();
 
     phase_ = Phase::Detect;
     const RunResult run = Write_Memory_Image(io_);
     phase_ = Phase::Idle;
-    const bool programmed = run.end == RunEnd::Written;
-    const bool stopped = run.end == RunEnd::Stopped;
-    if (programmed) {
-        block_ = kBlocks;
-    }
-    const bool ok = programmed && messages_.texts.empty();
-    const QJsonObject result = Result(ok, stopped);
+    block_ = run.block;
+    const bool ok = run.failure == RunFailure::None;
+    const QJsonObject result = Result(ok, run.failure);
     Emit(result);
     return ok;
 }
@@ -373,13 +337,13 @@ void Worker::Wait_For_Module(bool present) {
             Pause(kReopenMs);
             continue;
         }
-        missed_ = false;
+        probe_.missed = false;
         probeMessages_.texts.clear();
         const bool answered = Find_Module(probeIo_);
         if (present && answered) {
             break;
         }
-        if (!present && (missed_ || !answered)) {
+        if (!present && (probe_.missed || !answered)) {
             break;
         }
         if (answered) {

@@ -1,8 +1,9 @@
 #pragma once
 
-// One port's child process. The link keeps its state program-wide (RxBuffer, StopRequested,
-// MemoryImage), so each port is programmed by a process of its own: lcdprog-cli started again
-// with the hidden sub-command, which runs the window's programming chain on that one port.
+// One port's child process. A run holds its thread in the link's waits and yields to its own
+// event loop, so each port is programmed by a process of its own (its own ProgramState, serial
+// control and event pump): lcdprog-cli started again with the hidden sub-command, which runs the
+// window's programming chain on that one port.
 //
 // Talk with the parent, both ways on pipes:
 //   standard input   the 65,536 image bytes, then lines: "go" (start), "stop" (Ctrl-C), "quit"
@@ -14,7 +15,10 @@
 //                    {"event":"block","block":N}               block N is about to go out
 //                    {"event":"retry","block":N,"attempt":A}   block N sent again (A = 2, 3)
 //                    {"event":"done"|"failed","unit":K,"blocks":N,"retries":R,"seconds":S,
-//                     "error":TEXT,"interrupted":BOOL}         the unit's result
+//                     "error":TEXT,"interrupted":BOOL,         the unit's result; a failed one
+//                     "failure":KIND}                          says where: "module-not-found",
+//                                                              "block-failed", "reset-failed",
+//                                                              "stopped" or "port-lost"
 //                    {"event":"waiting","for":"unplug"|"plug"} --loop: between units
 //                    {"event":"stopped"}                       --loop: stopped while waiting
 //

@@ -7,9 +7,6 @@
 
 namespace lcdprog {
 
-BitmapRasterArray BitmapRaster{};
-PanelBytesArray PanelBytes{};
-
 namespace {
 
 const std::string kCrLf = "\r\n";
@@ -38,15 +35,15 @@ bool Picture_Size_Fits(int width, int height) {
     return width * height / 8 <= kPanelBytesMax;
 }
 
-// PanelBytes recreated all 0 with room for width x height / 8 bytes; false (and nothing in use)
+// `panel` recreated all 0 with room for width x height / 8 bytes; false (and nothing in use)
 // for a size the working arrays cannot hold.
-bool Recreate_Panel_Bytes(int width, int height) {
-    PanelBytes.bytes.fill(0);
+bool Recreate_Panel_Bytes(PanelBytesArray& panel, int width, int height) {
+    panel.bytes.fill(0);
     if (!Picture_Size_Fits(width, height)) {
-        PanelBytes.size = 0;
+        panel.size = 0;
         return false;
     }
-    PanelBytes.size = width * height / 8;
+    panel.size = width * height / 8;
     return true;
 }
 
@@ -60,8 +57,8 @@ int Stored_Row_Size(int width) {
     return (width / 32) * 4 + 4;
 }
 
-bool Load_Bitmap_Raster(const CompilerIo& io, const std::string& path, const std::string& fileName,
-                        int width, int height) {
+bool Load_Bitmap_Raster(const CompilerIo& io, BitmapRasterArray& raster, const std::string& path,
+                        const std::string& fileName, int width, int height) {
     if (!io.files.FileExists(path)) {
         Show_File_Not_Found(io, fileName);
         return false;
@@ -112,17 +109,17 @@ bool Load_Bitmap_Raster(const CompilerIo& io, const std::string& path, const std
 
     const int length = static_cast<int>(file.length);
     const int rowBytes = Stored_Row_Size(width);
-    BitmapRaster.bytes = {};
-    BitmapRaster.rows = height;
-    BitmapRaster.rowBytes = rowBytes;
-    BitmapRaster.fileLength = file.length;
+    raster.bytes = {};
+    raster.rows = height;
+    raster.rowBytes = rowBytes;
+    raster.fileLength = file.length;
 
     // The pixel rows are taken from the end of the file backwards, whatever the header says:
     // the last stored row is the picture's top row. Positions count from 1.
     int y = 0;
     int b = 0;
     for (int p = length; p >= kBitmapHeaderSize; --p) {
-        BitmapRaster.bytes[static_cast<std::size_t>(y)][static_cast<std::size_t>(b)] =
+        raster.bytes[static_cast<std::size_t>(y)][static_cast<std::size_t>(b)] =
             static_cast<std::uint8_t>(file.bytes[static_cast<std::size_t>(p - 1)]);
         if (b < rowBytes - 1) {
             ++b;
@@ -137,14 +134,15 @@ bool Load_Bitmap_Raster(const CompilerIo& io, const std::string& path, const std
 
     // Walking backwards filled each row right to left; put it back in left-to-right order.
     for (int row = 0; row < height; ++row) {
-        auto& bytes = BitmapRaster.bytes[static_cast<std::size_t>(row)];
+        auto& bytes = raster.bytes[static_cast<std::size_t>(row)];
         std::reverse(bytes.begin(), bytes.begin() + rowBytes);
     }
     return true;
 }
 
-void Build_Page_Bytes(int width, int height) {
-    if (!Recreate_Panel_Bytes(width, height)) {
+void Build_Page_Bytes(const BitmapRasterArray& raster, PanelBytesArray& panel, int width,
+                      int height) {
+    if (!Recreate_Panel_Bytes(panel, width, height)) {
         return;
     }
     const int lastColumn = width / 8 - 1;
@@ -159,13 +157,12 @@ void Build_Page_Bytes(int width, int height) {
             // pageRow never passes 120, so the row stays inside the raster's storage even for a
             // height that is not a multiple of 8 (the rows past the picture are 0 there).
             const int row = pageRow + k;
-            if ((BitmapRaster
-                     .bytes[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] &
+            if ((raster.bytes[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] &
                  mask) != 0) {
                 v |= 1 << k;
             }
         }
-        PanelBytes.bytes[static_cast<std::size_t>(o)] = static_cast<std::uint8_t>(v);
+        panel.bytes[static_cast<std::size_t>(o)] = static_cast<std::uint8_t>(v);
         ++bit;
         if (bit == 9) {
             bit = 1;
@@ -182,43 +179,49 @@ void Build_Page_Bytes(int width, int height) {
     }
 }
 
-void Build_Row_Bytes(int width, int height) {
-    if (!Recreate_Panel_Bytes(width, height)) {
+void Build_Row_Bytes(const BitmapRasterArray& raster, PanelBytesArray& panel, int width,
+                     int height) {
+    if (!Recreate_Panel_Bytes(panel, width, height)) {
         return;
     }
     const int n = width / 8;
     for (int y = 0; y < height; ++y) {
-        const auto& row = BitmapRaster.bytes[static_cast<std::size_t>(y)];
+        const auto& row = raster.bytes[static_cast<std::size_t>(y)];
         std::copy(row.begin(), row.begin() + n,
-                  PanelBytes.bytes.begin() + static_cast<std::ptrdiff_t>(y) * n);
+                  panel.bytes.begin() + static_cast<std::ptrdiff_t>(y) * n);
     }
 }
 
-void Store_Panel_Bytes(int base) {
-    for (int i = 0; i < PanelBytes.size; ++i) {
+void Store_Panel_Bytes(const PanelBytesArray& panel, MemoryImageBytes& image, int base) {
+    for (int i = 0; i < panel.size; ++i) {
         const long address = static_cast<long>(base) + i;
         // Every region lies inside the image; an address outside it is simply not written.
         if (address < 0 || address >= static_cast<long>(kMemoryImageSize)) {
             continue;
         }
-        MemoryImage[static_cast<std::size_t>(address)] =
-            static_cast<std::uint8_t>(~PanelBytes.bytes[static_cast<std::size_t>(i)]);
+        image[static_cast<std::size_t>(address)] =
+            static_cast<std::uint8_t>(~panel.bytes[static_cast<std::size_t>(i)]);
     }
 }
 
-bool Compile_Image(const CompilerIo& io) {
+std::optional<MemoryImageBytes> Compile_Image(const CompilerIo& io, const ProgramState& state) {
+    // The working arrays of this one compile: nothing of a compile outlives it but its image.
+    BitmapRasterArray raster;
+    PanelBytesArray panel;
+    std::optional<MemoryImageBytes> compiled(std::in_place);
+    MemoryImageBytes& image = *compiled;
+    image.fill(0);
     // The slot arrays in compile order; their layouts and bases are the decoder's table, so the
     // two can never disagree on where a picture lies.
-    const ImageSlots* const arrays[] = {&Images_64128A, &Images_64128E, &Images_64240B,
-                                        &Images_128240A};
     for (std::size_t a = 0; a < kPanelLayouts.size(); ++a) {
         const PanelLayout& layout = kPanelLayouts[a];
         for (int i = 0; i < kSlotsPerPanel; ++i) {
-            const ImageSlot& slot = (*arrays[a])[static_cast<std::size_t>(i)];
+            const ImageSlot& slot =
+                state.Panel_Slots(static_cast<int>(a))[static_cast<std::size_t>(i)];
             const int width = slot.Width;
             const int height = slot.Height;
-            if (!Load_Bitmap_Raster(io, slot.FullPath, slot.FileName, width, height)) {
-                return false;
+            if (!Load_Bitmap_Raster(io, raster, slot.FullPath, slot.FileName, width, height)) {
+                return std::nullopt;
             }
             // A file of no more than the 62 header bytes holds not one pixel: the walk from its
             // end reads nothing (or the last palette byte) and the region would be programmed
@@ -227,30 +230,30 @@ bool Compile_Image(const CompilerIo& io) {
             // was chosen (an editor rewriting it, a full disk): the run stops here with a
             // message instead. A file cut inside its pixel rows is still read from its end, as
             // for any short file.
-            if (BitmapRaster.fileLength <= static_cast<std::size_t>(kBitmapHeaderSize)) {
+            if (raster.fileLength <= static_cast<std::size_t>(kBitmapHeaderSize)) {
                 Show_Error(io, "Il file " + slot.FileName +
                                    " è vuoto o troppo corto per contenere un'immagine." + kCrLf +
                                    kCannotContinue);
-                return false;
+                return std::nullopt;
             }
             if (layout.pageLayout) {
-                Build_Page_Bytes(width, height);
+                Build_Page_Bytes(raster, panel, width, height);
             } else {
-                Build_Row_Bytes(width, height);
+                Build_Row_Bytes(raster, panel, width, height);
             }
-            Store_Panel_Bytes(static_cast<int>(layout.Slot_Base(i)));
+            Store_Panel_Bytes(panel, image, static_cast<int>(layout.Slot_Base(i)));
         }
     }
 
-    for (std::size_t c = 0; c < Font_5x8.size(); ++c) {
-        MemoryImage[kGlyph5x8Address + c] = Font_5x8[c];
+    for (std::size_t c = 0; c < state.Font_5x8.size(); ++c) {
+        image[kGlyph5x8Address + c] = state.Font_5x8[c];
     }
-    for (std::size_t c = 0; c < Font_10x16.size(); ++c) {
-        const unsigned v = Font_10x16[c];
-        MemoryImage[kGlyph10x16LowAddress + c] = static_cast<std::uint8_t>(v & 0xFF);
-        MemoryImage[kGlyph10x16HighAddress + c] = static_cast<std::uint8_t>(v / 256);
+    for (std::size_t c = 0; c < state.Font_10x16.size(); ++c) {
+        const unsigned v = state.Font_10x16[c];
+        image[kGlyph10x16LowAddress + c] = static_cast<std::uint8_t>(v & 0xFF);
+        image[kGlyph10x16HighAddress + c] = static_cast<std::uint8_t>(v / 256);
     }
-    return true;
+    return compiled;
 }
 
 }  // namespace lcdprog

@@ -3,10 +3,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/file_service.h"
 #include "platform/message_box.h"
+#include "state/mod_variabili.h"
 
 namespace lcdprog {
 
@@ -43,24 +45,25 @@ struct PanelBytesArray {
     std::array<std::uint8_t, kPanelBytesMax> bytes{};
 };
 
-extern BitmapRasterArray BitmapRaster;
-extern PanelBytesArray PanelBytes;
-
 // Bytes per row as the file stores it: width / 8 rounded up to whole 32-bit words, except that a
 // multiple of 4 is kept as it is (16 for width 128, 32 for width 240).
 int Stored_Row_Size(int width);
 
-// Reads the pixel rows of one picture file into BitmapRaster (top row first). False, after a
-// message naming fileName, when the file is missing or cannot be read.
-bool Load_Bitmap_Raster(const CompilerIo& io, const std::string& path, const std::string& fileName,
-                        int width, int height);
-// BitmapRaster -> PanelBytes in the 128 x 64 panels' page layout.
-void Build_Page_Bytes(int width, int height);
-// BitmapRaster -> PanelBytes in the 240-wide panels' row layout.
-void Build_Row_Bytes(int width, int height);
-// PanelBytes, complemented, into MemoryImage from base upward.
-void Store_Panel_Bytes(int base);
-// All 16 slots and both glyphs into MemoryImage. False after a message when a picture failed.
-bool Compile_Image(const CompilerIo& io);
+// Reads the pixel rows of one picture file into `raster` (top row first). False, after a
+// message naming fileName, when the file is missing or cannot be read; `raster` then keeps what
+// it held.
+bool Load_Bitmap_Raster(const CompilerIo& io, BitmapRasterArray& raster, const std::string& path,
+                        const std::string& fileName, int width, int height);
+// The raster -> `panel` in the 128 x 64 panels' page layout.
+void Build_Page_Bytes(const BitmapRasterArray& raster, PanelBytesArray& panel, int width,
+                      int height);
+// The raster -> `panel` in the 240-wide panels' row layout.
+void Build_Row_Bytes(const BitmapRasterArray& raster, PanelBytesArray& panel, int width,
+                     int height);
+// The panel's bytes, complemented, into `image` from base upward.
+void Store_Panel_Bytes(const PanelBytesArray& panel, MemoryImageBytes& image, int base);
+// All 16 slots and both glyphs of `state` into a new image (0 where nothing is stored). Nothing,
+// after a message, when a picture failed.
+std::optional<MemoryImageBytes> Compile_Image(const CompilerIo& io, const ProgramState& state);
 
 }  // namespace lcdprog

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "link/run_events.h"
 #include "platform/clock.h"
-#include "platform/controls.h"
 #include "platform/event_pump.h"
 #include "platform/message_box.h"
 #include "platform/serial_control.h"
@@ -20,26 +20,24 @@ constexpr std::size_t kBlockSize = 128;
 constexpr int kBlocks = static_cast<int>(kMemoryImageSize / kBlockSize);
 constexpr std::size_t kFindReplyLength = 7;
 
-// What the link operations drive: the one serial control, the clock and event pump they wait
-// with, the message box, and the serial window's counters, trace and progress bar.
+// What the link operations drive: the program's variables (receive buffer, Stop, the image), the
+// one serial control, the clock and event pump they wait with, the message box, and the observer
+// every step of the run is reported to.
 struct LinkIo {
+    ProgramState& state;
     platform::SerialControl& serial;
     platform::Clock& clock;
     platform::EventPump& pump;
     platform::MessageBox& messages;
-    platform::TextControl& sendCounter;      // txt_Send_Packet
-    platform::TextControl& receivedCounter;  // txt_Received_Packet
-    platform::RichTextControl& spy;          // rtb_RS232_SPY
-    platform::ProgressControl& progress;     // pgb_RS232
+    RunObserver& observer;
 };
 
-// The serial control's event handler: appends received bytes to RxBuffer.
-void RS232_Interface_OnComm(platform::SerialControl& serial);
-
-// Trace lines: "0x87; 0x00; 0x78" + CR LF.
-std::string Trace_Line(const std::string& bytes);
-void Spy_Send_Packet(platform::RichTextControl& spy, const std::string& packet);
-void Spy_Received_Packet(platform::RichTextControl& spy, const std::string& buffer);
+// The serial control's event handler: appends received bytes to the state's RxBuffer.
+void RS232_Interface_OnComm(platform::SerialControl& serial, ProgramState& state);
+// Makes RS232_Interface_OnComm the serial control's event handler. Whoever builds the serial
+// control and the state attaches it once; it must keep running for whoever drives the link, also
+// after the window that named it has closed.
+void Attach_Receive_Handler(platform::SerialControl& serial, ProgramState& state);
 
 // The packet checksum: the complement of the 8-bit sum of every byte given.
 std::uint8_t Packet_Checksum(std::string_view bytes);
@@ -48,9 +46,6 @@ std::string Build_Request(std::uint8_t command, std::string_view payload);
 // True when a reply of `expected` bytes for `command` sits at the front of `buffer`: first byte
 // is the command, byte expected-1 is the checksum of the bytes before it. Later bytes are ignored.
 bool Reply_Is_Valid(std::string_view buffer, std::uint8_t command, std::size_t expected);
-// Adds one to a counter box holding a signed 16-bit decimal number.
-void Increment_Counter(platform::TextControl& counter);
-
 bool Find_Module(const LinkIo& io);
 bool Write_EEPROM_I2C(const LinkIo& io);
 bool Reset_PIC(const LinkIo& io);

@@ -178,13 +178,16 @@ std::vector<ControlRow> Layout() {
 
 const QString frm_Config_LCD::kCaption = QStringLiteral("Programmatore LCD grafici");
 
-frm_Config_LCD::frm_Config_LCD(platform::Services& services, std::function<void()> showSerialWindow,
-                               QWidget* parent)
-    : QMainWindow(parent), services_(services), showSerialWindow_(std::move(showSerialWindow)) {
-    panels_[k64128A] = {&Images_64128A, 128, 64, nullptr, {}, {}, {}};
-    panels_[k64128E] = {&Images_64128E, 128, 64, nullptr, {}, {}, {}};
-    panels_[k64240B] = {&Images_64240B, 240, 64, nullptr, {}, {}, {}};
-    panels_[k128240A] = {&Images_128240A, 240, 128, nullptr, {}, {}, {}};
+frm_Config_LCD::frm_Config_LCD(platform::Services& services, ProgramState& state,
+                               std::function<void()> showSerialWindow, QWidget* parent)
+    : QMainWindow(parent),
+      services_(services),
+      state_(state),
+      showSerialWindow_(std::move(showSerialWindow)) {
+    panels_[k64128A] = {&state_.Images_64128A, 128, 64, nullptr, {}, {}, {}};
+    panels_[k64128E] = {&state_.Images_64128E, 128, 64, nullptr, {}, {}, {}};
+    panels_[k64240B] = {&state_.Images_64240B, 240, 64, nullptr, {}, {}, {}};
+    panels_[k128240A] = {&state_.Images_128240A, 240, 128, nullptr, {}, {}, {}};
     Build_Controls();
     Build_Menus();
     Build_Project_Menus();
@@ -233,10 +236,10 @@ void frm_Config_LCD::Build_Controls() {
     // Every cell is a pixel of the glyph: a row per bit, a column per entry.
     msh_Font_5x8 = c.Get<QTableWidget>("msh_Font_5x8");
     msh_Font_5x8->setRowCount(8);
-    msh_Font_5x8->setColumnCount(static_cast<int>(std::size(Font_5x8)));
+    msh_Font_5x8->setColumnCount(static_cast<int>(std::size(state_.Font_5x8)));
     msh_Font_10x16 = c.Get<QTableWidget>("msh_Font_10x16");
     msh_Font_10x16->setRowCount(16);
-    msh_Font_10x16->setColumnCount(static_cast<int>(std::size(Font_10x16)));
+    msh_Font_10x16->setColumnCount(static_cast<int>(std::size(state_.Font_10x16)));
 
     // A click makes the clicked cell current first, then the handler reads the current cell.
     connect(msh_Font_5x8, &QTableWidget::cellClicked, this, [this] { msh_Font_5x8_Click(); });
@@ -355,9 +358,10 @@ void frm_Config_LCD::Select_Picture(PanelIndex which, int index, Qt::MouseButton
     if (button != Qt::RightButton || index < 0 || index >= kSlotsPerPanel) {
         return;
     }
-    SaveDialogMode = false;
-    Take_Picture(which, index,
-                 Select_Picture_File(services_.dialog, services_.messages, &services_.pump));
+    state_.SaveDialogMode = false;
+    Take_Picture(
+        which, index,
+        Select_Picture_File(state_, services_.dialog, services_.messages, &services_.pump));
 }
 
 void frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string& path) {
@@ -380,14 +384,15 @@ void frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
 
 void frm_Config_LCD::msh_Font_5x8_Click() {
     Toggle_Cell(
-        msh_Font_5x8, 0xFFu, [](int c) { return static_cast<unsigned>(Font_5x8[c]); },
-        [](int c, unsigned v) { Font_5x8[c] = static_cast<std::uint8_t>(v); });
+        msh_Font_5x8, 0xFFu, [this](int c) { return static_cast<unsigned>(state_.Font_5x8[c]); },
+        [this](int c, unsigned v) { state_.Font_5x8[c] = static_cast<std::uint8_t>(v); });
 }
 
 void frm_Config_LCD::msh_Font_10x16_Click() {
     Toggle_Cell(
-        msh_Font_10x16, 0xFFFFu, [](int c) { return static_cast<unsigned>(Font_10x16[c]); },
-        [](int c, unsigned v) { Font_10x16[c] = static_cast<std::uint16_t>(v); });
+        msh_Font_10x16, 0xFFFFu,
+        [this](int c) { return static_cast<unsigned>(state_.Font_10x16[c]); },
+        [this](int c, unsigned v) { state_.Font_10x16[c] = static_cast<std::uint16_t>(v); });
 }
 
 void frm_Config_LCD::Toggle_Cell(QTableWidget* grid, unsigned mask,
@@ -422,7 +427,7 @@ void frm_Config_LCD::smnu_Comunicazione_Click(int index) {
 }
 
 void frm_Config_LCD::closeEvent(QCloseEvent* event) {
-    if (RunInProgress) {
+    if (state_.RunInProgress) {
         // A programming run is yielding to the window system from inside one of its waits:
         // the operator is told in the caption that it must end first, and the window stays.
         setWindowTitle(kCaption + QStringLiteral(" - ") + QString::fromUtf8(kWaitForRunText));
@@ -438,7 +443,7 @@ void frm_Config_LCD::closeEvent(QCloseEvent* event) {
 }
 
 void frm_Config_LCD::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && !RunInProgress) {
+    if (event->type() == QEvent::ActivationChange && !state_.RunInProgress) {
         setWindowTitle(Title());
     }
     QMainWindow::changeEvent(event);
@@ -527,8 +532,8 @@ void frm_Config_LCD::Show_Glyphs() {
             }
         }
     };
-    paint(msh_Font_5x8, [](int c) { return static_cast<unsigned>(Font_5x8[c]); });
-    paint(msh_Font_10x16, [](int c) { return static_cast<unsigned>(Font_10x16[c]); });
+    paint(msh_Font_5x8, [this](int c) { return static_cast<unsigned>(state_.Font_5x8[c]); });
+    paint(msh_Font_10x16, [this](int c) { return static_cast<unsigned>(state_.Font_10x16[c]); });
 }
 
 void frm_Config_LCD::smnu_Anteprima_Click(int index) {
@@ -537,7 +542,7 @@ void frm_Config_LCD::smnu_Anteprima_Click(int index) {
     }
     if (preview_ == nullptr) {
         // A window of its own that closes with this one; it follows every change from here on.
-        preview_ = new frm_Anteprima(services_, this);
+        preview_ = new frm_Anteprima(services_, state_, this);
         connect(this, &frm_Config_LCD::projectChanged, preview_, &frm_Anteprima::Refresh);
     } else {
         preview_->Refresh();

@@ -39,8 +39,8 @@ class frm_Config_LCD final : public QMainWindow {
   public:
     // `showSerialWindow` is the command "&Attiva/Disattiva seriale": main() wires it to the
     // serial port window, which this window does not know.
-    frm_Config_LCD(platform::Services& services, std::function<void()> showSerialWindow,
-                   QWidget* parent = nullptr);
+    frm_Config_LCD(platform::Services& services, ProgramState& state,
+                   std::function<void()> showSerialWindow, QWidget* parent = nullptr);
 
     // Start-up: clears the sixteen slots, checks the three white backgrounds in the program
     // folder in order and shows them in every picture box and slot, and sizes the grid cells.
@@ -134,6 +134,7 @@ class frm_Config_LCD final : public QMainWindow {
                      const std::function<void(int, unsigned)>& set);
 
     platform::Services& services_;
+    ProgramState& state_;
     std::function<void()> showSerialWindow_;
     std::array<Panel, kPanelCount> panels_{};
 

@@ -36,7 +36,7 @@ void frm_Config_LCD::Build_Project_Menus() {
         {&smnu_Apri_Progetto, "smnu_Apri_Progetto", QStringLiteral("Apri progetto..."),
          QKeySequence(Qt::CTRL | Qt::Key_O),
          [this] {
-             if (const auto chosen = Choose_File(services_.dialog, kProjectFilter, false)) {
+             if (const auto chosen = Choose_File(state_, services_.dialog, kProjectFilter, false)) {
                  Open_Project(*chosen);
              }
          }},
@@ -124,8 +124,8 @@ bool frm_Config_LCD::Open_Project(const std::string& path) {
     }
     // Each picture must also load, since its box shows it, as for a right-click choice.
     std::array<std::array<QImage, kSlotsPerPanel>, kPanelCount> loaded{};
-    const auto refused =
-        Apply_Project(read.project, services_.files, [&](int p, int s, const std::string& picture) {
+    const auto refused = Apply_Project(
+        state_, read.project, services_.files, [&](int p, int s, const std::string& picture) {
             loaded[p][s] = Load_Picture(picture);
             return loaded[p][s].isNull() ? std::string("immagine non leggibile") : std::string();
         });
@@ -161,7 +161,7 @@ bool frm_Config_LCD::Save_Project() {
 bool frm_Config_LCD::Save_Project_As() {
     // The save form of the same dialog the pictures are chosen with.
     const std::optional<std::string> path =
-        Choose_File(services_.dialog, kProjectFilter, true, kProjectExtension);
+        Choose_File(state_, services_.dialog, kProjectFilter, true, kProjectExtension);
     if (!path) {
         return false;
     }
@@ -170,7 +170,7 @@ bool frm_Config_LCD::Save_Project_As() {
 
 bool frm_Config_LCD::Write_Project_To(const std::string& path) {
     std::string error;
-    if (!Write_Project(Capture_Project(services_.files), path, error)) {
+    if (!Write_Project(Capture_Project(state_, services_.files), path, error)) {
         services_.messages.Show(error, "ERROR", platform::MessageIcon::Critical);
         return false;
     }
@@ -202,7 +202,7 @@ bool frm_Config_LCD::Confirm_Discard() {
 
 void frm_Config_LCD::Set_Modified() {
     modified_ = true;
-    if (!RunInProgress) {
+    if (!state_.RunInProgress) {
         setWindowTitle(Title());
     }
     emit projectChanged();

@@ -25,14 +25,14 @@ std::uint32_t Le(const std::array<std::uint8_t, kHeaderSize>& header, std::size_
 
 }  // namespace
 
-std::string Select_Picture_File(platform::FileDialog& dialog, platform::MessageBox& messages,
-                                platform::EventPump* pump) {
+std::string Select_Picture_File(const ProgramState& state, platform::FileDialog& dialog,
+                                platform::MessageBox& messages, platform::EventPump* pump) {
     platform::FileDialogRequest request;
     request.cancelError = true;
     request.filter = kPictureFilter;
     request.filterIndex = kBitmapFilterIndex;
     request.flags = kReadOnlyTicked;
-    request.saveForm = SaveDialogMode;
+    request.saveForm = state.SaveDialogMode;
     const std::optional<std::string> chosen = dialog.Show(request);
     if (pump != nullptr) {
         pump->Yield(0);
@@ -77,16 +77,17 @@ bool Check_Bitmap_Header(std::string_view bytes, int expectedWidth, int expected
     return width == expectedWidth && height == expectedHeight && planes == 1 && bitCount == 1;
 }
 
-std::optional<std::string> Choose_File(platform::FileDialog& dialog, const char* filter,
-                                       bool saveForm, const std::string& extension) {
-    SaveDialogMode = saveForm;
+std::optional<std::string> Choose_File(ProgramState& state, platform::FileDialog& dialog,
+                                       const char* filter, bool saveForm,
+                                       const std::string& extension) {
+    state.SaveDialogMode = saveForm;
     platform::FileDialogRequest request;
     request.cancelError = true;
     request.filter = filter;
     request.filterIndex = 2;
-    request.saveForm = SaveDialogMode;
+    request.saveForm = state.SaveDialogMode;
     std::optional<std::string> chosen = dialog.Show(request);
-    SaveDialogMode = false;
+    state.SaveDialogMode = false;
     if (chosen && saveForm && std::filesystem::path(*chosen).extension().empty()) {
         *chosen += extension;
     }

@@ -11,6 +11,7 @@
 #include "platform/file_dialog.h"
 #include "platform/file_service.h"
 #include "platform/message_box.h"
+#include "state/mod_variabili.h"
 
 namespace lcdprog {
 
@@ -22,7 +23,8 @@ inline constexpr const char* kPictureFilter = "Tutti i file |*.*| Messaggio (*.b
 // (platform::Lower_Case_Path), or "" when the operator cancelled or when the name does not
 // contain "bmp" (that case after the warning "Estensione file non valida!"). When `pump` is
 // given, pending window events run once the dialog has closed, before the name is looked at.
-std::string Select_Picture_File(platform::FileDialog& dialog, platform::MessageBox& messages,
+std::string Select_Picture_File(const ProgramState& state, platform::FileDialog& dialog,
+                                platform::MessageBox& messages,
                                 platform::EventPump* pump = nullptr);
 
 // The name test of a chosen picture: the name lower-cased (platform::Lower_Case_Path), or ""
@@ -34,8 +36,9 @@ std::string Check_Picture_Name(const std::string& chosen, platform::MessageBox& 
 // (SaveDialogMode true while it is up, false again afterwards, as the picture selection expects
 // it), with the filter's second entry chosen. A name saved without an extension gets
 // `extension`. Nothing when the operator cancelled.
-std::optional<std::string> Choose_File(platform::FileDialog& dialog, const char* filter,
-                                       bool saveForm, const std::string& extension = {});
+std::optional<std::string> Choose_File(ProgramState& state, platform::FileDialog& dialog,
+                                       const char* filter, bool saveForm,
+                                       const std::string& extension = {});
 
 // True when the file's bitmap header has exactly the expected width and height, one plane and
 // one bit per pixel. Only the first 62 bytes are read; what a shorter or missing file lacks reads

@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <filesystem>
+#include <optional>
 
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
@@ -43,8 +44,8 @@ QPixmap Zoomed(const QImage& image, int zoom) {
 
 const QString frm_Anteprima::kCaption = QStringLiteral("Anteprima del modulo LCD");
 
-frm_Anteprima::frm_Anteprima(platform::Services& services, QWidget* parent)
-    : QWidget(parent, Qt::Window), services_(services) {
+frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, QWidget* parent)
+    : QWidget(parent, Qt::Window), services_(services), state_(state) {
     setWindowTitle(kCaption);
     platform::Name_Control(this, QStringLiteral("frm_Anteprima"), kCaption, QString());
 
@@ -127,20 +128,17 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, QWidget* parent)
 }
 
 void frm_Anteprima::Refresh() {
-    // The compiler writes the program-wide MemoryImage. A programming run always compiles anew
-    // before it sends anything, so a preview's bytes there would never reach a module; all the
-    // same the previous content is put back at once, so the image only ever holds what a run
-    // compiled (a run may be waiting for a reply while the operator edits). Nothing runs in
-    // between: the compile does not yield to the window system.
-    const auto kept = MemoryImage;
+    // The preview compiles into its own image: the state's MemoryImage only ever holds what a run
+    // compiled (a run may be waiting for a reply while the operator edits).
     // A preview's compile must not put up the compiler's modal "non trovato" box on every edit:
     // its first message goes into the status line instead.
     platform::KeptMessages messages;
-    const bool ok = Compile_Image({services_.files, messages});
+    const std::optional<MemoryImageBytes> compiled =
+        Compile_Image({services_.files, messages}, state_);
+    const bool ok = compiled.has_value();
     if (ok) {
-        image_ = MemoryImage;
+        image_ = *compiled;
     }
-    MemoryImage = kept;
     current_ = ok;
 
     // A picture that cannot be compiled: the panels keep the last complete image, which can no
@@ -192,7 +190,7 @@ void frm_Anteprima::Show_Pictures() {
 void frm_Anteprima::cmd_Salva_Bin_Click() {
     // The save form of the same dialog the pictures are chosen with.
     const std::optional<std::string> chosen =
-        Choose_File(services_.dialog, kBinFilter, true, ".bin");
+        Choose_File(state_, services_.dialog, kBinFilter, true, ".bin");
     if (!chosen) {
         return;
     }

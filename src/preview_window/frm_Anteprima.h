@@ -23,7 +23,7 @@ namespace lcdprog {
 class frm_Anteprima final : public QWidget {
     Q_OBJECT
   public:
-    explicit frm_Anteprima(platform::Services& services, QWidget* parent = nullptr);
+    frm_Anteprima(platform::Services& services, ProgramState& state, QWidget* parent = nullptr);
 
     // Compiles the current slots and glyphs into the preview's own image and redraws.
     void Refresh();
@@ -32,7 +32,7 @@ class frm_Anteprima final : public QWidget {
 
     // True when the last Refresh compiled every picture: the preview is what a run would send.
     bool Current() const { return current_; }
-    const std::array<std::uint8_t, kMemoryImageSize>& Image() const { return image_; }
+    const MemoryImageBytes& Image() const { return image_; }
     // A panel picture (panel in slot-array order, slot 0..3) or a glyph (0: 5x8, 1: 10x16) as
     // shown, one image pixel per panel pixel, in kLit and kDark.
     QImage Picture(int panel, int slot) const;
@@ -47,7 +47,8 @@ class frm_Anteprima final : public QWidget {
     void Show_Pictures();
 
     platform::Services& services_;
-    std::array<std::uint8_t, kMemoryImageSize> image_{};
+    ProgramState& state_;
+    MemoryImageBytes image_{};
     bool current_ = false;
     int zoom_ = 2;
     std::array<std::array<QLabel*, kSlotsPerPanel>, kPanelLayouts.size()> pictures_{};

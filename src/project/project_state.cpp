@@ -37,25 +37,18 @@ std::string Refusal(const platform::FileService& files, const std::string& path,
     return {};
 }
 
-// One panel type as the slots see it; its name and size are kPanelLayouts'.
-struct ProjectPanel {
-    ImageSlots* images;
-    const char* whiteFile;  // its white background, in the program folder
+// Each panel type's white background, in the program folder, in slot-array order; the panels'
+// names and sizes are kPanelLayouts'.
+constexpr std::array<const char*, kProjectPanels> kWhiteFiles = {
+    "Sfondo_Bianco_128x64.bmp",
+    "Sfondo_Bianco_128x64.bmp",
+    "Sfondo_Bianco_240x64.bmp",
+    "Sfondo_Bianco_240x128.bmp",
 };
-
-const std::array<ProjectPanel, kProjectPanels>& Project_Panels() {
-    static const std::array<ProjectPanel, kProjectPanels> panels = {{
-        {&Images_64128A, "Sfondo_Bianco_128x64.bmp"},
-        {&Images_64128E, "Sfondo_Bianco_128x64.bmp"},
-        {&Images_64240B, "Sfondo_Bianco_240x64.bmp"},
-        {&Images_128240A, "Sfondo_Bianco_240x128.bmp"},
-    }};
-    return panels;
-}
 
 std::string White_Picture_Path(const platform::FileService& files, int panel) {
     // Where the start-up found it: beside the program, or in an installed tree's share/lcdprog.
-    return files.ProgramDataFile(Project_Panels()[panel].whiteFile);
+    return files.ProgramDataFile(kWhiteFiles[panel]);
 }
 
 }  // namespace
@@ -69,15 +62,14 @@ void Fill_Slot(ImageSlot& slot, int panel, const std::string& fullPath,
     slot.Width = kPanelLayouts[panel].width;
 }
 
-std::vector<RefusedPicture> Apply_Project(const Project& project,
+std::vector<RefusedPicture> Apply_Project(ProgramState& state, const Project& project,
                                           const platform::FileService& files,
                                           const PictureCheck& check) {
     std::vector<RefusedPicture> refused;
     for (int p = 0; p < kProjectPanels; ++p) {
-        const ProjectPanel& panel = Project_Panels()[p];
         const std::string white = White_Picture_Path(files, p);
         for (int s = 0; s < kSlotsPerPanel; ++s) {
-            ImageSlot& slot = (*panel.images)[s];
+            ImageSlot& slot = state.Panel_Slots(p)[s];
             const std::string& path = project.pictures[p][s];
             std::string reason;
             if (!path.empty()) {
@@ -93,11 +85,11 @@ std::vector<RefusedPicture> Apply_Project(const Project& project,
                 }
                 refused.push_back({p, s, path, reason});
             }
-            Fill_Slot(slot, p, white, panel.whiteFile);
+            Fill_Slot(slot, p, white, kWhiteFiles[p]);
         }
     }
-    Font_5x8 = project.font5x8;
-    Font_10x16 = project.font10x16;
+    state.Font_5x8 = project.font5x8;
+    state.Font_10x16 = project.font10x16;
     return refused;
 }
 
@@ -119,13 +111,12 @@ std::string Refused_Pictures_Message(const std::vector<RefusedPicture>& refused)
     return text;
 }
 
-Project Capture_Project(const platform::FileService& files) {
+Project Capture_Project(const ProgramState& state, const platform::FileService& files) {
     Project project;
     for (int p = 0; p < kProjectPanels; ++p) {
-        const ProjectPanel& panel = Project_Panels()[p];
         const std::string white = platform::Lower_Case_Path(White_Picture_Path(files, p));
         for (int s = 0; s < kSlotsPerPanel; ++s) {
-            const std::string& fullPath = (*panel.images)[s].FullPath;
+            const std::string& fullPath = state.Panel_Slots(p)[s].FullPath;
             if (fullPath.empty() || platform::Lower_Case_Path(fullPath) == white) {
                 continue;
             }
@@ -135,8 +126,8 @@ Project Capture_Project(const platform::FileService& files) {
             project.pictures[p][s] = Absolute_Path(onDisk.empty() ? fullPath : onDisk);
         }
     }
-    project.font5x8 = Font_5x8;
-    project.font10x16 = Font_10x16;
+    project.font5x8 = state.Font_5x8;
+    project.font10x16 = state.Font_10x16;
     return project;
 }
 

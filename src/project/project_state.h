@@ -35,7 +35,7 @@ using PictureCheck = std::function<std::string(int panel, int slot, const std::s
 // its slot as that choice would (FullPath lower-cased, FileName its last component, the panel's
 // size, BitDepth 1); an empty, missing or refused picture leaves the slot at its white picture.
 // The glyphs replace Font_5x8 and Font_10x16. Returns the refused pictures, in slot order.
-std::vector<RefusedPicture> Apply_Project(const Project& project,
+std::vector<RefusedPicture> Apply_Project(ProgramState& state, const Project& project,
                                           const platform::FileService& files,
                                           const PictureCheck& check = {});
 
@@ -49,6 +49,6 @@ inline constexpr const char* kRefusedPicturesTitle = "WARNING";
 
 // The current slots and glyphs as a project: a white picture as "", any other picture by the
 // path it has on disk (the slots hold it lower-cased).
-Project Capture_Project(const platform::FileService& files);
+Project Capture_Project(const ProgramState& state, const platform::FileService& files);
 
 }  // namespace lcdprog

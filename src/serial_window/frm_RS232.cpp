@@ -125,23 +125,6 @@ class BusyPointer {
     BusyPointer& operator=(const BusyPointer&) = delete;
 };
 
-// The bar as the link drives it, telling the status line how the run goes on.
-class ProgressWithStatus final : public platform::ProgressControl {
-  public:
-    ProgressWithStatus(platform::ProgressControl& bar, RunStatus& status, platform::Clock& clock)
-        : bar_(bar), status_(status), clock_(clock) {}
-    void SetValue(int value) override {
-        bar_.SetValue(value);
-        status_.Progress(bar_.Value(), clock_.Milliseconds());
-    }
-    int Value() const override { return bar_.Value(); }
-
-  private:
-    platform::ProgressControl& bar_;
-    RunStatus& status_;
-    platform::Clock& clock_;
-};
-
 QPointer<frm_RS232>& Instance() {
     static QPointer<frm_RS232> instance;
     return instance;
@@ -151,7 +134,8 @@ QPointer<frm_RS232>& Instance() {
 
 const QString frm_RS232::kCaption = QStringLiteral("Comunicazione seriale verso modulo LCD");
 
-frm_RS232::frm_RS232(platform::Services& services) : services_(services) {
+frm_RS232::frm_RS232(platform::Services& services, ProgramState& state)
+    : services_(services), state_(state) {
     setObjectName(QStringLiteral("frm_RS232"));
     setWindowTitle(kCaption);
     setAccessibleName(kCaption);
@@ -238,7 +222,9 @@ void frm_RS232::Build_Controls() {
     status_ = std::make_unique<platform::QtLabelControl>(*lbl_Stato, together_);
     // The bar last: whoever watches it change sees every other widget already up to date.
     progress_ = std::make_unique<platform::QtProgressControl>(*pgb_RS232, &together_);
-    runProgress_ = std::make_unique<ProgressWithStatus>(*progress_, runStatus_, services_.clock);
+    view_ = std::make_unique<ControlsView>(*sendCounter_, *receivedCounter_, *spy_, *progress_,
+                                           &runStatus_);
+    feed_.Subscribe(*view_);
 
     connect(cmd_ON, &QPushButton::clicked, this, &frm_RS232::cmd_ON_Click);
     connect(cmd_OFF, &QPushButton::clicked, this, &frm_RS232::cmd_OFF_Click);
@@ -363,7 +349,7 @@ void frm_RS232::Report_No_Port(int failedPort) {
 // answer, and the window keeps what the run left until OFF.
 void frm_RS232::Ports_Changed() {
     platform::SerialControl& rs = services_.serial;
-    if (RunInProgress || !isVisible()) {
+    if (state_.RunInProgress || !isVisible()) {
         portsChanged_ = true;
         return;
     }
@@ -385,7 +371,7 @@ void frm_RS232::Ports_Changed() {
 
 void frm_RS232::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (portsChanged_ && openDevice_.empty() && !RunInProgress) {
+    if (portsChanged_ && openDevice_.empty() && !state_.RunInProgress) {
         QTimer::singleShot(0, this, &frm_RS232::Ports_Changed);
     }
 }
@@ -454,7 +440,7 @@ void frm_RS232::cmd_OFF_Click() {
 }
 
 void frm_RS232::cmd_Stop_RS232_Click() {
-    StopRequested = true;
+    state_.StopRequested = true;
 }
 
 void frm_RS232::cmd_Exit_Click() {
@@ -464,22 +450,21 @@ void frm_RS232::cmd_Exit_Click() {
 void frm_RS232::cmd_Write_RS232_Click() {
     // The exchanges assume one run at a time on a port that stays open: a click that arrives
     // while a run yields is dropped.
-    if (RunInProgress) {
+    if (state_.RunInProgress) {
         return;
     }
-    RunInProgress = true;
+    state_.RunInProgress = true;
     spy_->SetText("");
     sendCounter_->SetText("0");
     receivedCounter_->SetText("0");
     cmd_Exit->setEnabled(false);
     cmd_OFF->setEnabled(false);
-    StopRequested = false;
-    runStatus_.Run_Started(services_.clock.Milliseconds());
-    const RunResult result = Run_Programming(
-        CompilerIo{services_.files, services_.messages},
-        LinkIo{services_.serial, services_.clock, services_.pump, services_.messages, *sendCounter_,
-               *receivedCounter_, *spy_, *runProgress_});
-    runStatus_.Run_Ended(result, services_.clock.Milliseconds());
+    state_.StopRequested = false;
+    runStatus_.Run_Started();
+    // The view hears every step and the end; the result itself is not needed here.
+    Run_Programming(CompilerIo{services_.files, services_.messages},
+                    LinkIo{state_, services_.serial, services_.clock, services_.pump,
+                           services_.messages, feed_});
     if (!services_.serial.PortOpen() && !openDevice_.empty()) {
         lostDuringRun_ = true;
         runStatus_.Say(runStatus_.Text() + ". " + services_.serial.LastError());
@@ -489,7 +474,7 @@ void frm_RS232::cmd_Write_RS232_Click() {
     together_.Flush();
     cmd_Exit->setEnabled(true);
     cmd_OFF->setEnabled(true);
-    RunInProgress = false;
+    state_.RunInProgress = false;
     if (closeAfterRun_) {
         closeAfterRun_ = false;
         close();
@@ -497,7 +482,7 @@ void frm_RS232::cmd_Write_RS232_Click() {
 }
 
 void frm_RS232::closeEvent(QCloseEvent* event) {
-    if (RunInProgress) {
+    if (state_.RunInProgress) {
         // Closing would close the port under a running exchange: close when the run ends.
         closeAfterRun_ = true;
         setWindowTitle(kCaption + QStringLiteral(" - ") + QString::fromUtf8(kWaitForRunText));
@@ -509,10 +494,10 @@ void frm_RS232::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void Show_frm_RS232(platform::Services& services) {
+void Show_frm_RS232(platform::Services& services, ProgramState& state) {
     QPointer<frm_RS232>& instance = Instance();
     if (instance.isNull()) {
-        instance = new frm_RS232(services);
+        instance = new frm_RS232(services, state);
         instance->setAttribute(Qt::WA_DeleteOnClose);
     }
     if (instance->isMinimized()) {

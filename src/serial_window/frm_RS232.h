@@ -6,7 +6,9 @@
 
 #include "platform/qt/qt_controls.h"
 #include "platform/services.h"
+#include "serial_window/controls_view.h"
 #include "serial_window/run_status.h"
+#include "state/mod_variabili.h"
 
 class QCloseEvent;
 class QComboBox;
@@ -26,7 +28,7 @@ struct LinkIo;
 class frm_RS232 final : public QWidget {
     Q_OBJECT
   public:
-    explicit frm_RS232(platform::Services& services);
+    frm_RS232(platform::Services& services, ProgramState& state);
     ~frm_RS232() override;
 
     // The command handlers, named after their buttons.
@@ -35,6 +37,10 @@ class frm_RS232 final : public QWidget {
     void cmd_Write_RS232_Click();
     void cmd_Stop_RS232_Click();
     void cmd_Exit_Click();
+
+    // Every run of this window reports here; its counters, trace, bar and status line are the
+    // first subscriber, and anyone else (a log, a bench) may subscribe for the window's lifetime.
+    RunFeed& Run_Feed() { return feed_; }
 
     static const QString kCaption;
 
@@ -55,6 +61,7 @@ class frm_RS232 final : public QWidget {
     void Show_Error_RS232(const std::string& line);
 
     platform::Services& services_;
+    ProgramState& state_;
     bool closeAfterRun_ = false;
     // The device ON opened, until OFF; empty while the port is closed.
     std::string openDevice_;
@@ -91,24 +98,26 @@ class frm_RS232 final : public QWidget {
     QPushButton* cmd_Exit = nullptr;
     QLabel* lbl_Stato = nullptr;
 
-    // What the link writes into: counters, trace and progress bar of this window, brought up to
+    // What a run is shown in: counters, trace and progress bar of this window, brought up to
     // date together with the status line.
     platform::CoalescedApply together_;
     std::unique_ptr<platform::QtTextControl> sendCounter_;
     std::unique_ptr<platform::QtTextControl> receivedCounter_;
     std::unique_ptr<platform::QtRichTextControl> spy_;
     std::unique_ptr<platform::QtProgressControl> progress_;
-    // The bar as the link sees it: every value also moves the status line on.
-    std::unique_ptr<platform::ProgressControl> runProgress_;
     std::unique_ptr<platform::QtLabelControl> status_;
     // Build_Controls makes status_ before anything can speak, and it outlives runStatus_.
-    RunStatus runStatus_{[this](const std::string& text) { status_->SetText(text); }};
+    RunStatus runStatus_{[this](const std::string& text) { status_->SetText(text); },
+                         services_.clock};
+    // The run's subscriber here: the controls above and the status line.
+    std::unique_ptr<ControlsView> view_;
+    RunFeed feed_;
 };
 
 // The menu command of the main window: shows the one serial port window without blocking,
 // creating it (and so probing the ports) when it does not exist; an open window is only
 // brought to the front.
-void Show_frm_RS232(platform::Services& services);
+void Show_frm_RS232(platform::Services& services, ProgramState& state);
 
 // The open serial port window, or nullptr.
 frm_RS232* Current_frm_RS232();

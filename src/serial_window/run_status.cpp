@@ -37,29 +37,33 @@ void RunStatus::Say(const std::string& text) {
     Show(text);
 }
 
-void RunStatus::Run_Started(std::uint32_t nowMs) {
-    runStartMs_ = nowMs;
+void RunStatus::Run_Started() {
+    runStartMs_ = clock_.Milliseconds();
     block_ = 0;
+    wrote_ = false;
     phase_ = Phase::Compiling;
     Show("Preparazione dell'immagine...");
 }
 
-void RunStatus::Progress(int value, std::uint32_t nowMs) {
-    switch (phase_) {
-        case Phase::Idle:
-            return;
-        case Phase::Compiling:  // the compile is done: detection empties the bar first
-            phase_ = Phase::Detecting;
-            Show("Ricerca del modulo...");
-            return;
-        case Phase::Detecting:  // the module answered: the first block goes out
-            phase_ = Phase::Writing;
-            writeStartMs_ = nowMs;
-            break;
-        case Phase::Writing:
-            break;
+void RunStatus::Phase_Changed(RunPhase phase) {
+    // Only detection has words of its own; the blocks and the end say the rest.
+    if (phase == RunPhase::Detection && phase_ != Phase::Idle) {
+        phase_ = Phase::Detecting;
+        Show("Ricerca del modulo...");
     }
-    block_ = std::clamp(value, 0, kBlocks - 1);
+}
+
+void RunStatus::Block_Started(int k) {
+    if (phase_ == Phase::Idle) {
+        return;
+    }
+    const std::uint32_t nowMs = clock_.Milliseconds();
+    if (phase_ != Phase::Writing) {  // the module answered: the first block goes out
+        phase_ = Phase::Writing;
+        writeStartMs_ = nowMs;
+    }
+    wrote_ = true;
+    block_ = std::clamp(k, 0, kBlocks - 1);
     std::string text = Block_Text("Blocco", block_);
     if (block_ > 0) {
         // The blocks so far set the pace of those left; rounded up, so that the estimate never
@@ -72,26 +76,35 @@ void RunStatus::Progress(int value, std::uint32_t nowMs) {
     Show(text);
 }
 
-void RunStatus::Run_Ended(const RunResult& result, std::uint32_t nowMs) {
-    switch (result.end) {
-        case RunEnd::CompileFailed:
+void RunStatus::Run_Ended(const RunResult& result) {
+    const std::string notFound = "Modulo non trovato: verificare la connessione";
+    const std::string writeFailed = "Scrittura fallita al " +
+                                    Block_Text("blocco", std::clamp(result.block, 0, kBlocks - 1)) +
+                                    ": il modulo non ha confermato";
+    const std::string resetFailed = "Memoria scritta, ma il reset del PIC non ha risposto";
+    switch (result.failure) {
+        case RunFailure::CompileRefused:
             Say("Immagine non compilata: il modulo non è stato contattato");
             break;
-        case RunEnd::NoModule:
-            Say("Modulo non trovato: verificare la connessione");
+        case RunFailure::ModuleNotFound:
+            Say(notFound);
             break;
-        case RunEnd::Written:
-            Say(result.resetOk
-                    ? "Programmazione completata: " + std::to_string(kMemoryImageSize) +
-                          " byte in " + Seconds_Text(nowMs - runStartMs_) + " s"
-                    : std::string("Memoria scritta, ma il reset del PIC non ha risposto"));
+        case RunFailure::None:
+            Say("Programmazione completata: " + std::to_string(kMemoryImageSize) + " byte in " +
+                Seconds_Text(clock_.Milliseconds() - runStartMs_) + " s");
             break;
-        case RunEnd::WriteFailed:
-            Say("Scrittura fallita al " + Block_Text("blocco", block_) +
-                ": il modulo non ha confermato");
+        case RunFailure::ResetFailed:
+            Say(resetFailed);
             break;
-        case RunEnd::Stopped:
+        case RunFailure::BlockFailed:
+            Say(writeFailed);
+            break;
+        case RunFailure::Stopped:
             Say("Interrotto dall'operatore al " + Block_Text("blocco", block_));
+            break;
+        case RunFailure::PortLost:
+            // The step the device went away in; the window adds the control's own words.
+            Say(!wrote_ ? notFound : result.block < kBlocks ? writeFailed : resetFailed);
             break;
     }
 }

@@ -4,25 +4,26 @@
 #include <functional>
 #include <string>
 
-#include "link/programming_run.h"
+#include "link/run_events.h"
+#include "platform/clock.h"
 
 namespace lcdprog {
 
 // The status line's text, in the operator's words: the window's state and the course of a run.
-// It learns the run's course from what the run reports: the start and the result from the
-// command handler, the steps from the values the link gives the progress bar (detection empties
-// the bar, then the EEPROM run sets it to each block before sending it). It knows nothing of
-// widgets: every new text goes to `show`.
-class RunStatus {
+// The command handler says when a run starts (the compile); the steps and the end come from the
+// run's events, with the time read from `clock`. It knows nothing of widgets: every new text goes
+// to `show`.
+class RunStatus final : public RunObserver {
   public:
-    explicit RunStatus(std::function<void(const std::string&)> show) : show_(std::move(show)) {}
+    RunStatus(std::function<void(const std::string&)> show, platform::Clock& clock)
+        : show_(std::move(show)), clock_(clock) {}
 
     // Any text of the window's own (ready, port open, port lost, ...); ends a run's course.
     void Say(const std::string& text);
-    void Run_Started(std::uint32_t nowMs);
-    // The bar's value during a run: block `value` (from 0) is about to go out.
-    void Progress(int value, std::uint32_t nowMs);
-    void Run_Ended(const RunResult& result, std::uint32_t nowMs);
+    void Run_Started();
+    void Phase_Changed(RunPhase phase) override;
+    void Block_Started(int k) override;
+    void Run_Ended(const RunResult& result) override;
 
     const std::string& Text() const { return text_; }
 
@@ -32,11 +33,13 @@ class RunStatus {
     void Show(const std::string& text);
 
     std::function<void(const std::string&)> show_;
+    platform::Clock& clock_;
     std::string text_;
     Phase phase_ = Phase::Idle;
     std::uint32_t runStartMs_ = 0;
     std::uint32_t writeStartMs_ = 0;
     int block_ = 0;
+    bool wrote_ = false;  // a block of this run went out
 };
 
 }  // namespace lcdprog

@@ -56,15 +56,19 @@ struct Projects {
 
 // What "Scrivi modulo LCD" compiles once the window has opened the project.
 Eeprom Window_Compile(const std::string& project) {
-    Reset_Program_State();
+    const auto state = std::make_unique<ProgramState>();
     platform::PosixFileService files(Bin_Folder());
     const ProjectReadResult read = Read_Project(files, project);
     EXPECT_TRUE(read.ok) << read.error;
-    EXPECT_TRUE(Apply_Project(read.project, files).empty());
+    EXPECT_TRUE(Apply_Project(*state, read.project, files).empty());
     FakeMessageBox messages;
-    EXPECT_TRUE(Compile_Image(CompilerIo{files, messages}));
+    const std::optional<MemoryImageBytes> compiled =
+        Compile_Image(CompilerIo{files, messages}, *state);
+    EXPECT_TRUE(compiled);
     Eeprom image{};
-    std::copy(MemoryImage.begin(), MemoryImage.end(), image.begin());
+    if (compiled) {
+        std::copy(compiled->begin(), compiled->end(), image.begin());
+    }
     return image;
 }
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <random>
 
 #include "compiler/image_decoder.h"
@@ -21,7 +22,7 @@ using test::ShownMessage;
 
 // The memory map written out on its own: slot i of a panel type at firstBase + i x W x H / 8.
 struct Panel {
-    ImageSlots* slots;
+    int index;  // in the state's slot arrays
     const char* tag;
     int width, height, firstBase;
     bool page;
@@ -31,10 +32,10 @@ struct Panel {
         return "/pictures/" + std::string(tag) + "_" + std::to_string(slot) + ".bmp";
     }
 };
-const Panel kPanels[] = {{&Images_64128A, "64128A", 128, 64, 0x0000, true},
-                         {&Images_64128E, "64128E", 128, 64, 0x1000, true},
-                         {&Images_64240B, "64240B", 240, 64, 0x2000, false},
-                         {&Images_128240A, "128240A", 240, 128, 0x3E00, false}};
+const Panel kPanels[] = {{0, "64128A", 128, 64, 0x0000, true},
+                         {1, "64128E", 128, 64, 0x1000, true},
+                         {2, "64240B", 240, 64, 0x2000, false},
+                         {3, "128240A", 240, 128, 0x3E00, false}};
 
 // Never 0 and different from its neighbours, so a byte read from the wrong place shows.
 std::uint8_t File_Byte(std::size_t i) {
@@ -56,7 +57,7 @@ struct CompileImage : ::testing::Test {
     // expected from the pixels alone: page layout puts pixel (x, 8p + k) in bit k of byte
     // p x W + x, row layout (8b + j, y) in bit 7 - j of byte y x W / 8 + b, both complemented.
     void SetUp() override {
-        Reset_Program_State();
+        state = ProgramState{};
         std::mt19937 random(20240615);
         for (int k = 0; k < 16; ++k) {
             const Panel& panel = kPanels[k / 4];
@@ -65,8 +66,8 @@ struct CompileImage : ::testing::Test {
             while (pictures[k].size() < 62u + panel.Row_Size() * panel.height) {
                 pictures[k].push_back(static_cast<char>(random()));
             }
-            (*panel.slots)[i] = {panel.Path(i), files.GetFileName(panel.Path(i)), panel.height,
-                                 panel.width, 1};
+            state.Panel_Slots(panel.index)[i] = {panel.Path(i), files.GetFileName(panel.Path(i)),
+                                                 panel.height, panel.width, 1};
             files.Put(panel.Path(i), pictures[k]);
             for (int y = 0; y < panel.height; ++y) {
                 for (int x = 0; x < panel.width; ++x) {
@@ -90,33 +91,37 @@ struct CompileImage : ::testing::Test {
     ShrinkingFiles files;
     test::FakeMessageBox messages;
     CompilerIo io{files, messages};
-    std::array<std::uint8_t, kMemoryImageSize> expected{};
+    ProgramState state;
+    MemoryImageBytes expected{};
 };
 
-// Glyph cell (c, r) goes uncomplemented into bit r % 8 of its column's byte, over what was
-// there; nothing else is written.
+// Glyph cell (c, r) goes uncomplemented into bit r % 8 of its column's byte; every byte that no
+// picture or glyph covers is 0.
 TEST_F(CompileImage, GoldenImageOfSixteenPicturesAndBothGlyphsDecodesBack) {
     for (int c = 0; c < 10; ++c) {
         for (int r = 0; r < 16; ++r) {
             if (c < 5 && r < 8 && (c + r) % 3 == 0) {
-                Font_5x8[c] |= static_cast<std::uint8_t>(1 << r);
+                state.Font_5x8[c] |= static_cast<std::uint8_t>(1 << r);
                 expected[0x8000 + c] |= 1 << r;
             }
             if ((c * r) % 5 == 1 || r == 15 - c) {
-                Font_10x16[c] |= static_cast<std::uint16_t>(1 << r);
+                state.Font_10x16[c] |= static_cast<std::uint16_t>(1 << r);
                 expected[(r < 8 ? 0x8005 : 0x800F) + c] |= 1 << (r % 8);
             }
         }
     }
-    std::fill(&MemoryImage[0x8000], &MemoryImage[0x8019], 0xC3);
+    // What the state held before does not reach the new image.
+    state.MemoryImage.fill(0xC3);
 
-    ASSERT_TRUE(Compile_Image(io));
-    const auto differ = std::mismatch(MemoryImage.begin(), MemoryImage.end(), expected.begin());
-    EXPECT_EQ(differ.first - MemoryImage.begin(), kMemoryImageSize);
+    const std::optional<MemoryImageBytes> compiled = Compile_Image(io, state);
+    ASSERT_TRUE(compiled);
+    const MemoryImageBytes& image = *compiled;
+    const auto differ = std::mismatch(image.begin(), image.end(), expected.begin());
+    EXPECT_EQ(differ.first - image.begin(), kMemoryImageSize);
 
     // The decoder gives back every pixel (palette index 0 is dark) and both glyphs.
     for (int k = 0; k < 16; ++k) {
-        const PanelPicture picture = Decode_Panel_Picture(MemoryImage, k / 4, k % 4);
+        const PanelPicture picture = Decode_Panel_Picture(image, k / 4, k % 4);
         ASSERT_EQ(std::pair(picture.width, picture.height),
                   std::pair(kPanels[k / 4].width, kPanels[k / 4].height));
         for (int y = 0; y < picture.height; ++y) {
@@ -125,12 +130,11 @@ TEST_F(CompileImage, GoldenImageOfSixteenPicturesAndBothGlyphsDecodesBack) {
             }
         }
     }
-    EXPECT_EQ(Decode_Font_5x8(MemoryImage), Font_5x8);
-    EXPECT_EQ(Decode_Font_10x16(MemoryImage), Font_10x16);
+    EXPECT_EQ(Decode_Font_5x8(image), state.Font_5x8);
+    EXPECT_EQ(Decode_Font_10x16(image), state.Font_10x16);
 }
 
-// One message naming the failing slot's file, false, the earlier regions rewritten and that
-// region, every later one and the glyphs as they were; nothing after that slot is looked at.
+// One message naming the failing slot's file and no image; nothing after that slot is looked at.
 TEST_F(CompileImage, StopsAtTheFirstPictureItCannotUse) {
     const std::string tail = "\r\nImpossibile continuare!!";
     const auto size = [&](int w, int h) {
@@ -168,7 +172,7 @@ TEST_F(CompileImage, StopsAtTheFirstPictureItCannotUse) {
         SCOPED_TRACE(c.text);
         SetUp();
         messages.shown.clear();
-        Font_5x8.fill(0x11);
+        state.Font_5x8.fill(0x11);
         files.Remove(path);
         if (c.status != FileStatus::Ok) {
             files.PutSpecial(path, c.status);
@@ -177,18 +181,13 @@ TEST_F(CompileImage, StopsAtTheFirstPictureItCannotUse) {
         }
         files.shrinking = c.shrink ? path : "";
         if (c.width != 0) {
-            (*failing.slots)[c.slot].Width = c.width;
-            (*failing.slots)[c.slot].Height = c.height;
+            state.Panel_Slots(failing.index)[c.slot].Width = c.width;
+            state.Panel_Slots(failing.index)[c.slot].Height = c.height;
         }
-        MemoryImage.fill(0x5A);
-
-        EXPECT_FALSE(Compile_Image(io));
+        EXPECT_FALSE(Compile_Image(io, state));
 
         const ShownMessage shown{c.text, "ERROR", platform::MessageIcon::Critical};
         EXPECT_EQ(messages.shown, std::vector<ShownMessage>{shown});
-        for (int a = 0; a < static_cast<int>(kMemoryImageSize); ++a) {
-            ASSERT_EQ(MemoryImage[a], a < failing.Base(c.slot) ? expected[a] : 0x5A) << a;
-        }
         EXPECT_EQ(files.existsAsked.back(), path);
     }
 }
@@ -196,7 +195,8 @@ TEST_F(CompileImage, StopsAtTheFirstPictureItCannotUse) {
 // Raster byte (y, b) is file byte L - (y + 1) x S + b (zero-based) when that is 61 or more (the
 // last palette byte too), else 0, whatever the header says; storage outside the picture is 0.
 TEST_F(CompileImage, RasterRowsComeFromTheEndOfTheFileBottomUp) {
-    std::memset(&BitmapRaster.bytes, 0xC3, sizeof BitmapRaster.bytes);  // no load leaves it
+    BitmapRasterArray raster;
+    std::memset(&raster.bytes, 0xC3, sizeof raster.bytes);  // no load leaves it
     const struct {
         int width, height;
         std::size_t length;
@@ -209,13 +209,13 @@ TEST_F(CompileImage, RasterRowsComeFromTheEndOfTheFileBottomUp) {
             bytes[i] = static_cast<char>(File_Byte(i));
         }
         files.Put("/p/logo.bmp", bytes);
-        ASSERT_TRUE(Load_Bitmap_Raster(io, "/p/logo.bmp", "logo.bmp", c.width, c.height));
+        ASSERT_TRUE(Load_Bitmap_Raster(io, raster, "/p/logo.bmp", "logo.bmp", c.width, c.height));
         const int s = c.width == 128 ? 16 : 32;
         for (int y = 0; y < kRasterMaxRows; ++y) {
             for (int b = 0; b < kRasterMaxRowBytes; ++b) {
                 const long offset = static_cast<long>(c.length) - (y + 1) * s + b;
                 const bool inFile = y < c.height && b < s && offset >= 61;
-                ASSERT_EQ(BitmapRaster.bytes[y][b], inFile ? File_Byte(offset) : 0)
+                ASSERT_EQ(raster.bytes[y][b], inFile ? File_Byte(offset) : 0)
                     << "row " << y << " byte " << b;
             }
         }

@@ -19,7 +19,6 @@ namespace lcdprog::test {
 namespace {
 
 TEST(OnTheLine, ModuleHangsUpWhileDetectedThenComesBackAndIsProgrammedByteForByte) {
-    Reset_Program_State();
     TempFolder folder;
     // The first two detection replies are spoiled; the module hangs up on the third request and
     // is back behind the same link half a second later.
@@ -62,7 +61,7 @@ TEST(OnTheLine, ModuleHangsUpWhileDetectedThenComesBackAndIsProgrammedByteForByt
     EXPECT_EQ(sim.Wait_Exit(5000), 0);
     EXPECT_FALSE(fs::exists(fs::symlink_status(sim.Link()))) << "link left behind";
     // Its pictures, read back, are the decoder's pictures of the image it was sent.
-    const std::vector<NamedPicture> pictures = Named_Pictures(MemoryImage, 2);
+    const std::vector<NamedPicture> pictures = Named_Pictures(desk.state.MemoryImage, 2);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder / "png"), fs::directory_iterator()),
               std::ssize(pictures));
     for (const NamedPicture& named : pictures) {
@@ -81,7 +80,7 @@ TEST(OnTheLine, ModuleHangsUpWhileDetectedThenComesBackAndIsProgrammedByteForByt
     }
     const std::optional<Eeprom> eeprom = sim.Saved_Eeprom();
     ASSERT_TRUE(eeprom.has_value()) << "the module saved no EEPROM";
-    EXPECT_TRUE(*eeprom == MemoryImage);
+    EXPECT_TRUE(*eeprom == desk.state.MemoryImage);
 }
 
 }  // namespace

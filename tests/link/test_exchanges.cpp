@@ -29,12 +29,7 @@ void Expect_Colors(const FakeRichTextControl& spy, std::size_t blueUpTo) {
     }
 }
 
-class Link : public ::testing::Test {
-  protected:
-    void SetUp() override { Reset_Program_State(); }
-};
-
-TEST_F(Link, NoModuleMeansThreeFullWaitsSleptThroughThenTheMessage) {
+TEST(Link, NoModuleMeansThreeFullWaitsSleptThroughThenTheMessage) {
     SimLine line;
     line.Open();
     line.connected = false;
@@ -57,7 +52,7 @@ TEST_F(Link, NoModuleMeansThreeFullWaitsSleptThroughThenTheMessage) {
     Expect_Colors(line.spy, kDetectionLine.size());
 }
 
-TEST_F(Link, WaitsAreMeasuredModulo2To32WhenTheClockWraps) {
+TEST(Link, WaitsAreMeasuredModulo2To32WhenTheClockWraps) {
     // The second attempt's wait starts 1096 ms before the wrap; its reply comes in two pieces,
     // the first after the wrap, the second a second later.
     SimLine line({"noanswer:detect=1", "late=1500:detect=2", "split=1000:detect=2"});
@@ -66,17 +61,17 @@ TEST_F(Link, WaitsAreMeasuredModulo2To32WhenTheClockWraps) {
     EXPECT_TRUE(Find_Module(line.Io()));
     EXPECT_EQ(line.Now(), 5501u);
     EXPECT_EQ(line.yields.back(), 1499u);  // only what was left of the 3000 ms
-    EXPECT_EQ(RxLength, 7);
+    EXPECT_EQ(line.state.RxLength, 7);
 }
 
-TEST_F(Link, WholeRunStoresTheImageBlockByBlockAndTracesEveryStep) {
-    std::mt19937 random(7);
-    for (std::uint8_t& b : MemoryImage) {
-        b = static_cast<std::uint8_t>(random());
-    }
+TEST(Link, WholeRunStoresTheImageBlockByBlockAndTracesEveryStep) {
     // Block 7's first acknowledgement is spoiled: the retry must repeat the very same bytes. The
     // reset's first request goes unanswered.
     SimLine line({"badsum:block=7,attempt=1", "noanswer:reset=1"});
+    std::mt19937 random(7);
+    for (std::uint8_t& b : line.state.MemoryImage) {
+        b = static_cast<std::uint8_t>(random());
+    }
     line.Open();
     line.sendCounter.text = "41";
     line.spy.SetText("left over\r\n");
@@ -93,7 +88,7 @@ TEST_F(Link, WholeRunStoresTheImageBlockByBlockAndTracesEveryStep) {
         }
     };
 
-    StopRequested = true;  // only the EEPROM run looks at Stop, and clears it first
+    line.state.StopRequested = true;  // only the EEPROM run looks at Stop, and clears it first
     ASSERT_TRUE(Find_Module(line.Io()));
     EXPECT_EQ(line.sendCounter.text + line.receivedCounter.text, "11");
     EXPECT_EQ(line.progress.history, std::vector<int>{0});
@@ -103,7 +98,7 @@ TEST_F(Link, WholeRunStoresTheImageBlockByBlockAndTracesEveryStep) {
     EXPECT_EQ(line.spy.selLength, static_cast<int>(line.spy.text.size()));
     ASSERT_TRUE(Write_EEPROM_I2C(line.Io()));
 
-    EXPECT_TRUE(line.module.Memory() == MemoryImage);
+    EXPECT_TRUE(line.module.Memory() == line.state.MemoryImage);
     ASSERT_EQ(line.sent.size(), 514u);
     EXPECT_EQ(line.sent[9].packet, line.sent[8].packet);
     EXPECT_EQ(line.sendCounter.text, "514");
@@ -127,7 +122,7 @@ TEST_F(Link, WholeRunStoresTheImageBlockByBlockAndTracesEveryStep) {
     EXPECT_TRUE(line.messages.shown.empty());
 }
 
-TEST_F(Link, StopEndsTheRunQuietlyAtTheNextWaitPass) {
+TEST(Link, StopEndsTheRunQuietlyAtTheNextWaitPass) {
     const struct {
         const char* name;
         std::vector<std::string> faults;
@@ -141,15 +136,14 @@ TEST_F(Link, StopEndsTheRunQuietlyAtTheNextWaitPass) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Reset_Program_State();
         SimLine line(c.faults);
         line.Open();
         line.sendCounter.text = line.receivedCounter.text = std::string("0");
         line.onYield = [&](std::uint32_t maxWait) {
             if (c.stopInProgressYield) {
-                StopRequested |= maxWait == 0 && line.progress.value == 5;
+                line.state.StopRequested |= maxWait == 0 && line.progress.value == 5;
             } else if (line.sent.size() == 6 && maxWait == 3000) {
-                line.At(line.Now() + 1000, [] { StopRequested = true; });
+                line.At(line.Now() + 1000, [&line] { line.state.StopRequested = true; });
             }
         };
 
@@ -161,7 +155,7 @@ TEST_F(Link, StopEndsTheRunQuietlyAtTheNextWaitPass) {
         EXPECT_EQ(line.sendCounter.text, "6");
         EXPECT_EQ(line.receivedCounter.text, "5");
         EXPECT_EQ(line.progress.value, 5);
-        EXPECT_EQ(RxLength, c.rxLength);
+        EXPECT_EQ(line.state.RxLength, c.rxLength);
         EXPECT_EQ(line.spy.text, Trace_Line(line.sent.back().packet));  // no reply traced
     }
 }

@@ -72,10 +72,7 @@ void PrintTo(const Row& r, std::ostream* os) {
     *os << r.fault;
 }
 
-class FaultMatrix : public ::testing::TestWithParam<Cell> {
-  protected:
-    void SetUp() override { Reset_Program_State(); }
-};
+class FaultMatrix : public ::testing::TestWithParam<Cell> {};
 
 TEST_P(FaultMatrix, WhatTheOperatorSeesAndWhatTheModuleKeeps) {
     const auto& [row, p] = GetParam();
@@ -89,7 +86,7 @@ TEST_P(FaultMatrix, WhatTheOperatorSeesAndWhatTheModuleKeeps) {
     SimLine line(faults);
     line.Open();
     FakeFileService files;
-    Fill_Slots_With_Noise(files);
+    Fill_Slots_With_Noise(line.state, files);
 
     const RunResult result = Run_Programming({files, line.messages}, line.Io());
 
@@ -105,11 +102,17 @@ TEST_P(FaultMatrix, WhatTheOperatorSeesAndWhatTheModuleKeeps) {
     EXPECT_EQ(line.receivedCounter.text, std::to_string(c.counters));
     lcdsim::Eeprom stored;
     stored.fill(0xFF);
-    std::copy_n(MemoryImage.begin(), c.eepromBlocks * 128, stored.begin());
+    std::copy_n(line.state.MemoryImage.begin(), c.eepromBlocks * 128, stored.begin());
     EXPECT_TRUE(line.module.Memory() == stored) << "expected " << c.eepromBlocks << " blocks";
-    EXPECT_EQ(result.end, c.messages[0] == 'D'   ? RunEnd::NoModule
-                          : c.messages[0] == 'W' ? RunEnd::WriteFailed
-                                                 : RunEnd::Written);
+    // A hang-up closes the port: the run names that rather than the step it failed.
+    const char first = c.messages[0];
+    EXPECT_EQ(result.failure, row.fault == std::string("hangup") ? RunFailure::PortLost
+                              : first == 'D'                     ? RunFailure::ModuleNotFound
+                              : first == 'W'                     ? RunFailure::BlockFailed
+                              : first == 'R'                     ? RunFailure::ResetFailed
+                                                                 : RunFailure::None);
+    EXPECT_EQ(result.block, first == 'D' ? 0 : first == 'W' ? 100 : 512);
+    EXPECT_EQ(result.text, expected.empty() ? "" : expected[0].text);
     EXPECT_EQ(result.resetSent, c.messages[0] != 'D');
     // A reported write failure leaves the bar at the block that failed.
     EXPECT_EQ(line.progress.value, c.messages[0] == 'D' ? 0 : c.messages[0] == 'W' ? 100 : 511);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "link/mod_RS232.h"
+#include "serial_window/controls_view.h"
 #include "state/mod_variabili.h"
 #include "support/fakes.h"
 
@@ -36,25 +37,25 @@ TEST(LinkUnits, AReplyIsJudgedByItsCommandByteAndTheChecksumAtItsPositionOnly) {
 }
 
 TEST(LinkUnits, ReceiveHandlerAppendsAndLengthStopsFollowingPast255) {
-    Reset_Program_State();
+    ProgramState state;
     FakeSerialControl serial;
     serial.Deliver("ab");  // no handler yet: the bytes wait in the control
-    serial.SetCommHandler([&] { RS232_Interface_OnComm(serial); });
+    Attach_Receive_Handler(serial, state);
     for (const int code : {0, 1, 3, 1001, 1010}) {
         serial.RaiseEvent(code);  // every other event leaves the buffer alone
     }
-    EXPECT_EQ(RxBuffer, "");
+    EXPECT_EQ(state.RxBuffer, "");
     serial.Deliver(std::string(253, 'c'));
-    EXPECT_EQ(RxLength, 255);
+    EXPECT_EQ(state.RxLength, 255);
     serial.Deliver("d");
-    EXPECT_EQ(RxBuffer, "ab" + std::string(253, 'c') + "d");
-    EXPECT_EQ(RxLength, 255);  // keeps the last value that fitted
+    EXPECT_EQ(state.RxBuffer, "ab" + std::string(253, 'c') + "d");
+    EXPECT_EQ(state.RxLength, 255);  // keeps the last value that fitted
     // A buffer that passes 255 in one step keeps whatever length was stored before.
-    RxBuffer = "xy";
-    RxLength = 2;
+    state.RxBuffer = "xy";
+    state.RxLength = 2;
     serial.Deliver(std::string(300, 'e'));
-    EXPECT_EQ(RxBuffer.size(), 302u);
-    EXPECT_EQ(RxLength, 2);
+    EXPECT_EQ(state.RxBuffer.size(), 302u);
+    EXPECT_EQ(state.RxLength, 2);
 }
 
 }  // namespace

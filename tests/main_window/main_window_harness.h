@@ -44,8 +44,7 @@ inline QImage Decode(const std::string& bytes) {
 struct MainWindowHarness {
     explicit MainWindowHarness(platform::FileService& files)
         : services{files, messages, clock, pump, serial, dialog, program} {
-        Reset_Program_State();
-        window = std::make_unique<frm_Config_LCD>(services, nullptr);
+        window = std::make_unique<frm_Config_LCD>(services, state, nullptr);
     }
     template <typename T>
     T* Find(const QString& name) const {
@@ -57,10 +56,9 @@ struct MainWindowHarness {
     }
     // Every slot with the picture its box shows, numbered panel * 4 + index.
     std::array<std::pair<ImageSlot, QImage>, 16> Take() const {
-        const ImageSlots* all[] = {&Images_64128A, &Images_64128E, &Images_64240B, &Images_128240A};
         std::array<std::pair<ImageSlot, QImage>, 16> s;
         for (int k = 0; k < 16; ++k) {
-            s[k] = {(*all[k / 4])[k % 4],
+            s[k] = {state.Panel_Slots(k / 4)[k % 4],
                     Box(k / 4, k % 4)->pixmap().toImage().convertToFormat(QImage::Format_RGB32)};
         }
         return s;
@@ -73,6 +71,7 @@ struct MainWindowHarness {
     FakeFileDialog dialog;
     FakeProgram program;
     platform::Services services;
+    ProgramState state;
     std::unique_ptr<frm_Config_LCD> window;
 };
 

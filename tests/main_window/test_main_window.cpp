@@ -77,7 +77,7 @@ TEST(MainWindow, GlyphCellsToggleOneBitAndEsciWaitsForARun) {
     h.Find<QTabWidget>("SST_Select_Image")->setCurrentIndex(4);
     auto* small = h.Find<QTableWidget>("msh_Font_5x8");
     auto* large = h.Find<QTableWidget>("msh_Font_10x16");
-    Font_5x8[1] = 0xFF;
+    h.state.Font_5x8[1] = 0xFF;
     const std::tuple<QTableWidget*, int, int> presses[] = {
         {small, 0, 1}, {small, 0, 1}, {small, 7, 4}, {large, 0, 3}, {large, 0, 3}, {large, 8, 3}};
     for (const auto& [grid, row, column] : presses) {
@@ -86,10 +86,11 @@ TEST(MainWindow, GlyphCellsToggleOneBitAndEsciWaitsForARun) {
     }
     QTest::mouseClick(large->viewport(), Qt::LeftButton, {},
                       large->visualRect(large->model()->index(15, 9)).center());
-    EXPECT_EQ(Font_5x8, (std::array<std::uint8_t, 5>{0, 0xFE, 0, 0, 128}));
-    EXPECT_EQ(Font_10x16, (std::array<std::uint16_t, 10>{0, 0, 0, 0x100, 0, 0, 0, 0, 0, 0x8000}));
+    EXPECT_EQ(h.state.Font_5x8, (std::array<std::uint8_t, 5>{0, 0xFE, 0, 0, 128}));
+    EXPECT_EQ(h.state.Font_10x16,
+              (std::array<std::uint16_t, 10>{0, 0, 0, 0x100, 0, 0, 0, 0, 0, 0x8000}));
     for (const bool run : {true, false}) {
-        RunInProgress = run;
+        h.state.RunInProgress = run;
         h.Find<QAction>("smnu_File_0")->trigger();
         EXPECT_EQ(h.window->isVisible(), run);
         EXPECT_EQ(h.window->windowTitle().endsWith(QString::fromUtf8(kWaitForRunText)), run);
@@ -265,7 +266,7 @@ TEST(ScreenReaderWalk, EveryControlOfBothWindowsIsNamedDescribedAndShownWhole) {
     ASSERT_TRUE(h.window->Form_Load());
     EXPECT_GE(Walk(h.window.get()), 42);
     h.serial.ports[1] = FakeSerialControl::Port::Free;
-    frm_RS232 serial(h.services);
+    frm_RS232 serial(h.services, h.state);
     serial.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&serial));
     EXPECT_GE(Walk(&serial), 25);

@@ -98,7 +98,7 @@ TEST(PortTable, PresentDevicesOpenableFirstUsbFirstDescribedAndListsAsWritten) {
 }
 
 TEST(HotPlug, TheListFollowsAModuleAppearingAndGoingAwayAndAnIdleOpenPortCloses) {
-    Reset_Program_State();
+    ProgramState state;
     const TempFolder dir;
     const fs::path link = dir / "ttyLCD";
     FakeMessageBox messages;
@@ -109,7 +109,7 @@ TEST(HotPlug, TheListFollowsAModuleAppearingAndGoingAwayAndAnIdleOpenPortCloses)
     FakeFileDialog dialog;
     FakeProgram program;
     platform::Services services{files, messages, clock, pump, serial, dialog, program};
-    auto window = std::make_unique<frm_RS232>(services);
+    auto window = std::make_unique<frm_RS232>(services, state);
     window->show();
     auto* combo = window->findChild<QComboBox*>(QStringLiteral("cmb_RS232"));
     auto* status = window->findChild<QLabel*>(QStringLiteral("lbl_Stato"));

@@ -69,13 +69,13 @@ TEST(ProjectFile, SavedMovedAndOpenedAgain) {
                                               {job + "/small.bmp", 128, 64}}) {
         std::ofstream(path, std::ios::binary) << test::Make_Picture({width, height});
     }
-    Reset_Program_State();
-    Images_64128E[2].FullPath = platform::Lower_Case_Path(job + "/pics/Logo.BMP");
-    Images_128240A[1].FullPath = out + "/wide.bmp";
-    Images_64240B[0].FullPath = "/opt/lcdprog/Sfondo_Bianco_240x64.bmp";
-    Font_10x16 = {0xFFFF, 0, 0x8001, 0, 0, 0, 0, 0, 0, 0x1234};
+    ProgramState state;
+    state.Images_64128E[2].FullPath = platform::Lower_Case_Path(job + "/pics/Logo.BMP");
+    state.Images_128240A[1].FullPath = out + "/wide.bmp";
+    state.Images_64240B[0].FullPath = "/opt/lcdprog/Sfondo_Bianco_240x64.bmp";
+    state.Font_10x16 = {0xFFFF, 0, 0x8001, 0, 0, 0, 0, 0, 0, 0x1234};
     platform::PosixFileService files("/opt/lcdprog");
-    Project saved = Capture_Project(files);
+    Project saved = Capture_Project(state, files);
     std::string error;
     ASSERT_TRUE(Write_Project(saved, job + "/p.lcdprj", error)) << error;
 
@@ -88,17 +88,17 @@ TEST(ProjectFile, SavedMovedAndOpenedAgain) {
 
     opened.project.pictures[0][3] = moved + "/gone.bmp";
     opened.project.pictures[2][1] = moved + "/small.bmp";
-    Reset_Program_State();
-    EXPECT_EQ(Refused_Pictures_Message(Apply_Project(opened.project, files)),
+    state = ProgramState{};
+    EXPECT_EQ(Refused_Pictures_Message(Apply_Project(state, opened.project, files)),
               "Queste immagini del progetto non sono state caricate e al loro posto resta "
               "l'immagine bianca:\r\n64128A, immagine numero 4: " +
                   moved + "/gone.bmp (file non trovato)\r\n64240B, immagine numero 2: " + moved +
                   "/small.bmp (non è un'immagine bitmap di 240 x 64 pixel a 1 bit)");
-    EXPECT_EQ(std::tie(Images_64128E[2].FullPath, Images_64128E[2].FileName),
+    EXPECT_EQ(std::tie(state.Images_64128E[2].FullPath, state.Images_64128E[2].FileName),
               std::tuple(platform::Lower_Case_Path(moved + "/pics/Logo.BMP"), "logo.bmp"));
-    EXPECT_EQ(Images_64128A[3].FullPath, "/opt/lcdprog/Sfondo_Bianco_128x64.bmp");
-    EXPECT_EQ(Images_64240B[1].FileName, "Sfondo_Bianco_240x64.bmp");
-    EXPECT_EQ(Font_10x16, saved.font10x16);
+    EXPECT_EQ(state.Images_64128A[3].FullPath, "/opt/lcdprog/Sfondo_Bianco_128x64.bmp");
+    EXPECT_EQ(state.Images_64240B[1].FileName, "Sfondo_Bianco_240x64.bmp");
+    EXPECT_EQ(state.Font_10x16, saved.font10x16);
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
         Put(kWhites[w], White_File(w));
     }
     ASSERT_TRUE(h.window->Form_Load());
-    MemoryImage.fill(0x77);
+    h.state.MemoryImage.fill(0x77);
     h.window->smnu_Anteprima_Click(0);
     frm_Anteprima* preview = h.window->Preview();
     ASSERT_NE(preview, nullptr);
@@ -61,7 +61,7 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
     const std::string given = Make_Picture({128, 64, 1, false, "BM", 0x3C});
     const std::string path = Put("P.BMP", given);
     Drop(h.Box(1, 2), path);
-    EXPECT_EQ(std::tie(Images_64128E[2].FullPath, Images_64128E[2].FileName),
+    EXPECT_EQ(std::tie(h.state.Images_64128E[2].FullPath, h.state.Images_64128E[2].FileName),
               std::tuple(platform::Lower_Case_Path(path), "p.bmp"));
     EXPECT_TRUE(h.window->Modified() && messages.shown.empty());
     h.Find<QTableWidget>("msh_Font_10x16")->setCurrentCell(15, 9);
@@ -83,12 +83,12 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
     EXPECT_FALSE(preview->Current() || !messages.shown.empty());
     EXPECT_EQ(preview->findChild<QLabel*>("lbl_Stato")->text(),
               "Anteprima non aggiornata: File p.bmp non trovato. Impossibile continuare!!");
-    EXPECT_TRUE(MemoryImage[0] == 0x77 && MemoryImage[0x8000] == 0x77);
+    EXPECT_TRUE(h.state.MemoryImage[0] == 0x77 && h.state.MemoryImage[0x8000] == 0x77);
 
     const std::string project = dir.path().toStdString() + "/job.lcdprj";
     h.dialog.answer = project;
     ASSERT_TRUE(h.window->Save_Project_As());
-    EXPECT_TRUE(h.dialog.requests.back().saveForm && !SaveDialogMode);
+    EXPECT_TRUE(h.dialog.requests.back().saveForm && !h.state.SaveDialogMode);
     using platform::SaveChoice;
     h.Find<QTableWidget>("msh_Font_5x8")->setCurrentCell(0, 0);
     for (const SaveChoice answer : {SaveChoice::Cancel, SaveChoice::Discard, SaveChoice::Save}) {

@@ -26,7 +26,6 @@ namespace lcdprog::test {
 class SerialWindowTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        Reset_Program_State();
         serial.onOpenRequest = [this] {
             const QCursor* c = QApplication::overrideCursor();
             shapes.push_back(c != nullptr ? c->shape() : Qt::ArrowCursor);
@@ -39,12 +38,11 @@ class SerialWindowTest : public ::testing::Test {
             shown->close();
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Reset_Program_State();
     }
 
     frm_RS232& Open_Window() {
         window.reset();  // a window left from before closes its port first
-        window = std::make_unique<frm_RS232>(services);
+        window = std::make_unique<frm_RS232>(services, state);
         window->show();
         return *window;
     }
@@ -75,6 +73,7 @@ class SerialWindowTest : public ::testing::Test {
     }
 
     SimLine line;
+    ProgramState& state = line.state;
     FakeSerialControl& serial = line.serial;
     FakeMessageBox& messages = line.messages;
     FakeFileService files;

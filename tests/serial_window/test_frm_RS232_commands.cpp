@@ -50,13 +50,13 @@ TEST_F(CommandTest, OnOpensThePortReadFromTheFourthCharacterOrSaysWhyAndChangesN
 TEST_F(CommandTest, ShowingAgainChangesNothingOffEmptiesTheTraceAndExitEndsTheWindow) {
     using Port = FakeSerialControl::Port;
     serial.ports = {{1, Port::Free}, {2, Port::Free}};
-    Show_frm_RS232(services);
+    Show_frm_RS232(services, state);
     frm_RS232* first = Current_frm_RS232();
     ASSERT_NE(first, nullptr);
     Find<QComboBox>("cmb_RS232")->setCurrentIndex(1);
     Click("cmd_ON");
     const auto log = serial.log;
-    Show_frm_RS232(services);  // neither probes again nor changes a state
+    Show_frm_RS232(services, state);  // neither probes again nor changes a state
     EXPECT_EQ(Current_frm_RS232(), first);
     EXPECT_EQ(serial.log, log);
     EXPECT_EQ(Find<QComboBox>("cmb_RS232")->currentText(), "COM 2");
@@ -78,7 +78,7 @@ TEST_F(CommandTest, ShowingAgainChangesNothingOffEmptiesTheTraceAndExitEndsTheWi
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(Current_frm_RS232(), nullptr);
     serial.log.clear();
-    Show_frm_RS232(services);
+    Show_frm_RS232(services, state);
     ASSERT_NE(Current_frm_RS232(), nullptr);
     EXPECT_EQ(serial.log.front(), "port 1");
 }
@@ -86,16 +86,16 @@ TEST_F(CommandTest, ShowingAgainChangesNothingOffEmptiesTheTraceAndExitEndsTheWi
 class RunTest : public SerialWindowTest {
   protected:
     void Ready_To_Run() {
-        Reset_Program_State();
+        state = ProgramState{};
         serial.ports = {{1, FakeSerialControl::Port::Free}};
         Open_Window();
         Click("cmd_ON");
-        Fill_Slots_With_Noise(files);
+        Fill_Slots_With_Noise(state, files);
         // What a run must clear first.
         Find<QTextEdit>("rtb_RS232_SPY")->setPlainText("old trace");
         Find<QLineEdit>("txt_Send_Packet")->setText("12");
         Find<QLineEdit>("txt_Received_Packet")->setText("11");
-        StopRequested = true;
+        state.StopRequested = true;
         serial.log.clear();
         serial.written.clear();
         messages.shown.clear();
@@ -134,7 +134,7 @@ TEST_F(RunTest, CompileDetectProgramAndResetUnlessStoppedWhileProgramming) {
         line.connected = c.present;
         line.Replace_Module(c.faults);
         if (c.pictureMissing) {
-            files.Remove(Images_64240B[2].FullPath);
+            files.Remove(state.Images_64240B[2].FullPath);
         }
         bool stopped = false;
         line.onYield = [&](std::uint32_t) {
@@ -157,9 +157,9 @@ TEST_F(RunTest, CompileDetectProgramAndResetUnlessStoppedWhileProgramming) {
         EXPECT_THAT(Find<QLabel>("lbl_Stato")->text().toStdString(),
                     ::testing::MatchesRegex(c.status));
         EXPECT_EQ(Text("txt_Send_Packet"), std::to_string(serial.written.size()));
-        EXPECT_EQ(StopRequested, c.stop == AfterTenBlocks);
+        EXPECT_EQ(state.StopRequested, c.stop == AfterTenBlocks);
         EXPECT_EQ(Now(), kPortOpen);
-        EXPECT_FALSE(RunInProgress);
+        EXPECT_FALSE(state.RunInProgress);
     }
 }
 
@@ -181,7 +181,7 @@ TEST_F(RunTest, AWholeRunWhileASecondClickAndAWindowCloseWaitForItsEnd) {
     Click("cmd_Write_RS232");
     // What the window shows after a whole run is checked on the real line (tests/e2e).
     ASSERT_EQ(serial.written.size(), 514u) << "the second click started a nested run";
-    EXPECT_TRUE(line.module.Memory() == MemoryImage);
+    EXPECT_TRUE(line.module.Memory() == state.MemoryImage);
     EXPECT_TRUE(messages.shown.empty());
     EXPECT_EQ(during, std::vector<States>{kRunning});
     EXPECT_TRUE(closeRefused);

@@ -12,14 +12,28 @@
 
 #include <gtest/gtest.h>
 
+#include "link/mod_RS232.h"
 #include "state/mod_variabili.h"
 
 namespace lcdprog::test {
+namespace {
+
+platform::SerialControl& Attached(platform::SerialControl& serial, ProgramState& state) {
+    Attach_Receive_Handler(serial, state);
+    return serial;
+}
+
+}  // namespace
 
 Desk::Desk(std::vector<std::string> ports, const SerialTap& tap)
     : qt(Bin_Folder(), platform::PortTable(ports)),
-      services{qt.files, messages, qt.clock, qt.pump, tap ? tap(qt.serial) : qt.serial,
-               dialog,   program},
+      services{qt.files,
+               messages,
+               qt.clock,
+               qt.pump,
+               tap ? tap(qt.serial, state) : Attached(qt.serial, state),
+               dialog,
+               program},
       ports_(static_cast<int>(ports.size())) {}
 
 Desk::~Desk() {
@@ -31,7 +45,8 @@ Desk::~Desk() {
 }
 
 bool Desk::Open() {
-    main_ = std::make_unique<frm_Config_LCD>(services, [this] { Show_frm_RS232(services); });
+    main_ = std::make_unique<frm_Config_LCD>(services, state,
+                                             [this] { Show_frm_RS232(services, state); });
     if (!main_->Form_Load()) {
         ADD_FAILURE() << "the main window did not start (white backgrounds in " << Bin_Folder()
                       << "?)";
@@ -50,7 +65,7 @@ bool Desk::Open() {
 
 bool Desk::Choose_Noise_Pictures(const TempFolder& folder) {
     bool written = true;
-    Fill_Slots_With_Noise(folder / "", [&written](auto& path, auto& bytes) {
+    Fill_Slots_With_Noise(state, folder / "", [&written](auto& path, auto& bytes) {
         written = written && std::ofstream(path, std::ios::binary) << bytes;
     });
     return written;

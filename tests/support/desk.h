@@ -29,8 +29,10 @@ struct DeskReading {
 class Desk {
   public:
     // `tap`, when given, returns the serial control the windows talk through in place of
-    // qt.serial: a decorator around it that watches the traffic.
-    using SerialTap = std::function<platform::SerialControl&(platform::SerialControl&)>;
+    // qt.serial: a decorator around it that watches the traffic, and attaches the link's receive
+    // handler (for `state`) to qt.serial itself.
+    using SerialTap =
+        std::function<platform::SerialControl&(platform::SerialControl&, ProgramState& state)>;
     explicit Desk(std::vector<std::string> ports,  // "COM n" is ports[n - 1]
                   const SerialTap& tap = {});
     ~Desk();
@@ -50,6 +52,7 @@ class Desk {
     FakeFileDialog dialog;
     FakeProgram program;
     platform::QtServices qt;
+    ProgramState state;
     platform::Services services;
 
   private:

@@ -95,12 +95,12 @@ void FakeSerialControl::RaiseEvent(int code) {
     }
 }
 
-void Fill_Slots_With_Noise(const std::string& prefix, const PutFile& put) {
+void Fill_Slots_With_Noise(ProgramState& state, const std::string& prefix, const PutFile& put) {
     std::mt19937 random(1);
-    const std::tuple<ImageSlots*, int, int, int> panels[] = {{&Images_64128A, 128, 64, 16},
-                                                             {&Images_64128E, 128, 64, 16},
-                                                             {&Images_64240B, 240, 64, 32},
-                                                             {&Images_128240A, 240, 128, 32}};
+    const std::tuple<ImageSlots*, int, int, int> panels[] = {{&state.Images_64128A, 128, 64, 16},
+                                                             {&state.Images_64128E, 128, 64, 16},
+                                                             {&state.Images_64240B, 240, 64, 32},
+                                                             {&state.Images_128240A, 240, 128, 32}};
     int k = 0;
     for (const auto& [slots, width, height, rowBytes] : panels) {
         for (ImageSlot& slot : *slots) {

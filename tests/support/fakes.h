@@ -20,6 +20,7 @@
 #include "platform/message_box.h"
 #include "platform/program.h"
 #include "platform/serial_control.h"
+#include "state/mod_variabili.h"
 
 namespace lcdprog::test {
 
@@ -177,9 +178,9 @@ class FakeSerialControl : public platform::SerialControl {
 // panel's size, so that every block of the compiled image differs from its neighbours (a block
 // stored at the wrong address shows).
 using PutFile = std::function<void(const std::string& path, const std::string& bytes)>;
-void Fill_Slots_With_Noise(const std::string& prefix, const PutFile& put);
-inline void Fill_Slots_With_Noise(FakeFileService& files) {
-    Fill_Slots_With_Noise("/pictures/",
+void Fill_Slots_With_Noise(ProgramState& state, const std::string& prefix, const PutFile& put);
+inline void Fill_Slots_With_Noise(ProgramState& state, FakeFileService& files) {
+    Fill_Slots_With_Noise(state, "/pictures/",
                           [&files](auto& path, auto& bytes) { files.Put(path, bytes); });
 }
 

@@ -22,7 +22,8 @@ SimLine::SimLine(const std::vector<std::string>& faults, lcdsim::ModuleConfig co
     : module(With_Faults(faults, std::move(config))) {
     serial.ports[1] = FakeSerialControl::Port::Free;
     serial.SetCommPort(1);
-    serial.SetCommHandler([this] { RS232_Interface_OnComm(serial); });
+    Attach_Receive_Handler(serial, state);
+    feed.Subscribe(view);
     serial.onOutput = [this](const std::string& packet) {
         sent.push_back({nowMs_, packet});
         if (connected && !hungUp_) {

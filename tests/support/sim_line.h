@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "link/mod_RS232.h"
+#include "link/run_events.h"
+#include "serial_window/controls_view.h"
 #include "sim_module.h"
 #include "support/fakes.h"
 
@@ -32,9 +34,9 @@ class SimLine : public platform::EventPump {
     void Replace_Module(const std::vector<std::string>& faults);
     // "COM 1" holds the module; the port starts closed, as before a window's probe.
     void Open() { serial.SetPortOpen(true); }
-    LinkIo Io() {
-        return LinkIo{serial, clock, *this, messages, sendCounter, receivedCounter, spy, progress};
-    }
+    // The run reports to `feed`, which the serial window's view of the fake controls below
+    // subscribes to first.
+    LinkIo Io() { return LinkIo{state, serial, clock, *this, messages, feed}; }
     void Yield(std::uint32_t maxWaitMs) override;
 
     std::uint64_t Now() const { return nowMs_; }  // virtual ms since construction; no wrap
@@ -47,6 +49,7 @@ class SimLine : public platform::EventPump {
         std::string packet;
     };
 
+    ProgramState state;  // the link's variables, fresh for every line
     lcdsim::Module module;
     bool connected = true;  // false: the line leads nowhere
     VirtualClock clock;
@@ -56,6 +59,8 @@ class SimLine : public platform::EventPump {
     FakeTextControl receivedCounter;
     FakeRichTextControl spy;
     FakeProgressControl progress;
+    ControlsView view{sendCounter, receivedCounter, spy, progress};
+    RunFeed feed;
     std::vector<Sent> sent;
     std::vector<std::uint32_t> yields;                      // the limit of every yield, in order
     std::function<void(std::uint32_t maxWaitMs)> onYield;   // runs first in every yield

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "demo_pictures.h"
+#include "link/mod_RS232.h"
 #include "main_window/frm_Config_LCD.h"
 #include "platform/qt/qt_services.h"
 #include "preview_window/frm_Anteprima.h"
@@ -147,6 +148,8 @@ bool Keep_Settings_In(const QTemporaryDir& folder) {
 // `error` set when the session did not go the way the pictures are meant to show.
 class Session {
   public:
+    Session() { Attach_Receive_Handler(qt_.serial, *state_); }
+
     QString error;
 
     bool Start() {
@@ -215,8 +218,8 @@ class Session {
 
   private:
     bool Start_Main_Window() {
-        window_ =
-            std::make_unique<frm_Config_LCD>(services_, [this] { Show_frm_RS232(services_); });
+        window_ = std::make_unique<frm_Config_LCD>(services_, *state_,
+                                                   [this] { Show_frm_RS232(services_, *state_); });
         if (!window_->Form_Load() || program_.ended) {
             return false;
         }
@@ -236,6 +239,8 @@ class Session {
     QueuedFileDialog dialog_;
     RecordingProgram program_;
     platform::Services services_ = qt_.With(messages_, dialog_, program_);
+    // Held on the heap: a fresh one stands in for a program started again.
+    std::unique_ptr<ProgramState> state_ = std::make_unique<ProgramState>();
     // The serial window is its own top-level widget; on every way out it goes before the
     // services it talks to.
     struct SerialWindowGuard {
@@ -271,8 +276,8 @@ bool Session::Set_Glyphs() {
             }
         }
     }
-    if (Font_5x8 != screenshots::Glyph_5x8_Columns() ||
-        Font_10x16 != screenshots::Glyph_10x16_Columns()) {
+    if (state_->Font_5x8 != screenshots::Glyph_5x8_Columns() ||
+        state_->Font_10x16 != screenshots::Glyph_10x16_Columns()) {
         error = QStringLiteral("the grid clicks did not set the glyph tables as expected");
         return false;
     }
@@ -285,11 +290,11 @@ bool Session::Set_Glyphs() {
 bool Session::Choose_Demo_Pictures() {
     const DemoPicture demo[] = {
         {"allarme_128x64.bmp", 128, 64, "Zona 1 - Ingresso",
-         &frm_Config_LCD::pct_Image_64128A_MouseDown, &Images_64128A},
+         &frm_Config_LCD::pct_Image_64128A_MouseDown, &state_->Images_64128A},
         {"allarme_240x64.bmp", 240, 64, "Zona 3 - Magazzino",
-         &frm_Config_LCD::pct_Image_64240B_MouseDown, &Images_64240B},
+         &frm_Config_LCD::pct_Image_64240B_MouseDown, &state_->Images_64240B},
         {"allarme_240x128.bmp", 240, 128, "Zona 5 - Centrale termica",
-         &frm_Config_LCD::pct_Image_128240A_MouseDown, &Images_128240A},
+         &frm_Config_LCD::pct_Image_128240A_MouseDown, &state_->Images_128240A},
     };
     for (const DemoPicture& p : demo) {
         const QString path = QDir(pictures_.path()).filePath(QString::fromLatin1(p.file));
@@ -319,16 +324,16 @@ bool Session::Reopen_From_Project() {
         error = QStringLiteral("the project was not saved to ") + project;
         return false;
     }
-    const Project chosen = Capture_Project(services_.files);
+    const Project chosen = Capture_Project(*state_, services_.files);
     window_->close();
     window_.reset();
-    Reset_Program_State();
+    *state_ = ProgramState{};
     if (!Start_Main_Window()) {
         error = QStringLiteral("the main window did not start again");
         return false;
     }
     if (!window_->Open_Project(project.toStdString()) || !messages_.shown.empty() ||
-        !(Capture_Project(services_.files) == chosen)) {
+        !(Capture_Project(*state_, services_.files) == chosen)) {
         error = QStringLiteral("the project did not give back the session's choices");
         return false;
     }
@@ -405,7 +410,7 @@ bool Session::Program_Module() {
 // What the module received is what the preview showed (the script compares the module's EEPROM
 // with the image dumped here).
 bool Session::Check_Image_Sent(const QString& imageDump) {
-    if (preview_->Image() != MemoryImage) {
+    if (preview_->Image() != state_->MemoryImage) {
         error = QStringLiteral("the image sent differs from the preview's");
         return false;
     }
@@ -413,9 +418,9 @@ bool Session::Check_Image_Sent(const QString& imageDump) {
         return true;
     }
     QFile dump(imageDump);
-    const auto size = static_cast<qint64>(MemoryImage.size());
+    const auto size = static_cast<qint64>(state_->MemoryImage.size());
     if (!dump.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        dump.write(reinterpret_cast<const char*>(MemoryImage.data()), size) != size ||
+        dump.write(reinterpret_cast<const char*>(state_->MemoryImage.data()), size) != size ||
         !dump.flush()) {
         error = QStringLiteral("cannot write ") + imageDump;
         return false;

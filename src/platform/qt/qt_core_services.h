@@ -11,9 +11,8 @@
 namespace lcdprog::platform {
 
 // The services a programming run needs and that need no window: picture files, the clock, the
-// event pump and the one serial control, with the link's receive handler already attached (the
-// handler is the main window's by name, but it must keep running for whoever drives the link,
-// also after the main window has closed). Built once, by every program that runs the link.
+// event pump and the one serial control. Built once, by every program that runs the link, which
+// then attaches the link's receive handler to the serial control.
 struct QtCoreServices {
     // `programFolder`: where the white backgrounds are looked for ("": beside the executable).
     // The port table is LCDPROG_PORTS or the system's ...
