@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "cli/convert_command.h"
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
 #include "platform/message_box.h"
@@ -58,9 +59,14 @@ bool Compile_Project(const std::string& path, Image& image, std::string& error) 
         error = read.error;
         return false;
     }
-    // The slots and glyphs as the window would hold them, for this one compile.
+    // The slots and glyphs as the window would hold them, for this one compile. A reversed
+    // palette is programmed as it is, as the window does, with a warning.
     const auto state = std::make_unique<ProgramState>();
-    const std::vector<RefusedPicture> refused = Apply_Project(*state, read.project, files);
+    const std::vector<RefusedPicture> refused =
+        Apply_Project(*state, read.project, files, [](int, int, const std::string& picture) {
+            Warn_Reversed_Palette(picture);
+            return std::string();
+        });
     if (!refused.empty()) {
         // The window would show these slots white; a production run must not.
         error = "il progetto " + path + " ha immagini non utilizzabili:";

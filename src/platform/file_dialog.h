@@ -12,6 +12,7 @@ struct FileDialogRequest {
     int filterIndex = 1;       // counted from 1
     int flags = 0;             // 1: the read-only box starts ticked
     bool saveForm = false;     // the save form instead of the open form
+    std::string fileName;      // the save form's proposed name ("": none)
 };
 
 class FileDialog {

@@ -30,6 +30,7 @@
 #include "demo_pictures.h"
 #include "link/mod_RS232.h"
 #include "main_window/frm_Config_LCD.h"
+#include "main_window/frm_Da_Carattere.h"
 #include "platform/qt/qt_services.h"
 #include "preview_window/frm_Anteprima.h"
 #include "project/project_state.h"
@@ -184,9 +185,47 @@ class Session {
         return menu == nullptr ? QPixmap() : Grab_With_Menu(window_.get(), menu, &error);
     }
 
+    // The 10x16 glyph's menu, opened over a cell as the right button opens it. The menu reaches
+    // below the window: the picture grows to hold it.
+    QPixmap Grab_Glyph_Menu() {
+        auto* grid = Child<QTableWidget>(window_.get(), "msh_Font_10x16", &error);
+        auto* menu = Child<QMenu>(window_.get(), "mnu_Glifo_10x16", &error);
+        if (grid == nullptr || menu == nullptr) {
+            return {};
+        }
+        grid->setFocus();
+        grid->setCurrentCell(4, 6);
+        menu->popup(
+            grid->viewport()->mapToGlobal(grid->visualRect(grid->model()->index(4, 6)).center()));
+        menu->setActiveAction(menu->actions().value(0));
+        Settle();
+        const QPixmap windowPicture = window_->grab();
+        const QRect menuRect(window_->mapFromGlobal(menu->pos()), menu->size());
+        QPixmap picture(windowPicture.rect().united(menuRect).size());
+        picture.fill(window_->palette().color(QPalette::Window));
+        {
+            QPainter painter(&picture);
+            painter.drawPixmap(0, 0, windowPicture);
+            painter.drawPixmap(menuRect.topLeft(), menu->grab());
+        }
+        menu->hide();
+        return picture;
+    }
+
+    // The dialog "Da carattere..." drawing an "A" into the 10x16 glyph.
+    QPixmap Grab_From_Character() {
+        frm_Da_Carattere fromCharacter(kGlyph10x16, window_.get());
+        fromCharacter.show();
+        Settle();
+        return fromCharacter.grab();
+    }
+
     // The preview, through its menu command, at one screen pixel per panel pixel so that every
     // panel fits in the picture.
     bool Open_Preview() {
+        if (!Show_Tab(0)) {
+            return false;
+        }
         window_->smnu_Anteprima_Click(0);
         preview_ = window_->Preview();
         if (preview_ == nullptr || !preview_->Current()) {
@@ -449,6 +488,9 @@ const Shot kShots[] = {
     {"main-menu.png", [](Session& s) { return s.Show_Tab(0); },
      [](Session& s) { return s.Grab_Menu("mnu_Comunicazione"); }},
     {"main-project-menu.png", nullptr, [](Session& s) { return s.Grab_Menu("mnu_File"); }},
+    {"main-glyph-menu.png", [](Session& s) { return s.Show_Tab(4); },
+     [](Session& s) { return s.Grab_Glyph_Menu(); }},
+    {"from-character.png", nullptr, [](Session& s) { return s.Grab_From_Character(); }},
     {"preview.png", [](Session& s) { return s.Open_Preview(); },
      [](Session& s) { return s.Preview(); }},
     {"serial-open.png", [](Session& s) { return s.Open_Serial_Window(); },
