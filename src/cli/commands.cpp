@@ -1,6 +1,5 @@
 #include "cli/commands.h"
 
-#include <QSaveFile>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +14,8 @@
 #include "platform/port_diagnostics.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/port_table.h"
+#include "platform/staged_files.h"
+#include "platform/system_reason.h"
 #include "png/png_writer.h"
 #include "project/project_file.h"
 #include "project/project_state.h"
@@ -87,15 +88,29 @@ bool Compile_Project(const std::string& path, Image& image, std::string& error) 
     return true;
 }
 
-bool Write_Pictures(const Image& image, const std::string& folder, std::string& error) {
+// The panels' pictures, each a PNG file in `folder`, staged with the command's other outputs.
+bool Stage_Pictures(const Image& image, const std::string& folder, platform::StagedFiles& out,
+                    std::string& error) {
     std::error_code ec;
+    if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec)) {
+        error =
+            "impossibile creare la cartella " + folder + ": esiste già un file con questo nome.";
+        return false;
+    }
     std::filesystem::create_directories(folder, ec);
     if (ec) {
-        error = "impossibile creare la cartella " + folder + ": " + ec.message();
+        error =
+            "impossibile creare la cartella " + folder + ": " + platform::System_Reason(ec.value());
         return false;
     }
     for (const NamedPicture& named : Named_Pictures(ImageView(image), 1)) {
-        if (!Write_Png(folder + "/" + named.name + ".png", named.picture, named.scale, error)) {
+        const QByteArray png = Png_Of(named.picture, named.scale);
+        const std::string path = folder + "/" + named.name + ".png";
+        std::string reason;
+        if (!out.Stage(path,
+                       std::string_view(png.constData(), static_cast<std::size_t>(png.size())),
+                       reason)) {
+            error = "impossibile scrivere " + path + ": " + reason;
             return false;
         }
     }
@@ -152,17 +167,24 @@ int Run_Image(const Options& options) {
         std::fprintf(stderr, "lcdprog-cli: %s\n", error.c_str());
         return kExitUsage;
     }
-    QSaveFile file(QString::fromStdString(options.output));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(image.data()),
-                   static_cast<qint64>(image.size())) != static_cast<qint64>(image.size()) ||
-        !file.commit()) {
+    // Every output is written beside its name first and renamed only once all of them are
+    // complete: a command that fails leaves no output behind, nor half of one.
+    platform::StagedFiles out;
+    std::string reason;
+    if (!out.Stage(options.output,
+                   std::string_view(reinterpret_cast<const char*>(image.data()), image.size()),
+                   reason)) {
         std::fprintf(stderr, "lcdprog-cli: impossibile scrivere %s: %s\n", options.output.c_str(),
-                     qPrintable(file.errorString()));
+                     reason.c_str());
         return kExitUsage;
     }
-    if (!options.pngDir.empty() && !Write_Pictures(image, options.pngDir, error)) {
+    if (!options.pngDir.empty() && !Stage_Pictures(image, options.pngDir, out, error)) {
         std::fprintf(stderr, "lcdprog-cli: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    if (!out.Commit(reason)) {
+        std::fprintf(stderr, "lcdprog-cli: impossibile completare i file di uscita: %s\n",
+                     reason.c_str());
         return kExitUsage;
     }
     return kExitOk;

@@ -51,7 +51,8 @@ TEST(ProjectFile, EachKindOfBadFileGetsOneClearMessage) {
         EXPECT_EQ(Read_Project(files, "/w/p.lcdprj").error, c.message);
     }
     files.PutSpecial("/w/folder.lcdprj", platform::FileStatus::NotRegular);
-    EXPECT_EQ(Read_Project(files, "/w/none.lcdprj").error, "Il progetto none.lcdprj non esiste.");
+    EXPECT_EQ(Read_Project(files, "/w/none.lcdprj").error,
+              "Il progetto /w/none.lcdprj non esiste.");
     EXPECT_EQ(Read_Project(files, "/w/folder.lcdprj").error,
               "Il file folder.lcdprj non è un file regolare: non è un progetto.");
 }
