@@ -40,7 +40,7 @@ out=$(apt_get install "$deb") || fail "installing $deb: $out"
 # From /, it finds its backgrounds and gets as far as opening the project it is given (one that
 # is not there: its message is the sign that the start-up is over).
 cd /
-lcdprog_prints /usr/bin/lcdprog "lcdprog: ERROR: Il progetto absent.lcdprj non esiste." \
+lcdprog_prints /usr/bin/lcdprog "absent.lcdprj non esiste." \
     "$work/absent.lcdprj" || fail "lcdprog did not start from /"
 
 blank10=$(printf '"..........",%.0s' {1..15})
