@@ -24,6 +24,7 @@
 #include <QUrl>
 
 #include "compiler/mod_Compilatore.h"
+#include "compiler/picture_check.h"
 #include "main_window/mod_Funzioni_Varie.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/layout.h"

@@ -1,41 +1,13 @@
 #include "project/project_state.h"
 
-#include "compiler/mod_Compilatore.h"
-#include "main_window/mod_Funzioni_Varie.h"
-#include "platform/posix_file_service.h"
+#include "compiler/image_decoder.h"
+#include "compiler/picture_check.h"
+#include "platform/lower_case_path.h"
 
 namespace lcdprog {
 namespace {
 
 const std::string kCrLf = "\r\n";
-
-// Why a picture cannot take its slot, or "" when the header test and the file allow it.
-std::string Refusal(const platform::FileService& files, const std::string& path,
-                    const PanelLayout& panel) {
-    if (!files.FileExists(path)) {
-        return "file non trovato";
-    }
-    // The compiler reads at most this much; a longer file would stop every run.
-    const platform::FileContents file = files.Read(path, kPictureFileMaxLength + 1);
-    switch (file.status) {
-        case platform::FileStatus::Ok:
-            break;
-        case platform::FileStatus::Missing:
-            return "file non trovato";
-        case platform::FileStatus::NotRegular:
-            return "non è un file regolare";
-        case platform::FileStatus::Unreadable:
-            return file.error.empty() ? "file non leggibile" : "file non leggibile: " + file.error;
-    }
-    if (!Check_Bitmap_Header(file.bytes, panel.width, panel.height)) {
-        return "non è un'immagine bitmap di " + std::to_string(panel.width) + " x " +
-               std::to_string(panel.height) + " pixel a 1 bit";
-    }
-    if (file.length > kPictureFileMaxLength) {
-        return "supera i 32767 byte";
-    }
-    return {};
-}
 
 // Each panel type's white background, in the program folder, in slot-array order; the panels'
 // names and sizes are kPanelLayouts'.
@@ -73,7 +45,8 @@ std::vector<RefusedPicture> Apply_Project(ProgramState& state, const Project& pr
             const std::string& path = project.pictures[p][s];
             std::string reason;
             if (!path.empty()) {
-                reason = Refusal(files, path, kPanelLayouts[p]);
+                reason =
+                    Picture_Refusal(files, path, kPanelLayouts[p].width, kPanelLayouts[p].height);
                 if (reason.empty() && check) {
                     reason = check(p, s, path);
                 }
@@ -122,7 +95,7 @@ Project Capture_Project(const ProgramState& state, const platform::FileService& 
             }
             // The slot holds the lower-cased path; the file keeps the name as it is on disk, so
             // the project still finds it on another machine or a case-sensitive copy.
-            const std::string onDisk = platform::PosixFileService::Resolve(fullPath);
+            const std::string onDisk = files.PathOnDisk(fullPath);
             project.pictures[p][s] = Absolute_Path(onDisk.empty() ? fullPath : onDisk);
         }
     }
