@@ -53,14 +53,14 @@ std::string Without_Cr(std::string text) {
 // the window would refuse stops here, rather than programming a white picture in its place.
 bool Compile_Project(const std::string& path, Image& image, std::string& error) {
     platform::PosixFileService files;
-    const ProjectReadResult read = Read_Project(files, path);
-    if (!read.ok) {
-        error = read.error;
+    const platform::Result<Project> read = Read_Project(files, path);
+    if (!read) {
+        error = read.Text();
         return false;
     }
     // The slots and glyphs as the window would hold them, for this one compile.
     const auto state = std::make_unique<ProgramState>();
-    const std::vector<RefusedPicture> refused = Apply_Project(*state, read.project, files);
+    const std::vector<RefusedPicture> refused = Apply_Project(*state, *read, files);
     if (!refused.empty()) {
         // The window would show these slots white; a production run must not.
         error = "il progetto " + path + " ha immagini non utilizzabili:";

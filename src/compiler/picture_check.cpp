@@ -43,10 +43,12 @@ bool Check_Bitmap_Header(std::string_view bytes, int expectedWidth, int expected
     return width == expectedWidth && height == expectedHeight && planes == 1 && bitCount == 1;
 }
 
-std::string Picture_Refusal(const platform::FileService& files, const std::string& path, int width,
-                            int height) {
+platform::Result<> Check_Picture_File(const platform::FileService& files, const std::string& path,
+                                      int width, int height) {
+    using platform::Refusal;
+    using platform::RefusalKind;
     if (!files.FileExists(path)) {
-        return "file non trovato";
+        return Refusal{RefusalKind::Missing, "file non trovato"};
     }
     // The compiler reads at most this much; a longer file would stop every run.
     const platform::FileContents file = files.Read(path, kPictureFileMaxLength + 1);
@@ -54,18 +56,21 @@ std::string Picture_Refusal(const platform::FileService& files, const std::strin
         case platform::FileStatus::Ok:
             break;
         case platform::FileStatus::Missing:
-            return "file non trovato";
+            return Refusal{RefusalKind::Missing, "file non trovato"};
         case platform::FileStatus::NotRegular:
-            return "non è un file regolare";
+            return Refusal{RefusalKind::NotRegular, "non è un file regolare"};
         case platform::FileStatus::Unreadable:
-            return file.error.empty() ? "file non leggibile" : "file non leggibile: " + file.error;
+            return Refusal{RefusalKind::Unreadable, file.error.empty()
+                                                        ? "file non leggibile"
+                                                        : "file non leggibile: " + file.error};
     }
     if (!Check_Bitmap_Header(file.bytes, width, height)) {
-        return "non è un'immagine bitmap di " + std::to_string(width) + " x " +
-               std::to_string(height) + " pixel a 1 bit";
+        return Refusal{RefusalKind::Invalid, "non è un'immagine bitmap di " +
+                                                 std::to_string(width) + " x " +
+                                                 std::to_string(height) + " pixel a 1 bit"};
     }
     if (file.length > kPictureFileMaxLength) {
-        return "supera i 32767 byte";
+        return Refusal{RefusalKind::TooLarge, "supera i 32767 byte"};
     }
     return {};
 }

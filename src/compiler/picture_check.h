@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "platform/file_service.h"
+#include "platform/result.h"
 
 namespace lcdprog {
 
@@ -19,10 +20,10 @@ bool Check_Bitmap_Header(const platform::FileService& files, const std::string& 
 // The same test on bytes already read from the start of the file.
 bool Check_Bitmap_Header(std::string_view bytes, int expectedWidth, int expectedHeight);
 
-// Why the file at `path` cannot be a picture of width x height, in the operator's words ("file
-// non trovato", "supera i 32767 byte", ...), or "" when the header test and the file allow it:
-// there, readable, a regular file, the right header, and no longer than the compiler reads.
-std::string Picture_Refusal(const platform::FileService& files, const std::string& path, int width,
-                            int height);
+// Whether the file at `path` can be a picture of width x height: there, readable, a regular file,
+// the right header, and no longer than the compiler reads. A refusal says why in the operator's
+// words, as a list line ends ("file non trovato", "supera i 32767 byte", ...).
+platform::Result<> Check_Picture_File(const platform::FileService& files, const std::string& path,
+                                      int width, int height);
 
 }  // namespace lcdprog

@@ -117,21 +117,25 @@ bool frm_Config_LCD::Open_Project(const std::string& path) {
         return false;
     }
     const std::string full = Absolute_Path(path);
-    const ProjectReadResult read = Read_Project(services_.files, full);
-    if (!read.ok) {
-        services_.messages.Show(read.error, "ERROR", platform::MessageIcon::Critical);
+    const platform::Result<Project> read = Read_Project(services_.files, full);
+    if (!read) {
+        services_.messages.Show(read.Text(), "ERROR", platform::MessageIcon::Critical);
         return false;
     }
     // Each picture must also load, since its box shows it, as for a right-click choice.
     std::array<std::array<QImage, kSlotsPerPanel>, kPanelCount> loaded{};
     const auto refused = Apply_Project(
-        state_, read.project, services_.files, [&](int p, int s, const std::string& picture) {
+        state_, *read, services_.files,
+        [&](int p, int s, const std::string& picture) -> platform::Result<> {
             loaded[p][s] = Load_Picture(picture);
-            return loaded[p][s].isNull() ? std::string("immagine non leggibile") : std::string();
+            if (loaded[p][s].isNull()) {
+                return platform::Refusal{platform::RefusalKind::Invalid, "immagine non leggibile"};
+            }
+            return {};
         });
     for (int p = 0; p < kPanelCount; ++p) {
         for (int s = 0; s < kSlotsPerPanel; ++s) {
-            const bool own = !read.project.pictures[p][s].empty() && !loaded[p][s].isNull();
+            const bool own = !read->pictures[p][s].empty() && !loaded[p][s].isNull();
             panels_[p].pictures[s]->setPixmap(own ? QPixmap::fromImage(loaded[p][s])
                                                   : panels_[p].white);
         }
@@ -169,9 +173,10 @@ bool frm_Config_LCD::Save_Project_As() {
 }
 
 bool frm_Config_LCD::Write_Project_To(const std::string& path) {
-    std::string error;
-    if (!Write_Project(Capture_Project(state_, services_.files), path, error)) {
-        services_.messages.Show(error, "ERROR", platform::MessageIcon::Critical);
+    const platform::Result<> written =
+        Write_Project(Capture_Project(state_, services_.files), path);
+    if (!written) {
+        services_.messages.Show(written.Text(), "ERROR", platform::MessageIcon::Critical);
         return false;
     }
     projectPath_ = path;

@@ -43,20 +43,19 @@ std::vector<RefusedPicture> Apply_Project(ProgramState& state, const Project& pr
         for (int s = 0; s < kSlotsPerPanel; ++s) {
             ImageSlot& slot = state.Panel_Slots(p)[s];
             const std::string& path = project.pictures[p][s];
-            std::string reason;
             if (!path.empty()) {
-                reason =
-                    Picture_Refusal(files, path, kPanelLayouts[p].width, kPanelLayouts[p].height);
-                if (reason.empty() && check) {
-                    reason = check(p, s, path);
+                platform::Result<> taken = Check_Picture_File(files, path, kPanelLayouts[p].width,
+                                                              kPanelLayouts[p].height);
+                if (taken && check) {
+                    taken = check(p, s, path);
                 }
-                if (reason.empty()) {
+                if (taken) {
                     // Recorded as the picture selection records a choice: lower-cased.
                     const std::string fullPath = platform::Lower_Case_Path(path);
                     Fill_Slot(slot, p, fullPath, files.GetFileName(fullPath));
                     continue;
                 }
-                refused.push_back({p, s, path, reason});
+                refused.push_back({p, s, path, taken.Text()});
             }
             Fill_Slot(slot, p, white, kWhiteFiles[p]);
         }

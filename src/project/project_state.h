@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_service.h"
+#include "platform/result.h"
 #include "project/project_file.h"
 
 namespace lcdprog {
@@ -28,8 +29,9 @@ struct RefusedPicture {
 };
 
 // A further test a caller puts a picture through once the header test passed (the window: the
-// picture must load, since its box shows it). "" accepts; anything else is the reason to refuse.
-using PictureCheck = std::function<std::string(int panel, int slot, const std::string& path)>;
+// picture must load, since its box shows it). A refusal's text is the reason listed.
+using PictureCheck =
+    std::function<platform::Result<>(int panel, int slot, const std::string& path)>;
 
 // Puts every picture through the same header test a right-click choice uses and records it in
 // its slot as that choice would (FullPath lower-cased, FileName its last component, the panel's

@@ -58,9 +58,9 @@ struct Projects {
 Eeprom Window_Compile(const std::string& project) {
     const auto state = std::make_unique<ProgramState>();
     platform::PosixFileService files(Bin_Folder());
-    const ProjectReadResult read = Read_Project(files, project);
-    EXPECT_TRUE(read.ok) << read.error;
-    EXPECT_TRUE(Apply_Project(*state, read.project, files).empty());
+    const platform::Result<Project> read = Read_Project(files, project);
+    EXPECT_TRUE(read) << read.Text();
+    EXPECT_TRUE(read && Apply_Project(*state, *read, files).empty());
     FakeMessageBox messages;
     const std::optional<MemoryImageBytes> compiled =
         Compile_Image(CompilerIo{files, messages}, *state);

@@ -102,7 +102,7 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
                   "Le modifiche al progetto job.lcdprj non sono salvate. Salvarle "
                   "ora? | Programmatore LCD grafici");
         EXPECT_EQ(h.window->isVisible(), answer == SaveChoice::Cancel);
-        EXPECT_EQ(Read_Project(files, project).project.font5x8[0], answer == SaveChoice::Save);
+        EXPECT_EQ(Read_Project(files, project)->font5x8[0], answer == SaveChoice::Save);
         EXPECT_EQ(h.window->Modified(), answer != SaveChoice::Save);
         h.window->msh_Font_5x8_Click();  // back to the glyph as it was
     }
