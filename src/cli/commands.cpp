@@ -22,25 +22,30 @@
 namespace lcdprog::cli {
 namespace {
 
-bool Load_Image_File(const std::string& path, Image& image, std::string& error) {
+using platform::Refusal;
+using platform::RefusalKind;
+using platform::Result;
+
+Result<Image> Load_Image_File(const std::string& path) {
+    Image image{};
     const platform::PosixFileService files;
     const platform::FileContents file = files.Read(path, image.size() + 1);
     if (file.status == platform::FileStatus::Missing) {
-        error = "file non trovato: " + path;
-        return false;
+        return Refusal{RefusalKind::Missing, "file non trovato: " + path};
     }
     if (file.status != platform::FileStatus::Ok) {
-        error = "impossibile leggere " + path + (file.error.empty() ? "" : ": " + file.error);
-        return false;
+        return Refusal{
+            file.status == platform::FileStatus::NotRegular ? RefusalKind::NotRegular
+                                                            : RefusalKind::Unreadable,
+            "impossibile leggere " + path + (file.error.empty() ? "" : ": " + file.error)};
     }
     if (file.length != image.size()) {
-        error = "il file " + path +
-                " non è un'immagine della EEPROM: " + std::to_string(file.length) +
-                " byte invece di 65536";
-        return false;
+        return Refusal{RefusalKind::Invalid,
+                       "il file " + path + " non è un'immagine della EEPROM: " +
+                           std::to_string(file.length) + " byte invece di 65536"};
     }
     std::copy(file.bytes.begin(), file.bytes.end(), image.begin());
-    return true;
+    return image;
 }
 
 std::string Without_Cr(std::string text) {
@@ -51,58 +56,58 @@ std::string Without_Cr(std::string text) {
 // What the window does for the same project: every slot and both glyphs set as opening the
 // project sets them, then the compile of "Scrivi modulo LCD". A picture the project names but
 // the window would refuse stops here, rather than programming a white picture in its place.
-bool Compile_Project(const std::string& path, Image& image, std::string& error) {
+Result<Image> Compile_Project(const std::string& path) {
     platform::PosixFileService files;
-    const platform::Result<Project> read = Read_Project(files, path);
+    const Result<Project> read = Read_Project(files, path);
     if (!read) {
-        error = read.Text();
-        return false;
+        return read.Why();
     }
     // The slots and glyphs as the window would hold them, for this one compile.
     const auto state = std::make_unique<ProgramState>();
     const std::vector<RefusedPicture> refused = Apply_Project(*state, *read, files);
     if (!refused.empty()) {
         // The window would show these slots white; a production run must not.
-        error = "il progetto " + path + " ha immagini non utilizzabili:";
+        std::string text = "il progetto " + path + " ha immagini non utilizzabili:";
         for (const RefusedPicture& r : refused) {
-            error += "\n  " + Refused_Picture_Line(r);
+            text += "\n  " + Refused_Picture_Line(r);
         }
-        return false;
+        return Refusal{RefusalKind::Invalid, text};
     }
     // The compiler's message boxes are the reason the image could not be made.
     platform::KeptMessages messages;
     const std::optional<MemoryImageBytes> compiled =
         Compile_Image(CompilerIo{files, messages}, *state);
     if (!compiled) {
-        error = Without_Cr(messages.Joined("\n"));
-        return false;
+        return Refusal{RefusalKind::Invalid, Without_Cr(messages.Joined("\n"))};
     }
+    Image image{};
     std::copy(compiled->begin(), compiled->end(), image.begin());
-    return true;
+    return image;
 }
 
-bool Write_Pictures(const Image& image, const std::string& folder, std::string& error) {
+Result<> Write_Pictures(const Image& image, const std::string& folder) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     if (ec) {
-        error = "impossibile creare la cartella " + folder + ": " + ec.message();
-        return false;
+        return Refusal{RefusalKind::Unwritable,
+                       "impossibile creare la cartella " + folder + ": " + ec.message()};
     }
     for (const NamedPicture& named : Named_Pictures(ImageView(image), 1)) {
+        std::string error;
         if (!Write_Png(folder + "/" + named.name + ".png", named.picture, named.scale, error)) {
-            return false;
+            return Refusal{RefusalKind::Unwritable, error};
         }
     }
-    return true;
+    return {};
 }
 
 }  // namespace
 
-bool Load_Input(const std::string& input, Image& image, std::string& error) {
+Result<Image> Load_Input(const std::string& input) {
     if (Is_Image_File(input)) {
-        return Load_Image_File(input, image, error);
+        return Load_Image_File(input);
     }
-    return Compile_Project(input, image, error);
+    return Compile_Project(input);
 }
 
 // The window's port table, "COM n" by "COM n", with what the window shows in each entry's tool
@@ -140,12 +145,12 @@ int Run_Ports() {
 }
 
 int Run_Image(const Options& options) {
-    Image image{};
-    std::string error;
-    if (!Load_Input(options.input, image, error)) {
-        std::fprintf(stderr, "lcdprog-cli: %s\n", error.c_str());
+    const Result<Image> loaded = Load_Input(options.input);
+    if (!loaded) {
+        std::fprintf(stderr, "lcdprog-cli: %s\n", loaded.Why().text.c_str());
         return kExitUsage;
     }
+    const Image& image = *loaded;
     QSaveFile file(QString::fromStdString(options.output));
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(reinterpret_cast<const char*>(image.data()),
@@ -155,9 +160,11 @@ int Run_Image(const Options& options) {
                      qPrintable(file.errorString()));
         return kExitUsage;
     }
-    if (!options.pngDir.empty() && !Write_Pictures(image, options.pngDir, error)) {
-        std::fprintf(stderr, "lcdprog-cli: %s\n", error.c_str());
-        return kExitUsage;
+    if (!options.pngDir.empty()) {
+        if (const Result<> written = Write_Pictures(image, options.pngDir); !written) {
+            std::fprintf(stderr, "lcdprog-cli: %s\n", written.Why().text.c_str());
+            return kExitUsage;
+        }
     }
     return kExitOk;
 }
