@@ -232,5 +232,31 @@ TEST(CliWrite, ImageAndTwoModulesOneFailingAndTheirRecord) {
                                           "Scrittura EEPROM I2C fallita!"}));
 }
 
+// A port process's failed unit names the step it failed at, for its parent to act on without
+// reading the message.
+TEST(CliPortProcess, AFailedUnitNamesWhereItFailed) {
+    TempFolder dir;
+    Write_File(dir / "image.bin", std::string(65536, '\x5A'));
+    SimProcess sim(dir, {"--page-ms", "0", "--fault", "badsum:block=3"});
+    ASSERT_TRUE(sim.Next_Device());
+    // The parent's side of the pipes: the image, "go", then standard input kept open.
+    ChildProcess worker(
+        {"/bin/sh", "-c",
+         "(cat \"$1\"; echo go; exec tail -f /dev/null) | \"$2\" _port-worker \"$3\"", "sh",
+         dir / "image.bin", Bin_Folder() + "/lcdprog-cli", sim.Link()},
+        dir / "worker.err");
+    QJsonObject result;
+    while (const auto line = worker.Next_Line(60000)) {
+        result = Json_Lines(*line).front();
+        if (result.value("event") == "failed" || result.value("event") == "done") {
+            break;
+        }
+    }
+    EXPECT_EQ((QStringList{result.value("event").toString(), result.value("failure").toString(),
+                           QString::number(result.value("blocks").toInt())}),
+              (QStringList{"failed", "block-failed", "3"}))
+        << Read_Whole_File(dir / "worker.err");
+}
+
 }  // namespace
 }  // namespace lcdprog::test
