@@ -14,6 +14,7 @@
 
 #include "link/mod_RS232.h"
 #include "main_window/frm_Config_LCD.h"
+#include "platform/qt/accessibility_bus.h"
 #include "platform/qt/qt_services.h"
 #include "serial_window/frm_RS232.h"
 
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
         icon.addFile(QString(":/icons/lcdprog-%1.png").arg(size), QSize(size, size));
     }
     QApplication::setWindowIcon(icon);
+    lcdprog::platform::Guard_Accessibility_Bus();
 
     // The program speaks Italian, so Qt's own dialogs and buttons (the file dialog, "OK") do
     // too, whatever the desktop's language: Debian's qt6-translations-l10n. Without that package

@@ -21,10 +21,12 @@
 #include <QSettings>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QUndoStack>
 #include <QUrl>
 
 #include "compiler/mod_Compilatore.h"
 #include "compiler/picture_check.h"
+#include "main_window/history_step.h"
 #include "main_window/mod_Funzioni_Varie.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/layout.h"
@@ -59,6 +61,14 @@ class FontCell final : public QTableWidgetItem {
   public:
     QVariant data(int role) const override {
         const QVariant id = QTableWidgetItem::data(frm_Config_LCD::kColourRole);
+        if (role == Qt::AccessibleTextRole) {
+            // A screen reader says where the cell is (counted from 1) and what it holds.
+            const bool set = id.isValid() && id.toUInt() == frm_Config_LCD::kWindowText;
+            return QStringLiteral("riga %1, colonna %2, %3")
+                .arg(row() + 1)
+                .arg(column() + 1)
+                .arg(set ? QStringLiteral("acceso") : QStringLiteral("spento"));
+        }
         if (role == Qt::BackgroundRole && id.isValid() && tableWidget() != nullptr) {
             const bool set = id.toUInt() == frm_Config_LCD::kWindowText;
             return QBrush(tableWidget()->palette().color(set ? QPalette::Text : QPalette::Base));
@@ -72,6 +82,24 @@ bool Is_Project_File(const std::string& file) {
                                                  Qt::CaseInsensitive);
 }
 
+// A cell that has a colour of its own: it was clicked, or shows a glyph that was put there.
+bool Has_Colour(const QTableWidget* grid, int r, int c) {
+    const QTableWidgetItem* item = grid->item(r, c);
+    return item != nullptr && item->data(frm_Config_LCD::kColourRole).isValid();
+}
+
+// Every cell gets its item at once, colourless (it shows the grid's background, as a cell never
+// clicked does), so that a screen reader finds every cell with its place and state.
+void Fill_Cells(QTableWidget* grid) {
+    for (int r = 0; r < grid->rowCount(); ++r) {
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            auto* item = new FontCell;
+            item->setFlags(Qt::ItemIsEnabled);
+            grid->setItem(r, c, item);
+        }
+    }
+}
+
 // A glyph cell as a click leaves it, set or clear.
 void Paint_Cell(QTableWidget* grid, int r, int c, bool set) {
     QTableWidgetItem* item = grid->item(r, c);
@@ -82,8 +110,6 @@ void Paint_Cell(QTableWidget* grid, int r, int c, bool set) {
     }
     item->setData(frm_Config_LCD::kColourRole,
                   set ? frm_Config_LCD::kWindowText : frm_Config_LCD::kWindowBackground);
-    item->setData(Qt::AccessibleTextRole,
-                  set ? QStringLiteral("acceso") : QStringLiteral("spento"));
 }
 
 // The picture a box holds before start-up: white with a one-pixel black frame, 1 bit per pixel.
@@ -192,6 +218,7 @@ frm_Config_LCD::frm_Config_LCD(platform::Services& services, ProgramState& state
     Build_Controls();
     Build_Menus();
     Build_Project_Menus();
+    Build_Editing();
     // A .lcdprj dropped anywhere on the window opens it; a picture goes on the box it lands on.
     setAcceptDrops(true);
 }
@@ -241,6 +268,8 @@ void frm_Config_LCD::Build_Controls() {
     msh_Font_10x16 = c.Get<QTableWidget>("msh_Font_10x16");
     msh_Font_10x16->setRowCount(16);
     msh_Font_10x16->setColumnCount(static_cast<int>(std::size(state_.Font_10x16)));
+    Fill_Cells(msh_Font_5x8);
+    Fill_Cells(msh_Font_10x16);
 
     // A click makes the clicked cell current first, then the handler reads the current cell.
     connect(msh_Font_5x8, &QTableWidget::cellClicked, this, [this] { msh_Font_5x8_Click(); });
@@ -285,6 +314,9 @@ bool frm_Config_LCD::Form_Load() {
             grid->setRowHeight(r, Twips(kCellTwips));
         }
     }
+    // A new window starts a new history, with nothing unsaved.
+    undoStack_->clear();
+    Name_Picture_Boxes();
     return true;
 }
 
@@ -378,25 +410,57 @@ void frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
         services_.messages.Show(kInvalidPicture, "ERROR", platform::MessageIcon::Critical);
         return;
     }
-    panel.pictures[index]->setPixmap(QPixmap::fromImage(image));
-    Fill_Slot((*panel.images)[index], which, path, services_.files.GetFileName(path));
-    Set_Modified();
+    // Every way a picture enters a slot comes through here, so each is one step of the history.
+    ImageSlot taken;
+    Fill_Slot(taken, which, path, services_.files.GetFileName(path));
+    const ImageSlot before = (*panel.images)[index];
+    const QPixmap beforePicture = panel.pictures[index]->pixmap();
+    const QPixmap picture = QPixmap::fromImage(image);
+    undoStack_->push(new HistoryStep(
+        QStringLiteral("immagine %1 del %2").arg(index + 1).arg(kPictureTabs[which].type),
+        [=, this] { Show_Slot(which, index, before, beforePicture); },
+        [=, this] { Show_Slot(which, index, taken, picture); }, false));
+}
+
+void frm_Config_LCD::Show_Slot(PanelIndex which, int index, const ImageSlot& slot,
+                               const QPixmap& picture) {
+    panels_[which].pictures[index]->setPixmap(picture);
+    (*panels_[which].images)[index] = slot;
+}
+
+void frm_Config_LCD::Name_Picture_Boxes() {
+    for (int p = 0; p < kPanelCount; ++p) {
+        for (int i = 0; i < kSlotsPerPanel; ++i) {
+            panels_[p].pictures[i]->setAccessibleName(
+                QStringLiteral("Immagine numero %1: %2, display %3")
+                    .arg(i + 1)
+                    .arg(QString::fromStdString((*panels_[p].images)[i].FileName))
+                    .arg(QLatin1String(kPictureTabs[p].type)));
+        }
+    }
 }
 
 void frm_Config_LCD::msh_Font_5x8_Click() {
-    Toggle_Cell(
-        msh_Font_5x8, 0xFFu, [this](int c) { return static_cast<unsigned>(state_.Font_5x8[c]); },
-        [this](int c, unsigned v) { state_.Font_5x8[c] = static_cast<std::uint8_t>(v); });
+    const GlyphColumns before = Glyph_Of(0);
+    if (Toggle_Cell(
+            msh_Font_5x8, 0xFFu,
+            [this](int c) { return static_cast<unsigned>(state_.Font_5x8[c]); },
+            [this](int c, unsigned v) { state_.Font_5x8[c] = static_cast<std::uint8_t>(v); })) {
+        Record_Glyph_Step(0, before);
+    }
 }
 
 void frm_Config_LCD::msh_Font_10x16_Click() {
-    Toggle_Cell(
-        msh_Font_10x16, 0xFFFFu,
-        [this](int c) { return static_cast<unsigned>(state_.Font_10x16[c]); },
-        [this](int c, unsigned v) { state_.Font_10x16[c] = static_cast<std::uint16_t>(v); });
+    const GlyphColumns before = Glyph_Of(1);
+    if (Toggle_Cell(
+            msh_Font_10x16, 0xFFFFu,
+            [this](int c) { return static_cast<unsigned>(state_.Font_10x16[c]); },
+            [this](int c, unsigned v) { state_.Font_10x16[c] = static_cast<std::uint16_t>(v); })) {
+        Record_Glyph_Step(1, before);
+    }
 }
 
-void frm_Config_LCD::Toggle_Cell(QTableWidget* grid, unsigned mask,
+bool frm_Config_LCD::Toggle_Cell(QTableWidget* grid, unsigned mask,
                                  const std::function<unsigned(int)>& get,
                                  const std::function<void(int, unsigned)>& set) {
     // The cell's stored colour decides, not the table bit; a cell never clicked has no colour
@@ -407,12 +471,12 @@ void frm_Config_LCD::Toggle_Cell(QTableWidget* grid, unsigned mask,
     const int r = grid->currentRow();
     const int c = grid->currentColumn();
     if (r < 0 || c < 0) {
-        return;
+        return false;
     }
     Paint_Cell(grid, r, c, !wasSet);
     const unsigned bit = 1u << r;
     set(c, wasSet ? get(c) & (bit ^ mask) : get(c) | bit);
-    Set_Modified();
+    return true;
 }
 
 void frm_Config_LCD::smnu_File_Click(int index) {
@@ -485,9 +549,13 @@ bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
     }
     const bool press = event->type() == QEvent::MouseButtonPress;
     // The context-menu key (or Shift+F10) on a focused picture box counts as the right button.
+    // So does Space, as it presses a focused button.
     const bool menuKey =
-        event->type() == QEvent::ContextMenu &&
-        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard;
+        (event->type() == QEvent::ContextMenu &&
+         static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) ||
+        (event->type() == QEvent::KeyPress &&
+         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space &&
+         static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier);
     if ((press || menuKey) && Slot_Of(watched, p, i)) {
         const Qt::MouseButton button =
             press ? static_cast<QMouseEvent*>(event)->button() : Qt::RightButton;
@@ -522,19 +590,32 @@ bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frm_Config_LCD::Show_Glyphs() {
-    // The cells take the glyphs' bits with the colours a click would give them.
-    const auto paint = [](QTableWidget* grid, const std::function<unsigned(int)>& column) {
-        for (int c = 0; c < grid->columnCount(); ++c) {
-            for (int r = 0; r < grid->rowCount(); ++r) {
-                const bool set = ((column(c) >> r) & 1u) != 0;
-                if (set || grid->item(r, c) != nullptr) {
-                    Paint_Cell(grid, r, c, set);
-                }
+    Show_Glyph(0, Glyph_Of(0));
+    Show_Glyph(1, Glyph_Of(1));
+}
+
+GlyphColumns frm_Config_LCD::Glyph_Of(int glyph) const {
+    return glyph == 0 ? GlyphColumns(state_.Font_5x8.begin(), state_.Font_5x8.end())
+                      : GlyphColumns(state_.Font_10x16.begin(), state_.Font_10x16.end());
+}
+
+void frm_Config_LCD::Show_Glyph(int glyph, const GlyphColumns& columns) {
+    QTableWidget* grid = glyph == 0 ? msh_Font_5x8 : msh_Font_10x16;
+    for (int c = 0; c < grid->columnCount(); ++c) {
+        if (glyph == 0) {
+            state_.Font_5x8[c] = static_cast<std::uint8_t>(columns[c]);
+        } else {
+            state_.Font_10x16[c] = static_cast<std::uint16_t>(columns[c]);
+        }
+        // The cells take the glyph's bits with the colours a click would give them; a cell
+        // never clicked and still clear keeps no colour of its own.
+        for (int r = 0; r < grid->rowCount(); ++r) {
+            const bool set = ((columns[c] >> r) & 1u) != 0;
+            if (set || Has_Colour(grid, r, c)) {
+                Paint_Cell(grid, r, c, set);
             }
         }
-    };
-    paint(msh_Font_5x8, [this](int c) { return static_cast<unsigned>(state_.Font_5x8[c]); });
-    paint(msh_Font_10x16, [this](int c) { return static_cast<unsigned>(state_.Font_10x16[c]); });
+    }
 }
 
 void frm_Config_LCD::smnu_Anteprima_Click(int index) {

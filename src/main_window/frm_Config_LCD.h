@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/services.h"
+#include "state/glyph_tools.h"
 #include "state/mod_variabili.h"
 
 class QAction;
@@ -23,10 +24,13 @@ class QMenu;
 class QMimeData;
 class QTableWidget;
 class QTabWidget;
+class QUndoStack;
 
 namespace lcdprog {
 
 class frm_Anteprima;
+class GlyphGrid;
+enum class GlyphCommand;
 
 // The main window: the background pictures of the four panel types, the two glyph editors and
 // the menus. Picture files, messages, the dialog and ending the program go through Services.
@@ -41,6 +45,7 @@ class frm_Config_LCD final : public QMainWindow {
     // serial port window, which this window does not know.
     frm_Config_LCD(platform::Services& services, ProgramState& state,
                    std::function<void()> showSerialWindow, QWidget* parent = nullptr);
+    ~frm_Config_LCD() override;
 
     // Start-up: clears the sixteen slots, checks the three white backgrounds in the program
     // folder in order and shows them in every picture box and slot, and sizes the grid cells.
@@ -57,6 +62,12 @@ class frm_Config_LCD final : public QMainWindow {
     // Glyph grids: toggle the current cell and its bit of Font_5x8 / Font_10x16.
     void msh_Font_5x8_Click();
     void msh_Font_10x16_Click();
+
+    // One glyph tool, "Copia", "Incolla" or "Da carattere..." on glyph 0 (5x8) or 1 (10x16); every
+    // change is one step of the history.
+    void Glyph_Command(int glyph, GlyphCommand command);
+    // Every glyph edit and every slot change, undone and redone by "Modifica".
+    QUndoStack* History() const { return undoStack_; }
 
     // Menu items, each element `index` of its one-element array.
     void smnu_File_Click(int index);
@@ -110,6 +121,19 @@ class frm_Config_LCD final : public QMainWindow {
 
     void Build_Controls();
     void Build_Menus();
+    // "Modifica" with undo and redo, the glyph grids' menus, keys and cursors.
+    void Build_Editing();
+    // The glyph's columns, and a new value for them (grid and table together).
+    GlyphColumns Glyph_Of(int glyph) const;
+    void Show_Glyph(int glyph, const GlyphColumns& columns);
+    // One history step from `before` to the glyph as it is now, already shown.
+    void Record_Glyph_Step(int glyph, const GlyphColumns& before);
+    // A slot and its box together, as a step of the history puts them back.
+    void Show_Slot(PanelIndex which, int index, const ImageSlot& slot, const QPixmap& picture);
+    // The picture boxes' spoken names: slot, file and panel.
+    void Name_Picture_Boxes();
+    // The title's unsaved mark follows the history: clean is saved.
+    void Follow_History();
     bool Load_White_Background(const char* fileName, std::initializer_list<PanelIndex> panels);
     void Select_Picture(PanelIndex which, int index, Qt::MouseButton button);
     // The header test and the load for a name that passed the name test ("" when it did not),
@@ -130,7 +154,8 @@ class frm_Config_LCD final : public QMainWindow {
     static std::string Dropped_File(const QMimeData* data);
     // Reads a picture through the file service; null when it cannot be read or decoded.
     QImage Load_Picture(const std::string& path) const;
-    void Toggle_Cell(QTableWidget* grid, unsigned mask, const std::function<unsigned(int)>& get,
+    // False when the grid has no current cell (nothing changed).
+    bool Toggle_Cell(QTableWidget* grid, unsigned mask, const std::function<unsigned(int)>& get,
                      const std::function<void(int, unsigned)>& set);
 
     platform::Services& services_;
@@ -158,6 +183,9 @@ class frm_Config_LCD final : public QMainWindow {
     std::vector<QAction*> recentActions_;
     QMenu* mnu_Visualizza = nullptr;
     QAction* smnu_Anteprima_0 = nullptr;
+    QUndoStack* undoStack_ = nullptr;
+    QMenu* mnu_Modifica = nullptr;
+    std::array<GlyphGrid*, 2> glyphGrids_{};
 };
 
 }  // namespace lcdprog

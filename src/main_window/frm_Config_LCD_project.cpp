@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
+#include <QUndoStack>
 
 #include "main_window/frm_Config_LCD.h"
 #include "main_window/mod_Funzioni_Varie.h"
@@ -145,6 +146,8 @@ bool frm_Config_LCD::Open_Project(const std::string& path) {
     // Opened as it is on disk: not modified, even when some pictures were refused, so that a
     // picture on a drive that is away today is not dropped from the file by a mere close.
     modified_ = false;
+    // A project opened starts a history of its own: nothing before it can be undone.
+    undoStack_->clear();
     setWindowTitle(Title());
     Remember_Project(full);
     emit projectChanged();
@@ -181,6 +184,8 @@ bool frm_Config_LCD::Write_Project_To(const std::string& path) {
     }
     projectPath_ = path;
     modified_ = false;
+    // Undoing or redoing back to this point brings the saved state back, with no unsaved mark.
+    undoStack_->setClean();
     setWindowTitle(Title());
     Remember_Project(path);
     return true;

@@ -70,8 +70,7 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, 
     lbl_Stato = new QLabel;
     lbl_Stato->setWordWrap(true);
     lbl_Stato->setTextFormat(Qt::PlainText);
-    platform::Name_Control(lbl_Stato, QStringLiteral("lbl_Stato"), QStringLiteral("Stato"),
-                           QString());
+    platform::Name_Control(lbl_Stato, QStringLiteral("lbl_Stato"), QString(), QString());
 
     auto* content = new QWidget;
     auto* grid = new QGridLayout(content);

@@ -10,15 +10,14 @@
 #include <QString>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <system_error>
+#include <vector>
+
+#include "state/glyph_tools.h"
 
 namespace lcdprog {
 namespace {
-
-constexpr int kGlyph5x8Rows = 8;
-constexpr int kGlyph5x8Columns = 5;
-constexpr int kGlyph10x16Rows = 16;
-constexpr int kGlyph10x16Columns = 10;
 
 std::string Name_Of(const std::string& path) {
     return std::filesystem::path(path).filename().string();
@@ -41,45 +40,30 @@ std::string Picture_Name(int panel, int slot) {
            kPanelLayouts[panel].name;
 }
 
-// Rows of '#' and '.', top row first, into one column value per entry (bit r = row r).
-template <std::size_t Columns>
-bool Read_Glyph(const QJsonValue& value, int rows, std::array<unsigned, Columns>& columns) {
-    if (!value.isArray() || value.toArray().size() != rows) {
-        return false;
+// A glyph's rows as the file holds them (an array of strings), in the editors' form.
+std::optional<GlyphColumns> Read_Glyph(const QJsonValue& value, GlyphSize size) {
+    if (!value.isArray()) {
+        return std::nullopt;
     }
-    columns.fill(0);
-    const QJsonArray array = value.toArray();
-    for (int r = 0; r < rows; ++r) {
-        if (!array[r].isString()) {
-            return false;
+    std::vector<std::string> rows;
+    for (const QJsonValue& row : value.toArray()) {
+        if (!row.isString()) {
+            return std::nullopt;
         }
-        const QString row = array[r].toString();
-        if (row.size() != static_cast<qsizetype>(Columns)) {
-            return false;
-        }
-        for (std::size_t c = 0; c < Columns; ++c) {
-            const QChar cell = row[static_cast<qsizetype>(c)];
-            if (cell == QLatin1Char('#')) {
-                columns[c] |= 1u << r;
-            } else if (cell != QLatin1Char('.')) {
-                return false;
-            }
-        }
+        rows.push_back(row.toString().toStdString());
     }
-    return true;
+    return Glyph_From_Rows(rows, size);
 }
 
 template <std::size_t Columns, typename T>
-std::string Glyph_Text(const std::array<T, Columns>& columns, int rows) {
-    std::string text = "[\n";
-    for (int r = 0; r < rows; ++r) {
-        text += "            \"";
-        for (std::size_t c = 0; c < Columns; ++c) {
-            text += ((static_cast<unsigned>(columns[c]) >> r) & 1u) != 0 ? '#' : '.';
-        }
-        text += r + 1 < rows ? "\",\n" : "\"\n";
+std::string Glyph_Array(const std::array<T, Columns>& columns, int rows) {
+    const std::vector<std::string> text =
+        Glyph_Rows(GlyphColumns(columns.begin(), columns.end()), rows);
+    std::string array = "[\n";
+    for (std::size_t r = 0; r < text.size(); ++r) {
+        array += "            \"" + text[r] + (r + 1 < text.size() ? "\",\n" : "\"\n");
     }
-    return text + "        ]";
+    return array + "        ]";
 }
 
 // A JSON string literal, quotes included.
@@ -181,19 +165,21 @@ platform::Result<Project> Parse_Project(std::string_view bytes, const std::strin
     }
 
     const QJsonObject glyphs = root.value(QStringLiteral("glyphs")).toObject();
-    std::array<unsigned, kGlyph5x8Columns> small{};
-    if (!Read_Glyph(glyphs.value(QStringLiteral("5x8")), kGlyph5x8Rows, small)) {
+    const std::optional<GlyphColumns> small =
+        Read_Glyph(glyphs.value(QStringLiteral("5x8")), kGlyph5x8);
+    if (!small) {
         return Refuse(projectPath, "il font 5x8 deve avere 8 righe di 5 caratteri '#' o '.'");
     }
-    std::array<unsigned, kGlyph10x16Columns> large{};
-    if (!Read_Glyph(glyphs.value(QStringLiteral("10x16")), kGlyph10x16Rows, large)) {
+    const std::optional<GlyphColumns> large =
+        Read_Glyph(glyphs.value(QStringLiteral("10x16")), kGlyph10x16);
+    if (!large) {
         return Refuse(projectPath, "il font 10x16 deve avere 16 righe di 10 caratteri '#' o '.'");
     }
-    for (std::size_t c = 0; c < small.size(); ++c) {
-        project.font5x8[c] = static_cast<std::uint8_t>(small[c]);
+    for (std::size_t c = 0; c < small->size(); ++c) {
+        project.font5x8[c] = static_cast<std::uint8_t>((*small)[c]);
     }
-    for (std::size_t c = 0; c < large.size(); ++c) {
-        project.font10x16[c] = static_cast<std::uint16_t>(large[c]);
+    for (std::size_t c = 0; c < large->size(); ++c) {
+        project.font10x16[c] = static_cast<std::uint16_t>((*large)[c]);
     }
     return project;
 }
@@ -240,8 +226,8 @@ std::string Serialize_Project(const Project& project, const std::string& project
         text += p + 1 < kProjectPanels ? "        ],\n" : "        ]\n";
     }
     text += "    },\n    \"glyphs\": {\n        \"5x8\": " +
-            Glyph_Text(project.font5x8, kGlyph5x8Rows) +
-            ",\n        \"10x16\": " + Glyph_Text(project.font10x16, kGlyph10x16Rows) +
+            Glyph_Array(project.font5x8, kGlyph5x8.rows) +
+            ",\n        \"10x16\": " + Glyph_Array(project.font10x16, kGlyph10x16.rows) +
             "\n    }\n}\n";
     return text;
 }

@@ -21,6 +21,7 @@
 #include "compiler/mod_Compilatore.h"
 #include "link/mod_RS232.h"
 #include "link/programming_run.h"
+#include "platform/qt/accessibility.h"
 #include "platform/qt/layout.h"
 #include "platform/qt/twips.h"
 #include "state/mod_variabili.h"
@@ -185,7 +186,6 @@ void frm_RS232::Build_Controls() {
     cmd_Exit = c.Get<QPushButton>("cmd_Exit");
     lbl_Stato = c.Get<QLabel>("lbl_Stato");
     lbl_Stato->setWordWrap(true);
-    lbl_Stato->setAccessibleName(QStringLiteral("Stato"));  // its text changes; this does not
 
     rtb_RS232_SPY->setFont(Trace_Font());
     // "Attiva porta selezionata:" is a few pixels wider than its frame in the platform's font;
@@ -225,6 +225,19 @@ void frm_RS232::Build_Controls() {
     view_ = std::make_unique<ControlsView>(*sendCounter_, *receivedCounter_, *spy_, *progress_,
                                            &runStatus_);
     feed_.Subscribe(*view_);
+
+    // Tab goes port list, ON, OFF, "Scrivi modulo LCD", Stop, Exit. The fixed line settings and
+    // the counters are read-only text: a screen reader reads them, Tab passes them by. The trace
+    // comes after Exit, so it can still be reached to select and copy from it.
+    for (QLineEdit* box : {txt_Baud_Rates, txt_Lenght_Byte, txt_Parity_Bit, txt_Stop_Bit,
+                           txt_Send_Packet, txt_Received_Packet}) {
+        box->setFocusPolicy(Qt::NoFocus);
+    }
+    rtb_RS232_SPY->setTabChangesFocus(true);
+    setTabOrder(cmd_Write_RS232, cmd_Stop_RS232);
+    setTabOrder(cmd_Stop_RS232, cmd_Exit);
+    setTabOrder(cmd_Exit, rtb_RS232_SPY);
+    platform::Follow_Title(this);
 
     connect(cmd_ON, &QPushButton::clicked, this, &frm_RS232::cmd_ON_Click);
     connect(cmd_OFF, &QPushButton::clicked, this, &frm_RS232::cmd_OFF_Click);

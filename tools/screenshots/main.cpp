@@ -30,6 +30,7 @@
 #include "demo_pictures.h"
 #include "link/mod_RS232.h"
 #include "main_window/frm_Config_LCD.h"
+#include "main_window/frm_Da_Carattere.h"
 #include "platform/qt/qt_services.h"
 #include "preview_window/frm_Anteprima.h"
 #include "project/project_state.h"
@@ -275,6 +276,46 @@ int Run(const QDir& out, const QString& imageDump) {
         !Save(withFileMenu, out, QStringLiteral("main-project-menu.png"), &error)) {
         return Fail(error);
     }
+
+    // The 10x16 glyph's menu, opened over a cell as the right button opens it, and the dialog
+    // "Da carattere..." drawing an "A" into that glyph.
+    tabs->setCurrentIndex(4);
+    Settle();
+    auto* glyphGrid = Child<QTableWidget>(window.get(), "msh_Font_10x16", &error);
+    auto* glyphMenu = Child<QMenu>(window.get(), "mnu_Glifo_10x16", &error);
+    if (glyphGrid == nullptr || glyphMenu == nullptr) {
+        return Fail(error);
+    }
+    glyphGrid->setFocus();
+    glyphGrid->setCurrentCell(4, 6);
+    glyphMenu->popup(glyphGrid->viewport()->mapToGlobal(
+        glyphGrid->visualRect(glyphGrid->model()->index(4, 6)).center()));
+    glyphMenu->setActiveAction(glyphMenu->actions().value(0));
+    Settle();
+    // The menu reaches below the window: the picture grows to hold it.
+    const QPixmap windowPicture = window->grab();
+    const QRect menuRect(window->mapFromGlobal(glyphMenu->pos()), glyphMenu->size());
+    QPixmap withGlyphMenu(windowPicture.rect().united(menuRect).size());
+    withGlyphMenu.fill(window->palette().color(QPalette::Window));
+    {
+        QPainter painter(&withGlyphMenu);
+        painter.drawPixmap(0, 0, windowPicture);
+        painter.drawPixmap(menuRect.topLeft(), glyphMenu->grab());
+    }
+    glyphMenu->hide();
+    if (!Save(withGlyphMenu, out, QStringLiteral("main-glyph-menu.png"), &error)) {
+        return Fail(error);
+    }
+    {
+        frm_Da_Carattere fromCharacter(kGlyph10x16, window.get());
+        fromCharacter.show();
+        Settle();
+        if (!Save(fromCharacter.grab(), out, QStringLiteral("from-character.png"), &error)) {
+            return Fail(error);
+        }
+    }
+    tabs->setCurrentIndex(0);
+    Settle();
 
     // The preview, through its menu command, at one screen pixel per panel pixel so that every
     // panel fits in the picture.

@@ -1,0 +1,125 @@
+// The main window's editing: the history behind "Modifica" (every glyph edit and every slot
+// change is one step), the glyph grids' tools, keys and clipboard, and the keyboard's way to the
+// picture boxes.
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTableWidget>
+#include <QUndoStack>
+
+#include "main_window/frm_Config_LCD.h"
+#include "main_window/frm_Da_Carattere.h"
+#include "main_window/glyph_grid.h"
+#include "main_window/history_step.h"
+#include "platform/qt/accessibility.h"
+#include "platform/qt/focus_frame.h"
+
+namespace lcdprog {
+namespace {
+
+constexpr GlyphSize kGlyphSizes[] = {kGlyph5x8, kGlyph10x16};
+
+}  // namespace
+
+void frm_Config_LCD::Build_Editing() {
+    undoStack_ = new QUndoStack(this);
+    const QString editing = QStringLiteral("&Modifica");
+    mnu_Modifica = new QMenu(editing, this);
+    platform::Name_Control(mnu_Modifica, QStringLiteral("mnu_Modifica"), editing, QString());
+    // After "&Comunicazione", in front of the menus that came later.
+    menuBar()->insertMenu(mnu_Visualizza->menuAction(), mnu_Modifica);
+    // The items name the step they undo or redo: "Annulla modifica del glifo 5x8".
+    QAction* undo = undoStack_->createUndoAction(mnu_Modifica, QStringLiteral("&Annulla"));
+    undo->setObjectName(QStringLiteral("smnu_Annulla"));
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QAction* redo = undoStack_->createRedoAction(mnu_Modifica, QStringLiteral("&Ripeti"));
+    redo->setObjectName(QStringLiteral("smnu_Ripeti"));
+    redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    mnu_Modifica->addAction(undo);
+    mnu_Modifica->addAction(redo);
+    connect(undoStack_, &QUndoStack::indexChanged, this, [this] { Follow_History(); });
+    // Saving moves the clean point without changing anything: only the title follows.
+    connect(undoStack_, &QUndoStack::cleanChanged, this, [this](bool clean) {
+        modified_ = !clean;
+        if (!state_.RunInProgress) {
+            setWindowTitle(Title());
+        }
+    });
+
+    glyphGrids_[0] = new GlyphGrid(msh_Font_5x8, kGlyph5x8,
+                                   [this](GlyphCommand command) { Glyph_Command(0, command); });
+    glyphGrids_[1] = new GlyphGrid(msh_Font_10x16, kGlyph10x16,
+                                   [this](GlyphCommand command) { Glyph_Command(1, command); });
+
+    for (const Panel& panel : panels_) {
+        for (QLabel* box : panel.pictures) {
+            platform::Add_Focus_Frame(box);
+        }
+    }
+    connect(this, &frm_Config_LCD::projectChanged, this, [this] { Name_Picture_Boxes(); });
+    platform::Follow_Title(this);
+}
+
+frm_Config_LCD::~frm_Config_LCD() {
+    // The history is cleared as it is destroyed, after this window has stopped being one.
+    QObject::disconnect(undoStack_, nullptr, this, nullptr);
+}
+
+void frm_Config_LCD::Follow_History() {
+    modified_ = !undoStack_->isClean();
+    if (!state_.RunInProgress) {
+        setWindowTitle(Title());
+    }
+    emit projectChanged();
+}
+
+void frm_Config_LCD::Record_Glyph_Step(int glyph, const GlyphColumns& before) {
+    const GlyphColumns after = Glyph_Of(glyph);
+    undoStack_->push(new HistoryStep(
+        QStringLiteral("modifica del glifo %1").arg(QLatin1String(kGlyphSizes[glyph].name)),
+        [=, this] { Show_Glyph(glyph, before); }, [=, this] { Show_Glyph(glyph, after); }, true));
+}
+
+void frm_Config_LCD::Glyph_Command(int glyph, GlyphCommand command) {
+    if (glyph < 0 || glyph > 1) {
+        return;
+    }
+    const GlyphSize size = kGlyphSizes[glyph];
+    const GlyphColumns before = Glyph_Of(glyph);
+    std::optional<GlyphColumns> after;
+    if (const std::optional<GlyphTool> tool = Tool_Of(command)) {
+        after = Apply_Glyph_Tool(*tool, before, size.rows);
+    } else if (command == GlyphCommand::Copy) {
+        QGuiApplication::clipboard()->setText(
+            QString::fromStdString(Glyph_Text(before, size.rows)));
+        return;
+    } else if (command == GlyphCommand::Paste) {
+        const std::string text = QGuiApplication::clipboard()->text().toStdString();
+        after = Glyph_From_Rows(Rows_Of_Text(text), size);
+        if (!after) {
+            services_.messages.Show("Gli appunti non contengono un glifo " +
+                                        std::string(size.name) + ": servono " +
+                                        std::to_string(size.rows) + " righe di " +
+                                        std::to_string(size.columns) + " caratteri '#' o '.'.",
+                                    "WARNING", platform::MessageIcon::Exclamation);
+            return;
+        }
+    } else {
+        frm_Da_Carattere dialog(size, this);
+        if (dialog.exec() != QDialog::Accepted || !dialog.Glyph()) {
+            return;
+        }
+        after = dialog.Glyph();
+    }
+    if (*after == before) {
+        return;
+    }
+    Show_Glyph(glyph, *after);
+    Record_Glyph_Step(glyph, before);
+}
+
+}  // namespace lcdprog

@@ -1,0 +1,169 @@
+#include "platform/qt/accessibility_bus.h"
+
+#include <QAccessible>
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QPointer>
+#include <QXmlStreamReader>
+
+namespace lcdprog::platform {
+namespace {
+
+// Where Qt's bridge keeps its connection and its adaptor.
+const QString kConnectionName = QStringLiteral("a11y");
+const QString kAccessiblePath = QStringLiteral("/org/a11y/atspi/accessible");
+const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+
+// How many arguments `member` of `interface` takes, as the adaptor describes itself; -1 when it
+// does not describe that method.
+int Arguments_Taken(const QString& xml, const QString& interface, const QString& member) {
+    QXmlStreamReader reader(QStringLiteral("<node>") + xml + QStringLiteral("</node>"));
+    bool inInterface = false;
+    bool inMethod = false;
+    int taken = -1;
+    while (!reader.atEnd()) {
+        reader.readNext();
+        if (reader.isStartElement()) {
+            const QStringView name = reader.attributes().value(QStringLiteral("name"));
+            if (reader.name() == QStringLiteral("interface")) {
+                inInterface = name == interface;
+            } else if (reader.name() == QStringLiteral("method") && inInterface) {
+                inMethod = name == member;
+                if (inMethod) {
+                    taken = 0;
+                }
+            } else if (reader.name() == QStringLiteral("arg") && inMethod &&
+                       reader.attributes().value(QStringLiteral("direction")) !=
+                           QStringLiteral("out")) {
+                ++taken;
+            }
+        } else if (reader.isEndElement() && reader.name() == QStringLiteral("method")) {
+            if (inMethod) {
+                return taken;
+            }
+        }
+    }
+    return taken;
+}
+
+// The object an accessible path names: "root" is the application, the rest are ids.
+QAccessibleInterface* Object_At(const QString& path) {
+    const QString last = path.section(QLatin1Char('/'), -1);
+    if (last == QStringLiteral("root")) {
+        return QAccessible::queryAccessibleInterface(qApp);
+    }
+    bool ok = false;
+    const uint id = last.toUInt(&ok);
+    return ok ? QAccessible::accessibleInterface(id) : nullptr;
+}
+
+class GuardedAdaptor final : public QDBusVirtualObject {
+  public:
+    GuardedAdaptor(QDBusVirtualObject* qtAdaptor, QObject* parent)
+        : QDBusVirtualObject(parent), qt_(qtAdaptor) {}
+
+    QString introspect(const QString& path) const override {
+        return qt_ ? qt_->introspect(path) : QString();
+    }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
+        if (qt_ == nullptr) {
+            return false;
+        }
+        const QList<QVariant> arguments = message.arguments();
+        if (message.interface() == kProperties) {
+            const int wanted = message.member() == QStringLiteral("Set")   ? 3
+                               : message.member() == QStringLiteral("Get") ? 2
+                                                                           : 1;
+            for (int i = 0; i < std::min<int>(wanted, 2); ++i) {
+                if (i >= arguments.size() || arguments[i].metaType().id() != QMetaType::QString) {
+                    return Refuse(message, connection);
+                }
+            }
+            if (arguments.size() < wanted) {
+                return Refuse(message, connection);
+            }
+            if (message.member() == QStringLiteral("GetAll")) {
+                return Answer_Get_All(message, connection, arguments[0].toString());
+            }
+        } else {
+            const int taken = Arguments_Taken(qt_->introspect(message.path()), message.interface(),
+                                              message.member());
+            if (taken > arguments.size()) {
+                return Refuse(message, connection);
+            }
+        }
+        return qt_->handleMessage(message, connection);
+    }
+
+  private:
+    static bool Refuse(const QDBusMessage& message, const QDBusConnection& connection) {
+        return connection.send(message.createErrorReply(
+            QDBusError::InvalidArgs, QStringLiteral("Argomenti mancanti o non validi")));
+    }
+
+    // The plain properties of an accessible object; the others are read one by one with Get.
+    static bool Answer_Get_All(const QDBusMessage& message, const QDBusConnection& connection,
+                               const QString& interface) {
+        QVariantMap values;
+        QAccessibleInterface* object = Object_At(message.path());
+        if (object != nullptr && object->isValid() &&
+            interface == QStringLiteral("org.a11y.atspi.Accessible")) {
+            values.insert(QStringLiteral("Name"), object->text(QAccessible::Name));
+            values.insert(QStringLiteral("Description"), object->text(QAccessible::Description));
+            values.insert(QStringLiteral("ChildCount"), object->childCount());
+        }
+        return connection.send(message.createReply(QVariant::fromValue(values)));
+    }
+
+    QPointer<QDBusVirtualObject> qt_;
+};
+
+// Wraps Qt's adaptor once it is on the bus; true when it is (or already was) wrapped.
+bool Wrap_Adaptor() {
+    QDBusConnection bus(kConnectionName);
+    if (!bus.isConnected()) {
+        return false;
+    }
+    QObject* registered = bus.objectRegisteredAt(kAccessiblePath);
+    auto* adaptor = qobject_cast<QDBusVirtualObject*>(registered);
+    if (adaptor == nullptr) {
+        return false;
+    }
+    if (dynamic_cast<GuardedAdaptor*>(adaptor) != nullptr) {
+        return true;
+    }
+    bus.unregisterObject(kAccessiblePath, QDBusConnection::UnregisterTree);
+    auto* guarded = new GuardedAdaptor(adaptor, adaptor);
+    return bus.registerVirtualObject(kAccessiblePath, guarded, QDBusConnection::SubPath);
+}
+
+// Qt turns accessibility on, then puts its adaptor on the bus in the same call: the wrapping
+// waits for the event loop's next turn.
+class Watcher final : public QAccessible::ActivationObserver {
+  public:
+    void accessibilityActiveChanged(bool active) override {
+        if (active) {
+            QMetaObject::invokeMethod(
+                qApp, [] { Wrap_Adaptor(); }, Qt::QueuedConnection);
+        }
+    }
+};
+
+}  // namespace
+
+void Guard_Accessibility_Bus() {
+    static Watcher watcher;
+    static bool installed = false;
+    if (installed || qApp == nullptr) {
+        return;
+    }
+    installed = true;
+    QAccessible::installActivationObserver(&watcher);
+    QMetaObject::invokeMethod(
+        qApp, [] { Wrap_Adaptor(); }, Qt::QueuedConnection);
+}
+
+}  // namespace lcdprog::platform

@@ -1,0 +1,234 @@
+// Glyph tools, the history behind "Modifica", the grids' keys, a font's character fitted into a
+// glyph, and every accessible object of the main window answering every question.
+
+#include <gtest/gtest.h>
+#include <QAccessible>
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTabWidget>
+#include <QTest>
+#include <QUndoStack>
+#include <bit>
+#include <random>
+
+#include "main_window/frm_Da_Carattere.h"
+#include "main_window/glyph_grid.h"
+#include "main_window/main_window_harness.h"
+#include "state/glyph_tools.h"
+
+namespace lcdprog::test {
+namespace {
+
+using Rows = std::vector<std::string>;
+
+TEST(GlyphTools, EachToolOnOneGlyph) {
+    const Rows start = {"##...", "#.#..", "#..#.", "#...#", ".....", ".....", ".....", "....#"};
+    const std::pair<GlyphTool, Rows> cases[] = {
+        {GlyphTool::Clear, Rows(8, ".....")},
+        {GlyphTool::Invert,
+         {"..###", ".#.##", ".##.#", ".###.", "#####", "#####", "#####", "####."}},
+        {GlyphTool::MirrorHorizontally,
+         {"...##", "..#.#", ".#..#", "#...#", ".....", ".....", ".....", "#...."}},
+        {GlyphTool::MirrorVertically,
+         {"....#", ".....", ".....", ".....", "#...#", "#..#.", "#.#..", "##..."}},
+        {GlyphTool::ShiftUp,
+         {"#.#..", "#..#.", "#...#", ".....", ".....", ".....", "....#", "....."}},
+        {GlyphTool::ShiftDown,
+         {".....", "##...", "#.#..", "#..#.", "#...#", ".....", ".....", "....."}},
+        {GlyphTool::ShiftLeft,
+         {"#....", ".#...", "..#..", "...#.", ".....", ".....", ".....", "...#."}},
+        {GlyphTool::ShiftRight,
+         {".##..", ".#.#.", ".#..#", ".#...", ".....", ".....", ".....", "....."}},
+    };
+    const GlyphColumns glyph = *Glyph_From_Rows(start, kGlyph5x8);
+    for (const auto& [tool, rows] : cases) {
+        SCOPED_TRACE(static_cast<int>(tool));
+        EXPECT_EQ(Glyph_Rows(Apply_Glyph_Tool(tool, glyph, 8), 8), rows);
+    }
+    // The clipboard's text reads back, also as copied out of a project file.
+    EXPECT_EQ(Rows_Of_Text(Glyph_Text(glyph, 8)), start);
+    EXPECT_EQ(Rows_Of_Text("  \"##...\",\r\n\"#.#..\"\n\n"), (Rows{"##...", "#.#.."}));
+}
+
+struct EditingWindow : ::testing::Test {
+    void SetUp() override {
+        for (int w = 0; w < 3; ++w) {
+            files.Put(kFolder + "/" + kWhites[w], White_File(w));
+        }
+        files.Put("/p/a.bmp", Make_Picture({240, 64, 1, false, "BM", 0x11}));
+        files.Put("/p/b.bmp", Make_Picture({240, 64, 1, false, "BM", 0x77}));
+        h = std::make_unique<MainWindowHarness>(files);
+        ASSERT_TRUE(h->window->Form_Load());
+        h->window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(h->window.get()));
+        h->Find<QTabWidget>("SST_Select_Image")->setCurrentIndex(4);
+    }
+    using State = std::tuple<std::array<std::pair<ImageSlot, QImage>, 16>,
+                             std::array<std::uint8_t, 5>, std::array<std::uint16_t, 10>>;
+    State Now() const { return {h->Take(), h->state.Font_5x8, h->state.Font_10x16}; }
+    QAction* Menu(const char* name) const { return h->Find<QAction>(name); }
+
+    FakeFileService files;
+    std::unique_ptr<MainWindowHarness> h;
+};
+
+// The keys reach every edge of a grid and Space toggles the cursor cell, as a click would.
+TEST_F(EditingWindow, KeysMoveTheCursorAndSpaceTogglesIt) {
+    auto* grid = h->Find<QTableWidget>("msh_Font_10x16");
+    grid->setFocus();
+    grid->setCurrentCell(0, 0);
+    const std::pair<QKeyCombination, std::pair<int, int>> keys[] = {
+        {Qt::CTRL | Qt::Key_End, {15, 9}},         {Qt::Key_Up | Qt::KeypadModifier, {14, 9}},
+        {QKeyCombination(Qt::Key_Home), {14, 0}},  {Qt::CTRL | Qt::Key_Down, {15, 0}},
+        {QKeyCombination(Qt::Key_Right), {15, 1}}, {QKeyCombination(Qt::Key_End), {15, 9}},
+        {Qt::CTRL | Qt::Key_Up, {0, 9}},           {Qt::CTRL | Qt::Key_Left, {0, 0}},
+    };
+    std::array<std::uint16_t, 10> expected{};
+    for (const auto& [key, cell] : keys) {
+        QTest::keyClick(grid, key.key(), key.keyboardModifiers());
+        ASSERT_EQ(std::pair(grid->currentRow(), grid->currentColumn()), cell);
+        QTest::keyClick(grid, Qt::Key_Space);
+        expected[cell.second] ^= static_cast<std::uint16_t>(1u << cell.first);
+    }
+    EXPECT_EQ(h->state.Font_10x16, expected);
+    EXPECT_EQ(grid->item(15, 9)->data(Qt::AccessibleTextRole), "riga 16, colonna 10, spento");
+    EXPECT_EQ(grid->item(15, 1)->data(Qt::AccessibleTextRole), "riga 16, colonna 2, acceso");
+}
+
+// Random clicks, tools, pastes and picture choices, each one step: undone all the way they give
+// the start (with no unsaved mark), redone the end.
+TEST_F(EditingWindow, RandomEditsUndoneGiveTheStartAndRedoneTheEnd) {
+    const State start = Now();
+    std::mt19937 random(25);
+    QTableWidget* grids[] = {h->Find<QTableWidget>("msh_Font_5x8"),
+                             h->Find<QTableWidget>("msh_Font_10x16")};
+    int steps = 0;
+    for (int i = 0; i < 60; ++i) {
+        const int g = static_cast<int>(random() % 2);
+        const int edit = static_cast<int>(random() % 4);
+        if (edit == 0) {
+            grids[g]->setCurrentCell(static_cast<int>(random() % grids[g]->rowCount()),
+                                     static_cast<int>(random() % grids[g]->columnCount()));
+            QTest::keyClick(grids[g], Qt::Key_Space);
+        } else if (edit == 1) {
+            h->window->Glyph_Command(g, static_cast<GlyphCommand>(1 + random() % 7));
+        } else if (edit == 2) {
+            QApplication::clipboard()->setText(QString::fromStdString(
+                Glyph_Text(GlyphColumns(5, static_cast<unsigned>(random() % 256)), 8)));
+            h->window->Glyph_Command(0, GlyphCommand::Paste);
+        } else {
+            h->dialog.answer = random() % 2 == 0 ? "/p/a.bmp" : "/p/b.bmp";
+            h->window->pct_Image_64240B_MouseDown(1, Qt::RightButton);
+        }
+        steps = h->window->History()->index();
+    }
+    ASSERT_TRUE(h->messages.shown.empty());
+    ASSERT_GT(steps, 30);
+    const State end = Now();
+    EXPECT_TRUE(h->window->Modified());
+    EXPECT_TRUE(h->window->windowTitle().endsWith('*'));
+    EXPECT_EQ(h->window->accessibleName(), h->window->windowTitle());
+    while (Menu("smnu_Annulla")->isEnabled()) {
+        Menu("smnu_Annulla")->trigger();
+    }
+    EXPECT_TRUE(Now() == start);
+    EXPECT_FALSE(h->window->Modified());
+    for (int i = 0; i < steps; ++i) {
+        Menu("smnu_Ripeti")->trigger();
+    }
+    EXPECT_TRUE(Now() == end);
+
+    // Each step says what it undoes; the menu comes after "&Comunicazione".
+    h->dialog.answer = "/p/a.bmp";
+    h->window->pct_Image_64240B_MouseDown(1, Qt::RightButton);
+    EXPECT_EQ(Menu("smnu_Annulla")->text(), "&Annulla immagine 2 del 64240B");
+    h->window->Glyph_Command(1, GlyphCommand::Invert);
+    EXPECT_EQ(Menu("smnu_Annulla")->text(), "&Annulla modifica del glifo 10x16");
+    const QList<QAction*> menus = h->window->menuBar()->actions();
+    EXPECT_EQ(menus.indexOf(h->Find<QMenu>("mnu_Modifica")->menuAction()),
+              menus.indexOf(h->Find<QMenu>("mnu_Comunicazione")->menuAction()) + 1);
+}
+
+TEST_F(EditingWindow, PastingAGlyphOfAnotherSizeIsRefusedAndChangesNothing) {
+    QApplication::clipboard()->setText(QString::fromStdString(Glyph_Text(GlyphColumns(5, 3), 8)));
+    const State before = Now();
+    h->window->Glyph_Command(1, GlyphCommand::Paste);
+    EXPECT_TRUE(Now() == before);
+    EXPECT_EQ(h->messages.shown,
+              (std::vector<ShownMessage>{
+                  {"Gli appunti non contengono un glifo 10x16: servono 16 righe di 10 caratteri "
+                   "'#' o '.'.",
+                   "WARNING", platform::MessageIcon::Exclamation}}));
+    EXPECT_FALSE(h->window->History()->canUndo());
+}
+
+TEST(FromCharacter, TheFittedCharacterLandsInsideTheGrid) {
+    for (const GlyphSize size : {kGlyph5x8, kGlyph10x16}) {
+        for (const QString character : {"W", "g", "."}) {
+            SCOPED_TRACE(character.toStdString() + size.name);
+            const auto glyph = Render_Character(QApplication::font(), character, 128, size);
+            ASSERT_TRUE(glyph.has_value());
+            ASSERT_EQ(glyph->size(), static_cast<std::size_t>(size.columns));
+            unsigned all = 0;
+            int first = size.columns, last = -1;
+            for (int c = 0; c < size.columns; ++c) {
+                EXPECT_EQ((*glyph)[c] >> size.rows, 0u);
+                all |= (*glyph)[c];
+                if ((*glyph)[c] != 0) {
+                    first = std::min(first, c);
+                    last = c;
+                }
+            }
+            EXPECT_LE(std::abs(first - (size.columns - 1 - last)), 1);  // centred
+            EXPECT_LE(std::abs(std::countr_zero(all) -
+                               (size.rows - static_cast<int>(std::bit_width(all)))),
+                      1);
+        }
+    }
+    EXPECT_FALSE(Render_Character(QApplication::font(), " ", 128, kGlyph5x8).has_value());
+}
+
+// Every accessible object of the window answers every text, its role and its state; the grid's
+// cells and the picture boxes say where they are and what they hold.
+int Ask_Everything(QAccessibleInterface* object, int depth) {
+    if (object == nullptr || !object->isValid() || depth > 40) {
+        return 0;
+    }
+    for (int t = QAccessible::Name; t <= QAccessible::UserText; ++t) {
+        object->text(static_cast<QAccessible::Text>(t)).size();
+    }
+    object->role();
+    object->state();
+    object->rect();
+    // (Not the header cells: Qt hands those out new, for the caller to delete.)
+    if (QAccessibleTableCellInterface* cell = object->tableCellInterface()) {
+        cell->rowIndex();
+        cell->columnIndex();
+        cell->isSelected();
+    }
+    int asked = 1;
+    for (int i = 0; i < object->childCount(); ++i) {
+        asked += Ask_Everything(object->child(i), depth + 1);
+    }
+    return asked;
+}
+
+TEST_F(EditingWindow, EveryAccessibleObjectAnswers) {
+    h->window->Glyph_Command(0, GlyphCommand::Invert);
+    EXPECT_GT(Ask_Everything(QAccessible::queryAccessibleInterface(h->window.get()), 0), 300);
+    for (QObject* object : h->window->findChildren<QObject*>()) {
+        Ask_Everything(QAccessible::queryAccessibleInterface(object), 40);
+    }
+    QAccessibleInterface* grid =
+        QAccessible::queryAccessibleInterface(h->Find<QTableWidget>("msh_Font_5x8"));
+    EXPECT_EQ(grid->tableInterface()->cellAt(7, 4)->text(QAccessible::Name),
+              "riga 8, colonna 5, acceso");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(h->Box(2, 3))->text(QAccessible::Name),
+              "Immagine numero 4: Sfondo_Bianco_240x64.bmp, display 64240B");
+}
+
+}  // namespace
+}  // namespace lcdprog::test
