@@ -73,12 +73,11 @@ Result<Image> Compile_Project(const std::string& path) {
         }
         return Refusal{RefusalKind::Invalid, text};
     }
-    // The compiler's message boxes are the reason the image could not be made.
+    // Nobody can close a box here: the compiler's refusal is the reason, on standard error.
     platform::KeptMessages messages;
-    const std::optional<MemoryImageBytes> compiled =
-        Compile_Image(CompilerIo{files, messages}, *state);
+    const Result<MemoryImageBytes> compiled = Compile_Image(CompilerIo{files, messages}, *state);
     if (!compiled) {
-        return Refusal{RefusalKind::Invalid, Without_Cr(messages.Joined("\n"))};
+        return Refusal{compiled.Why().kind, Without_Cr(compiled.Why().text)};
     }
     Image image{};
     std::copy(compiled->begin(), compiled->end(), image.begin());

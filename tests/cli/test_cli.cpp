@@ -62,7 +62,7 @@ Eeprom Window_Compile(const std::string& project) {
     EXPECT_TRUE(read) << read.Text();
     EXPECT_TRUE(read && Apply_Project(*state, *read, files).empty());
     FakeMessageBox messages;
-    const std::optional<MemoryImageBytes> compiled =
+    const platform::Result<MemoryImageBytes> compiled =
         Compile_Image(CompilerIo{files, messages}, *state);
     EXPECT_TRUE(compiled);
     Eeprom image{};
