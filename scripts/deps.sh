@@ -36,7 +36,7 @@ lcdprog_ensure_packages() {
     fi
 }
 
-LCDPROG_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev
+LCDPROG_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6svg6
     libgl-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins qt6-translations-l10n
     desktop-file-utils appstream)
 # What ./test.sh needs on top: what builds the Debian package and checks it.

@@ -8,6 +8,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/commands.h"
+#include "cli/convert_command.h"
 #include "cli/port_worker.h"
 #include "cli/write_command.h"
 
@@ -15,6 +16,9 @@ namespace lcdprog::cli {
 
 int Cli_Main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args.front() == "convert") {
+        return Run_Convert(argc, argv);
+    }
     Options options;
     std::string error;
     if (!Parse_Arguments(args, options, error)) {

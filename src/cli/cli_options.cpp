@@ -273,6 +273,8 @@ Comandi:
   image PROGETTO -o FILE.bin    compila il progetto nell'immagine di 65536 byte
   write (PROGETTO | FILE.bin) --port DISPOSITIVO [--port ...]
                                 programma i moduli, più porte insieme
+  convert IMMAGINE... --panel TIPO -o USCITA
+                                converte immagini qualsiasi nel BMP a 1 bit di un display
 
   -h, --help      questo aiuto (con un comando: l'aiuto del comando)
   -V, --version   la versione

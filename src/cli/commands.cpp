@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "cli/convert_command.h"
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
 #include "platform/message_box.h"
@@ -62,9 +63,14 @@ Result<Image> Compile_Project(const std::string& path) {
     if (!read) {
         return read.Why();
     }
-    // The slots and glyphs as the window would hold them, for this one compile.
+    // The slots and glyphs as the window would hold them, for this one compile. A reversed
+    // palette is programmed as it is, as the window does, with a warning.
     const auto state = std::make_unique<ProgramState>();
-    const std::vector<RefusedPicture> refused = Apply_Project(*state, *read, files);
+    const std::vector<RefusedPicture> refused =
+        Apply_Project(*state, *read, files, [](int, int, const std::string& picture) -> Result<> {
+            Warn_Reversed_Palette(picture);
+            return {};
+        });
     if (!refused.empty()) {
         // The window would show these slots white; a production run must not.
         std::string text = "il progetto " + path + " ha immagini non utilizzabili:";

@@ -392,12 +392,14 @@ void frm_Config_LCD::Select_Picture(PanelIndex which, int index, Qt::MouseButton
         return;
     }
     state_.SaveDialogMode = false;
-    Take_Picture(
-        which, index,
-        Select_Picture_File(state_, services_.dialog, services_.messages, &services_.pump));
+    const std::string path =
+        Select_Picture_File(state_, services_.dialog, services_.messages, &services_.pump);
+    if (Take_Picture(which, index, path)) {
+        Check_Palettes({{which, index, path}});
+    }
 }
 
-void frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string& path) {
+bool frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string& path) {
     Panel& panel = panels_[which];
     // The header test, and then the picture must really load: a file that is not a regular
     // file, cannot be read or does not decode is refused like a wrong header, so the box and
@@ -408,7 +410,7 @@ void frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
     }
     if (image.isNull()) {
         services_.messages.Show(kInvalidPicture, "ERROR", platform::MessageIcon::Critical);
-        return;
+        return false;
     }
     // Every way a picture enters a slot comes through here, so each is one step of the history.
     ImageSlot taken;
@@ -420,6 +422,7 @@ void frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
         QStringLiteral("immagine %1 del %2").arg(index + 1).arg(kPictureTabs[which].type),
         [=, this] { Show_Slot(which, index, before, beforePicture); },
         [=, this] { Show_Slot(which, index, taken, picture); }, false));
+    return true;
 }
 
 void frm_Config_LCD::Show_Slot(PanelIndex which, int index, const ImageSlot& slot,
@@ -541,8 +544,7 @@ bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
             if (Is_Project_File(file)) {
                 Open_Project(file);
             } else {
-                Take_Picture(static_cast<PanelIndex>(p), i,
-                             Check_Picture_Name(file, services_.messages));
+                Drop_Picture(static_cast<PanelIndex>(p), i, file);
             }
         }
         return true;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "main_window/picture_import.h"
 #include "platform/services.h"
 #include "state/glyph_tools.h"
 #include "state/mod_variabili.h"
@@ -88,6 +89,11 @@ class frm_Config_LCD final : public QMainWindow {
     // The preview window, created by its menu command; null before.
     frm_Anteprima* Preview() const { return preview_; }
     void smnu_Anteprima_Click(int index);
+    // "Importa immagine...": asks for any picture, then the dialog for the current tab's panel
+    // and the focused box's slot (slot 1 when no box has the focus).
+    void smnu_Importa_Immagine_Click();
+    // How the import dialog is run (tests answer it in place of the operator).
+    void Set_Import_Dialog_Runner(RunImportDialog run) { runImport_ = std::move(run); }
 
     static const QString kCaption;
     // The colour identifiers a grid cell stores (in kColourRole): system colours 8 and 5.
@@ -137,8 +143,18 @@ class frm_Config_LCD final : public QMainWindow {
     bool Load_White_Background(const char* fileName, std::initializer_list<PanelIndex> panels);
     void Select_Picture(PanelIndex which, int index, Qt::MouseButton button);
     // The header test and the load for a name that passed the name test ("" when it did not),
-    // then the box and the slot; a refusal shows "Selezionata immagine non valida".
-    void Take_Picture(PanelIndex which, int index, const std::string& path);
+    // then the box and the slot; a refusal shows "Selezionata immagine non valida". True when
+    // the slot took the picture.
+    bool Take_Picture(PanelIndex which, int index, const std::string& path);
+    // Import: the dialog for `source` starting on this slot, then Take_Picture with its file.
+    void Import_Into(PanelIndex which, int index, const std::string& source);
+    // A file dropped on a picture box: a 1-bit picture of the panel's size is taken as it is,
+    // anything else goes through the import dialog for that slot.
+    void Drop_Picture(PanelIndex which, int index, const std::string& file);
+    // After pictures were taken: one offer to fix those whose palette is reversed.
+    void Check_Palettes(const std::vector<SlotPicture>& taken);
+    void Check_All_Palettes();
+    void Build_Import_Menu();
     void Build_Project_Menus();
     void Show_Recent_Projects();
     void Remember_Project(const std::string& path);
@@ -183,6 +199,8 @@ class frm_Config_LCD final : public QMainWindow {
     std::vector<QAction*> recentActions_;
     QMenu* mnu_Visualizza = nullptr;
     QAction* smnu_Anteprima_0 = nullptr;
+    QAction* smnu_Importa_Immagine = nullptr;
+    RunImportDialog runImport_;
     QUndoStack* undoStack_ = nullptr;
     QMenu* mnu_Modifica = nullptr;
     std::array<GlyphGrid*, 2> glyphGrids_{};

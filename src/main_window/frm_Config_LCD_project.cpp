@@ -56,6 +56,7 @@ void frm_Config_LCD::Build_Project_Menus() {
         *item.action = action;
     }
     mnu_File->insertSeparator(smnu_File_0);
+    Build_Import_Menu();
     Show_Recent_Projects();
 
     const QString view = QStringLiteral("&Visualizza");
@@ -155,6 +156,7 @@ bool frm_Config_LCD::Open_Project(const std::string& path) {
         services_.messages.Show(Refused_Pictures_Message(refused), kRefusedPicturesTitle,
                                 platform::MessageIcon::Exclamation);
     }
+    Check_All_Palettes();
     return true;
 }
 

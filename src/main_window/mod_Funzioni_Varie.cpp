@@ -45,13 +45,15 @@ std::string Check_Picture_Name(const std::string& chosen, platform::MessageBox& 
 
 std::optional<std::string> Choose_File(ProgramState& state, platform::FileDialog& dialog,
                                        const char* filter, bool saveForm,
-                                       const std::string& extension) {
+                                       const std::string& extension,
+                                       const std::string& proposedName) {
     state.SaveDialogMode = saveForm;
     platform::FileDialogRequest request;
     request.cancelError = true;
     request.filter = filter;
     request.filterIndex = 2;
     request.saveForm = state.SaveDialogMode;
+    request.fileName = proposedName;
     std::optional<std::string> chosen = dialog.Show(request);
     state.SaveDialogMode = false;
     if (chosen && saveForm && std::filesystem::path(*chosen).extension().empty()) {

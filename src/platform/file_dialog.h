@@ -12,10 +12,11 @@ struct FileDialogRequest {
     int filterIndex = 1;       // counted from 1
     int flags = 0;             // 1: the read-only box starts ticked
     bool saveForm = false;     // the save form instead of the open form
+    std::string fileName;      // the save form's proposed name ("": none)
 };
 
 class FileDialog {
-public:
+  public:
     virtual ~FileDialog() = default;
     // The chosen full path, or nothing when the operator cancelled or the dialog failed.
     virtual std::optional<std::string> Show(const FileDialogRequest& request) = 0;

@@ -22,6 +22,16 @@ class MessageBox {
         (void)title;
         return SaveChoice::Discard;
     }
+    // Asks with two buttons, `first` the default and `second` the one Escape presses; true for
+    // `first`. A box that cannot ask anyone answers `second`, which always changes nothing.
+    virtual bool AskTwo(const std::string& text, const std::string& title, const std::string& first,
+                        const std::string& second) {
+        (void)text;
+        (void)title;
+        (void)first;
+        (void)second;
+        return false;
+    }
 };
 
 // Where nobody can close a box (the command line, the preview's compile), its texts are kept in

@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QStringList>
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -19,6 +20,7 @@
 
 #include "compiler/mod_Compilatore.h"
 #include "main_window/picture_files.h"
+#include "picture/picture.h"
 #include "platform/posix_file_service.h"
 #include "project/project_file.h"
 #include "project/project_state.h"
@@ -256,6 +258,91 @@ TEST(CliPortProcess, AFailedUnitNamesWhereItFailed) {
                            QString::number(result.value("blocks").toInt())}),
               (QStringList{"failed", "block-failed", "3"}))
         << Read_Whole_File(dir / "worker.err");
+}
+
+// convert writes the bytes the conversion makes of the decoded picture, with every option
+// passed through; several pictures go into a folder; any bad argument or picture writes nothing.
+// image and write warn about a picture the module would show as its negative, and carry on.
+TEST(CliConvert, SameBytesAsTheConversionNothingWrittenOnBadInputPaletteWarning) {
+    TempFolder dir;
+    Write_File(dir / "grey.pgm",
+               "P2\n5 3\n255\n0 30 60 90 120\n150 180 210 240 255\n9 99 199 33 3\n");
+    picture::Rgba grey{5, 3, {}};
+    for (int v : {0, 30, 60, 90, 120, 150, 180, 210, 240, 255, 9, 99, 199, 33, 3}) {
+        grey.pixels.insert(grey.pixels.end(),
+                           {std::uint8_t(v), std::uint8_t(v), std::uint8_t(v), 255});
+    }
+    picture::Settings s;
+    s.scaling = picture::Scaling::Fill;
+    s.rotation = 90;
+    s.mirror = s.invert = true;
+    s.conversion = picture::Conversion::Bayer;
+    s.threshold = 100;
+    s.brightness = -10;
+    s.contrast = 20;
+    std::string text;
+    ASSERT_EQ(Run_Cli(dir,
+                      {"convert", dir / "grey.pgm", "--panel", "64240B", "-o", dir / "a.bmp",
+                       "--fill", "--rotate", "90", "--mirror", "--invert", "--dither=bayer",
+                       "--threshold", "100", "--brightness", "-10", "--contrast", "20"},
+                      text),
+              0)
+        << text;
+    EXPECT_EQ(Read_Whole_File(dir / "a.bmp"),
+              picture::Bmp_File(picture::Convert(grey, 240, 64, s)));
+    Write_File(dir / "b.ppm", "P3\n1 1\n255\n0 0 0\n");
+    ASSERT_EQ(Run_Cli(dir,
+                      {"convert", dir / "grey.pgm", dir / "b.ppm", "--panel", "64128E", "-o",
+                       dir / "out", "--stretch"},
+                      text),
+              0)
+        << text;
+    EXPECT_EQ(Read_Whole_File(dir / "out/b_128x64.bmp"),
+              picture::Bmp_File({128, 64, std::vector<std::uint8_t>(128 * 64, 0)}));
+    EXPECT_EQ(Read_Whole_File(dir / "out/grey_128x64.bmp").size(), 1086u);
+
+    const std::string grey_ = dir / "grey.pgm";
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{grey_, "-o", dir / "x"}, "manca il tipo di display: indicarlo con --panel TIPO"},
+        {{grey_, "--panel", "64128", "-o", dir / "x"},
+         "tipo di display sconosciuto: \"64128\" (64128A, 64128E, 64240B o 128240A)"},
+        {{grey_, "--panel", "64128A"}, "manca il file da scrivere: indicarlo con -o USCITA"},
+        {{"--panel", "64128A", "-o", dir / "x"}, "manca l'immagine da convertire"},
+        {{grey_, "--panel", "64128A", "-o", dir / "x", "--fit", "--fill"},
+         "indicare una sola scala tra --fit, --fill, --stretch e --original"},
+        {{grey_, "--panel", "64128A", "-o", dir / "x", "--rotate", "45"},
+         "rotazione non valida: 45 (ammesse 0, 90, 180, 270)"},
+        {{grey_, "--panel", "64128A", "-o", dir / "x", "--contrast", "molto"},
+         "--contrast vuole un numero intero, non \"molto\""},
+        {{grey_, "--panel", "64128A", "-o", dir / "x", "--dither", "floyd"},
+         "--dither non valido: \"floyd\" (threshold, floyd-steinberg, atkinson o bayer)"},
+        {{grey_, "--panel", "64128A", "-o", dir / "x", "--size"}, "opzione sconosciuta: --size"},
+        {{grey_, "--panel", "64128A", "-o", dir / "x", "--brightness"},
+         "un'opzione è senza il suo valore"},
+        {{grey_, dir / "no.png", "--panel", "64128A", "-o", dir / "x"}, "File no.png non trovato."},
+        {{grey_, grey_, "--panel", "64128A", "-o", dir / "x"},
+         grey_ + " e " + grey_ + " darebbero lo stesso file " + dir / "x/grey_128x64.bmp"},
+    };
+    for (const auto& [args, message] : rows) {
+        SCOPED_TRACE(message);
+        std::vector<std::string> line{"convert"};
+        line.insert(line.end(), args.begin(), args.end());
+        EXPECT_EQ(Run_Cli(dir, line, text), 2);
+        EXPECT_EQ(text, "\nlcdprog-cli: " + message + "\nNessun file è stato scritto.\n");
+        EXPECT_FALSE(platform::PosixFileService().FileExists(dir / "x") ||
+                     std::filesystem::exists(dir / "x"));
+    }
+
+    std::string reversed = Make_Picture({.width = 240, .height = 64});
+    reversed.replace(54, 8, std::string("\xFF\xFF\xFF\0\0\0\0\0", 8));
+    Write_File(dir / "Neg.bmp", reversed);
+    Project p;
+    p.pictures[2][0] = dir / "Neg.bmp";
+    Write_File(dir / "neg.lcdprj", Serialize_Project(p, dir / "neg.lcdprj"));
+    EXPECT_EQ(Run_Cli(dir, {"image", dir / "neg.lcdprj", "-o", dir / "neg.bin"}, text), 0);
+    EXPECT_EQ(text,
+              "\nlcdprog-cli: attenzione: L'immagine Neg.bmp ha la tavolozza invertita (il "
+              "colore 0 è più chiaro del colore 1): il modulo la mostrerà in negativo.\n");
 }
 
 }  // namespace

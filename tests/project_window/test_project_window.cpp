@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QSettings>
@@ -10,7 +12,9 @@
 #include <QUrl>
 #include <fstream>
 
+#include "main_window/import_dialog.h"
 #include "main_window/main_window_harness.h"
+#include "picture/picture.h"
 #include "platform/posix_file_service.h"
 #include "preview_window/frm_Anteprima.h"
 #include "project/project_file.h"
@@ -50,10 +54,17 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
     frm_Anteprima* preview = h.window->Preview();
     ASSERT_NE(preview, nullptr);
     const auto before = h.Take();
+    // A picture of another size opens the import dialog for that slot; "Annulla" there.
+    std::vector<int> asked;
+    h.window->Set_Import_Dialog_Runner([&](frm_Importa_Immagine& d) {
+        asked = {d.Panel(), d.Slot()};
+        return false;
+    });
     Drop(h.Box(1, 2), Put("wide.bmp", Make_Picture({240, 64})));
+    EXPECT_EQ(asked, (std::vector<int>{1, 2}));
     Drop(h.window.get(), Put("bad.lcdprj", "{\"format\": \"lcdprog-project\""));
-    ASSERT_EQ(messages.shown.size(), 2u);  // the picture refused, then the bad project
-    EXPECT_NE(messages.shown[1].text.find("bad.lcdprj"), std::string::npos);
+    ASSERT_EQ(messages.shown.size(), 1u);  // only the bad project
+    EXPECT_NE(messages.shown[0].text.find("bad.lcdprj"), std::string::npos);
     EXPECT_TRUE(h.Take() == before);
     EXPECT_FALSE(h.window->Modified());
 
@@ -106,6 +117,81 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
         EXPECT_EQ(h.window->Modified(), answer != SaveChoice::Save);
         h.window->msh_Font_5x8_Click();  // back to the glyph as it was
     }
+}
+
+// "Importa immagine...": the file lands in "immagini" beside the project and its slot takes it,
+// compiled exactly as the dialog showed it; a different file of that name is kept unless the
+// operator agrees. A reversed palette, dropped or in an opened project, is offered one fix.
+TEST(ProjectWindow, ImportAndTheReversedPaletteFix) {
+    const QTemporaryDir dir;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    const std::string root = dir.path().toStdString() + "/";
+    platform::PosixFileService files{dir.path().toStdString()};
+    MainWindowHarness h{files};
+    for (int w = 0; w < 3; ++w) {
+        std::ofstream(root + kWhites[w], std::ios::binary) << White_File(w);
+    }
+    ASSERT_TRUE(h.window->Form_Load());
+    h.dialog.answer = root + "job.lcdprj";
+    ASSERT_TRUE(h.window->Save_Project_As());
+    QImage logo(50, 20, QImage::Format_ARGB32);
+    logo.fill(Qt::transparent);
+    for (int x = 0; x < 50; ++x) {
+        logo.setPixel(x, x % 20, qRgba(x * 5, 0, 0, 255));
+    }
+    ASSERT_TRUE(logo.save(QString::fromStdString(root + "Logo.png")));
+
+    picture::Bits shown;
+    bool invert = false;
+    h.window->Set_Import_Dialog_Runner([&](frm_Importa_Immagine& d) {
+        d.findChild<QComboBox*>("cmb_Display")->setCurrentIndex(3);
+        d.findChild<QComboBox*>("cmb_Immagine")->setCurrentIndex(2);
+        d.findChild<QComboBox*>("cmb_Conversione")->setCurrentIndex(1);
+        d.findChild<QCheckBox*>("chk_Inverti")->setChecked(invert);
+        shown = d.Result();
+        return true;
+    });
+    h.dialog.answer = root + "Logo.png";
+    h.window->smnu_Importa_Immagine_Click();
+    const std::string written = root + "immagini/Logo_240x128.bmp";
+    EXPECT_EQ(h.state.Images_128240A[2].FullPath, platform::Lower_Case_Path(written));
+    EXPECT_EQ(files.Read(written, 1 << 16).bytes, picture::Bmp_File(shown));
+    EXPECT_TRUE(h.window->Modified() && h.messages.shown.empty());
+    invert = true;  // another picture of the same name: kept when the operator says "Annulla"
+    const picture::Bits first = shown;
+    h.window->smnu_Importa_Immagine_Click();
+    EXPECT_EQ(h.messages.asked,
+              "Il file Logo_240x128.bmp esiste già ed è diverso. Sostituirlo? | "
+              "Importa immagine | Sostituisci / Annulla");
+    EXPECT_EQ(files.Read(written, 1 << 16).bytes, picture::Bmp_File(first));
+
+    // The module would show this one as a negative: its palette has white first.
+    std::string reversed = Make_Picture({128, 64});
+    reversed.replace(54, 8, std::string("\xFF\xFF\xFF\0\0\0\0\0", 8));
+    std::ofstream(root + "Neg.bmp", std::ios::binary) << reversed;
+    h.messages.asked.clear();
+    h.messages.takeFirst = true;
+    h.window->Set_Import_Dialog_Runner({});  // a dialog now would hang the test
+    h.dialog.answer = root + "Neg.bmp";
+    h.window->pct_Image_64128A_MouseDown(1, Qt::RightButton);
+    EXPECT_EQ(h.messages.asked,
+              "L'immagine neg.bmp ha la tavolozza invertita (il colore 0 è più chiaro del colore "
+              "1): il modulo la mostrerà in negativo.\r\n\r\nCorreggi scrive accanto "
+              "all'originale una copia con i bit invertiti e la tavolozza normale "
+              "(nome_lcd.bmp) e la usa al suo posto; Lascia così la programma com'è. | "
+              "Tavolozza invertita | Correggi / Lascia così");
+    EXPECT_EQ(h.state.Images_64128A[1].FullPath, platform::Lower_Case_Path(root + "Neg_lcd.bmp"));
+    EXPECT_EQ(files.Read(root + "Neg_lcd.bmp", 1 << 16).bytes,
+              picture::Fix_Reversed_Palette(reversed, 128, 64));
+    // Named by an opened project it is caught as well, with the same single question.
+    h.state.Images_64128A[1].FullPath = root + "Neg.bmp";
+    ASSERT_TRUE(h.window->Save_Project());
+    h.messages.asked.clear();
+    h.messages.takeFirst = false;
+    ASSERT_TRUE(h.window->Open_Project(root + "job.lcdprj"));
+    EXPECT_NE(h.messages.asked.find("neg.bmp ha la tavolozza"), std::string::npos);
+    EXPECT_EQ(h.state.Images_64128A[1].FullPath, platform::Lower_Case_Path(root + "Neg.bmp"));
+    EXPECT_FALSE(h.window->Modified());
 }
 
 }  // namespace

@@ -42,9 +42,15 @@ class FakeMessageBox : public platform::MessageBox {
         asked += text + " | " + title;
         return answer;
     }
+    bool AskTwo(const std::string& text, const std::string& title, const std::string& first,
+                const std::string& second) override {
+        asked += text + " | " + title + " | " + first + " / " + second;
+        return takeFirst;
+    }
     std::vector<ShownMessage> shown;
     std::function<void()> onShow;  // runs while the "modal box" is up
     platform::SaveChoice answer = platform::SaveChoice::Discard;
+    bool takeFirst = false;  // AskTwo's answer
     std::string asked;
 };
 

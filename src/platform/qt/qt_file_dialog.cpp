@@ -52,6 +52,10 @@ std::optional<std::string> QtFileDialog::Show(const FileDialogRequest& request) 
         }
     }
 
+    if (request.saveForm && !request.fileName.empty()) {
+        dialog.selectFile(QFile::decodeName(QByteArray::fromStdString(request.fileName)));
+    }
+
     // A cancel is always reported as no path: with cancelError set that is the failure the
     // caller expects, and without it there would be no name to read back either.
     if (dialog.exec() != QDialog::Accepted) {

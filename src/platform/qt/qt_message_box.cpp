@@ -42,4 +42,19 @@ SaveChoice QtMessageBox::AskSave(const std::string& text, const std::string& tit
     return box.clickedButton() == discard ? SaveChoice::Discard : SaveChoice::Cancel;
 }
 
+bool QtMessageBox::AskTwo(const std::string& text, const std::string& title,
+                          const std::string& first, const std::string& second) {
+    QWidget* parent = parent_ != nullptr ? parent_ : QApplication::activeWindow();
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
+                    QString::fromStdString(text), QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    QPushButton* yes = box.addButton(QString::fromStdString(first), QMessageBox::AcceptRole);
+    QPushButton* no = box.addButton(QString::fromStdString(second), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(no);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    return box.clickedButton() == yes;
+}
+
 }  // namespace lcdprog::platform

@@ -13,6 +13,8 @@ class QtMessageBox final : public MessageBox {
     explicit QtMessageBox(QWidget* parent = nullptr) : parent_(parent) {}
     void Show(const std::string& text, const std::string& title, MessageIcon icon) override;
     SaveChoice AskSave(const std::string& text, const std::string& title) override;
+    bool AskTwo(const std::string& text, const std::string& title, const std::string& first,
+                const std::string& second) override;
 
   private:
     QWidget* parent_;

@@ -1,0 +1,232 @@
+#include "cli/convert_command.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSaveFile>
+#include <cstdio>
+#include <map>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "compiler/image_decoder.h"
+#include "picture/picture.h"
+#include "platform/posix_file_service.h"
+#include "platform/qt/qt_image_reader.h"
+
+namespace lcdprog::cli {
+namespace {
+
+const char* const kHelp = R"(Uso: lcdprog-cli convert IMMAGINE... --panel TIPO -o USCITA [OPZIONI]
+Converte ogni immagine (PNG, JPEG, GIF, BMP, PBM/PGM/PPM, XPM, SVG) nel file BMP a 1 bit
+che uno spazio immagine accetta, con gli stessi passi e le stesse impostazioni della
+finestra "Importa immagine". Con più immagini USCITA è una cartella, e ogni file prende
+il nome NOME_LxA.bmp.
+
+  --panel TIPO          64128A, 64128E, 64240B o 128240A
+  -o, --output USCITA   il file .bmp da scrivere (o la cartella)
+  --fit                 tutta l'immagine, proporzioni mantenute, centrata su bianco (predefinito)
+  --fill                copre il display, proporzioni mantenute, centro ritagliato
+  --stretch             estesa ai bordi del display
+  --original            un pixel per pixel, centrata e ritagliata
+  --rotate GRADI        0, 90, 180 o 270 in senso orario (predefinito 0)
+  --mirror              specchiata da sinistra a destra
+  --dither MODO         threshold (predefinito), floyd-steinberg, atkinson, bayer
+  --threshold N         soglia da 0 a 255 (predefinita 128): più scuro di N diventa nero
+  --brightness N        luminosità da -100 a 100 (predefinita 0)
+  --contrast N          contrasto da -100 a 100 (predefinito 0)
+  --invert              scambia nero e bianco alla fine
+
+Uscita: 0 file scritti, 2 argomenti o immagini non validi (nessun file scritto).
+)";
+
+bool Parse_Int(const QString& text, int& value) {
+    bool ok = false;
+    value = text.toInt(&ok);
+    return ok;
+}
+
+struct Job {
+    std::string source;
+    std::string target;
+    std::string bytes;
+};
+
+int Fail(const std::string& error) {
+    std::fprintf(stderr, "lcdprog-cli: %s\nNessun file è stato scritto.\n", error.c_str());
+    return kExitUsage;
+}
+
+}  // namespace
+
+void Warn_Reversed_Palette(const std::string& picturePath) {
+    const platform::PosixFileService files;
+    const platform::FileContents file = files.Read(picturePath, 4096);
+    if (file.status == platform::FileStatus::Ok && picture::Has_Reversed_Palette(file.bytes)) {
+        std::fprintf(stderr, "lcdprog-cli: attenzione: %s\n",
+                     picture::Reversed_Palette_Text(files.GetFileName(picturePath)).c_str());
+    }
+}
+
+int Run_Convert(int argc, char** argv) {
+    // SVG pictures are drawn with QtGui's painter and fonts, which need a GUI application; a
+    // command line has no display, so the platform that shows nothing (with fonts) is used, and
+    // Qt's remarks about the desktop session (no runtime folder) are not passed on: every
+    // failure that matters is reported in this command's own words.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "minimal:enable_fonts");
+    }
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    QGuiApplication app(argc, argv);
+    QCoreApplication::setApplicationName("lcdprog-cli");
+
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({"h", "help"}, "");
+    const QCommandLineOption panelOption("panel", "", "TIPO");
+    const QCommandLineOption output({"o", "output"}, "", "USCITA");
+    const QCommandLineOption fit("fit", "");
+    const QCommandLineOption fill("fill", "");
+    const QCommandLineOption stretch("stretch", "");
+    const QCommandLineOption original("original", "");
+    const QCommandLineOption rotate("rotate", "", "GRADI");
+    const QCommandLineOption mirror("mirror", "");
+    const QCommandLineOption dither("dither", "", "MODO");
+    const QCommandLineOption threshold("threshold", "", "N");
+    const QCommandLineOption brightness("brightness", "", "N");
+    const QCommandLineOption contrast("contrast", "", "N");
+    const QCommandLineOption invert("invert", "");
+    parser.addOptions({help, panelOption, output, fit, fill, stretch, original, rotate, mirror,
+                       dither, threshold, brightness, contrast, invert});
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeAt(1);  // "convert"
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        return Fail(unknown.isEmpty() ? "un'opzione è senza il suo valore"
+                                      : "opzione sconosciuta: " +
+                                            std::string(unknown.front().size() == 1 ? "-" : "--") +
+                                            unknown.front().toStdString());
+    }
+    if (parser.isSet(help)) {
+        std::fputs(kHelp, stdout);
+        return kExitOk;
+    }
+
+    picture::Settings settings;
+    int scalings = 0;
+    for (const auto& [option, scaling] :
+         {std::pair{&fit, picture::Scaling::Fit}, std::pair{&fill, picture::Scaling::Fill},
+          std::pair{&stretch, picture::Scaling::Stretch},
+          std::pair{&original, picture::Scaling::Original}}) {
+        if (parser.isSet(*option)) {
+            settings.scaling = scaling;
+            ++scalings;
+        }
+    }
+    if (scalings > 1) {
+        return Fail("indicare una sola scala tra --fit, --fill, --stretch e --original");
+    }
+    settings.mirror = parser.isSet(mirror);
+    settings.invert = parser.isSet(invert);
+    const std::pair<const QCommandLineOption*, int*> numbers[] = {
+        {&rotate, &settings.rotation},
+        {&threshold, &settings.threshold},
+        {&brightness, &settings.brightness},
+        {&contrast, &settings.contrast},
+    };
+    for (const auto& [option, value] : numbers) {
+        if (parser.isSet(*option) && !Parse_Int(parser.value(*option), *value)) {
+            return Fail("--" + option->names().constLast().toStdString() +
+                        " vuole un numero intero, non \"" + parser.value(*option).toStdString() +
+                        "\"");
+        }
+    }
+    if (parser.isSet(dither)) {
+        const std::map<QString, picture::Conversion> modes = {
+            {"threshold", picture::Conversion::Threshold},
+            {"floyd-steinberg", picture::Conversion::FloydSteinberg},
+            {"atkinson", picture::Conversion::Atkinson},
+            {"bayer", picture::Conversion::Bayer},
+        };
+        const auto mode = modes.find(parser.value(dither));
+        if (mode == modes.end()) {
+            return Fail("--dither non valido: \"" + parser.value(dither).toStdString() +
+                        "\" (threshold, floyd-steinberg, atkinson o bayer)");
+        }
+        settings.conversion = mode->second;
+    }
+    if (const std::string wrong = picture::Check_Settings(settings); !wrong.empty()) {
+        return Fail(wrong);
+    }
+
+    const PanelLayout* panel = nullptr;
+    for (const PanelLayout& layout : kPanelLayouts) {
+        if (parser.value(panelOption) == QLatin1String(layout.name)) {
+            panel = &layout;
+        }
+    }
+    if (panel == nullptr) {
+        return Fail(parser.isSet(panelOption)
+                        ? "tipo di display sconosciuto: \"" +
+                              parser.value(panelOption).toStdString() +
+                              "\" (64128A, 64128E, 64240B o 128240A)"
+                        : "manca il tipo di display: indicarlo con --panel TIPO");
+    }
+    const QStringList sources = parser.positionalArguments();
+    if (sources.isEmpty()) {
+        return Fail("manca l'immagine da convertire");
+    }
+    if (!parser.isSet(output) || parser.value(output).isEmpty()) {
+        return Fail("manca il file da scrivere: indicarlo con -o USCITA");
+    }
+    const QString out = parser.value(output);
+    const bool intoFolder = sources.size() > 1 || QFileInfo(out).isDir();
+    if (intoFolder && QFileInfo::exists(out) && !QFileInfo(out).isDir()) {
+        return Fail("con più immagini -o indica una cartella, e " + out.toStdString() +
+                    " non lo è");
+    }
+
+    // Every picture is read and converted before anything is written, so that a bad one leaves
+    // no file behind.
+    std::vector<Job> jobs;
+    std::map<std::string, std::string> targets;
+    for (const QString& source : sources) {
+        const std::string path = QFile::encodeName(source).toStdString();
+        picture::Rgba image;
+        std::string error;
+        if (!platform::Read_Image_File(path, image, error)) {
+            return Fail(error);
+        }
+        const picture::Bits bits = picture::Convert(image, panel->width, panel->height, settings);
+        std::string target = out.toStdString();
+        if (intoFolder) {
+            target = QDir(out)
+                         .filePath(QString::fromStdString(
+                             picture::Output_Name(path, panel->width, panel->height)))
+                         .toStdString();
+        }
+        if (const auto seen = targets.find(target); seen != targets.end()) {
+            return Fail(seen->second + " e " + path + " darebbero lo stesso file " + target);
+        }
+        targets[target] = path;
+        jobs.push_back({path, target, picture::Bmp_File(bits)});
+    }
+    if (intoFolder && !QDir().mkpath(out)) {
+        return Fail("impossibile creare la cartella " + out.toStdString());
+    }
+    for (const Job& job : jobs) {
+        QSaveFile file(QFile::decodeName(QByteArray::fromStdString(job.target)));
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(job.bytes.data(), static_cast<qint64>(job.bytes.size())) !=
+                static_cast<qint64>(job.bytes.size()) ||
+            !file.commit()) {
+            std::fprintf(stderr, "lcdprog-cli: impossibile scrivere %s: %s\n", job.target.c_str(),
+                         qPrintable(file.errorString()));
+            return kExitUsage;
+        }
+    }
+    return kExitOk;
+}
+
+}  // namespace lcdprog::cli
