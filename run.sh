@@ -80,9 +80,10 @@ quietly() {
         exit 1
     fi
 }
-if [ ! -f build/build.ninja ]; then
+generator=$(lcdprog_generator_option)
+if [ ! -f build/CMakeCache.txt ] || { [ -n "$generator" ] && [ ! -f build/build.ninja ]; }; then
     echo "Configuring the build in build/ ..."
-    quietly cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
+    quietly cmake -S . -B build ${generator:+"$generator"} -DCMAKE_BUILD_TYPE=Release
 fi
 if [ "$demo" -eq 1 ]; then
     echo "Building the programmer and the virtual LCD module (about a minute the first time) ..."

@@ -33,7 +33,8 @@ jobs=$(nproc)
 case "$mode" in
     plain)
         lcdprog_ensure_packages "${LCDPROG_BUILD_PACKAGES[@]}" "${LCDPROG_TEST_PACKAGES[@]}"
-        cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+        generator=$(lcdprog_generator_option)
+        cmake -S . -B build ${generator:+"$generator"} -DCMAKE_BUILD_TYPE=Release >/dev/null
         cmake --build build
         ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
         ;;

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -15,6 +14,7 @@
 #include "link/mod_RS232.h"
 #include "main_window/frm_Config_LCD.h"
 #include "platform/qt/accessibility_bus.h"
+#include "platform/qt/application_identity.h"
 #include "platform/qt/qt_services.h"
 #include "serial_window/frm_RS232.h"
 
@@ -62,15 +62,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName("lcdprog");
-    QApplication::setOrganizationName("lcdprog");  // where the recent projects are kept
-    QApplication::setApplicationDisplayName("Programmatore LCD grafici");
-    QApplication::setDesktopFileName("org.lcdprog.Lcdprog");
-    QIcon icon = QIcon::fromTheme("org.lcdprog.Lcdprog");
-    for (const int size : {16, 32, 48, 64, 128, 256}) {
-        icon.addFile(QString(":/icons/lcdprog-%1.png").arg(size), QSize(size, size));
-    }
-    QApplication::setWindowIcon(icon);
+    lcdprog::platform::Set_Application_Identity();
     lcdprog::platform::Guard_Accessibility_Bus();
 
     // The program speaks Italian, so Qt's own dialogs and buttons (the file dialog, "OK") do

@@ -42,3 +42,16 @@ LCDPROG_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serial
 # What ./test.sh needs on top: what builds the Debian package and checks it.
 LCDPROG_TEST_PACKAGES=(dpkg-dev file lintian shared-mime-info)
 LCDPROG_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+
+# The generator option for configuring build/: Ninja, unless build/ was already configured (by
+# hand, as the install section shows) with another generator. CMake refuses to change the
+# generator of a configured folder, so that one is reused as it is, and one line says so.
+lcdprog_generator_option() {
+    local cache=build/CMakeCache.txt generator
+    generator=$(sed -n 's/^CMAKE_GENERATOR:INTERNAL=//p' "$cache" 2>/dev/null || true)
+    if [ -n "$generator" ] && [ "$generator" != Ninja ]; then
+        echo "build/ was configured with \"$generator\": it is reused as it is." >&2
+        return
+    fi
+    echo "-GNinja"
+}

@@ -1,6 +1,5 @@
 #include "cli/commands.h"
 
-#include <QSaveFile>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
@@ -15,6 +14,8 @@
 #include "platform/port_diagnostics.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/port_table.h"
+#include "platform/staged_files.h"
+#include "platform/system_reason.h"
 #include "png/png_writer.h"
 #include "project/project_file.h"
 #include "project/project_state.h"
@@ -90,17 +91,26 @@ Result<Image> Compile_Project(const std::string& path) {
     return image;
 }
 
-Result<> Write_Pictures(const Image& image, const std::string& folder) {
+// The panels' pictures, each a PNG file in `folder`, staged with the command's other outputs.
+Result<> Stage_Pictures(const Image& image, const std::string& folder, platform::StagedFiles& out) {
     std::error_code ec;
+    if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec)) {
+        return Refusal{RefusalKind::Unwritable, "impossibile creare la cartella " + folder +
+                                                    ": esiste già un file con questo nome."};
+    }
     std::filesystem::create_directories(folder, ec);
     if (ec) {
-        return Refusal{RefusalKind::Unwritable,
-                       "impossibile creare la cartella " + folder + ": " + ec.message()};
+        return Refusal{RefusalKind::Unwritable, "impossibile creare la cartella " + folder + ": " +
+                                                    platform::System_Reason(ec.value())};
     }
     for (const NamedPicture& named : Named_Pictures(ImageView(image), 1)) {
-        std::string error;
-        if (!Write_Png(folder + "/" + named.name + ".png", named.picture, named.scale, error)) {
-            return Refusal{RefusalKind::Unwritable, error};
+        const QByteArray png = Png_Of(named.picture, named.scale);
+        const std::string path = folder + "/" + named.name + ".png";
+        std::string reason;
+        if (!out.Stage(path,
+                       std::string_view(png.constData(), static_cast<std::size_t>(png.size())),
+                       reason)) {
+            return Refusal{RefusalKind::Unwritable, "impossibile scrivere " + path + ": " + reason};
         }
     }
     return {};
@@ -156,20 +166,27 @@ int Run_Image(const Options& options) {
         return kExitUsage;
     }
     const Image& image = *loaded;
-    QSaveFile file(QString::fromStdString(options.output));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(image.data()),
-                   static_cast<qint64>(image.size())) != static_cast<qint64>(image.size()) ||
-        !file.commit()) {
+    // Every output is written beside its name first and renamed only once all of them are
+    // complete: a command that fails leaves no output behind, nor half of one.
+    platform::StagedFiles out;
+    std::string reason;
+    if (!out.Stage(options.output,
+                   std::string_view(reinterpret_cast<const char*>(image.data()), image.size()),
+                   reason)) {
         std::fprintf(stderr, "lcdprog-cli: impossibile scrivere %s: %s\n", options.output.c_str(),
-                     qPrintable(file.errorString()));
+                     reason.c_str());
         return kExitUsage;
     }
     if (!options.pngDir.empty()) {
-        if (const Result<> written = Write_Pictures(image, options.pngDir); !written) {
-            std::fprintf(stderr, "lcdprog-cli: %s\n", written.Why().text.c_str());
+        if (const Result<> staged = Stage_Pictures(image, options.pngDir, out); !staged) {
+            std::fprintf(stderr, "lcdprog-cli: %s\n", staged.Why().text.c_str());
             return kExitUsage;
         }
+    }
+    if (!out.Commit(reason)) {
+        std::fprintf(stderr, "lcdprog-cli: impossibile completare i file di uscita: %s\n",
+                     reason.c_str());
+        return kExitUsage;
     }
     return kExitOk;
 }

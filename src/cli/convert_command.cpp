@@ -4,7 +4,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QSaveFile>
 #include <cstdio>
 #include <map>
 #include <vector>
@@ -14,6 +13,7 @@
 #include "picture/picture.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/qt_image_reader.h"
+#include "platform/staged_files.h"
 
 namespace lcdprog::cli {
 namespace {
@@ -215,16 +215,20 @@ int Run_Convert(int argc, char** argv) {
     if (intoFolder && !QDir().mkpath(out)) {
         return Fail("impossibile creare la cartella " + out.toStdString());
     }
+    // All the pictures or none: each is staged beside its name and renamed once all are written.
+    platform::StagedFiles staged;
+    std::string reason;
     for (const Job& job : jobs) {
-        QSaveFile file(QFile::decodeName(QByteArray::fromStdString(job.target)));
-        if (!file.open(QIODevice::WriteOnly) ||
-            file.write(job.bytes.data(), static_cast<qint64>(job.bytes.size())) !=
-                static_cast<qint64>(job.bytes.size()) ||
-            !file.commit()) {
+        if (!staged.Stage(job.target, job.bytes, reason)) {
             std::fprintf(stderr, "lcdprog-cli: impossibile scrivere %s: %s\n", job.target.c_str(),
-                         qPrintable(file.errorString()));
+                         reason.c_str());
             return kExitUsage;
         }
+    }
+    if (!staged.Commit(reason)) {
+        std::fprintf(stderr, "lcdprog-cli: impossibile completare i file di uscita: %s\n",
+                     reason.c_str());
+        return kExitUsage;
     }
     return kExitOk;
 }

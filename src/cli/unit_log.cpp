@@ -8,9 +8,9 @@
 #include <QJsonDocument>
 #include <QStringList>
 #include <cerrno>
-#include <cstring>
 
 #include "cli/write_all.h"
+#include "platform/system_reason.h"
 
 namespace lcdprog::cli {
 
@@ -51,7 +51,7 @@ UnitLog::~UnitLog() {
 bool UnitLog::Open(const std::string& path, std::string& error) {
     const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
     if (fd < 0) {
-        error = "impossibile aprire il registro " + path + ": " + std::strerror(errno);
+        error = "impossibile aprire il registro " + path + ": " + platform::System_Reason(errno);
         return false;
     }
     struct stat st {};
@@ -63,7 +63,8 @@ bool UnitLog::Open(const std::string& path, std::string& error) {
     char last = '\n';
     if (st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n') {
         if (!Write_All(fd, "\n", 1)) {
-            error = "impossibile scrivere nel registro " + path + ": " + std::strerror(errno);
+            error =
+                "impossibile scrivere nel registro " + path + ": " + platform::System_Reason(errno);
             ::close(fd);
             return false;
         }
@@ -80,7 +81,8 @@ bool UnitLog::Append(const QJsonObject& record, std::string& error) {
     const QByteArray line = Json_Line(record);
     if (!Write_All(fd_, line.constData(), static_cast<std::size_t>(line.size())) ||
         ::fdatasync(fd_) != 0) {
-        error = "impossibile scrivere nel registro " + path_ + ": " + std::strerror(errno);
+        error =
+            "impossibile scrivere nel registro " + path_ + ": " + platform::System_Reason(errno);
         return false;
     }
     return true;

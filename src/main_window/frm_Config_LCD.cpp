@@ -405,11 +405,20 @@ bool frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
     // file, cannot be read or does not decode is refused like a wrong header, so the box and
     // the slot never disagree.
     QImage image;
-    if (Check_Bitmap_Header(services_.files, path, panel.width, panel.height)) {
-        image = Load_Picture(path);
+    std::string reason = "Nessun file bitmap scelto.";
+    if (!path.empty()) {
+        if (Check_Bitmap_Header(services_.files, path, panel.width, panel.height)) {
+            image = Load_Picture(path);
+        }
+        // The sentence a project and the command line give for the same file.
+        reason = Check_Picture_File(services_.files, path, panel.width, panel.height).Text();
+        if (reason.empty()) {
+            reason = "immagine non leggibile";
+        }
     }
     if (image.isNull()) {
-        services_.messages.Show(kInvalidPicture, "ERROR", platform::MessageIcon::Critical);
+        services_.messages.ShowDetailed(kInvalidPicture, "ERROR", platform::MessageIcon::Critical,
+                                        reason);
         return false;
     }
     // Every way a picture enters a slot comes through here, so each is one step of the history.
@@ -418,10 +427,20 @@ bool frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
     const ImageSlot before = (*panel.images)[index];
     const QPixmap beforePicture = panel.pictures[index]->pixmap();
     const QPixmap picture = QPixmap::fromImage(image);
+    // A picture taken over a kept path drops it; undone, the slot keeps it again.
+    const std::string beforeKept = keptPaths_[which][index];
+    const QString beforeTip = panel.pictures[index]->toolTip();
     undoStack_->push(new HistoryStep(
         QStringLiteral("immagine %1 del %2").arg(index + 1).arg(kPictureTabs[which].type),
-        [=, this] { Show_Slot(which, index, before, beforePicture); },
-        [=, this] { Show_Slot(which, index, taken, picture); }, false));
+        [=, this] {
+            Show_Slot(which, index, before, beforePicture);
+            Keep_Path(which, index, beforeKept, beforeTip);
+        },
+        [=, this] {
+            Show_Slot(which, index, taken, picture);
+            Keep_Path(which, index, {}, {});
+        },
+        false));
     return true;
 }
 
@@ -627,10 +646,13 @@ void frm_Config_LCD::smnu_Anteprima_Click(int index) {
     if (preview_ == nullptr) {
         // A window of its own that closes with this one; it follows every change from here on.
         preview_ = new frm_Anteprima(services_, state_, this);
-        connect(this, &frm_Config_LCD::projectChanged, preview_, &frm_Anteprima::Refresh);
-    } else {
-        preview_->Refresh();
+        connect(this, &frm_Config_LCD::projectChanged, preview_, [this] {
+            preview_->Set_Kept_Paths(keptPaths_);
+            preview_->Refresh();
+        });
     }
+    preview_->Set_Kept_Paths(keptPaths_);
+    preview_->Refresh();
     preview_->show();
     preview_->raise();
     preview_->activateWindow();

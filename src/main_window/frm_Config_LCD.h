@@ -12,6 +12,8 @@
 
 #include "main_window/picture_import.h"
 #include "platform/services.h"
+#include "platform/staged_files.h"
+#include "project/project_state.h"
 #include "state/glyph_tools.h"
 #include "state/mod_variabili.h"
 
@@ -159,6 +161,12 @@ class frm_Config_LCD final : public QMainWindow {
     void Show_Recent_Projects();
     void Remember_Project(const std::string& path);
     bool Write_Project_To(const std::string& path);
+    void Forget_Project(const std::string& path);
+    // A slot whose project picture was not taken: its white picture with a red cross, and a tool
+    // tip naming the file and why. An empty `path` takes the mark away.
+    void Mark_Kept_Picture(int p, int s, const std::string& path, const std::string& reason);
+    // Records the slot's kept path ("" for none) with the tool tip that names it.
+    void Keep_Path(int p, int s, const std::string& path, const QString& tip);
     // Unsaved changes: asks Salva / Non salvare / Annulla. True when the caller may go on.
     bool Confirm_Discard();
     void Set_Modified();
@@ -192,6 +200,13 @@ class frm_Config_LCD final : public QMainWindow {
 
     std::string projectPath_;
     bool modified_ = false;
+    // The open project's paths whose pictures were not taken, and the keys this version does
+    // not know: both go back into the file on the next save.
+    PicturePaths keptPaths_;
+    Project unknownKeys_;
+    // The project file as it was when opened or last saved here; a save over a file that changed
+    // since then would destroy somebody else's work.
+    platform::FileStamp stamp_;
     frm_Anteprima* preview_ = nullptr;
     QAction* smnu_Apri_Progetto = nullptr;
     QAction* smnu_Salva_Progetto = nullptr;

@@ -5,9 +5,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
+#include <QPen>
 #include <QSettings>
 #include <QUndoStack>
 
+#include "compiler/image_decoder.h"
 #include "main_window/frm_Config_LCD.h"
 #include "main_window/mod_Funzioni_Varie.h"
 #include "platform/qt/accessibility.h"
@@ -89,6 +92,17 @@ void frm_Config_LCD::Remember_Project(const std::string& path) {
     Show_Recent_Projects();
 }
 
+void frm_Config_LCD::Forget_Project(const std::string& path) {
+    QStringList paths;
+    for (const std::string& old : Recent_Projects()) {
+        if (old != path) {
+            paths << QString::fromStdString(old);
+        }
+    }
+    QSettings().setValue(kRecentKey, paths);
+    Show_Recent_Projects();
+}
+
 void frm_Config_LCD::Show_Recent_Projects() {
     for (QAction* action : recentActions_) {
         mnu_File->removeAction(action);
@@ -97,13 +111,22 @@ void frm_Config_LCD::Show_Recent_Projects() {
     recentActions_.clear();
     const std::vector<std::string> paths = Recent_Projects();
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        const QString path = QString::fromStdString(paths[i]);
+        const QFileInfo info(QString::fromStdString(paths[i]));
         // "&1 name.lcdprj": the number is the access key; the tool tip holds the whole path.
-        auto* action = new QAction(
-            QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), mnu_File);
+        // Projects that share a name (every job's "job.lcdprj") add their folder, or the
+        // operator could not tell them apart.
+        QString caption = QStringLiteral("&%1 %2").arg(i + 1).arg(info.fileName());
+        for (std::size_t j = 0; j < paths.size(); ++j) {
+            if (j != i &&
+                QFileInfo(QString::fromStdString(paths[j])).fileName() == info.fileName()) {
+                caption += QStringLiteral(" (%1)").arg(info.absolutePath());
+                break;
+            }
+        }
+        auto* action = new QAction(caption, mnu_File);
         action->setObjectName(QStringLiteral("smnu_Progetto_Recente_%1").arg(i));
-        action->setToolTip(path);
-        action->setStatusTip(path);
+        action->setToolTip(info.filePath());
+        action->setStatusTip(info.filePath());
         connect(action, &QAction::triggered, this, [this, p = paths[i]] { Open_Project(p); });
         mnu_File->insertAction(smnu_File_0, action);
         recentActions_.push_back(action);
@@ -114,6 +137,35 @@ void frm_Config_LCD::Show_Recent_Projects() {
     mnu_File->setToolTipsVisible(true);
 }
 
+void frm_Config_LCD::Keep_Path(int p, int s, const std::string& path, const QString& tip) {
+    keptPaths_[p][s] = path;
+    QLabel* box = panels_[p].pictures[s];
+    box->setToolTip(tip);
+    box->setAccessibleDescription(
+        tip.isEmpty() ? QStringLiteral("pct_Image_%1(%2)").arg(kPanelLayouts[p].name).arg(s) : tip);
+}
+
+void frm_Config_LCD::Mark_Kept_Picture(int p, int s, const std::string& path,
+                                       const std::string& reason) {
+    if (path.empty()) {
+        Keep_Path(p, s, {}, {});
+        return;
+    }
+    // A red cross over the white picture: the slot is not empty, its picture is away.
+    QPixmap marked = panels_[p].white;
+    QPainter painter(&marked);
+    painter.setPen(QPen(Qt::red, 2));
+    painter.drawRect(marked.rect().adjusted(1, 1, -2, -2));
+    painter.drawLine(marked.rect().topLeft(), marked.rect().bottomRight());
+    painter.drawLine(marked.rect().topRight(), marked.rect().bottomLeft());
+    painter.end();
+    panels_[p].pictures[s]->setPixmap(marked);
+    Keep_Path(p, s, path,
+              QStringLiteral("Immagine non caricata: %1 (%2). Il progetto la conserva: salvando, "
+                             "il percorso resta nel file.")
+                  .arg(QString::fromStdString(path), QString::fromStdString(reason)));
+}
+
 bool frm_Config_LCD::Open_Project(const std::string& path) {
     if (!Confirm_Discard()) {
         return false;
@@ -122,6 +174,10 @@ bool frm_Config_LCD::Open_Project(const std::string& path) {
     const platform::Result<Project> read = Read_Project(services_.files, full);
     if (!read) {
         services_.messages.Show(read.Text(), "ERROR", platform::MessageIcon::Critical);
+        if (!services_.files.FileExists(full)) {
+            // A recent project that was moved or deleted would fail the same way every time.
+            Forget_Project(full);
+        }
         return false;
     }
     // Each picture must also load, since its box shows it, as for a right-click choice.
@@ -140,12 +196,16 @@ bool frm_Config_LCD::Open_Project(const std::string& path) {
             const bool own = !read->pictures[p][s].empty() && !loaded[p][s].isNull();
             panels_[p].pictures[s]->setPixmap(own ? QPixmap::fromImage(loaded[p][s])
                                                   : panels_[p].white);
+            Mark_Kept_Picture(p, s, {}, {});
         }
     }
+    for (const RefusedPicture& r : refused) {
+        Mark_Kept_Picture(r.panel, r.slot, r.file, r.reason);
+    }
+    unknownKeys_ = *read;
     Show_Glyphs();
     projectPath_ = full;
-    // Opened as it is on disk: not modified, even when some pictures were refused, so that a
-    // picture on a drive that is away today is not dropped from the file by a mere close.
+    stamp_ = platform::Stamp_Of(full);
     modified_ = false;
     // A project opened starts a history of its own: nothing before it can be undone.
     undoStack_->clear();
@@ -164,6 +224,16 @@ bool frm_Config_LCD::Save_Project() {
     if (projectPath_.empty()) {
         return Save_Project_As();
     }
+    const platform::FileStamp now = platform::Stamp_Of(projectPath_);
+    if (now.exists && now != stamp_) {
+        services_.messages.Show(
+            "Il progetto " + projectPath_ +
+                " è stato modificato da un altro programma dopo l'apertura: non è stato "
+                "sovrascritto, per non perdere quelle modifiche. Per salvare questo progetto "
+                "usare \"Salva progetto con nome...\".",
+            "ERROR", platform::MessageIcon::Critical);
+        return false;
+    }
     return Write_Project_To(projectPath_);
 }
 
@@ -178,13 +248,19 @@ bool frm_Config_LCD::Save_Project_As() {
 }
 
 bool frm_Config_LCD::Write_Project_To(const std::string& path) {
-    const platform::Result<> written =
-        Write_Project(Capture_Project(state_, services_.files), path);
+    Project project = Capture_Project(state_, services_.files, keptPaths_);
+    project.extraTop = unknownKeys_.extraTop;
+    project.extraPictures = unknownKeys_.extraPictures;
+    project.extraGlyphs = unknownKeys_.extraGlyphs;
+    // A failure changes nothing here: the slots, the glyphs, the kept paths and the modified
+    // mark stay, so the operator can save elsewhere.
+    const platform::Result<> written = Write_Project(project, path);
     if (!written) {
         services_.messages.Show(written.Text(), "ERROR", platform::MessageIcon::Critical);
         return false;
     }
     projectPath_ = path;
+    stamp_ = platform::Stamp_Of(path);
     modified_ = false;
     // Undoing or redoing back to this point brings the saved state back, with no unsaved mark.
     undoStack_->setClean();
@@ -222,14 +298,16 @@ void frm_Config_LCD::Set_Modified() {
 
 QString frm_Config_LCD::Title() const {
     // "Programmatore LCD grafici" alone until there is a project or a change; then the project's
-    // name (or "senza nome") and, while there are unsaved changes, a "*".
+    // name first (or "senza nome"), "*" right after it while there are unsaved changes, and the
+    // program's name once: a narrow title bar cuts the end, and the name is what tells windows
+    // apart.
     if (projectPath_.empty() && !modified_) {
         return kCaption;
     }
     const QString name = projectPath_.empty()
                              ? QStringLiteral("senza nome")
                              : QFileInfo(QString::fromStdString(projectPath_)).fileName();
-    return kCaption + QStringLiteral(" - ") + name + (modified_ ? QStringLiteral(" *") : QString());
+    return name + (modified_ ? QStringLiteral("*") : QString()) + QStringLiteral(" — ") + kCaption;
 }
 
 }  // namespace lcdprog

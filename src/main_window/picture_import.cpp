@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
@@ -12,6 +11,7 @@
 #include "picture/picture.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/qt_image_reader.h"
+#include "platform/staged_files.h"
 
 namespace lcdprog {
 namespace {
@@ -42,14 +42,10 @@ bool Save_Picture(platform::Services& services, const std::string& path, const s
                                   "Annulla")) {
         return false;
     }
-    QSaveFile file(Native(path));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-            static_cast<qint64>(bytes.size()) ||
-        !file.commit()) {
-        services.messages.Show(
-            "Impossibile scrivere il file " + path + ":" + kCrLf + file.errorString().toStdString(),
-            "ERROR", platform::MessageIcon::Critical);
+    std::string reason;
+    if (!platform::Write_File_Atomically(path, bytes, reason)) {
+        services.messages.Show("Impossibile scrivere il file " + path + ":" + kCrLf + reason,
+                               "ERROR", platform::MessageIcon::Critical);
         return false;
     }
     return true;

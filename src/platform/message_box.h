@@ -15,6 +15,13 @@ class MessageBox {
   public:
     virtual ~MessageBox() = default;
     virtual void Show(const std::string& text, const std::string& title, MessageIcon icon) = 0;
+    // The same box with `detail` behind its "Mostra dettagli..." button: the reason of a refusal
+    // whose message must stay as it is. A box with no room for it shows the text alone.
+    virtual void ShowDetailed(const std::string& text, const std::string& title, MessageIcon icon,
+                              const std::string& detail) {
+        (void)detail;
+        Show(text, title, icon);
+    }
     // Asks with the three buttons "Salva", "Non salvare" and "Annulla" (Escape: Annulla). A box
     // that cannot ask anyone (a program without windows) answers Discard.
     virtual SaveChoice AskSave(const std::string& text, const std::string& title) {
@@ -40,6 +47,10 @@ class KeptMessages final : public MessageBox {
   public:
     void Show(const std::string& text, const std::string&, MessageIcon) override {
         texts.push_back(text);
+    }
+    void ShowDetailed(const std::string& text, const std::string&, MessageIcon,
+                      const std::string& detail) override {
+        texts.push_back(detail.empty() ? text : text + ": " + detail);
     }
     std::string Joined(const std::string& separator) const {
         std::string joined;

@@ -4,6 +4,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -160,6 +161,14 @@ PortFacts Gather_Port_Facts(const std::string& device) {
     }
     facts.exists = true;
     facts.isCharDevice = S_ISCHR(st.st_mode);
+    if (facts.isCharDevice) {
+        // Every terminal the kernel lists in sysfs belongs to the tty class; a character device
+        // of another class (memory, sound, input) is no serial port, whoever holds it open.
+        const std::string sysfs = "/sys/dev/char/" + std::to_string(major(st.st_rdev)) + ":" +
+                                  std::to_string(minor(st.st_rdev)) + "/subsystem";
+        const std::string subsystem = Canonical(sysfs);
+        facts.isTerminal = subsystem.empty() || subsystem.ends_with("/tty");
+    }
     facts.accessible = access(device.c_str(), R_OK | W_OK) == 0;
     facts.mode = st.st_mode & 0777u;
     facts.ownerId = st.st_uid;
@@ -194,7 +203,9 @@ PortFacts Gather_Port_Facts(const std::string& device) {
             }
         }
     }
-    Find_Holders_And_Grabbers(device, facts);
+    if (facts.isTerminal) {
+        Find_Holders_And_Grabbers(device, facts);
+    }
     return facts;
 }
 
@@ -205,15 +216,20 @@ std::string Explain_Port_Failure(const PortFacts& f) {
     } else if (!f.exists) {
         text = "Il dispositivo " + f.device +
                " non esiste: l'adattatore è scollegato o il modulo virtuale non è in esecuzione.";
-    } else if (!f.isCharDevice) {
+    } else if (!f.isCharDevice || !f.isTerminal) {
         text = f.device + " non è un dispositivo seriale.";
     } else if (!f.accessible) {
         text = Explain_Denied(f);
     } else if (!f.holders.empty()) {
+        // A handful names the culprit; a longer list would bury the advice.
+        constexpr std::size_t kNamed = 5;
         text = "La porta " + f.device + " è occupata da";
-        for (std::size_t i = 0; i < f.holders.size(); ++i) {
+        for (std::size_t i = 0; i < f.holders.size() && i < kNamed; ++i) {
             text += (i == 0 ? " " : ", ") + f.holders[i].command + " (PID " +
                     std::to_string(f.holders[i].pid) + ")";
+        }
+        if (f.holders.size() > kNamed) {
+            text += " e altri " + std::to_string(f.holders.size() - kNamed);
         }
         text += ": chiudere quel programma e riprovare.";
     } else {

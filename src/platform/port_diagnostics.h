@@ -17,6 +17,7 @@ struct PortFacts {
     std::string device;   // absolute path, empty when "COM n" is outside the port table
     bool exists = false;  // stat() found it
     bool isCharDevice = false;
+    bool isTerminal = true;   // false when the system files it under another class (/dev/null)
     bool accessible = false;  // read and write allowed to this process
     std::string kernelName;   // the device's own name in /dev ("ttyS0"), links followed
     unsigned mode = 0;        // permission bits

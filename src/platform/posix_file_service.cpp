@@ -11,33 +11,10 @@
 #include <vector>
 
 #include "platform/lower_case_path.h"
+#include "platform/system_reason.h"
 
 namespace lcdprog::platform {
 namespace {
-
-// Italian reasons for the failures an operator can do something about; the C library's text
-// for the rest.
-std::string Reason(int error) {
-    switch (error) {
-        case EACCES:
-        case EPERM:
-            return "Accesso negato.";
-        case ENOENT:
-        case ENOTDIR:
-            return "Il file non esiste.";
-        case ELOOP:
-            return "Troppi collegamenti simbolici (forse un ciclo).";
-        case ENAMETOOLONG:
-            return "Nome del file troppo lungo.";
-        case EIO:
-            return "Errore di lettura dal disco.";
-        case EMFILE:
-        case ENFILE:
-            return "Troppi file aperti.";
-        default:
-            return std::strerror(error);
-    }
-}
 
 std::string Join(const std::string& folder, const std::string& name) {
     if (folder.empty()) {
@@ -141,14 +118,14 @@ std::string PosixFileService::GetFileName(const std::string& path) const {
 FileContents PosixFileService::Read(const std::string& path, std::size_t limit) const {
     const std::string real = Resolve(path);
     if (real.empty()) {
-        return Failure(FileStatus::Missing, Reason(ENOENT));
+        return Failure(FileStatus::Missing, System_Reason(ENOENT));
     }
     // Look before opening: open() on a FIFO without a writer, or on some devices, would wait.
     struct stat st {};
     if (::stat(real.c_str(), &st) != 0) {
         const int error = errno;
         const bool gone = error == ENOENT || error == ENOTDIR;
-        return Failure(gone ? FileStatus::Missing : FileStatus::Unreadable, Reason(error));
+        return Failure(gone ? FileStatus::Missing : FileStatus::Unreadable, System_Reason(error));
     }
     if (!S_ISREG(st.st_mode)) {
         return Failure(FileStatus::NotRegular, kNotRegular);
@@ -158,7 +135,7 @@ FileContents PosixFileService::Read(const std::string& path, std::size_t limit) 
     if (fd < 0) {
         const int error = errno;
         return Failure(error == ENOENT ? FileStatus::Missing : FileStatus::Unreadable,
-                       Reason(error));
+                       System_Reason(error));
     }
     // The entry may have been replaced between stat() and open(): trust only what was opened.
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -181,7 +158,7 @@ FileContents PosixFileService::Read(const std::string& path, std::size_t limit) 
             }
             const int error = errno;
             ::close(fd);
-            return Failure(FileStatus::Unreadable, Reason(error));
+            return Failure(FileStatus::Unreadable, System_Reason(error));
         }
         if (got == 0) {
             break;

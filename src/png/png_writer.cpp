@@ -1,6 +1,7 @@
 #include "png/png_writer.h"
 
-#include <QSaveFile>
+#include "platform/staged_files.h"
+
 #include <array>
 #include <cstdint>
 
@@ -80,10 +81,12 @@ QByteArray Png_Of(const PanelPicture& picture, int scale) {
 
 bool Write_Png(const std::string& path, const PanelPicture& picture, int scale,
                std::string& error) {
-    QSaveFile file(QString::fromStdString(path));
     const QByteArray png = Png_Of(picture, scale);
-    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit()) {
-        error = "impossibile scrivere " + path + ": " + file.errorString().toStdString();
+    std::string reason;
+    if (!platform::Write_File_Atomically(
+            path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())),
+            reason)) {
+        error = "impossibile scrivere " + path + ": " + reason;
         return false;
     }
     return true;

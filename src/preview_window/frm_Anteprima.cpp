@@ -2,20 +2,25 @@
 
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPen>
 #include <QPixmap>
 #include <QPushButton>
-#include <QSaveFile>
+#include <QScreen>
 #include <QScrollArea>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <filesystem>
 
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
 #include "main_window/mod_Funzioni_Varie.h"
 #include "platform/qt/accessibility.h"
+#include "platform/staged_files.h"
 
 namespace lcdprog {
 namespace {
@@ -72,6 +77,7 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, 
     platform::Name_Control(lbl_Stato, QStringLiteral("lbl_Stato"), QString(), QString());
 
     auto* content = new QWidget;
+    content_ = content;
     auto* grid = new QGridLayout(content);
     for (int p = 0; p < static_cast<int>(kPanelLayouts.size()); ++p) {
         const QString type = QString::fromLatin1(kPanelLayouts[static_cast<std::size_t>(p)].name);
@@ -118,11 +124,54 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, 
     layout->addLayout(top);
     layout->addWidget(lbl_Stato);
     layout->addWidget(scroll, 1);
-    resize(1100, 760);
 
     connect(txt_Zoom, &QSpinBox::valueChanged, this, [this](int zoom) { Set_Zoom(zoom); });
     connect(cmd_Salva_Bin, &QPushButton::clicked, this, [this] { cmd_Salva_Bin_Click(); });
     Refresh();
+    const QScreen* where = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    if (where != nullptr) {
+        Fit_To(where->availableGeometry());
+    }
+}
+
+void frm_Anteprima::Fit_To(const QRect& available) {
+    // What the window manager adds around the window: a title bar and thin borders.
+    const QSize decoration(16, 40);
+    const QSize room = available.size() - decoration;
+    const QSize around = QSize(layout()->contentsMargins().left() * 2 + 24,
+                               layout()->contentsMargins().top() * 2 + 24);
+    // The panels' frames learn of their pictures' new size only at the next layout pass; their
+    // layouts are told at once, so the size asked for is the new zoom's.
+    const auto Content_Size = [this] {
+        for (QGroupBox* frame : content_->findChildren<QGroupBox*>()) {
+            frame->layout()->invalidate();
+            frame->updateGeometry();
+        }
+        content_->layout()->invalidate();
+        return content_->sizeHint();
+    };
+    int zoom = 2;
+    for (; zoom > 1; --zoom) {
+        Set_Zoom(zoom);
+        if (Content_Size().width() + around.width() <= room.width()) {
+            break;
+        }
+    }
+    Set_Zoom(zoom);
+    const QSize content = Content_Size();
+    layout()->activate();
+    const int above = cmd_Salva_Bin->sizeHint().height() + lbl_Stato->sizeHint().height() +
+                      layout()->spacing() * 2;
+    const QSize wanted = content + around + QSize(0, above);
+    resize(wanted.boundedTo(room).expandedTo(minimumSizeHint()).boundedTo(room));
+    const QPoint corner(available.x() + std::max(0, (room.width() - width()) / 2),
+                        available.y() + std::max(0, (room.height() - height()) / 2));
+    move(corner);
+}
+
+void frm_Anteprima::Set_Kept_Paths(const PicturePaths& kept) {
+    kept_ = kept;
+    Show_Pictures();
 }
 
 void frm_Anteprima::Refresh() {
@@ -175,8 +224,22 @@ QImage frm_Anteprima::Glyph(int which) const {
 void frm_Anteprima::Show_Pictures() {
     for (int p = 0; p < static_cast<int>(kPanelLayouts.size()); ++p) {
         for (int s = 0; s < kSlotsPerPanel; ++s) {
-            pictures_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)]->setPixmap(
-                Zoomed(Picture(p, s), zoom_));
+            QLabel* box = pictures_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)];
+            QPixmap shown = Zoomed(Picture(p, s), zoom_);
+            const std::string& kept =
+                kept_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)];
+            if (!kept.empty()) {
+                QPainter painter(&shown);
+                painter.setPen(QPen(Qt::red, 2));
+                painter.drawRect(shown.rect().adjusted(1, 1, -2, -2));
+                painter.drawLine(shown.rect().topLeft(), shown.rect().bottomRight());
+                painter.drawLine(shown.rect().topRight(), shown.rect().bottomLeft());
+            }
+            box->setPixmap(shown);
+            box->setToolTip(kept.empty() ? QString()
+                                         : QStringLiteral("Immagine non caricata: %1. Il modulo "
+                                                          "riceverà l'immagine bianca.")
+                                               .arg(QString::fromStdString(kept)));
         }
     }
     for (int g = 0; g < 2; ++g) {
@@ -201,14 +264,12 @@ void frm_Anteprima::cmd_Salva_Bin_Click() {
             "ERROR", platform::MessageIcon::Critical);
         return;
     }
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(image_.data()), kMemoryImageSize) !=
-            static_cast<qint64>(kMemoryImageSize) ||
-        !file.commit()) {
-        services_.messages.Show("Impossibile salvare l'immagine " + name + ": " +
-                                    file.errorString().toStdString() + ".",
-                                "ERROR", platform::MessageIcon::Critical);
+    std::string reason;
+    if (!platform::Write_File_Atomically(
+            path, std::string_view(reinterpret_cast<const char*>(image_.data()), kMemoryImageSize),
+            reason)) {
+        services_.messages.Show("Impossibile salvare l'immagine " + path + ": " + reason, "ERROR",
+                                platform::MessageIcon::Critical);
     }
 }
 

@@ -8,6 +8,7 @@
 
 #include "compiler/image_decoder.h"
 #include "platform/services.h"
+#include "project/project_state.h"
 #include "state/mod_variabili.h"
 
 class QLabel;
@@ -28,6 +29,13 @@ class frm_Anteprima final : public QWidget {
     // Compiles the current slots and glyphs into the preview's own image and redraws.
     void Refresh();
     void Set_Zoom(int zoom);
+    // Sizes the window to fit `available` (a screen's work area, in the window's own pixels at
+    // whatever scale): the largest zoom up to the default whose panels fit the width, no larger
+    // than the area, the rest reached by scrolling. The buttons above the panels stay in view.
+    void Fit_To(const QRect& available);
+    // The project's pictures that were not taken: their slots show a red cross and name the
+    // file, since what the preview shows there is the white picture a run would send instead.
+    void Set_Kept_Paths(const PicturePaths& kept);
     void cmd_Salva_Bin_Click();
 
     // True when the last Refresh compiled every picture: the preview is what a run would send.
@@ -53,6 +61,8 @@ class frm_Anteprima final : public QWidget {
     int zoom_ = 2;
     std::array<std::array<QLabel*, kSlotsPerPanel>, kPanelLayouts.size()> pictures_{};
     std::array<QLabel*, 2> glyphs_{};
+    QWidget* content_ = nullptr;
+    PicturePaths kept_;
     QSpinBox* txt_Zoom = nullptr;
     QLabel* lbl_Stato = nullptr;
     QPushButton* cmd_Salva_Bin = nullptr;

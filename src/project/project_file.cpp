@@ -6,14 +6,16 @@
 #include <QJsonObject>
 #include <QJsonParseError>
 #include <QJsonValue>
-#include <QSaveFile>
 #include <QString>
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <initializer_list>
 #include <optional>
 #include <system_error>
 #include <vector>
 
+#include "platform/staged_files.h"
 #include "state/glyph_tools.h"
 
 namespace lcdprog {
@@ -71,6 +73,30 @@ std::string Json_String(const std::string& text) {
     const QByteArray array =
         QJsonDocument(QJsonArray{QString::fromStdString(text)}).toJson(QJsonDocument::Compact);
     return array.mid(1, array.size() - 2).toStdString();
+}
+
+// The keys of `object` outside `known`, kept as they are for the next save.
+std::vector<Project::Extra> Extra_Keys(const QJsonObject& object,
+                                       std::initializer_list<QLatin1String> known) {
+    std::vector<Project::Extra> extra;
+    for (auto it = object.begin(); it != object.end(); ++it) {
+        if (std::find(known.begin(), known.end(), it.key()) != known.end()) {
+            continue;
+        }
+        const QByteArray value =
+            QJsonDocument(QJsonArray{it.value()}).toJson(QJsonDocument::Compact);
+        extra.push_back({it.key().toStdString(), value.mid(1, value.size() - 2).toStdString()});
+    }
+    return extra;
+}
+
+// The kept keys, each on a line of its own at `indent`, after the known ones.
+std::string Extra_Text(const std::vector<Project::Extra>& extra, const std::string& indent) {
+    std::string text;
+    for (const Project::Extra& e : extra) {
+        text += ",\n" + indent + Json_String(e.key) + ": " + e.json;
+    }
+    return text;
 }
 
 // A picture path as the file keeps it: relative to the project's folder when under it.
@@ -181,6 +207,16 @@ platform::Result<Project> Parse_Project(std::string_view bytes, const std::strin
     for (std::size_t c = 0; c < large->size(); ++c) {
         project.font10x16[c] = static_cast<std::uint16_t>((*large)[c]);
     }
+    project.extraTop =
+        Extra_Keys(root, {QLatin1String("format"), QLatin1String("version"),
+                          QLatin1String("pictures"), QLatin1String("glyphs")});
+    std::vector<QLatin1String> panelNames;
+    for (const PanelLayout& layout : kPanelLayouts) {
+        panelNames.emplace_back(layout.name);
+    }
+    project.extraPictures =
+        Extra_Keys(pictures, {panelNames[0], panelNames[1], panelNames[2], panelNames[3]});
+    project.extraGlyphs = Extra_Keys(glyphs, {QLatin1String("5x8"), QLatin1String("10x16")});
     return project;
 }
 
@@ -193,7 +229,9 @@ platform::Result<Project> Read_Project(const platform::FileService& files,
         case platform::FileStatus::Ok:
             break;
         case platform::FileStatus::Missing:
-            return platform::Refusal{RefusalKind::Missing, "Il progetto " + name + " non esiste."};
+            // The whole path: a recent project that moved must say where it was looked for.
+            return platform::Refusal{RefusalKind::Missing,
+                                     "Il progetto " + projectPath + " non esiste."};
         case platform::FileStatus::NotRegular:
             return platform::Refusal{
                 RefusalKind::NotRegular,
@@ -223,27 +261,26 @@ std::string Serialize_Project(const Project& project, const std::string& project
             text += "            " + Json_String(Stored_Path(project.pictures[p][s], folder)) +
                     (s + 1 < kSlotsPerPanel ? ",\n" : "\n");
         }
-        text += p + 1 < kProjectPanels ? "        ],\n" : "        ]\n";
+        text += p + 1 < kProjectPanels ? "        ],\n" : "        ]";
     }
-    text += "    },\n    \"glyphs\": {\n        \"5x8\": " +
+    text += Extra_Text(project.extraPictures, "        ");
+    text += "\n    },\n    \"glyphs\": {\n        \"5x8\": " +
             Glyph_Array(project.font5x8, kGlyph5x8.rows) +
             ",\n        \"10x16\": " + Glyph_Array(project.font10x16, kGlyph10x16.rows) +
-            "\n    }\n}\n";
+            Extra_Text(project.extraGlyphs, "        ") + "\n    }" +
+            Extra_Text(project.extraTop, "    ") + "\n}\n";
     return text;
 }
 
 platform::Result<> Write_Project(const Project& project, const std::string& projectPath) {
     const std::string text = Serialize_Project(project, projectPath);
-    // Until commit() the bytes go to a temporary file beside the target; a QSaveFile that is
-    // destroyed uncommitted removes it, so a failed write leaves the old project as it was.
-    QSaveFile file(QString::fromStdString(projectPath));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit()) {
-        return platform::Refusal{platform::RefusalKind::Unwritable,
-                                 "Impossibile salvare il progetto " + Name_Of(projectPath) + ": " +
-                                     file.errorString().toStdString() + "."};
+    std::string reason;
+    if (!platform::Write_File_Atomically(projectPath, text, reason)) {
+        return platform::Refusal{
+            platform::RefusalKind::Unwritable,
+            "Impossibile salvare il progetto " + projectPath + ": " + reason +
+                (platform::Stamp_Of(projectPath).exists ? " Il file precedente non è stato modificato."
+                                                        : "")};
     }
     return {};
 }

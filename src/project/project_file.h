@@ -25,6 +25,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "compiler/image_decoder.h"
 #include "platform/file_service.h"
@@ -49,10 +50,21 @@ struct Project {
     std::array<std::array<std::string, kSlotsPerPanel>, kProjectPanels> pictures;
     std::array<std::uint8_t, 5> font5x8{};
     std::array<std::uint16_t, 10> font10x16{};
+    // Keys this version does not know (a newer version's, a person's notes), each as its name
+    // and its JSON value in compact form, in file order: written back on save so that saving
+    // drops nothing from the file. `extraPictures` and `extraGlyphs` are those inside
+    // "pictures" and "glyphs".
+    struct Extra {
+        std::string key;
+        std::string json;
+        bool operator==(const Extra&) const = default;
+    };
+    std::vector<Extra> extraTop, extraPictures, extraGlyphs;
     // Written out: clang 14 crashes on a defaulted comparison of this struct.
     bool operator==(const Project& other) const {
         return pictures == other.pictures && font5x8 == other.font5x8 &&
-               font10x16 == other.font10x16;
+               font10x16 == other.font10x16 && extraTop == other.extraTop &&
+               extraPictures == other.extraPictures && extraGlyphs == other.extraGlyphs;
     }
 };
 
@@ -70,9 +82,10 @@ platform::Result<Project> Read_Project(const platform::FileService& files,
 // relative to it, with '/' between components).
 std::string Serialize_Project(const Project& project, const std::string& projectPath);
 
-// Writes the project atomically: a temporary file beside it, flushed, then renamed over it, so a
-// full disk or a crash leaves either the old file or the new one. Refused (Unwritable, with an
-// Italian message) when it could not be written; the old file is then untouched.
+// Writes the project atomically: a temporary file beside it, synced, then renamed over it, so a
+// full disk, a folder this user may not write or a crash leaves either the old file or the new
+// one. Refused (Unwritable, with an Italian message) when it could not be written; the old file
+// is then untouched.
 platform::Result<> Write_Project(const Project& project, const std::string& projectPath);
 
 // The absolute, cleaned form of a path ("" stays "").

@@ -25,6 +25,14 @@ std::string White_Picture_Path(const platform::FileService& files, int panel) {
 
 }  // namespace
 
+PicturePaths Kept_Paths(const std::vector<RefusedPicture>& refused) {
+    PicturePaths kept;
+    for (const RefusedPicture& r : refused) {
+        kept[r.panel][r.slot] = r.file;
+    }
+    return kept;
+}
+
 void Fill_Slot(ImageSlot& slot, int panel, const std::string& fullPath,
                const std::string& fileName) {
     slot.FullPath = fullPath;
@@ -83,13 +91,15 @@ std::string Refused_Pictures_Message(const std::vector<RefusedPicture>& refused)
     return text;
 }
 
-Project Capture_Project(const ProgramState& state, const platform::FileService& files) {
+Project Capture_Project(const ProgramState& state, const platform::FileService& files,
+                        const PicturePaths& kept) {
     Project project;
     for (int p = 0; p < kProjectPanels; ++p) {
         const std::string white = platform::Lower_Case_Path(White_Picture_Path(files, p));
         for (int s = 0; s < kSlotsPerPanel; ++s) {
             const std::string& fullPath = state.Panel_Slots(p)[s].FullPath;
             if (fullPath.empty() || platform::Lower_Case_Path(fullPath) == white) {
+                project.pictures[p][s] = kept[p][s];
                 continue;
             }
             // The slot holds the lower-cased path; the file keeps the name as it is on disk, so

@@ -49,8 +49,18 @@ std::string Refused_Picture_Line(const RefusedPicture& refused);
 std::string Refused_Pictures_Message(const std::vector<RefusedPicture>& refused);
 inline constexpr const char* kRefusedPicturesTitle = "WARNING";
 
-// The current slots and glyphs as a project: a white picture as "", any other picture by the
-// path it has on disk (the slots hold it lower-cased).
-Project Capture_Project(const ProgramState& state, const platform::FileService& files);
+// The paths a project named, by panel and slot ("" for none).
+using PicturePaths = std::array<std::array<std::string, kSlotsPerPanel>, kProjectPanels>;
+
+// The paths of the refused pictures, each in its slot: the window keeps them while the slot
+// shows its white picture, so that the next save writes them back (a picture on a drive that is
+// away today is still the project's picture tomorrow).
+PicturePaths Kept_Paths(const std::vector<RefusedPicture>& refused);
+
+// The current slots and glyphs as a project: a white picture as "" (or as its kept path, when
+// `kept` names one for that slot), any other picture by the path it has on disk (the slots hold
+// it lower-cased).
+Project Capture_Project(const ProgramState& state, const platform::FileService& files,
+                        const PicturePaths& kept = {});
 
 }  // namespace lcdprog

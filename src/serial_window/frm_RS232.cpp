@@ -147,6 +147,17 @@ frm_RS232::frm_RS232(platform::Services& services, ProgramState& state)
     Form_Load();
 }
 
+void frm_RS232::Fit_Status_Line() {
+    // The status line grows (and the window with it) until its whole text shows, however many
+    // lines the text wraps to at this font and dpi; it never shrinks below its two lines.
+    const int height =
+        std::max(Twips(kStatusHeight), lbl_Stato->heightForWidth(lbl_Stato->width()));
+    if (height != lbl_Stato->height()) {
+        lbl_Stato->resize(lbl_Stato->width(), height);
+        setFixedSize(width(), lbl_Stato->y() + height);
+    }
+}
+
 // A window destroyed without being closed (the program ending) still leaves the port closed.
 frm_RS232::~frm_RS232() {
     Form_Unload();
@@ -195,6 +206,9 @@ void frm_RS232::Build_Controls() {
     }
     pgb_RS232->setRange(0, kBlocks);
     pgb_RS232->setValue(0);
+    // The bar is a bar only: a percentage would read "99%" beside "Programmazione completata",
+    // since a complete run stops at 511 of 512.
+    pgb_RS232->setTextVisible(false);
 
     // The settings boxes are far wider than "Nessuno" needs, so when the platform's font makes a
     // label longer than its twips allow, the boxes give way to the right, keeping their right edge.
@@ -220,6 +234,7 @@ void frm_RS232::Build_Controls() {
     receivedCounter_ = std::make_unique<platform::QtTextControl>(*txt_Received_Packet, &together_);
     spy_ = std::make_unique<platform::QtRichTextControl>(*rtb_RS232_SPY, &together_);
     status_ = std::make_unique<platform::QtLabelControl>(*lbl_Stato, together_);
+    together_.Add([this] { Fit_Status_Line(); });
     // The bar last: whoever watches it change sees every other widget already up to date.
     progress_ = std::make_unique<platform::QtProgressControl>(*pgb_RS232, &together_);
     view_ = std::make_unique<ControlsView>(*sendCounter_, *receivedCounter_, *spy_, *progress_,

@@ -50,6 +50,7 @@ class frm_RS232 final : public QWidget {
 
   private:
     void Build_Controls();
+    void Fit_Status_Line();
     void Centre_On_Screen();
     void Form_Load();
     void Form_Unload();

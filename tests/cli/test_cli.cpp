@@ -149,6 +149,14 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
          "lcdprog-cli: la porta {sim} è indicata due volte; nessun modulo è stato scritto."},
         {"write {dir}image.bin --port {sim} --port {dir}absent",
          "lcdprog-cli: nessun modulo è stato scritto."},
+        // A failing command leaves none of its outputs (checked below), nor half of one.
+        {"image {dir}good.lcdprj -o {dir}out1.bin --png {dir}short.bin",
+         "lcdprog-cli: impossibile creare la cartella {dir}short.bin: esiste già un file con "
+         "questo nome."},
+        {"image {dir}bad.lcdprj -o {dir}out2.bin --png {dir}png2",
+         "lcdprog-cli: il progetto {dir}bad.lcdprj ha immagini non utilizzabili:"},
+        {"image {dir}good.lcdprj -o {dir}none/out3.bin --png {dir}png3",
+         "lcdprog-cli: impossibile scrivere {dir}none/out3.bin: Il file o la cartella non esiste."},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.args);
@@ -161,6 +169,10 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
         EXPECT_EQ(Run_Cli(dir, args, text), row.status) << text;
         EXPECT_NE(text.find(expand("\n" + std::string(row.line) + "\n")), std::string::npos)
             << text;
+    }
+
+    for (const char* output : {"out1.bin", "out2.bin", "png2", "png3"}) {
+        EXPECT_FALSE(std::filesystem::exists(dir / output)) << output;
     }
 
     const std::string log = dir / "units.jsonl";
@@ -199,6 +211,10 @@ TEST(CliWrite, ImageAndTwoModulesOneFailingAndTheirRecord) {
     SimProcess good(dir, {}, "good");
     SimProcess failing(dir, {"--fault", "badsum:block=100"}, "failing");
     ASSERT_TRUE(good.Next_Device() && failing.Next_Device());
+    for (const char* output : {"out1.bin", "out2.bin", "png2", "png3"}) {
+        EXPECT_FALSE(std::filesystem::exists(dir / output)) << output;
+    }
+
     const std::string log = dir / "units.jsonl";
     Write_File(log, "{\"earlier\":true}\n");
 

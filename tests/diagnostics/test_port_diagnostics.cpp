@@ -44,6 +44,8 @@ TEST(PortDiagnostics, AdviceFollowsOwnerGroupModeAndTheUsersGroupsAndNeverSugges
     held.holders = {{4242, "minicom"}, {12, "ModemManager"}};
     held.grabbers = {"ModemManager"};
     busy.grabbers = {"brltty"};  // they take only USB adapters: no note for a built-in port
+    PortFacts crowded = busy;
+    crowded.holders = {{1, "p1"}, {2, "p2"}, {3, "p3"}, {4, "p4"}, {5, "p5"}, {6, "p6"}, {7, "p7"}};
     const std::pair<PortFacts, std::string> cases[] = {
         {PortFacts{},
          "La porta scelta non corrisponde a nessun dispositivo seriale di questo sistema."},
@@ -85,6 +87,11 @@ TEST(PortDiagnostics, AdviceFollowsOwnerGroupModeAndTheUsersGroupsAndNeverSugges
          "quel programma e riprovare.\r\nNota: ModemManager è in esecuzione e può impadronirsi "
          "degli adattatori USB-seriale; se la porta resta occupata, disattivarlo (sudo systemctl "
          "stop ModemManager)."},
+        {crowded,
+         "La porta /dev/ttyS1 è occupata da p1 (PID 1), p2 (PID 2), p3 (PID 3), p4 (PID 4), p5 "
+         "(PID 5) e altri 2: chiudere quel programma e riprovare."},
+        // Held open by nearly every process: still no serial port.
+        {Gather_Port_Facts("/dev/null"), "/dev/null non è un dispositivo seriale."},
         {busy,
          "La porta /dev/ttyS1 è occupata da un altro programma o non risponde: chiuderlo e "
          "riprovare."},

@@ -45,11 +45,13 @@ TEST_F(PosixFiles, ReadGivesTheWholeLengthAndAtMostTheLimitsBytes) {
     } cases[] = {
         // The stored lower-cased path reaches the mixed-case file.
         {dir + "/pictures/logo.bmp", 100, FileStatus::Ok, 13, "picture bytes", ""},
-        {dir + "/pictures/logo.bmpx", 100, FileStatus::Missing, 0, "", "Il file non esiste."},
-        {"", 62, FileStatus::Missing, 0, "", "Il file non esiste."},
+        {dir + "/pictures/logo.bmpx", 100, FileStatus::Missing, 0, "",
+         "Il file o la cartella non esiste."},
+        {"", 62, FileStatus::Missing, 0, "", "Il file o la cartella non esiste."},
         {dir + "/long.bmp", 70000, FileStatus::Ok, 100000, std::string(70000, 'z'), ""},
         // Opens, but the first read fails (address 0 is never mapped), for root too.
-        {"/proc/self/mem", 62, FileStatus::Unreadable, 0, "", "Errore di lettura dal disco."},
+        {"/proc/self/mem", 62, FileStatus::Unreadable, 0, "",
+         "Errore di ingresso/uscita sul disco o sul dispositivo."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);

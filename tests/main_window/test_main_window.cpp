@@ -143,7 +143,11 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
 
     const ShownMessage invalid{"Selezionata immagine non valida", "ERROR",
                                platform::MessageIcon::Critical};
-    const std::vector<ShownMessage> taken{}, refused{invalid};
+    const std::vector<ShownMessage> taken{};
+    // The fixed message, with the reason behind "Mostra dettagli...".
+    const auto refused = [&](const std::string& why) {
+        return std::vector<ShownMessage>{{invalid.text, invalid.title, invalid.icon, why}};
+    };
     const char* const notRegular =
         "Non è un file normale (è una cartella, un dispositivo, una FIFO o un socket).";
     // clang-format off
@@ -156,28 +160,32 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
         const char* readError = "";  // what the file service says of a hostile entry
         void (*make)(Path path, Path bytes) = Write;
     } cases[] = {
-        {"the same file for 64240B", 2, 1, "alarm.bmp", mono, refused},
+        {"the same file for 64240B", 2, 1, "alarm.bmp", mono, refused("non è un'immagine bitmap di 240 x 64 pixel a 1 bit")},
         {"1-bit 240x128 for 128240A", 3, 3, "tall.bmp", Make_Picture({240, 128}), taken},
-        {"top-down 128x64", 0, 0, "top.bmp", Make_Picture({128, 64, 1, true}), refused},
+        {"top-down 128x64", 0, 0, "top.bmp", Make_Picture({128, 64, 1, true}),
+         refused("non è un'immagine bitmap di 128 x 64 pixel a 1 bit")},
         // Neither the header test nor the compiler reads the signature, so neither does the box.
         {"no BM signature", 0, 1, "nosig.bmp", Make_Picture({128, 64, 1, false, "XY"}), taken},
         {"a bitmap named notes.txt in a folder named bmp", 1, 2, "bmp/notes.txt", mono, taken},
         {"a name without bmp", 1, 0, "alarm.png", mono,
-         {{"Estensione file non valida!", "WARNING", platform::MessageIcon::Exclamation}, invalid}},
-        {"cancel", 1, 0, nullptr, "", refused},
+         {{"Estensione file non valida!", "WARNING", platform::MessageIcon::Exclamation},
+          {invalid.text, invalid.title, invalid.icon, "Nessun file bitmap scelto."}}},
+        {"cancel", 1, 0, nullptr, "", refused("Nessun file bitmap scelto.")},
         {"Logo.BMP, kept as logo.bmp", 2, 2, "Logo.BMP", good, taken},
         {"a good picture named 0xFF 0xFE .bmp", 2, 2, "\xff\xfe.bmp", good, taken},
         {"the largest file the compiler takes", 2, 2, "x.bmp",
          good + std::string(32767 - good.size(), '\0'), taken},
-        {"too long for it", 2, 2, "x.bmp", good + std::string(40000, '\0'), refused},
-        {"a FIFO named x.bmp", 2, 2, "x.bmp", "", refused, notRegular,
+        {"too long for it", 2, 2, "x.bmp", good + std::string(40000, '\0'),
+         refused("supera i 32767 byte")},
+        {"a FIFO named x.bmp", 2, 2, "x.bmp", "", refused("non è un file regolare"), notRegular,
          [](Path p, Path) { ::mkfifo(p.c_str(), 0644); }},
-        {"x.bmp -> /dev/zero", 2, 2, "x.bmp", "", refused, notRegular,
+        {"x.bmp -> /dev/zero", 2, 2, "x.bmp", "", refused("non è un file regolare"), notRegular,
          [](Path p, Path) { fs::create_symlink("/dev/zero", p); }},
-        {"x.bmp -> y.bmp -> x.bmp", 2, 2, "x.bmp", "", refused,
+        {"x.bmp -> y.bmp -> x.bmp", 2, 2, "x.bmp", "", refused("file non trovato"),
          "Troppi collegamenti simbolici (forse un ciclo).",
          [](Path p, Path) { fs::create_symlink(p, p + ".y"), fs::create_symlink(p + ".y", p); }},
-        {"chmod 000, tried as nobody", 2, 2, "x.bmp", good, refused, "Accesso negato.",
+        {"chmod 000, tried as nobody", 2, 2, "x.bmp", good,
+         refused("file non leggibile: Accesso negato."), "Accesso negato.",
          [](Path p, Path b) { Write(p, b), fs::permissions(p, fs::perms::none); }},
     };
     // clang-format on

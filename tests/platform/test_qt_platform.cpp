@@ -7,12 +7,15 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
@@ -29,6 +32,7 @@
 #include "platform/port_diagnostics.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/qt/qt_event_pump.h"
+#include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_serial_control.h"
 
 namespace lcdprog::platform {
@@ -276,6 +280,27 @@ TEST(QtSerialControl, EmptiedOnOpenSettingsRawBytesBothWaysBusyAndHangUp) {
               "Il dispositivo " + slave + " non risponde più (scollegato?): porta chiusa.");
     EXPECT_FALSE(rs.Output("\x87"));
     EXPECT_TRUE(rs.SetPortOpen(false));  // closing a closed port is not an error
+}
+
+// A refusal's box keeps its title and text, and its reason is behind an Italian detail button,
+// whether or not Qt's own translations are installed.
+TEST(QtMessageBoxDetail, TheReasonIsBehindMostraDettagli) {
+    std::vector<QString> seen;
+    QTimer::singleShot(0, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                seen = {box->windowTitle(), box->text(), box->detailedText()};
+                for (const QAbstractButton* button : box->buttons()) {
+                    seen.push_back(button->text());
+                }
+                box->accept();
+            }
+        }
+    });
+    QtMessageBox().ShowDetailed("Selezionata immagine non valida", "ERROR", MessageIcon::Critical,
+                                "supera i 32767 byte");
+    EXPECT_EQ(seen, (std::vector<QString>{"ERROR", "Selezionata immagine non valida",
+                                          "supera i 32767 byte", "OK", "Mostra dettagli..."}));
 }
 
 }  // namespace

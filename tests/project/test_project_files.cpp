@@ -51,7 +51,8 @@ TEST(ProjectFile, EachKindOfBadFileGetsOneClearMessage) {
         EXPECT_EQ(Read_Project(files, "/w/p.lcdprj").Text(), c.message);
     }
     files.PutSpecial("/w/folder.lcdprj", platform::FileStatus::NotRegular);
-    EXPECT_EQ(Read_Project(files, "/w/none.lcdprj").Text(), "Il progetto none.lcdprj non esiste.");
+    EXPECT_EQ(Read_Project(files, "/w/none.lcdprj").Text(),
+              "Il progetto /w/none.lcdprj non esiste.");
     EXPECT_EQ(Read_Project(files, "/w/folder.lcdprj").Text(),
               "Il file folder.lcdprj non è un file regolare: non è un progetto.");
 }

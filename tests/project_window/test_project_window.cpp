@@ -2,20 +2,29 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QDropEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <fstream>
+#include <iterator>
 
 #include "main_window/import_dialog.h"
 #include "main_window/main_window_harness.h"
 #include "picture/picture.h"
 #include "platform/posix_file_service.h"
+#include "platform/qt/application_identity.h"
 #include "preview_window/frm_Anteprima.h"
 #include "project/project_file.h"
 
@@ -24,8 +33,9 @@ namespace {
 
 // A drop is tested as a right-click choice or an opened project; the preview shows exactly what
 // it was given, follows each change, leaves MemoryImage alone and says why not; closing with
-// unsaved changes asks once (Salva saves, Non salvare discards, Annulla keeps the window).
-TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
+// unsaved changes asks once (Salva saves, Non salvare discards, Annulla keeps the window); then
+// what the window keeps of a project whose pictures are away, and the recent projects.
+TEST(ProjectWindow, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
     const QTemporaryDir dir;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
     platform::PosixFileService files{dir.path().toStdString()};
@@ -53,6 +63,15 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
     h.window->smnu_Anteprima_Click(0);
     frm_Anteprima* preview = h.window->Preview();
     ASSERT_NE(preview, nullptr);
+    // Inside a 1366 x 768 laptop's work area at 100 % and a 1600 x 1000 screen's at 150 % (in
+    // the window's own pixels), its button in view.
+    for (const QRect area : {QRect(0, 0, 1366, 728), QRect(0, 0, 1066, 636)}) {
+        preview->Fit_To(area);
+        const QWidget* button = preview->findChild<QWidget*>("cmd_Salva_Bin");
+        EXPECT_TRUE(area.contains(QRect(preview->pos(), preview->size() + QSize(16, 40))) &&
+                    preview->rect().contains(button->geometry().translated(
+                        button->parentWidget()->mapTo(preview, QPoint()))));
+    }
     const auto before = h.Take();
     // A picture of another size opens the import dialog for that slot; "Annulla" there.
     std::vector<int> asked;
@@ -105,7 +124,7 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
     for (const SaveChoice answer : {SaveChoice::Cancel, SaveChoice::Discard, SaveChoice::Save}) {
         h.window->show();
         h.window->msh_Font_5x8_Click();
-        EXPECT_EQ(h.window->windowTitle(), "Programmatore LCD grafici - job.lcdprj *");
+        EXPECT_EQ(h.window->windowTitle(), "job.lcdprj* — Programmatore LCD grafici");
         messages.answer = answer;
         messages.asked.clear();
         h.window->close();
@@ -116,6 +135,145 @@ TEST(ProjectWindow, DropsPreviewAndTheUnsavedChangesPrompt) {
         EXPECT_EQ(Read_Project(files, project)->font5x8[0], answer == SaveChoice::Save);
         EXPECT_EQ(h.window->Modified(), answer != SaveChoice::Save);
         h.window->msh_Font_5x8_Click();  // back to the glyph as it was
+    }
+
+    // A project's picture that is away (moved, deleted, or replaced by a wrong file) keeps its
+    // slot's path: marked in the box, saved back with the keys this version does not know, and
+    // taken again once the file is back.
+    messages.answer = SaveChoice::Discard;
+    const std::string good = Make_Picture({128, 64, 1, false, "BM", 0x5A});
+    const std::string picture = Put("a.bmp", good);
+    const std::string away = dir.path().toStdString() + "/away.lcdprj";
+    Project kept;
+    kept.pictures[1][1] = picture;
+    kept.extraTop = {{"note", "\"banco 3\""}};
+    kept.extraPictures = {{"comment", "[1,2]"}};
+    const platform::Result<> written = Write_Project(kept, away);
+    ASSERT_TRUE(written) << written.Text();
+    const struct {
+        const char* name;
+        void (*putAway)(const std::string& path);
+    } rows[] = {
+        {"moved", [](auto& p) { std::rename(p.c_str(), (p + ".x").c_str()); }},
+        {"deleted", [](auto& p) { std::remove(p.c_str()); }},
+        {"refused", [](auto& p) { std::ofstream(p) << std::string(70, 'x'); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        row.putAway(picture);
+        messages.shown.clear();
+        ASSERT_TRUE(h.window->Open_Project(away));
+        EXPECT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(h.state.Images_64128E[1].FileName, kWhites[0]);
+        EXPECT_NE(h.Box(1, 1)->toolTip().toStdString().find(picture), std::string::npos);
+        ASSERT_TRUE(h.window->Save_Project());
+        EXPECT_EQ(*Read_Project(files, away), kept);
+
+        std::ofstream(picture, std::ios::binary) << good;
+        messages.shown.clear();
+        ASSERT_TRUE(h.window->Open_Project(away));
+        EXPECT_TRUE(messages.shown.empty());
+        EXPECT_EQ(h.state.Images_64128E[1].FullPath, platform::Lower_Case_Path(picture));
+        EXPECT_TRUE(h.Box(1, 1)->toolTip().isEmpty());
+    }
+
+    // Changed on disk by someone else since it was opened: not overwritten, nothing lost here.
+    std::ofstream(away, std::ios::app) << " ";
+    h.Find<QTableWidget>("msh_Font_5x8")->setCurrentCell(0, 0);
+    h.window->msh_Font_5x8_Click();
+    messages.shown.clear();
+    EXPECT_FALSE(h.window->Save_Project());
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text,
+              "Il progetto " + away +
+                  " è stato modificato da un altro programma dopo l'apertura: non è stato "
+                  "sovrascritto, per non perdere quelle modifiche. Per salvare questo progetto "
+                  "usare \"Salva progetto con nome...\".");
+    EXPECT_TRUE(h.window->Modified() && h.state.Font_5x8[0] == 1);
+    EXPECT_EQ(*Read_Project(files, away), kept);
+
+    // Recent projects of the same name show their folder; one that is gone is named in full and
+    // leaves the list.
+    const auto Recent = [&] {
+        QStringList captions;
+        for (const QAction* a : h.Find<QMenu>("mnu_File")->actions()) {
+            if (a->objectName().startsWith("smnu_Progetto_Recente_")) {
+                captions << a->text();
+            }
+        }
+        return captions;
+    };
+    const std::string other = dir.path().toStdString() + "/b/job.lcdprj";
+    ASSERT_TRUE(QDir(dir.path()).mkpath("b"));
+    h.dialog.answer = other;
+    ASSERT_TRUE(h.window->Save_Project_As());
+    EXPECT_EQ(Recent(), (QStringList{"&1 job.lcdprj (" + dir.path() + "/b)", "&2 away.lcdprj",
+                                     "&3 job.lcdprj (" + dir.path() + ")"}));
+    std::remove(other.c_str());
+    messages.shown.clear();
+    EXPECT_FALSE(h.window->Open_Project(other));
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].text, "Il progetto " + other + " non esiste.");
+    EXPECT_EQ(Recent(), (QStringList{"&1 away.lcdprj", "&2 job.lcdprj"}));
+    // Qt's platform windows append a display name, once set, to every title; the display name
+    // then no longer follows the application name.
+    platform::Set_Application_Identity();
+    QCoreApplication::setApplicationName("x");
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "x");
+}
+
+// A save that cannot be done leaves the old file as it was and no temporary file, tried as a
+// user who is not root: a folder it may not write, a disk that takes no more bytes.
+TEST(ProjectWindow, ASaveThatFailsLeavesTheOldFileAndTheWindowAsTheyWere) {
+    const QTemporaryDir dir;
+    const std::string folder = dir.path().toStdString() + "/jobs", job = folder + "/job.lcdprj";
+    ASSERT_TRUE(QDir(dir.path()).mkpath("jobs"));
+    std::ofstream(job) << "old";
+    ::chmod(dir.path().toUtf8().constData(), 0755);
+    const struct {
+        const char* name;
+        bool nobody;
+        void (*limit)();
+        std::string says;
+    } rows[] = {
+        {"a folder this user may not write", true, [] {},
+         "Impossibile salvare il progetto " + job +
+             ": Accesso negato. Il file precedente non è stato modificato."},
+        {"a disk that takes no more", false,
+         [] {
+             const rlimit small{100, 100};
+             ::signal(SIGXFSZ, SIG_IGN);
+             ::setrlimit(RLIMIT_FSIZE, &small);
+         },
+         "Impossibile salvare il progetto " + job +
+             ": File troppo grande per il disco. Il file precedente non è stato modificato."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        int pipe[2];
+        ASSERT_EQ(::pipe(pipe), 0);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            row.limit();
+            if (row.nobody &&
+                (::getuid() == 0 ? ::setuid(65534) : ::chmod(folder.c_str(), 0555)) != 0) {
+                ::_exit(1);
+            }
+            const std::string error = Write_Project(Project{}, job).Text();
+            ::chmod(folder.c_str(), 0755);
+            (void)!::write(pipe[1], error.data(), error.size());
+            ::_exit(0);
+        }
+        ::close(pipe[1]);
+        char said[512] = {};
+        (void)!::read(pipe[0], said, sizeof said - 1);
+        ::close(pipe[0]);
+        ::waitpid(child, nullptr, 0);
+        EXPECT_EQ(said, row.says);
+        EXPECT_EQ(QDir(QString::fromStdString(folder)).entryList(QDir::Files | QDir::Hidden),
+                  QStringList{"job.lcdprj"});
+        std::ifstream kept(job);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "old");
     }
 }
 

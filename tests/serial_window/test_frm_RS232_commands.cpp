@@ -131,6 +131,9 @@ TEST_F(RunTest, CompileDetectProgramAndResetUnlessStoppedWhileProgramming) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Ready_To_Run();
+        QFont large = window->font();  // as at 120 dpi and more: the status line wraps further
+        large.setPointSizeF(16);
+        window->setFont(large);
         line.connected = c.present;
         line.Replace_Module(c.faults);
         if (c.pictureMissing) {
@@ -156,6 +159,9 @@ TEST_F(RunTest, CompileDetectProgramAndResetUnlessStoppedWhileProgramming) {
         EXPECT_FALSE(Find<QTextEdit>("rtb_RS232_SPY")->toPlainText().contains("old"));
         EXPECT_THAT(Find<QLabel>("lbl_Stato")->text().toStdString(),
                     ::testing::MatchesRegex(c.status));
+        const QLabel* status = Find<QLabel>("lbl_Stato");
+        EXPECT_TRUE(status->height() >= status->heightForWidth(status->width()) &&
+                    window->height() > status->geometry().bottom());
         EXPECT_EQ(Text("txt_Send_Packet"), std::to_string(serial.written.size()));
         EXPECT_EQ(state.StopRequested, c.stop == AfterTenBlocks);
         EXPECT_EQ(Now(), kPortOpen);

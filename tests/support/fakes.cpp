@@ -10,7 +10,12 @@ namespace lcdprog::test {
 
 void FakeMessageBox::Show(const std::string& text, const std::string& title,
                           platform::MessageIcon icon) {
-    shown.push_back({text, title, icon});
+    ShowDetailed(text, title, icon, {});
+}
+
+void FakeMessageBox::ShowDetailed(const std::string& text, const std::string& title,
+                                  platform::MessageIcon icon, const std::string& detail) {
+    shown.push_back({text, title, icon, detail});
     if (onShow) {
         onShow();
     }

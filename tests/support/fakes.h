@@ -25,12 +25,15 @@
 namespace lcdprog::test {
 
 struct ShownMessage {
+    ShownMessage(std::string t, std::string ti, platform::MessageIcon i, std::string d = {})
+        : text(std::move(t)), title(std::move(ti)), icon(i), detail(std::move(d)) {}
     std::string text;
     std::string title;
     platform::MessageIcon icon;
+    std::string detail;  // behind "Mostra dettagli..."
     bool operator==(const ShownMessage&) const = default;
     friend void PrintTo(const ShownMessage& m, std::ostream* os) {
-        *os << m.title << ": " << m.text;
+        *os << m.title << ": " << m.text << (m.detail.empty() ? "" : " [" + m.detail + "]");
     }
 };
 
@@ -38,6 +41,8 @@ class FakeMessageBox : public platform::MessageBox {
   public:
     void Show(const std::string& text, const std::string& title,
               platform::MessageIcon icon) override;
+    void ShowDetailed(const std::string& text, const std::string& title, platform::MessageIcon icon,
+                      const std::string& detail) override;
     platform::SaveChoice AskSave(const std::string& text, const std::string& title) override {
         asked += text + " | " + title;
         return answer;

@@ -3,11 +3,52 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTranslator>
 #include <cstdio>
 
 namespace lcdprog::platform {
 
+namespace {
+
+// Qt's own texts for the detail button, in Italian even where Qt's translations are not
+// installed: the button is the only way to the reason, so it must read like the rest.
+class DetailButtonTexts final : public QTranslator {
+  public:
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* source, const char* disambiguation,
+                      int n) const override {
+        (void)disambiguation;
+        (void)n;
+        if (qstrcmp(context, "QMessageBox") != 0) {
+            return {};
+        }
+        if (qstrcmp(source, "Show Details...") == 0) {
+            return QStringLiteral("Mostra dettagli...");
+        }
+        if (qstrcmp(source, "Hide Details...") == 0) {
+            return QStringLiteral("Nascondi dettagli...");
+        }
+        return {};
+    }
+};
+
+void Install_Detail_Button_Texts() {
+    static DetailButtonTexts* texts = nullptr;
+    if (texts == nullptr) {
+        texts = new DetailButtonTexts;
+        texts->setParent(QCoreApplication::instance());
+        QCoreApplication::installTranslator(texts);
+    }
+}
+
+}  // namespace
+
 void QtMessageBox::Show(const std::string& text, const std::string& title, MessageIcon icon) {
+    ShowDetailed(text, title, icon, {});
+}
+
+void QtMessageBox::ShowDetailed(const std::string& text, const std::string& title, MessageIcon icon,
+                                const std::string& detail) {
     QWidget* parent = parent_ != nullptr ? parent_ : QApplication::activeWindow();
     // The texts use CR LF line ends; a label shows a lone CR as a box, so only LF is kept.
     QString body = QString::fromStdString(text);
@@ -16,9 +57,14 @@ void QtMessageBox::Show(const std::string& text, const std::string& title, Messa
                     QString::fromStdString(title), body, QMessageBox::Ok, parent);
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
+    if (!detail.empty()) {
+        Install_Detail_Button_Texts();
+        box.setDetailedText(QString::fromStdString(detail));
+    }
     // The same words on standard error: a box on a display nobody is looking at (a remote
     // session, a kiosk, an offscreen smoke test) still leaves them where they can be read.
-    std::fprintf(stderr, "lcdprog: %s: %s\n", title.c_str(), body.toLocal8Bit().constData());
+    std::fprintf(stderr, "lcdprog: %s: %s%s%s\n", title.c_str(), body.toLocal8Bit().constData(),
+                 detail.empty() ? "" : ": ", detail.c_str());
     std::fflush(stderr);
     box.exec();
 }

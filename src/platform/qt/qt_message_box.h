@@ -12,6 +12,8 @@ class QtMessageBox final : public MessageBox {
   public:
     explicit QtMessageBox(QWidget* parent = nullptr) : parent_(parent) {}
     void Show(const std::string& text, const std::string& title, MessageIcon icon) override;
+    void ShowDetailed(const std::string& text, const std::string& title, MessageIcon icon,
+                      const std::string& detail) override;
     SaveChoice AskSave(const std::string& text, const std::string& title) override;
     bool AskTwo(const std::string& text, const std::string& title, const std::string& first,
                 const std::string& second) override;

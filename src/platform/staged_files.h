@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lcdprog::platform {
+
+// Files that appear all together or not at all. Each is first written whole to a temporary file
+// beside its final name (same folder, so the rename cannot cross disks) and synced; Commit()
+// then renames them into place. Until then nothing of the old files changes, and whatever is
+// left uncommitted (a failure, an early return) is removed with the object: a full disk, a
+// folder this user may not write or a crash leaves the old files intact, never half a new one.
+class StagedFiles {
+  public:
+    StagedFiles() = default;
+    StagedFiles(const StagedFiles&) = delete;
+    StagedFiles& operator=(const StagedFiles&) = delete;
+    ~StagedFiles();
+
+    // False with the system's reason (System_Reason) when the bytes could not be written.
+    bool Stage(const std::string& path, std::string_view bytes, std::string& reason);
+    // Renames every staged file into place, in staging order.
+    bool Commit(std::string& reason);
+
+  private:
+    struct Staged {
+        std::string temporary;
+        std::string path;
+    };
+    std::vector<Staged> staged_;
+};
+
+// One file written as above.
+bool Write_File_Atomically(const std::string& path, std::string_view bytes, std::string& reason);
+
+// What a file on disk looked like when the program last read or wrote it: a later save can tell
+// whether somebody else changed it since.
+struct FileStamp {
+    bool exists = false;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+FileStamp Stamp_Of(const std::string& path);
+
+}  // namespace lcdprog::platform
