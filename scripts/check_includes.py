@@ -22,6 +22,7 @@ class Rule:
         self.anything = False
         self.folders = set()  # folders whose every header may be included
         self.headers_only = set()  # folders of which only the top-level headers may be included
+        self.files = set()  # single headers allowed from a folder otherwise closed
         self.no_qt = False
 
 
@@ -45,6 +46,8 @@ def Read_Table():
                 pass
             elif word.endswith("/*.h`"):
                 rule.headers_only.add(word.strip("`")[: -len("*.h")])
+            elif word.endswith(".h`"):
+                rule.files.add(word.strip("`"))
             else:
                 rule.folders.add(word.strip("`"))
         rules[cells[0].strip("`")] = rule
@@ -83,7 +86,7 @@ def Violations(rules):
                     continue
                 target = match.group(1)
                 top = target.split("/")[0] + "/"
-                if top == folder or top in rule.folders:
+                if top == folder or top in rule.folders or target in rule.files:
                     continue
                 if top in rule.headers_only and target.count("/") == 1:
                     continue

@@ -60,11 +60,11 @@ struct Projects {
 Eeprom Window_Compile(const std::string& project) {
     const auto state = std::make_unique<ProgramState>();
     platform::PosixFileService files(Bin_Folder());
-    const ProjectReadResult read = Read_Project(files, project);
-    EXPECT_TRUE(read.ok) << read.error;
-    EXPECT_TRUE(Apply_Project(*state, read.project, files).empty());
+    const platform::Result<Project> read = Read_Project(files, project);
+    EXPECT_TRUE(read) << read.Text();
+    EXPECT_TRUE(read && Apply_Project(*state, *read, files).empty());
     FakeMessageBox messages;
-    const std::optional<MemoryImageBytes> compiled =
+    const platform::Result<MemoryImageBytes> compiled =
         Compile_Image(CompilerIo{files, messages}, *state);
     EXPECT_TRUE(compiled);
     Eeprom image{};
@@ -255,6 +255,32 @@ TEST(CliWrite, ImageAndTwoModulesOneFailingAndTheirRecord) {
                          good.Link() + " ok 512 0 ",
                          failing.Link() + " failed 100 2 Comunicazione seriale interrotta.\r\n"
                                           "Scrittura EEPROM I2C fallita!"}));
+}
+
+// A port process's failed unit names the step it failed at, for its parent to act on without
+// reading the message.
+TEST(CliPortProcess, AFailedUnitNamesWhereItFailed) {
+    TempFolder dir;
+    Write_File(dir / "image.bin", std::string(65536, '\x5A'));
+    SimProcess sim(dir, {"--page-ms", "0", "--fault", "badsum:block=3"});
+    ASSERT_TRUE(sim.Next_Device());
+    // The parent's side of the pipes: the image, "go", then standard input kept open.
+    ChildProcess worker(
+        {"/bin/sh", "-c",
+         "(cat \"$1\"; echo go; exec tail -f /dev/null) | \"$2\" _port-worker \"$3\"", "sh",
+         dir / "image.bin", Bin_Folder() + "/lcdprog-cli", sim.Link()},
+        dir / "worker.err");
+    QJsonObject result;
+    while (const auto line = worker.Next_Line(60000)) {
+        result = Json_Lines(*line).front();
+        if (result.value("event") == "failed" || result.value("event") == "done") {
+            break;
+        }
+    }
+    EXPECT_EQ((QStringList{result.value("event").toString(), result.value("failure").toString(),
+                           QString::number(result.value("blocks").toInt())}),
+              (QStringList{"failed", "block-failed", "3"}))
+        << Read_Whole_File(dir / "worker.err");
 }
 
 // convert writes the bytes the conversion makes of the decoded picture, with every option
