@@ -10,7 +10,6 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "compiler/mod_Compilatore.h"
@@ -59,7 +58,7 @@ void BM_CompileDefaultImage(benchmark::State& state) {
     Fill_Default_Slots(*program, files);
     const CompilerIo io{files, messages};
     for (auto _ : state) {
-        const std::optional<MemoryImageBytes> image = Compile_Image(io, *program);
+        const platform::Result<MemoryImageBytes> image = Compile_Image(io, *program);
         if (!image) {
             state.SkipWithError("compile failed");
             break;

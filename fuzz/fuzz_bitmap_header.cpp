@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "main_window/mod_Funzioni_Varie.h"
+#include "compiler/picture_check.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "compiler/image_decoder.h"
-#include "main_window/mod_Funzioni_Varie.h"
+#include "compiler/picture_check.h"
 #include "picture/picture.h"
 #ifdef LCDPROG_FUZZ_READER
 #include <QGuiApplication>

@@ -11,16 +11,16 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = "/fuzz/job/p.lcdprj";
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const lcdprog::ProjectReadResult first = lcdprog::Parse_Project(bytes, path);
-    if (first.ok != first.error.empty()) {
+    const lcdprog::platform::Result<lcdprog::Project> first = lcdprog::Parse_Project(bytes, path);
+    if (!first.Ok() && first.Why().text.empty()) {
         __builtin_trap();
     }
-    if (!first.ok) {
+    if (!first) {
         return 0;
     }
-    const std::string saved = lcdprog::Serialize_Project(first.project, path);
-    const lcdprog::ProjectReadResult again = lcdprog::Parse_Project(saved, path);
-    if (!again.ok || !(again.project == first.project)) {
+    const std::string saved = lcdprog::Serialize_Project(*first, path);
+    const lcdprog::platform::Result<lcdprog::Project> again = lcdprog::Parse_Project(saved, path);
+    if (!again || !(*again == *first)) {
         __builtin_trap();
     }
     return 0;

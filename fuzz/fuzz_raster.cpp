@@ -87,7 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static PanelBytesArray panel;
     static MemoryImageBytes image;
     const bool loaded =
-        Load_Bitmap_Raster(io, raster, "picture.bmp", "picture.bmp", s.width, s.height);
+        Load_Bitmap_Raster(io, raster, "picture.bmp", "picture.bmp", s.width, s.height).Ok();
     if (length > static_cast<long>(kPictureFileMaxLength)) {
         Check(!loaded && messages.shown == 1);
         return 0;

@@ -24,7 +24,7 @@ int Cli_Main(int argc, char** argv) {
     if (!Parse_Arguments(args, options, error)) {
         // The command, if one was named before the mistake, gets its own help named.
         const auto named = std::find_if(args.begin(), args.end(), [](const std::string& a) {
-            return a == "ports" || a == "image" || a == "write";
+            return Command_Named(a) != Command::None;
         });
         const std::string name = named == args.end() ? "" : *named + " ";
         std::fprintf(stderr, "lcdprog-cli: %s\nPer l'aiuto: lcdprog-cli %s--help\n", error.c_str(),
@@ -47,13 +47,13 @@ int Cli_Main(int argc, char** argv) {
         case Command::Image:
             return Run_Image(options);
         case Command::Write: {
-            Image image{};
-            if (!Load_Input(options.input, image, error)) {
+            const platform::Result<Image> image = Load_Input(options.input);
+            if (!image) {
                 std::fprintf(stderr, "lcdprog-cli: %s\nNessun modulo è stato scritto.\n",
-                             error.c_str());
+                             image.Why().text.c_str());
                 return kExitUsage;
             }
-            return Run_Write(options, image);
+            return Run_Write(options, *image);
         }
         case Command::Worker:
             return Run_Port_Worker(options.ports.front(), options.loop);

@@ -24,25 +24,30 @@
 namespace lcdprog::cli {
 namespace {
 
-bool Load_Image_File(const std::string& path, Image& image, std::string& error) {
+using platform::Refusal;
+using platform::RefusalKind;
+using platform::Result;
+
+Result<Image> Load_Image_File(const std::string& path) {
+    Image image{};
     const platform::PosixFileService files;
     const platform::FileContents file = files.Read(path, image.size() + 1);
     if (file.status == platform::FileStatus::Missing) {
-        error = "file non trovato: " + path;
-        return false;
+        return Refusal{RefusalKind::Missing, "file non trovato: " + path};
     }
     if (file.status != platform::FileStatus::Ok) {
-        error = "impossibile leggere " + path + (file.error.empty() ? "" : ": " + file.error);
-        return false;
+        return Refusal{
+            file.status == platform::FileStatus::NotRegular ? RefusalKind::NotRegular
+                                                            : RefusalKind::Unreadable,
+            "impossibile leggere " + path + (file.error.empty() ? "" : ": " + file.error)};
     }
     if (file.length != image.size()) {
-        error = "il file " + path +
-                " non è un'immagine della EEPROM: " + std::to_string(file.length) +
-                " byte invece di 65536";
-        return false;
+        return Refusal{RefusalKind::Invalid,
+                       "il file " + path + " non è un'immagine della EEPROM: " +
+                           std::to_string(file.length) + " byte invece di 65536"};
     }
     std::copy(file.bytes.begin(), file.bytes.end(), image.begin());
-    return true;
+    return image;
 }
 
 std::string Without_Cr(std::string text) {
@@ -53,55 +58,50 @@ std::string Without_Cr(std::string text) {
 // What the window does for the same project: every slot and both glyphs set as opening the
 // project sets them, then the compile of "Scrivi modulo LCD". A picture the project names but
 // the window would refuse stops here, rather than programming a white picture in its place.
-bool Compile_Project(const std::string& path, Image& image, std::string& error) {
+Result<Image> Compile_Project(const std::string& path) {
     platform::PosixFileService files;
-    const ProjectReadResult read = Read_Project(files, path);
-    if (!read.ok) {
-        error = read.error;
-        return false;
+    const Result<Project> read = Read_Project(files, path);
+    if (!read) {
+        return read.Why();
     }
     // The slots and glyphs as the window would hold them, for this one compile. A reversed
     // palette is programmed as it is, as the window does, with a warning.
     const auto state = std::make_unique<ProgramState>();
     const std::vector<RefusedPicture> refused =
-        Apply_Project(*state, read.project, files, [](int, int, const std::string& picture) {
+        Apply_Project(*state, *read, files, [](int, int, const std::string& picture) -> Result<> {
             Warn_Reversed_Palette(picture);
-            return std::string();
+            return {};
         });
     if (!refused.empty()) {
         // The window would show these slots white; a production run must not.
-        error = "il progetto " + path + " ha immagini non utilizzabili:";
+        std::string text = "il progetto " + path + " ha immagini non utilizzabili:";
         for (const RefusedPicture& r : refused) {
-            error += "\n  " + Refused_Picture_Line(r);
+            text += "\n  " + Refused_Picture_Line(r);
         }
-        return false;
+        return Refusal{RefusalKind::Invalid, text};
     }
-    // The compiler's message boxes are the reason the image could not be made.
+    // Nobody can close a box here: the compiler's refusal is the reason, on standard error.
     platform::KeptMessages messages;
-    const std::optional<MemoryImageBytes> compiled =
-        Compile_Image(CompilerIo{files, messages}, *state);
+    const Result<MemoryImageBytes> compiled = Compile_Image(CompilerIo{files, messages}, *state);
     if (!compiled) {
-        error = Without_Cr(messages.Joined("\n"));
-        return false;
+        return Refusal{compiled.Why().kind, Without_Cr(compiled.Why().text)};
     }
+    Image image{};
     std::copy(compiled->begin(), compiled->end(), image.begin());
-    return true;
+    return image;
 }
 
 // The panels' pictures, each a PNG file in `folder`, staged with the command's other outputs.
-bool Stage_Pictures(const Image& image, const std::string& folder, platform::StagedFiles& out,
-                    std::string& error) {
+Result<> Stage_Pictures(const Image& image, const std::string& folder, platform::StagedFiles& out) {
     std::error_code ec;
     if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec)) {
-        error =
-            "impossibile creare la cartella " + folder + ": esiste già un file con questo nome.";
-        return false;
+        return Refusal{RefusalKind::Unwritable, "impossibile creare la cartella " + folder +
+                                                    ": esiste già un file con questo nome."};
     }
     std::filesystem::create_directories(folder, ec);
     if (ec) {
-        error =
-            "impossibile creare la cartella " + folder + ": " + platform::System_Reason(ec.value());
-        return false;
+        return Refusal{RefusalKind::Unwritable, "impossibile creare la cartella " + folder + ": " +
+                                                    platform::System_Reason(ec.value())};
     }
     for (const NamedPicture& named : Named_Pictures(ImageView(image), 1)) {
         const QByteArray png = Png_Of(named.picture, named.scale);
@@ -110,20 +110,19 @@ bool Stage_Pictures(const Image& image, const std::string& folder, platform::Sta
         if (!out.Stage(path,
                        std::string_view(png.constData(), static_cast<std::size_t>(png.size())),
                        reason)) {
-            error = "impossibile scrivere " + path + ": " + reason;
-            return false;
+            return Refusal{RefusalKind::Unwritable, "impossibile scrivere " + path + ": " + reason};
         }
     }
-    return true;
+    return {};
 }
 
 }  // namespace
 
-bool Load_Input(const std::string& input, Image& image, std::string& error) {
+Result<Image> Load_Input(const std::string& input) {
     if (Is_Image_File(input)) {
-        return Load_Image_File(input, image, error);
+        return Load_Image_File(input);
     }
-    return Compile_Project(input, image, error);
+    return Compile_Project(input);
 }
 
 // The window's port table, "COM n" by "COM n", with what the window shows in each entry's tool
@@ -161,12 +160,12 @@ int Run_Ports() {
 }
 
 int Run_Image(const Options& options) {
-    Image image{};
-    std::string error;
-    if (!Load_Input(options.input, image, error)) {
-        std::fprintf(stderr, "lcdprog-cli: %s\n", error.c_str());
+    const Result<Image> loaded = Load_Input(options.input);
+    if (!loaded) {
+        std::fprintf(stderr, "lcdprog-cli: %s\n", loaded.Why().text.c_str());
         return kExitUsage;
     }
+    const Image& image = *loaded;
     // Every output is written beside its name first and renamed only once all of them are
     // complete: a command that fails leaves no output behind, nor half of one.
     platform::StagedFiles out;
@@ -178,9 +177,11 @@ int Run_Image(const Options& options) {
                      reason.c_str());
         return kExitUsage;
     }
-    if (!options.pngDir.empty() && !Stage_Pictures(image, options.pngDir, out, error)) {
-        std::fprintf(stderr, "lcdprog-cli: %s\n", error.c_str());
-        return kExitUsage;
+    if (!options.pngDir.empty()) {
+        if (const Result<> staged = Stage_Pictures(image, options.pngDir, out); !staged) {
+            std::fprintf(stderr, "lcdprog-cli: %s\n", staged.Why().text.c_str());
+            return kExitUsage;
+        }
     }
     if (!out.Commit(reason)) {
         std::fprintf(stderr, "lcdprog-cli: impossibile completare i file di uscita: %s\n",

@@ -41,7 +41,7 @@ void Emit(const QJsonObject& event) {
 
 enum class Phase { Idle, Probe, Detect, Write, Reset };
 
-// The operator's word for how a unit failed, for the parent and the unit record.
+// How a unit failed, as the result event names it for the parent.
 const char* Failure_Name(RunFailure failure) {
     switch (failure) {
         case RunFailure::None:

@@ -13,12 +13,18 @@ const std::string kCrLf = "\r\n";
 const std::string kErrorTitle = "ERROR";
 const std::string kCannotContinue = "Impossibile continuare!!";
 
-void Show_Error(const CompilerIo& io, const std::string& text) {
+using platform::Refusal;
+using platform::RefusalKind;
+
+// The message box the operator sees, and the same text as the compile's refusal.
+Refusal Refuse(const CompilerIo& io, RefusalKind kind, const std::string& text) {
     io.messages.Show(text, kErrorTitle, platform::MessageIcon::Critical);
+    return {kind, text};
 }
 
-void Show_File_Not_Found(const CompilerIo& io, const std::string& fileName) {
-    Show_Error(io, "File " + fileName + " non trovato." + kCrLf + kCannotContinue);
+Refusal Refuse_File_Not_Found(const CompilerIo& io, const std::string& fileName) {
+    return Refuse(io, RefusalKind::Missing,
+                  "File " + fileName + " non trovato." + kCrLf + kCannotContinue);
 }
 
 // The slots always hold one of the three panel sizes. Anything else would not fit the working
@@ -57,17 +63,17 @@ int Stored_Row_Size(int width) {
     return (width / 32) * 4 + 4;
 }
 
-bool Load_Bitmap_Raster(const CompilerIo& io, BitmapRasterArray& raster, const std::string& path,
-                        const std::string& fileName, int width, int height) {
+platform::Result<> Load_Bitmap_Raster(const CompilerIo& io, BitmapRasterArray& raster,
+                                      const std::string& path, const std::string& fileName,
+                                      int width, int height) {
     if (!io.files.FileExists(path)) {
-        Show_File_Not_Found(io, fileName);
-        return false;
+        return Refuse_File_Not_Found(io, fileName);
     }
     if (!Picture_Size_Fits(width, height)) {
-        Show_Error(io, "Il file " + fileName + " non può essere letto come immagine di " +
-                           std::to_string(width) + " x " + std::to_string(height) + " pixel." +
-                           kCrLf + kCannotContinue);
-        return false;
+        return Refuse(io, RefusalKind::Invalid,
+                      "Il file " + fileName + " non può essere letto come immagine di " +
+                          std::to_string(width) + " x " + std::to_string(height) + " pixel." +
+                          kCrLf + kCannotContinue);
     }
 
     // One read covers every file the 16-bit positions can address, plus one byte, so that a
@@ -84,27 +90,26 @@ bool Load_Bitmap_Raster(const CompilerIo& io, BitmapRasterArray& raster, const s
             break;
         case platform::FileStatus::Missing:
             // Gone between the existence check and the read: it is, after all, not there.
-            Show_File_Not_Found(io, fileName);
-            return false;
+            return Refuse_File_Not_Found(io, fileName);
         case platform::FileStatus::NotRegular:
-            Show_Error(
-                io, "Il file " + fileName + " non è un file regolare." + kCrLf + kCannotContinue);
-            return false;
+            return Refuse(
+                io, RefusalKind::NotRegular,
+                "Il file " + fileName + " non è un file regolare." + kCrLf + kCannotContinue);
         case platform::FileStatus::Unreadable:
-            Show_Error(io, "Impossibile leggere il file " + fileName + "." + kCrLf +
-                               (file.error.empty() ? std::string() : file.error + kCrLf) +
-                               kCannotContinue);
-            return false;
+            return Refuse(io, RefusalKind::Unreadable,
+                          "Impossibile leggere il file " + fileName + "." + kCrLf +
+                              (file.error.empty() ? std::string() : file.error + kCrLf) +
+                              kCannotContinue);
     }
     if (file.length > kPictureFileMaxLength) {
-        Show_Error(io, "Il file " + fileName + " supera i 32767 byte." + kCrLf + kCannotContinue);
-        return false;
+        return Refuse(io, RefusalKind::TooLarge,
+                      "Il file " + fileName + " supera i 32767 byte." + kCrLf + kCannotContinue);
     }
     if (file.bytes.size() != file.length) {
         // The file changed size while it was read: what came in is not a whole picture file.
-        Show_Error(io, "Impossibile leggere il file " + fileName + "." + kCrLf +
-                           "Il file è cambiato durante la lettura." + kCrLf + kCannotContinue);
-        return false;
+        return Refuse(io, RefusalKind::Unreadable,
+                      "Impossibile leggere il file " + fileName + "." + kCrLf +
+                          "Il file è cambiato durante la lettura." + kCrLf + kCannotContinue);
     }
 
     const int length = static_cast<int>(file.length);
@@ -137,7 +142,7 @@ bool Load_Bitmap_Raster(const CompilerIo& io, BitmapRasterArray& raster, const s
         auto& bytes = raster.bytes[static_cast<std::size_t>(row)];
         std::reverse(bytes.begin(), bytes.begin() + rowBytes);
     }
-    return true;
+    return {};
 }
 
 void Build_Page_Bytes(const BitmapRasterArray& raster, PanelBytesArray& panel, int width,
@@ -204,13 +209,12 @@ void Store_Panel_Bytes(const PanelBytesArray& panel, MemoryImageBytes& image, in
     }
 }
 
-std::optional<MemoryImageBytes> Compile_Image(const CompilerIo& io, const ProgramState& state) {
+platform::Result<MemoryImageBytes> Compile_Image(const CompilerIo& io, const ProgramState& state) {
     // The working arrays of this one compile: nothing of a compile outlives it but its image.
     BitmapRasterArray raster;
     PanelBytesArray panel;
-    std::optional<MemoryImageBytes> compiled(std::in_place);
-    MemoryImageBytes& image = *compiled;
-    image.fill(0);
+    platform::Result<MemoryImageBytes> compiled{MemoryImageBytes{}};
+    MemoryImageBytes& image = compiled.Value();
     // The slot arrays in compile order; their layouts and bases are the decoder's table, so the
     // two can never disagree on where a picture lies.
     for (std::size_t a = 0; a < kPanelLayouts.size(); ++a) {
@@ -220,8 +224,10 @@ std::optional<MemoryImageBytes> Compile_Image(const CompilerIo& io, const Progra
                 state.Panel_Slots(static_cast<int>(a))[static_cast<std::size_t>(i)];
             const int width = slot.Width;
             const int height = slot.Height;
-            if (!Load_Bitmap_Raster(io, raster, slot.FullPath, slot.FileName, width, height)) {
-                return std::nullopt;
+            if (platform::Result<> loaded =
+                    Load_Bitmap_Raster(io, raster, slot.FullPath, slot.FileName, width, height);
+                !loaded) {
+                return loaded.Why();
             }
             // A file of no more than the 62 header bytes holds not one pixel: the walk from its
             // end reads nothing (or the last palette byte) and the region would be programmed
@@ -231,10 +237,10 @@ std::optional<MemoryImageBytes> Compile_Image(const CompilerIo& io, const Progra
             // message instead. A file cut inside its pixel rows is still read from its end, as
             // for any short file.
             if (raster.fileLength <= static_cast<std::size_t>(kBitmapHeaderSize)) {
-                Show_Error(io, "Il file " + slot.FileName +
-                                   " è vuoto o troppo corto per contenere un'immagine." + kCrLf +
-                                   kCannotContinue);
-                return std::nullopt;
+                return Refuse(io, RefusalKind::Invalid,
+                              "Il file " + slot.FileName +
+                                  " è vuoto o troppo corto per contenere un'immagine." + kCrLf +
+                                  kCannotContinue);
             }
             if (layout.pageLayout) {
                 Build_Page_Bytes(raster, panel, width, height);

@@ -3,11 +3,11 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "platform/file_service.h"
 #include "platform/message_box.h"
+#include "platform/result.h"
 #include "state/mod_variabili.h"
 
 namespace lcdprog {
@@ -49,11 +49,12 @@ struct PanelBytesArray {
 // multiple of 4 is kept as it is (16 for width 128, 32 for width 240).
 int Stored_Row_Size(int width);
 
-// Reads the pixel rows of one picture file into `raster` (top row first). False, after a
-// message naming fileName, when the file is missing or cannot be read; `raster` then keeps what
-// it held.
-bool Load_Bitmap_Raster(const CompilerIo& io, BitmapRasterArray& raster, const std::string& path,
-                        const std::string& fileName, int width, int height);
+// Reads the pixel rows of one picture file into `raster` (top row first). Refused, after a
+// message naming fileName (the refusal's text is the message's), when the file is missing or
+// cannot be read; `raster` then keeps what it held.
+platform::Result<> Load_Bitmap_Raster(const CompilerIo& io, BitmapRasterArray& raster,
+                                      const std::string& path, const std::string& fileName,
+                                      int width, int height);
 // The raster -> `panel` in the 128 x 64 panels' page layout.
 void Build_Page_Bytes(const BitmapRasterArray& raster, PanelBytesArray& panel, int width,
                       int height);
@@ -62,8 +63,8 @@ void Build_Row_Bytes(const BitmapRasterArray& raster, PanelBytesArray& panel, in
                      int height);
 // The panel's bytes, complemented, into `image` from base upward.
 void Store_Panel_Bytes(const PanelBytesArray& panel, MemoryImageBytes& image, int base);
-// All 16 slots and both glyphs of `state` into a new image (0 where nothing is stored). Nothing,
-// after a message, when a picture failed.
-std::optional<MemoryImageBytes> Compile_Image(const CompilerIo& io, const ProgramState& state);
+// All 16 slots and both glyphs of `state` into a new image (0 where nothing is stored). Refused,
+// after the message box, when a picture cannot be used: the refusal's text is the message's.
+platform::Result<MemoryImageBytes> Compile_Image(const CompilerIo& io, const ProgramState& state);
 
 }  // namespace lcdprog

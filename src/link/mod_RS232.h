@@ -15,7 +15,7 @@
 namespace lcdprog {
 
 constexpr char kLineSettings[] = "115200,n,8,1";
-// The image goes out in blocks, one write request each; the progress bar counts them.
+// The image goes out in blocks, one write request each; the run reports each one (Block_Started).
 constexpr std::size_t kBlockSize = 128;
 constexpr int kBlocks = static_cast<int>(kMemoryImageSize / kBlockSize);
 constexpr std::size_t kFindReplyLength = 7;

@@ -1,6 +1,5 @@
 #include "link/programming_run.h"
 
-#include <optional>
 #include <string>
 
 #include "state/mod_variabili.h"
@@ -42,13 +41,11 @@ class BlockReached final : public RunObserver {
 }  // namespace
 
 RunResult Run_Programming(const CompilerIo& compiler, const LinkIo& link) {
-    FirstMessage messages(compiler.messages);
-    const std::optional<MemoryImageBytes> image =
-        Compile_Image(CompilerIo{compiler.files, messages}, link.state);
+    const platform::Result<MemoryImageBytes> image = Compile_Image(compiler, link.state);
     if (!image) {
         RunResult result;
         result.failure = RunFailure::CompileRefused;
-        result.text = messages.Text();
+        result.text = image.Why().text;
         link.observer.Run_Ended(result);
         return result;
     }

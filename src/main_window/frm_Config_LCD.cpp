@@ -25,6 +25,7 @@
 #include <QUrl>
 
 #include "compiler/mod_Compilatore.h"
+#include "compiler/picture_check.h"
 #include "main_window/history_step.h"
 #include "main_window/mod_Funzioni_Varie.h"
 #include "platform/qt/accessibility.h"
@@ -414,7 +415,7 @@ bool frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
             image = Load_Picture(path);
         }
         // The sentence a project and the command line give for the same file.
-        reason = Picture_Refusal(services_.files, path, which);
+        reason = Check_Picture_File(services_.files, path, panel.width, panel.height).Text();
         if (reason.empty()) {
             reason = "immagine non leggibile";
         }

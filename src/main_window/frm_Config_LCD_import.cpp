@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QTabWidget>
 
+#include "compiler/picture_check.h"
 #include "main_window/frm_Config_LCD.h"
 #include "main_window/mod_Funzioni_Varie.h"
 

@@ -171,9 +171,9 @@ bool frm_Config_LCD::Open_Project(const std::string& path) {
         return false;
     }
     const std::string full = Absolute_Path(path);
-    const ProjectReadResult read = Read_Project(services_.files, full);
-    if (!read.ok) {
-        services_.messages.Show(read.error, "ERROR", platform::MessageIcon::Critical);
+    const platform::Result<Project> read = Read_Project(services_.files, full);
+    if (!read) {
+        services_.messages.Show(read.Text(), "ERROR", platform::MessageIcon::Critical);
         if (!services_.files.FileExists(full)) {
             // A recent project that was moved or deleted would fail the same way every time.
             Forget_Project(full);
@@ -183,13 +183,17 @@ bool frm_Config_LCD::Open_Project(const std::string& path) {
     // Each picture must also load, since its box shows it, as for a right-click choice.
     std::array<std::array<QImage, kSlotsPerPanel>, kPanelCount> loaded{};
     const auto refused = Apply_Project(
-        state_, read.project, services_.files, [&](int p, int s, const std::string& picture) {
+        state_, *read, services_.files,
+        [&](int p, int s, const std::string& picture) -> platform::Result<> {
             loaded[p][s] = Load_Picture(picture);
-            return loaded[p][s].isNull() ? std::string("immagine non leggibile") : std::string();
+            if (loaded[p][s].isNull()) {
+                return platform::Refusal{platform::RefusalKind::Invalid, "immagine non leggibile"};
+            }
+            return {};
         });
     for (int p = 0; p < kPanelCount; ++p) {
         for (int s = 0; s < kSlotsPerPanel; ++s) {
-            const bool own = !read.project.pictures[p][s].empty() && !loaded[p][s].isNull();
+            const bool own = !read->pictures[p][s].empty() && !loaded[p][s].isNull();
             panels_[p].pictures[s]->setPixmap(own ? QPixmap::fromImage(loaded[p][s])
                                                   : panels_[p].white);
             Mark_Kept_Picture(p, s, {}, {});
@@ -198,7 +202,7 @@ bool frm_Config_LCD::Open_Project(const std::string& path) {
     for (const RefusedPicture& r : refused) {
         Mark_Kept_Picture(r.panel, r.slot, r.file, r.reason);
     }
-    unknownKeys_ = read.project;
+    unknownKeys_ = *read;
     Show_Glyphs();
     projectPath_ = full;
     stamp_ = platform::Stamp_Of(full);
@@ -248,11 +252,11 @@ bool frm_Config_LCD::Write_Project_To(const std::string& path) {
     project.extraTop = unknownKeys_.extraTop;
     project.extraPictures = unknownKeys_.extraPictures;
     project.extraGlyphs = unknownKeys_.extraGlyphs;
-    std::string error;
     // A failure changes nothing here: the slots, the glyphs, the kept paths and the modified
     // mark stay, so the operator can save elsewhere.
-    if (!Write_Project(project, path, error)) {
-        services_.messages.Show(error, "ERROR", platform::MessageIcon::Critical);
+    const platform::Result<> written = Write_Project(project, path);
+    if (!written) {
+        services_.messages.Show(written.Text(), "ERROR", platform::MessageIcon::Critical);
         return false;
     }
     projectPath_ = path;

@@ -1,15 +1,13 @@
 #pragma once
 
-// The file dialog routine and the bitmap header test of the picture selection. No window
-// system here: the dialog, the message box and the files are reached through platform/.
+// The file dialog routine of the picture selection. No window system here: the dialog and the
+// message box are reached through platform/.
 
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "platform/event_pump.h"
 #include "platform/file_dialog.h"
-#include "platform/file_service.h"
 #include "platform/message_box.h"
 #include "state/mod_variabili.h"
 
@@ -41,13 +39,5 @@ std::optional<std::string> Choose_File(ProgramState& state, platform::FileDialog
                                        const char* filter, bool saveForm,
                                        const std::string& extension = {},
                                        const std::string& proposedName = {});
-
-// True when the file's bitmap header has exactly the expected width and height, one plane and
-// one bit per pixel. Only the first 62 bytes are read; what a shorter or missing file lacks reads
-// as 0. "" is never a bitmap.
-bool Check_Bitmap_Header(const platform::FileService& files, const std::string& path,
-                         int expectedWidth, int expectedHeight);
-// The same test on bytes already read from the start of the file.
-bool Check_Bitmap_Header(std::string_view bytes, int expectedWidth, int expectedHeight);
 
 }  // namespace lcdprog

@@ -39,6 +39,11 @@ class FileService {
     virtual std::string ProgramDataFile(const std::string& name) const {
         return ProgramFolder() + "/" + name;
     }
+    // The path as the file system spells it (a lookup may ignore case, so the path asked for may
+    // differ in case from the entry): "" when nothing matches.
+    virtual std::string PathOnDisk(const std::string& path) const {
+        return FileExists(path) ? path : std::string();
+    }
 };
 
 }  // namespace lcdprog::platform

@@ -42,6 +42,8 @@ class PosixFileService final : public FileService {
     // and share/ under one prefix, such as /usr) keeps it. When neither holds the file, the path
     // in the program folder, the place looked first.
     std::string ProgramDataFile(const std::string& name) const override;
+    // Resolve(path).
+    std::string PathOnDisk(const std::string& path) const override { return Resolve(path); }
 
     // The path as it exists on disk: `path` itself when it exists, otherwise the result of the
     // case-insensitive lookup, or "" when no entry matches.

@@ -15,7 +15,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
@@ -179,11 +178,11 @@ void frm_Anteprima::Refresh() {
     // The preview compiles into its own image: the state's MemoryImage only ever holds what a run
     // compiled (a run may be waiting for a reply while the operator edits).
     // A preview's compile must not put up the compiler's modal "non trovato" box on every edit:
-    // its first message goes into the status line instead.
+    // its refusal goes into the status line instead.
     platform::KeptMessages messages;
-    const std::optional<MemoryImageBytes> compiled =
+    const platform::Result<MemoryImageBytes> compiled =
         Compile_Image({services_.files, messages}, state_);
-    const bool ok = compiled.has_value();
+    const bool ok = compiled.Ok();
     if (ok) {
         image_ = *compiled;
     }
@@ -195,8 +194,7 @@ void frm_Anteprima::Refresh() {
     if (ok) {
         status = QStringLiteral("Ciò che il modulo mostrerà dopo la programmazione.");
     } else {
-        QString reason =
-            QString::fromStdString(messages.texts.empty() ? "" : messages.texts.front());
+        QString reason = QString::fromStdString(compiled.Why().text);
         reason.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
         status = QStringLiteral("Anteprima non aggiornata: ") + reason;
     }

@@ -32,10 +32,9 @@ QString Folder_Of(const std::string& projectPath) {
         std::filesystem::path(Absolute_Path(projectPath)).parent_path().string());
 }
 
-ProjectReadResult Refuse(const std::string& projectPath, const std::string& reason) {
-    ProjectReadResult result;
-    result.error = "Il file " + Name_Of(projectPath) + " non è un progetto valido: " + reason + ".";
-    return result;
+platform::Refusal Refuse(const std::string& projectPath, const std::string& reason,
+                         platform::RefusalKind kind = platform::RefusalKind::Invalid) {
+    return {kind, "Il file " + Name_Of(projectPath) + " non è un progetto valido: " + reason + "."};
 }
 
 std::string Picture_Name(int panel, int slot) {
@@ -131,9 +130,9 @@ std::string Absolute_Path(const std::string& path) {
     return clean;
 }
 
-ProjectReadResult Parse_Project(std::string_view bytes, const std::string& projectPath) {
+platform::Result<Project> Parse_Project(std::string_view bytes, const std::string& projectPath) {
     if (bytes.size() > kProjectMaxBytes) {
-        return Refuse(projectPath, "supera 1 MiB");
+        return Refuse(projectPath, "supera 1 MiB", platform::RefusalKind::TooLarge);
     }
     QJsonParseError parseError{};
     const QJsonDocument document = QJsonDocument::fromJson(
@@ -155,16 +154,16 @@ ProjectReadResult Parse_Project(std::string_view bytes, const std::string& proje
         return Refuse(projectPath, "la versione manca o non è un numero intero positivo");
     }
     if (version > kProjectVersion) {
-        ProjectReadResult result;
-        result.error = "Il progetto " + Name_Of(projectPath) +
-                       " è stato salvato da una versione più recente del programma (formato " +
-                       QString::number(version, 'g', 17).toStdString() +
-                       "); questa versione legge fino al formato " +
-                       std::to_string(kProjectVersion) + ".";
-        return result;
+        return platform::Refusal{
+            platform::RefusalKind::NewerFormat,
+            "Il progetto " + Name_Of(projectPath) +
+                " è stato salvato da una versione più recente del programma (formato " +
+                QString::number(version, 'g', 17).toStdString() +
+                "); questa versione legge fino al formato " + std::to_string(kProjectVersion) +
+                "."};
     }
 
-    ProjectReadResult result;
+    Project project;
     const QString folder = Folder_Of(projectPath);
     const QJsonObject pictures = root.value(QStringLiteral("pictures")).toObject();
     for (int p = 0; p < kProjectPanels; ++p) {
@@ -187,7 +186,7 @@ ProjectReadResult Parse_Project(std::string_view bytes, const std::string& proje
             }
             const QString path =
                 stored.startsWith(QLatin1Char('/')) ? stored : folder + QLatin1Char('/') + stored;
-            result.project.pictures[p][s] = Absolute_Path(path.toStdString());
+            project.pictures[p][s] = Absolute_Path(path.toStdString());
         }
     }
 
@@ -203,46 +202,47 @@ ProjectReadResult Parse_Project(std::string_view bytes, const std::string& proje
         return Refuse(projectPath, "il font 10x16 deve avere 16 righe di 10 caratteri '#' o '.'");
     }
     for (std::size_t c = 0; c < small->size(); ++c) {
-        result.project.font5x8[c] = static_cast<std::uint8_t>((*small)[c]);
+        project.font5x8[c] = static_cast<std::uint8_t>((*small)[c]);
     }
     for (std::size_t c = 0; c < large->size(); ++c) {
-        result.project.font10x16[c] = static_cast<std::uint16_t>((*large)[c]);
+        project.font10x16[c] = static_cast<std::uint16_t>((*large)[c]);
     }
-    result.project.extraTop =
-        Extra_Keys(root, {QLatin1String("format"), QLatin1String("version"),
-                          QLatin1String("pictures"), QLatin1String("glyphs")});
+    project.extraTop = Extra_Keys(root, {QLatin1String("format"), QLatin1String("version"),
+                                         QLatin1String("pictures"), QLatin1String("glyphs")});
     std::vector<QLatin1String> panelNames;
     for (const PanelLayout& layout : kPanelLayouts) {
         panelNames.emplace_back(layout.name);
     }
-    result.project.extraPictures =
+    project.extraPictures =
         Extra_Keys(pictures, {panelNames[0], panelNames[1], panelNames[2], panelNames[3]});
-    result.project.extraGlyphs = Extra_Keys(glyphs, {QLatin1String("5x8"), QLatin1String("10x16")});
-    result.ok = true;
-    return result;
+    project.extraGlyphs = Extra_Keys(glyphs, {QLatin1String("5x8"), QLatin1String("10x16")});
+    return project;
 }
 
-ProjectReadResult Read_Project(const platform::FileService& files, const std::string& projectPath) {
+platform::Result<Project> Read_Project(const platform::FileService& files,
+                                       const std::string& projectPath) {
+    using platform::RefusalKind;
     const platform::FileContents file = files.Read(projectPath, kProjectMaxBytes + 1);
-    ProjectReadResult result;
     const std::string name = Name_Of(projectPath);
     switch (file.status) {
         case platform::FileStatus::Ok:
             break;
         case platform::FileStatus::Missing:
             // The whole path: a recent project that moved must say where it was looked for.
-            result.error = "Il progetto " + projectPath + " non esiste.";
-            return result;
+            return platform::Refusal{RefusalKind::Missing,
+                                     "Il progetto " + projectPath + " non esiste."};
         case platform::FileStatus::NotRegular:
-            result.error = "Il file " + name + " non è un file regolare: non è un progetto.";
-            return result;
+            return platform::Refusal{
+                RefusalKind::NotRegular,
+                "Il file " + name + " non è un file regolare: non è un progetto."};
         case platform::FileStatus::Unreadable:
-            result.error = "Impossibile leggere il progetto " + name +
-                           (file.error.empty() ? std::string(".") : ": " + file.error + ".");
-            return result;
+            return platform::Refusal{
+                RefusalKind::Unreadable,
+                "Impossibile leggere il progetto " + name +
+                    (file.error.empty() ? std::string(".") : ": " + file.error + ".")};
     }
     if (file.length > kProjectMaxBytes) {
-        return Refuse(projectPath, "supera 1 MiB");
+        return Refuse(projectPath, "supera 1 MiB", RefusalKind::TooLarge);
     }
     return Parse_Project(file.bytes, projectPath);
 }
@@ -271,17 +271,17 @@ std::string Serialize_Project(const Project& project, const std::string& project
     return text;
 }
 
-bool Write_Project(const Project& project, const std::string& projectPath, std::string& error) {
+platform::Result<> Write_Project(const Project& project, const std::string& projectPath) {
     const std::string text = Serialize_Project(project, projectPath);
     std::string reason;
     if (!platform::Write_File_Atomically(projectPath, text, reason)) {
-        error =
-            "Impossibile salvare il progetto " + projectPath + ": " + reason +
-            (platform::Stamp_Of(projectPath).exists ? " Il file precedente non è stato modificato."
-                                                    : "");
-        return false;
+        return platform::Refusal{platform::RefusalKind::Unwritable,
+                                 "Impossibile salvare il progetto " + projectPath + ": " + reason +
+                                     (platform::Stamp_Of(projectPath).exists
+                                          ? " Il file precedente non è stato modificato."
+                                          : "")};
     }
-    return true;
+    return {};
 }
 
 }  // namespace lcdprog

@@ -29,6 +29,7 @@
 
 #include "compiler/image_decoder.h"
 #include "platform/file_service.h"
+#include "platform/result.h"
 #include "state/mod_variabili.h"
 
 namespace lcdprog {
@@ -67,19 +68,15 @@ struct Project {
     }
 };
 
-struct ProjectReadResult {
-    bool ok = false;
-    std::string error;  // when !ok: one Italian sentence for the operator, naming the file
-    Project project;
-};
-
 // Parses the bytes of a project file. `projectPath` names the file in messages, and its folder
-// is what relative picture paths are taken from.
-ProjectReadResult Parse_Project(std::string_view bytes, const std::string& projectPath);
+// is what relative picture paths are taken from. A refusal's text is one Italian sentence for the
+// operator, naming the file.
+platform::Result<Project> Parse_Project(std::string_view bytes, const std::string& projectPath);
 
 // Reads and parses a project file through the file service (a FIFO or device is never opened;
 // a file over kProjectMaxBytes is refused unread).
-ProjectReadResult Read_Project(const platform::FileService& files, const std::string& projectPath);
+platform::Result<Project> Read_Project(const platform::FileService& files,
+                                       const std::string& projectPath);
 
 // The file's text for a project saved at `projectPath` (pictures under its folder written
 // relative to it, with '/' between components).
@@ -87,9 +84,9 @@ std::string Serialize_Project(const Project& project, const std::string& project
 
 // Writes the project atomically: a temporary file beside it, synced, then renamed over it, so a
 // full disk, a folder this user may not write or a crash leaves either the old file or the new
-// one. False with an Italian message in `error` when it could not be written; the old file is
-// then untouched.
-bool Write_Project(const Project& project, const std::string& projectPath, std::string& error);
+// one. Refused (Unwritable, with an Italian message) when it could not be written; the old file
+// is then untouched.
+platform::Result<> Write_Project(const Project& project, const std::string& projectPath);
 
 // The absolute, cleaned form of a path ("" stays "").
 std::string Absolute_Path(const std::string& path);

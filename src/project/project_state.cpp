@@ -1,40 +1,13 @@
 #include "project/project_state.h"
 
-#include "compiler/mod_Compilatore.h"
-#include "main_window/mod_Funzioni_Varie.h"
-#include "platform/posix_file_service.h"
+#include "compiler/image_decoder.h"
+#include "compiler/picture_check.h"
+#include "platform/lower_case_path.h"
 
 namespace lcdprog {
 namespace {
 
 const std::string kCrLf = "\r\n";
-
-std::string Refusal(const platform::FileService& files, const std::string& path,
-                    const PanelLayout& panel) {
-    if (!files.FileExists(path)) {
-        return "file non trovato";
-    }
-    // The compiler reads at most this much; a longer file would stop every run.
-    const platform::FileContents file = files.Read(path, kPictureFileMaxLength + 1);
-    switch (file.status) {
-        case platform::FileStatus::Ok:
-            break;
-        case platform::FileStatus::Missing:
-            return "file non trovato";
-        case platform::FileStatus::NotRegular:
-            return "non è un file regolare";
-        case platform::FileStatus::Unreadable:
-            return file.error.empty() ? "file non leggibile" : "file non leggibile: " + file.error;
-    }
-    if (!Check_Bitmap_Header(file.bytes, panel.width, panel.height)) {
-        return "non è un'immagine bitmap di " + std::to_string(panel.width) + " x " +
-               std::to_string(panel.height) + " pixel a 1 bit";
-    }
-    if (file.length > kPictureFileMaxLength) {
-        return "supera i 32767 byte";
-    }
-    return {};
-}
 
 // Each panel type's white background, in the program folder, in slot-array order; the panels'
 // names and sizes are kPanelLayouts'.
@@ -51,11 +24,6 @@ std::string White_Picture_Path(const platform::FileService& files, int panel) {
 }
 
 }  // namespace
-
-std::string Picture_Refusal(const platform::FileService& files, const std::string& path,
-                            int panel) {
-    return Refusal(files, path, kPanelLayouts[panel]);
-}
 
 PicturePaths Kept_Paths(const std::vector<RefusedPicture>& refused) {
     PicturePaths kept;
@@ -83,19 +51,19 @@ std::vector<RefusedPicture> Apply_Project(ProgramState& state, const Project& pr
         for (int s = 0; s < kSlotsPerPanel; ++s) {
             ImageSlot& slot = state.Panel_Slots(p)[s];
             const std::string& path = project.pictures[p][s];
-            std::string reason;
             if (!path.empty()) {
-                reason = Refusal(files, path, kPanelLayouts[p]);
-                if (reason.empty() && check) {
-                    reason = check(p, s, path);
+                platform::Result<> taken = Check_Picture_File(files, path, kPanelLayouts[p].width,
+                                                              kPanelLayouts[p].height);
+                if (taken && check) {
+                    taken = check(p, s, path);
                 }
-                if (reason.empty()) {
+                if (taken) {
                     // Recorded as the picture selection records a choice: lower-cased.
                     const std::string fullPath = platform::Lower_Case_Path(path);
                     Fill_Slot(slot, p, fullPath, files.GetFileName(fullPath));
                     continue;
                 }
-                refused.push_back({p, s, path, reason});
+                refused.push_back({p, s, path, taken.Text()});
             }
             Fill_Slot(slot, p, white, kWhiteFiles[p]);
         }
@@ -136,7 +104,7 @@ Project Capture_Project(const ProgramState& state, const platform::FileService& 
             }
             // The slot holds the lower-cased path; the file keeps the name as it is on disk, so
             // the project still finds it on another machine or a case-sensitive copy.
-            const std::string onDisk = platform::PosixFileService::Resolve(fullPath);
+            const std::string onDisk = files.PathOnDisk(fullPath);
             project.pictures[p][s] = Absolute_Path(onDisk.empty() ? fullPath : onDisk);
         }
     }

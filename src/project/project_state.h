@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file_service.h"
+#include "platform/result.h"
 #include "project/project_file.h"
 
 namespace lcdprog {
@@ -28,8 +29,9 @@ struct RefusedPicture {
 };
 
 // A further test a caller puts a picture through once the header test passed (the window: the
-// picture must load, since its box shows it). "" accepts; anything else is the reason to refuse.
-using PictureCheck = std::function<std::string(int panel, int slot, const std::string& path)>;
+// picture must load, since its box shows it). A refusal's text is the reason listed.
+using PictureCheck =
+    std::function<platform::Result<>(int panel, int slot, const std::string& path)>;
 
 // Puts every picture through the same header test a right-click choice uses and records it in
 // its slot as that choice would (FullPath lower-cased, FileName its last component, the panel's
@@ -46,11 +48,6 @@ std::string Refused_Picture_Line(const RefusedPicture& refused);
 // kRefusedPicturesTitle and the exclamation icon.
 std::string Refused_Pictures_Message(const std::vector<RefusedPicture>& refused);
 inline constexpr const char* kRefusedPicturesTitle = "WARNING";
-
-// Why `path` cannot take a slot of panel type `panel` ("" when it can): the header test of a
-// right-click choice and what the compiler needs of the file. The same sentences reach the
-// operator from a project, a right-click choice and the command line.
-std::string Picture_Refusal(const platform::FileService& files, const std::string& path, int panel);
 
 // The paths a project named, by panel and slot ("" for none).
 using PicturePaths = std::array<std::array<std::string, kSlotsPerPanel>, kProjectPanels>;

@@ -19,12 +19,12 @@
 #include <gtest/gtest.h>
 
 #include "compiler/mod_Compilatore.h"
-#include "main_window/picture_files.h"
 #include "picture/picture.h"
 #include "platform/posix_file_service.h"
 #include "project/project_file.h"
 #include "project/project_state.h"
 #include "support/fakes.h"
+#include "support/picture_files.h"
 #include "support/processes.h"
 
 namespace lcdprog::test {
@@ -60,11 +60,11 @@ struct Projects {
 Eeprom Window_Compile(const std::string& project) {
     const auto state = std::make_unique<ProgramState>();
     platform::PosixFileService files(Bin_Folder());
-    const ProjectReadResult read = Read_Project(files, project);
-    EXPECT_TRUE(read.ok) << read.error;
-    EXPECT_TRUE(Apply_Project(*state, read.project, files).empty());
+    const platform::Result<Project> read = Read_Project(files, project);
+    EXPECT_TRUE(read) << read.Text();
+    EXPECT_TRUE(read && Apply_Project(*state, *read, files).empty());
     FakeMessageBox messages;
-    const std::optional<MemoryImageBytes> compiled =
+    const platform::Result<MemoryImageBytes> compiled =
         Compile_Image(CompilerIo{files, messages}, *state);
     EXPECT_TRUE(compiled);
     Eeprom image{};
@@ -91,8 +91,9 @@ std::vector<QJsonObject> Json_Lines(const std::string& text) {
 }
 
 // The exit status; `text` gets standard error then standard output, each line after a '\n'.
-int Run_Cli(const TempFolder& dir, std::vector<std::string> args, std::string& text) {
-    args.insert(args.begin(), Bin_Folder() + "/lcdprog-cli");
+int Run_Cli(const TempFolder& dir, std::vector<std::string> args, std::string& text,
+            const std::string& program = "lcdprog-cli") {
+    args.insert(args.begin(), Bin_Folder() + "/" + program);
     ChildProcess cli(args, dir / "cli.err");
     std::string out;
     while (const auto line = cli.Next_Line(60000)) {
@@ -122,11 +123,15 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
                                   std::regex("\\{dir\\}"), dir / "");
     };
     // {sim} is the module's port, {dir} the test folder; `line` is one line of standard error
-    // (for status 0, of standard output).
+    // (for status 0, of standard output). The window's program refuses what it once ignored.
     const struct {
         const char *args, *line;
         int status = 2;
+        const char* program = "lcdprog-cli";
     } rows[] = {
+        {"--bogus", "lcdprog: opzione sconosciuta: \"--bogus\"", 2, "lcdprog"},
+        {"a.lcdprj b.lcdprj",
+         "lcdprog: argomento in più: \"b.lcdprj\" (si apre un progetto alla volta)", 2, "lcdprog"},
         {"--version", "lcdprog-cli 0.1.0", 0},
         {"", "lcdprog-cli: manca il comando (ports, image o write)"},
         {"flash",
@@ -134,6 +139,8 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
         {"write {dir}image.bin --port {sim} --speed 9600",
          "lcdprog-cli: opzione sconosciuta: \"--speed\" per il comando write"},
         {"write {dir}image.bin --port", "lcdprog-cli: l'opzione --port richiede un valore"},
+        {"write {dir}image.bin --port {sim} --quiet --json",
+         "lcdprog-cli: --quiet e --json non vanno insieme: indicarne uno solo"},
         {"write {dir}image.bin",
          "lcdprog-cli: manca la porta: indicarla con --port DISPOSITIVO (anche più volte)"},
         {"image {dir}good.lcdprj",
@@ -166,7 +173,7 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
             args.push_back(expand(word));
         }
         std::string text;
-        EXPECT_EQ(Run_Cli(dir, args, text), row.status) << text;
+        EXPECT_EQ(Run_Cli(dir, args, text, row.program), row.status) << text;
         EXPECT_NE(text.find(expand("\n" + std::string(row.line) + "\n")), std::string::npos)
             << text;
     }
@@ -248,6 +255,32 @@ TEST(CliWrite, ImageAndTwoModulesOneFailingAndTheirRecord) {
                          good.Link() + " ok 512 0 ",
                          failing.Link() + " failed 100 2 Comunicazione seriale interrotta.\r\n"
                                           "Scrittura EEPROM I2C fallita!"}));
+}
+
+// A port process's failed unit names the step it failed at, for its parent to act on without
+// reading the message.
+TEST(CliPortProcess, AFailedUnitNamesWhereItFailed) {
+    TempFolder dir;
+    Write_File(dir / "image.bin", std::string(65536, '\x5A'));
+    SimProcess sim(dir, {"--page-ms", "0", "--fault", "badsum:block=3"});
+    ASSERT_TRUE(sim.Next_Device());
+    // The parent's side of the pipes: the image, "go", then standard input kept open.
+    ChildProcess worker(
+        {"/bin/sh", "-c",
+         "(cat \"$1\"; echo go; exec tail -f /dev/null) | \"$2\" _port-worker \"$3\"", "sh",
+         dir / "image.bin", Bin_Folder() + "/lcdprog-cli", sim.Link()},
+        dir / "worker.err");
+    QJsonObject result;
+    while (const auto line = worker.Next_Line(60000)) {
+        result = Json_Lines(*line).front();
+        if (result.value("event") == "failed" || result.value("event") == "done") {
+            break;
+        }
+    }
+    EXPECT_EQ((QStringList{result.value("event").toString(), result.value("failure").toString(),
+                           QString::number(result.value("blocks").toInt())}),
+              (QStringList{"failed", "block-failed", "3"}))
+        << Read_Whole_File(dir / "worker.err");
 }
 
 // convert writes the bytes the conversion makes of the decoded picture, with every option

@@ -5,14 +5,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <optional>
 #include <random>
 
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
-#include "main_window/picture_files.h"
 #include "state/mod_variabili.h"
 #include "support/fakes.h"
+#include "support/picture_files.h"
 
 namespace lcdprog {
 namespace {
@@ -113,7 +112,7 @@ TEST_F(CompileImage, GoldenImageOfSixteenPicturesAndBothGlyphsDecodesBack) {
     // What the state held before does not reach the new image.
     state.MemoryImage.fill(0xC3);
 
-    const std::optional<MemoryImageBytes> compiled = Compile_Image(io, state);
+    const platform::Result<MemoryImageBytes> compiled = Compile_Image(io, state);
     ASSERT_TRUE(compiled);
     const MemoryImageBytes& image = *compiled;
     const auto differ = std::mismatch(image.begin(), image.end(), expected.begin());
@@ -184,7 +183,9 @@ TEST_F(CompileImage, StopsAtTheFirstPictureItCannotUse) {
             state.Panel_Slots(failing.index)[c.slot].Width = c.width;
             state.Panel_Slots(failing.index)[c.slot].Height = c.height;
         }
-        EXPECT_FALSE(Compile_Image(io, state));
+        const platform::Result<MemoryImageBytes> compiled = Compile_Image(io, state);
+        ASSERT_FALSE(compiled);
+        EXPECT_EQ(compiled.Why().text, c.text);
 
         const ShownMessage shown{c.text, "ERROR", platform::MessageIcon::Critical};
         EXPECT_EQ(messages.shown, std::vector<ShownMessage>{shown});

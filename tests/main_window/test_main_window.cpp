@@ -21,8 +21,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "compiler/picture_check.h"
 #include "main_window/main_window_harness.h"
-#include "main_window/mod_Funzioni_Varie.h"
 #include "platform/posix_file_service.h"
 #include "serial_window/frm_RS232.h"
 

@@ -7,7 +7,7 @@
 
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
-#include "main_window/mod_Funzioni_Varie.h"
+#include "compiler/picture_check.h"
 #include "picture/picture.h"
 #include "state/mod_variabili.h"
 #include "support/fakes.h"

@@ -7,11 +7,11 @@
 #include <QTemporaryDir>
 #include <fstream>
 
-#include "main_window/picture_files.h"
 #include "platform/posix_file_service.h"
 #include "project/project_file.h"
 #include "project/project_state.h"
 #include "support/fakes.h"
+#include "support/picture_files.h"
 
 namespace lcdprog {
 namespace {
@@ -48,12 +48,12 @@ TEST(ProjectFile, EachKindOfBadFileGetsOneClearMessage) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
         files.Put("/w/p.lcdprj", c.text);
-        EXPECT_EQ(Read_Project(files, "/w/p.lcdprj").error, c.message);
+        EXPECT_EQ(Read_Project(files, "/w/p.lcdprj").Text(), c.message);
     }
     files.PutSpecial("/w/folder.lcdprj", platform::FileStatus::NotRegular);
-    EXPECT_EQ(Read_Project(files, "/w/none.lcdprj").error,
+    EXPECT_EQ(Read_Project(files, "/w/none.lcdprj").Text(),
               "Il progetto /w/none.lcdprj non esiste.");
-    EXPECT_EQ(Read_Project(files, "/w/folder.lcdprj").error,
+    EXPECT_EQ(Read_Project(files, "/w/folder.lcdprj").Text(),
               "Il file folder.lcdprj non è un file regolare: non è un progetto.");
 }
 
@@ -77,20 +77,20 @@ TEST(ProjectFile, SavedMovedAndOpenedAgain) {
     state.Font_10x16 = {0xFFFF, 0, 0x8001, 0, 0, 0, 0, 0, 0, 0x1234};
     platform::PosixFileService files("/opt/lcdprog");
     Project saved = Capture_Project(state, files);
-    std::string error;
-    ASSERT_TRUE(Write_Project(saved, job + "/p.lcdprj", error)) << error;
+    const platform::Result<> written = Write_Project(saved, job + "/p.lcdprj");
+    ASSERT_TRUE(written) << written.Text();
 
     ASSERT_TRUE(QDir(root.path()).rename("job", "deeper/moved"));
     const std::string moved = root.path().toStdString() + "/deeper/moved";
-    ProjectReadResult opened = Read_Project(files, moved + "/p.lcdprj");
-    ASSERT_TRUE(opened.ok) << opened.error;
+    platform::Result<Project> opened = Read_Project(files, moved + "/p.lcdprj");
+    ASSERT_TRUE(opened) << opened.Text();
     saved.pictures[1][2] = moved + "/pics/Logo.BMP";
-    EXPECT_EQ(opened.project, saved);
+    EXPECT_EQ(opened.Value(), saved);
 
-    opened.project.pictures[0][3] = moved + "/gone.bmp";
-    opened.project.pictures[2][1] = moved + "/small.bmp";
+    opened.Value().pictures[0][3] = moved + "/gone.bmp";
+    opened.Value().pictures[2][1] = moved + "/small.bmp";
     state = ProgramState{};
-    EXPECT_EQ(Refused_Pictures_Message(Apply_Project(state, opened.project, files)),
+    EXPECT_EQ(Refused_Pictures_Message(Apply_Project(state, opened.Value(), files)),
               "Queste immagini del progetto non sono state caricate e al loro posto resta "
               "l'immagine bianca:\r\n64128A, immagine numero 4: " +
                   moved + "/gone.bmp (file non trovato)\r\n64240B, immagine numero 2: " + moved +

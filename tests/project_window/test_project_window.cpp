@@ -132,7 +132,7 @@ TEST(ProjectWindow, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
                   "Le modifiche al progetto job.lcdprj non sono salvate. Salvarle "
                   "ora? | Programmatore LCD grafici");
         EXPECT_EQ(h.window->isVisible(), answer == SaveChoice::Cancel);
-        EXPECT_EQ(Read_Project(files, project).project.font5x8[0], answer == SaveChoice::Save);
+        EXPECT_EQ(Read_Project(files, project)->font5x8[0], answer == SaveChoice::Save);
         EXPECT_EQ(h.window->Modified(), answer != SaveChoice::Save);
         h.window->msh_Font_5x8_Click();  // back to the glyph as it was
     }
@@ -148,8 +148,8 @@ TEST(ProjectWindow, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
     kept.pictures[1][1] = picture;
     kept.extraTop = {{"note", "\"banco 3\""}};
     kept.extraPictures = {{"comment", "[1,2]"}};
-    std::string error;
-    ASSERT_TRUE(Write_Project(kept, away, error)) << error;
+    const platform::Result<> written = Write_Project(kept, away);
+    ASSERT_TRUE(written) << written.Text();
     const struct {
         const char* name;
         void (*putAway)(const std::string& path);
@@ -167,7 +167,7 @@ TEST(ProjectWindow, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
         EXPECT_EQ(h.state.Images_64128E[1].FileName, kWhites[0]);
         EXPECT_NE(h.Box(1, 1)->toolTip().toStdString().find(picture), std::string::npos);
         ASSERT_TRUE(h.window->Save_Project());
-        EXPECT_EQ(Read_Project(files, away).project, kept);
+        EXPECT_EQ(*Read_Project(files, away), kept);
 
         std::ofstream(picture, std::ios::binary) << good;
         messages.shown.clear();
@@ -190,7 +190,7 @@ TEST(ProjectWindow, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
                   "sovrascritto, per non perdere quelle modifiche. Per salvare questo progetto "
                   "usare \"Salva progetto con nome...\".");
     EXPECT_TRUE(h.window->Modified() && h.state.Font_5x8[0] == 1);
-    EXPECT_EQ(Read_Project(files, away).project, kept);
+    EXPECT_EQ(*Read_Project(files, away), kept);
 
     // Recent projects of the same name show their folder; one that is gone is named in full and
     // leaves the list.
@@ -259,8 +259,7 @@ TEST(ProjectWindow, ASaveThatFailsLeavesTheOldFileAndTheWindowAsTheyWere) {
                 (::getuid() == 0 ? ::setuid(65534) : ::chmod(folder.c_str(), 0555)) != 0) {
                 ::_exit(1);
             }
-            std::string error;
-            Write_Project(Project{}, job, error);
+            const std::string error = Write_Project(Project{}, job).Text();
             ::chmod(folder.c_str(), 0755);
             (void)!::write(pipe[1], error.data(), error.size());
             ::_exit(0);

@@ -6,13 +6,12 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
-#include <cstdio>
 
 #include "station/frm_Stazione.h"
 
 namespace lcdprog::screenshots {
 
-bool Shoot_Station(frm_Config_LCD* window, const QDir& out, QString* error) {
+frm_Stazione* Program_With_Station(frm_Config_LCD* window, QString* error) {
     frm_Stazione* station = Show_frm_Stazione(window);
     station->resize(980, 720);
     auto* start = station->findChild<QPushButton*>(QStringLiteral("cmd_Avvia"));
@@ -20,7 +19,7 @@ bool Shoot_Station(frm_Config_LCD* window, const QDir& out, QString* error) {
         const auto* note = station->findChild<QLabel*>(QStringLiteral("lbl_Avviso"));
         *error = QStringLiteral("the station cannot start: ") +
                  (note != nullptr ? note->text() : QStringLiteral("no Avvia button"));
-        return false;
+        return nullptr;
     }
     const QList<QCheckBox*> boxes = station->findChildren<QCheckBox*>();
     for (QCheckBox* box : boxes) {
@@ -42,21 +41,14 @@ bool Shoot_Station(frm_Config_LCD* window, const QDir& out, QString* error) {
     loop.exec();
     if (station->Running()) {
         *error = QStringLiteral("the station's ports did not end within two minutes");
-        return false;
+        return nullptr;
     }
-    // The last refresh of the panels, then the picture.
+    // The last refresh of the panels.
     for (int i = 0; i < 3; ++i) {
         QCoreApplication::sendPostedEvents();
         QCoreApplication::processEvents();
     }
-    const QString path = out.filePath(QStringLiteral("station.png"));
-    if (!station->grab().save(path, "PNG")) {
-        *error = QStringLiteral("cannot write ") + path;
-        return false;
-    }
-    std::printf("%s\n", path.toLocal8Bit().constData());
-    station->close();
-    return true;
+    return station;
 }
 
 }  // namespace lcdprog::screenshots
