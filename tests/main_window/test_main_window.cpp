@@ -107,6 +107,20 @@ void Name_Blocked_Case(int) {
     ::_exit(3);
 }
 
+// The header test alone, each field read whole at its offset: 4-byte width and height, 2-byte
+// planes and bit count.
+TEST(PicturesOnDisk, TheHeaderTestReadsEachFieldWhole) {
+    const std::string good = Make_Picture({240, 64, 1, false, "BM", 0xC3});
+    for (const auto& [at, value] :
+         {std::pair{18, 240 + 65536}, {22, 64 + 65536}, {26, 2}, {26, 257}, {28, 4}, {28, 257}}) {
+        std::string bytes = good.substr(0, 62);
+        for (int i = 0; i < (at < 26 ? 4 : 2); ++i) {
+            bytes[at + i] = static_cast<char>(value >> (8 * i));
+        }
+        EXPECT_FALSE(Check_Bitmap_Header(bytes, 240, 64)) << at << " " << value;
+    }
+}
+
 // A right click, the dialog's answer, then the name, header and load tests: box and slot change
 // together or not at all.
 TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing) {
@@ -130,17 +144,6 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
     EXPECT_EQ(h.dialog.requests.size(), 1u);
     const std::string mono = Make_Picture({128, 64, 1, false, "BM", 0x33});
     const std::string good = Make_Picture({240, 64, 1, false, "BM", 0xC3});
-    // The header test alone, each field read whole at its offset: 4-byte width and height, 2-byte
-    // planes and bit count.
-    for (const auto& [at, value] :
-         {std::pair{18, 240 + 65536}, {22, 64 + 65536}, {26, 2}, {26, 257}, {28, 4}, {28, 257}}) {
-        std::string bytes = good.substr(0, 62);
-        for (int i = 0; i < (at < 26 ? 4 : 2); ++i) {
-            bytes[at + i] = static_cast<char>(value >> (8 * i));
-        }
-        EXPECT_FALSE(Check_Bitmap_Header(bytes, 240, 64)) << at << " " << value;
-    }
-
     const ShownMessage invalid{"Selezionata immagine non valida", "ERROR",
                                platform::MessageIcon::Critical};
     const std::vector<ShownMessage> taken{};

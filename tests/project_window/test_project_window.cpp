@@ -57,8 +57,8 @@ struct ProjectSession : ::testing::Test {
         QApplication::sendEvent(target, &drop);
     }
     void Drops_And_The_Preview();
-    void Unsaved_Changes(const std::string& project);
-    void Kept_Pictures(const Project& kept, const std::string& picture, const std::string& away);
+    void Unsaved_Changes();
+    void Kept_Pictures();
     void Recent_Projects();
 };
 
@@ -128,7 +128,8 @@ void ProjectSession::Drops_And_The_Preview() {
 
 // Closing with unsaved changes asks once: Salva saves, Non salvare discards, Annulla keeps the
 // window.
-void ProjectSession::Unsaved_Changes(const std::string& project) {
+void ProjectSession::Unsaved_Changes() {
+    const std::string project = dir.path().toStdString() + "/job.lcdprj";
     h.dialog.answer = project;
     ASSERT_TRUE(h.window->Save_Project_As());
     EXPECT_TRUE(h.dialog.requests.back().saveForm && !h.state.SaveDialogMode);
@@ -155,11 +156,17 @@ void ProjectSession::Unsaved_Changes(const std::string& project) {
 // path: marked in the box, saved back with the keys this version does not know, and taken again
 // once the file is back. Changed on disk by someone else since it was opened, the project is not
 // overwritten and nothing is lost here.
-void ProjectSession::Kept_Pictures(const Project& kept, const std::string& picture,
-                                   const std::string& away) {
-    h.messages.answer = platform::SaveChoice::Discard;
+void ProjectSession::Kept_Pictures() {
+    messages.answer = platform::SaveChoice::Discard;
     const std::string good = Make_Picture({128, 64, 1, false, "BM", 0x5A});
-    std::ofstream(picture, std::ios::binary) << good;
+    const std::string picture = Put("a.bmp", good);
+    const std::string away = dir.path().toStdString() + "/away.lcdprj";
+    Project kept;
+    kept.pictures[1][1] = picture;
+    kept.extraTop = {{"note", "\"banco 3\""}};
+    kept.extraPictures = {{"comment", "[1,2]"}};
+    const platform::Result<> written = Write_Project(kept, away);
+    ASSERT_TRUE(written) << written.Text();
     const struct {
         const char* name;
         void (*putAway)(const std::string& path);
@@ -235,15 +242,8 @@ void ProjectSession::Recent_Projects() {
 
 TEST_F(ProjectSession, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
     ASSERT_NO_FATAL_FAILURE(Drops_And_The_Preview());
-    ASSERT_NO_FATAL_FAILURE(Unsaved_Changes(dir.path().toStdString() + "/job.lcdprj"));
-    Project kept;
-    kept.pictures[1][1] = dir.path().toStdString() + "/a.bmp";
-    kept.extraTop = {{"note", "\"banco 3\""}};
-    kept.extraPictures = {{"comment", "[1,2]"}};
-    const std::string away = dir.path().toStdString() + "/away.lcdprj";
-    const platform::Result<> written = Write_Project(kept, away);
-    ASSERT_TRUE(written) << written.Text();
-    ASSERT_NO_FATAL_FAILURE(Kept_Pictures(kept, kept.pictures[1][1], away));
+    ASSERT_NO_FATAL_FAILURE(Unsaved_Changes());
+    ASSERT_NO_FATAL_FAILURE(Kept_Pictures());
     Recent_Projects();
 }
 
