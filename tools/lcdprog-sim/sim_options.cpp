@@ -95,10 +95,9 @@ Result<> Apply(const OptionRow& row, const QStringList& values, Options& parsed)
             return Wrong(name + " needs a non-empty value");
         }
         if (row.kind == Kind::Faults) {
-            std::string error;
-            auto fault = Parse_Fault(value, error);
+            auto fault = Parse_Fault(value);
             if (!fault) {
-                return Wrong(error);
+                return fault.Why();
             }
             parsed.faults.push_back(*fault);
             continue;
