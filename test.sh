@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Builds and runs every test.
-#   ./test.sh               the whole suite (GUI tests offscreen) in build/
+#   ./test.sh               the whole suite (GUI tests offscreen) in build/; changes nothing
+#                           outside the tree
+#   ./test.sh --package     builds the Debian package in build/, checks it with lintian,
+#                           installs, starts and purges it (root only; otherwise skipped)
 #   ./test.sh --sanitize    the same suite under AddressSanitizer + UBSan in build-asan/
 #   ./test.sh --fuzz N      builds the fuzzers with clang in build-fuzz/, runs each N seconds
 set -euo pipefail
@@ -11,6 +14,7 @@ mode=plain
 seconds=0
 case "${1:-}" in
     "") ;;
+    --package) mode=package ;;
     --sanitize) mode=sanitize ;;
     --fuzz)
         mode=fuzz
@@ -18,11 +22,11 @@ case "${1:-}" in
         [[ "$seconds" =~ ^[0-9]+$ ]] || { echo "usage: ./test.sh --fuzz SECONDS" >&2; exit 2; }
         ;;
     -h | --help)
-        sed -n '2,5p' "$0"
+        sed -n '2,8p' "$0"
         exit 0
         ;;
     *)
-        echo "usage: ./test.sh [--sanitize | --fuzz N]" >&2
+        echo "usage: ./test.sh [--package | --sanitize | --fuzz N]" >&2
         exit 2
         ;;
 esac
@@ -36,7 +40,13 @@ case "$mode" in
         generator=$(lcdprog_generator_option)
         cmake -S . -B build ${generator:+"$generator"} -DCMAKE_BUILD_TYPE=Release >/dev/null
         cmake --build build
-        ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300
+        ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300 -LE package
+        ;;
+    package)
+        lcdprog_ensure_packages "${LCDPROG_BUILD_PACKAGES[@]}" "${LCDPROG_TEST_PACKAGES[@]}"
+        cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+        cmake --build build
+        ctest --test-dir build --output-on-failure --timeout 300 -L package
         ;;
     sanitize)
         lcdprog_ensure_packages "${LCDPROG_BUILD_PACKAGES[@]}"

@@ -3,9 +3,10 @@
 // working in the serial port window after the main window has been closed.
 
 #include <cstdio>
-#include <cstring>
+#include <string>
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -37,20 +38,54 @@ const char kHelp[] =
     "\n"
     "I file Sfondo_Bianco_128x64.bmp, Sfondo_Bianco_240x64.bmp e Sfondo_Bianco_240x128.bmp\n"
     "sono cercati nella cartella del programma, poi in ../share/lcdprog accanto a essa.\n"
-    "Stato di uscita: 0 alla chiusura, 1 se un file di sfondo manca o non è un'immagine.\n";
+    "Stato di uscita: 0 alla chiusura, 1 se un file di sfondo manca o non è un'immagine,\n"
+    "2 se la riga di comando è sbagliata.\n";
 
-// --help and --version answer on the terminal before Qt starts, so they work with no display.
-// Everything else (Qt's own options, a project) is left to QApplication and the main window.
+const QCommandLineOption kHelpOption(QStringList{"h", "help"});
+const QCommandLineOption kVersionOption(QStringList{"version"});
+
+QStringList Arguments_Of(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    }
+    return arguments;
+}
+
+// Parses the command line; the operator's message when it is wrong, empty when it is right.
+// Single-dash words are whole options, as Qt's own (-platform, -style) are.
+std::string Parse_Line(QCommandLineParser& parser, const QStringList& arguments) {
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOption(kHelpOption);
+    parser.addOption(kVersionOption);
+    parser.addPositionalArgument(QStringLiteral("progetto"), QString());
+    if (!parser.parse(arguments)) {
+        if (parser.unknownOptionNames().isEmpty()) {
+            return "le opzioni --help e --version non prendono valori";
+        }
+        const QString name = parser.unknownOptionNames().front();
+        return "opzione sconosciuta: \"" + std::string(name.size() > 1 ? "--" : "-") +
+               name.toStdString() + "\"";
+    }
+    if (parser.positionalArguments().size() > 1) {
+        return "argomento in più: \"" + parser.positionalArguments()[1].toStdString() +
+               "\" (si apre un progetto alla volta)";
+    }
+    return {};
+}
+
+// --help and --version answer on the terminal before Qt starts, so they work with no display;
+// Qt's own options are not known yet here, so nothing else is judged.
 bool Answer_Info_Option(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kHelp, stdout);
-            return true;
-        }
-        if (std::strcmp(argv[i], "--version") == 0) {
-            std::puts("lcdprog " LCDPROG_VERSION);
-            return true;
-        }
+    QCommandLineParser parser;
+    Parse_Line(parser, Arguments_Of(argc, argv));
+    if (parser.isSet(kHelpOption)) {
+        std::fputs(kHelp, stdout);
+        return true;
+    }
+    if (parser.isSet(kVersionOption)) {
+        std::puts("lcdprog " LCDPROG_VERSION);
+        return true;
     }
     return false;
 }
@@ -62,6 +97,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     QApplication app(argc, argv);
+    // QApplication has taken its own options out by now: what is left is ours to judge.
+    QCommandLineParser parser;
+    if (const std::string error = Parse_Line(parser, QApplication::arguments()); !error.empty()) {
+        std::fprintf(stderr, "lcdprog: %s\nPer l'aiuto: lcdprog --help\n", error.c_str());
+        return 2;
+    }
     lcdprog::platform::Set_Application_Identity();
     lcdprog::platform::Guard_Accessibility_Bus();
 
@@ -90,12 +131,9 @@ int main(int argc, char** argv) {
     }
     mainWindow->show();
     // `lcdprog PROJECT.lcdprj`: the project opens once the start-up has finished.
-    const QStringList arguments = QApplication::arguments();
-    for (qsizetype i = 1; i < arguments.size(); ++i) {
-        if (!arguments[i].startsWith(QLatin1Char('-'))) {
-            mainWindow->Open_Project(QFile::encodeName(arguments[i]).toStdString());
-            break;
-        }
+    if (!parser.positionalArguments().isEmpty()) {
+        mainWindow->Open_Project(
+            QFile::encodeName(parser.positionalArguments().front()).toStdString());
     }
     return QApplication::exec();
 }

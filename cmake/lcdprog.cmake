@@ -35,3 +35,39 @@ function(lcdprog_test_folder name folder)
     ENVIRONMENT_MODIFICATION "LCDPROG_BIN=set:${CMAKE_BINARY_DIR}/bin"
     DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# Precompiled Qt headers: the Qt headers are most of what a window's or a QtCore file's
+# translation unit parses, so they are parsed once per kind (QtCore, widgets) and shared by every
+# target of that kind. Off under a compiler launcher such as ccache, which would then stop caching
+# those files.
+if(CMAKE_CXX_COMPILER_LAUNCHER)
+  set(_pch_default OFF)
+else()
+  set(_pch_default ON)
+endif()
+option(LCDPROG_PCH "Precompile the Qt headers" ${_pch_default})
+set(LCDPROG_PCH_STD <algorithm> <array> <cstdint> <functional> <memory> <optional> <string>
+  <vector>)
+set(LCDPROG_PCH_QTCORE <QByteArray> <QCommandLineParser> <QCoreApplication> <QJsonArray>
+  <QJsonDocument> <QJsonObject> <QSaveFile> <QString> <QStringList> <QTimer>)
+set(LCDPROG_PCH_WIDGETS <QAction> <QApplication> <QComboBox> <QFile> <QFileInfo> <QGroupBox>
+  <QImage> <QLabel> <QLineEdit> <QMenu> <QMenuBar> <QPainter> <QPixmap> <QPointer>
+  <QProgressBar> <QPushButton> <QSettings> <QString> <QStringList> <QTabWidget> <QTableWidget>
+  <QTextEdit> <QTimer> <QWidget>)
+
+# lcdprog_share_pch(OWNER core|widgets TARGET...): OWNER precompiles the headers of that kind, the
+# other targets reuse its precompiled header (they must define every macro OWNER defines: the
+# same Qt modules or more).
+function(lcdprog_share_pch owner kind)
+  if(NOT LCDPROG_PCH)
+    return()
+  endif()
+  if(kind STREQUAL "widgets")
+    target_precompile_headers(${owner} PRIVATE ${LCDPROG_PCH_STD} ${LCDPROG_PCH_WIDGETS})
+  else()
+    target_precompile_headers(${owner} PRIVATE ${LCDPROG_PCH_STD} ${LCDPROG_PCH_QTCORE})
+  endif()
+  foreach(_target ${ARGN})
+    target_precompile_headers(${_target} REUSE_FROM ${owner})
+  endforeach()
+endfunction()

@@ -24,7 +24,7 @@ int Cli_Main(int argc, char** argv) {
     if (!Parse_Arguments(args, options, error)) {
         // The command, if one was named before the mistake, gets its own help named.
         const auto named = std::find_if(args.begin(), args.end(), [](const std::string& a) {
-            return a == "ports" || a == "image" || a == "write";
+            return Command_Named(a) != Command::None;
         });
         const std::string name = named == args.end() ? "" : *named + " ";
         std::fprintf(stderr, "lcdprog-cli: %s\nPer l'aiuto: lcdprog-cli %s--help\n", error.c_str(),

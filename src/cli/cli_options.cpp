@@ -1,5 +1,7 @@
 #include "cli/cli_options.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
 #include <algorithm>
 #include <cctype>
 
@@ -10,227 +12,83 @@
 namespace lcdprog::cli {
 namespace {
 
-struct OptionSpec {
-    const char* longName;
-    char shortName;  // 0: none
+// One option of a command: its names as QCommandLineParser takes them ("o,output"), and what it
+// sets. A flag's `apply` gets an empty value.
+struct OptionRow {
+    const char* names;
     bool takesValue;
+    void (*apply)(Options&, const std::string& value);
 };
 
-// Which options each command takes (--help and --version are taken everywhere).
-std::vector<OptionSpec> Options_Of(Command command) {
-    switch (command) {
-        case Command::Image:
-            return {{"--output", 'o', true}, {"--png", 0, true}};
-        case Command::Write:
-            return {{"--port", 'p', true},
-                    {"--loop", 0, false},
-                    {"--log", 0, true},
-                    {"--quiet", 'q', false},
-                    {"--json", 0, false}};
-        case Command::Worker:
-            return {{"--loop", 0, false}};
-        default:
-            return {};
-    }
-}
-
-Command Command_Of(const std::string& word) {
-    if (word == "ports") {
-        return Command::Ports;
-    }
-    if (word == "image") {
-        return Command::Image;
-    }
-    if (word == "write") {
-        return Command::Write;
-    }
-    if (word == kWorkerCommand) {
-        return Command::Worker;
-    }
-    return Command::None;
-}
-
-void Apply(Options& o, const std::string& name, const std::string& value) {
-    if (name == "--output") {
-        o.output = value;
-    } else if (name == "--png") {
-        o.pngDir = value;
-    } else if (name == "--port") {
-        o.ports.push_back(value);
-    } else if (name == "--loop") {
-        o.loop = true;
-    } else if (name == "--log") {
-        o.logFile = value;
-    } else if (name == "--quiet") {
-        o.quiet = true;
-    } else if (name == "--json") {
-        o.json = true;
-    }
-}
+// One command: a new one is a row here (its options, its argument, its rules and its help), a
+// value of Command and a case in Cli_Main.
+struct CommandRow {
+    Command command;
+    const char* name;  // what the operator types
+    bool listed;       // named in the messages (the port process's command is not)
+    std::vector<OptionRow> options;
+    // The one argument it takes and the message when it is missing; none when null.
+    const char* missingArgument;
+    void (*takeArgument)(Options&, const std::string& argument);
+    // The rules across its options, once they are all known. False with the reason.
+    bool (*check)(const Options&, std::string& error);
+    const char* help;
+};
 
 std::string Quoted(const std::string& s) {
     return "\"" + s + "\"";
 }
 
-}  // namespace
-
-std::string Command_Name(Command command) {
-    switch (command) {
-        case Command::Ports:
-            return "ports";
-        case Command::Image:
-            return "image";
-        case Command::Write:
-            return "write";
-        case Command::Worker:
-            return kWorkerCommand;
-        case Command::None:
-            break;
-    }
-    return {};
-}
-
-bool Is_Image_File(const std::string& input) {
-    if (input.size() < 4) {
-        return false;
-    }
-    std::string tail = input.substr(input.size() - 4);
-    std::transform(tail.begin(), tail.end(), tail.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return tail == ".bin";
-}
-
-bool Parse_Arguments(const std::vector<std::string>& args, Options& options, std::string& error) {
-    Options o;
-    std::vector<std::string> positional;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            if (o.command == Command::None && !o.help) {
-                o.command = Command_Of(arg);
-                if (o.command == Command::None) {
-                    error = "comando sconosciuto: " + Quoted(arg) +
-                            " (i comandi sono ports, image e write)";
-                    return false;
-                }
-            } else {
-                positional.push_back(arg);
-            }
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (arg == "--help" || arg == "-h") {
-            o.help = true;
-            continue;
-        }
-        if (arg == "--version" || arg == "-V") {
-            o.version = true;
-            continue;
-        }
-        std::string name = arg;
-        std::string value;
-        bool hasValue = false;
-        if (arg.rfind("--", 0) == 0) {
-            const auto eq = arg.find('=');
-            if (eq != std::string::npos) {
-                name = arg.substr(0, eq);
-                value = arg.substr(eq + 1);
-                hasValue = true;
-            }
-        }
-        const OptionSpec* spec = nullptr;
-        const auto specs = Options_Of(o.command);
-        for (const auto& s : specs) {
-            if (name == s.longName ||
-                (s.shortName != 0 && arg.size() == 2 && arg[1] == s.shortName)) {
-                spec = &s;
-                break;
-            }
-        }
-        if (spec == nullptr) {
-            error = "opzione sconosciuta: " + Quoted(name);
-            if (o.command != Command::None) {
-                error += " per il comando " + Command_Name(o.command);
-            }
-            return false;
-        }
-        if (spec->takesValue && !hasValue) {
-            if (i + 1 >= args.size()) {
-                error = "l'opzione " + std::string(spec->longName) + " richiede un valore";
-                return false;
-            }
-            value = args[++i];
-        } else if (!spec->takesValue && hasValue) {
-            error = "l'opzione " + std::string(spec->longName) + " non prende valori";
-            return false;
-        }
-        if (spec->takesValue && value.empty()) {
-            error = "l'opzione " + std::string(spec->longName) + " richiede un valore non vuoto";
-            return false;
-        }
-        Apply(o, spec->longName, value);
-    }
-    if (o.help || o.version) {
-        options = o;
-        return true;
-    }
-    const std::size_t wanted =
-        o.command == Command::Image || o.command == Command::Write || o.command == Command::Worker
-            ? 1
-            : 0;
-    if (o.command == Command::None) {
-        error = "manca il comando (ports, image o write)";
-        return false;
-    }
-    if (positional.size() > wanted) {
-        error = "argomento in più: " + Quoted(positional[wanted]);
-        return false;
-    }
-    if (positional.size() < wanted) {
-        error = o.command == Command::Image   ? "manca il progetto da compilare"
-                : o.command == Command::Write ? "manca il progetto o il file .bin da scrivere"
-                                              : "manca la porta";
-        return false;
-    }
-    if (o.command == Command::Worker) {
-        o.ports = positional;
-    } else if (wanted == 1) {
-        o.input = positional[0];
-    }
-    if (o.command == Command::Image && o.output.empty()) {
-        error = "manca il file da scrivere: indicarlo con -o FILE.bin";
-        return false;
-    }
-    if (o.command == Command::Image && Is_Image_File(o.input)) {
-        error = "il comando image compila un progetto, non un file .bin: " + Quoted(o.input);
-        return false;
-    }
-    if (o.command == Command::Write && o.ports.empty()) {
-        error = "manca la porta: indicarla con --port DISPOSITIVO (anche più volte)";
-        return false;
-    }
-    options = o;
+bool No_Rules(const Options&, std::string&) {
     return true;
 }
 
-std::string Version_Text() {
-    return "lcdprog-cli " LCDPROG_VERSION "\n";
+bool Check_Image(const Options& o, std::string& error) {
+    if (o.output.empty()) {
+        error = "manca il file da scrivere: indicarlo con -o FILE.bin";
+        return false;
+    }
+    if (Is_Image_File(o.input)) {
+        error = "il comando image compila un progetto, non un file .bin: " + Quoted(o.input);
+        return false;
+    }
+    return true;
 }
 
-std::string Help_Text(Command command) {
-    switch (command) {
-        case Command::Ports:
-            return R"(Uso: lcdprog-cli ports
+bool Check_Write(const Options& o, std::string& error) {
+    if (o.ports.empty()) {
+        error = "manca la porta: indicarla con --port DISPOSITIVO (anche più volte)";
+        return false;
+    }
+    if (o.quiet && o.json) {
+        error = "--quiet e --json non vanno insieme: indicarne uno solo";
+        return false;
+    }
+    return true;
+}
+
+void Take_Input(Options& o, const std::string& argument) {
+    o.input = argument;
+}
+
+const OptionRow kLoop = {"loop", false, [](Options& o, const std::string&) { o.loop = true; }};
+
+const std::vector<CommandRow>& Commands() {
+    static const std::vector<CommandRow> rows = {
+        {Command::Ports, "ports", true, {}, nullptr, nullptr, No_Rules, R"(Uso: lcdprog-cli ports
 Elenca le porte seriali del sistema: per ognuna il dispositivo, il nome stabile in
 /dev/serial/by-id, produttore, prodotto e numero di serie dell'adattatore USB, e se
 questo utente può aprirla; se non può, che cosa fare.
-)";
-        case Command::Image:
-            return R"(Uso: lcdprog-cli image PROGETTO -o FILE.bin [--png CARTELLA]
+)"},
+        {Command::Image,
+         "image",
+         true,
+         {{"o,output", true, [](Options& o, const std::string& v) { o.output = v; }},
+          {"png", true, [](Options& o, const std::string& v) { o.pngDir = v; }}},
+         "manca il progetto da compilare",
+         Take_Input,
+         Check_Image,
+         R"(Uso: lcdprog-cli image PROGETTO -o FILE.bin [--png CARTELLA]
 Compila il progetto (.lcdprj) nell'immagine di 65536 byte della EEPROM del modulo, con lo
 stesso compilatore della finestra.
 
@@ -239,9 +97,19 @@ stesso compilatore della finestra.
                          128240A_4.png, glyph_5x8.png, glyph_10x16.png
 
 Uscita: 0 fatto, 2 uso errato o progetto non valido.
-)";
-        case Command::Write:
-            return R"(Uso: lcdprog-cli write (PROGETTO | FILE.bin) --port DISPOSITIVO [--port ...]
+)"},
+        {Command::Write,
+         "write",
+         true,
+         {{"p,port", true, [](Options& o, const std::string& v) { o.ports.push_back(v); }},
+          kLoop,
+          {"log", true, [](Options& o, const std::string& v) { o.logFile = v; }},
+          {"q,quiet", false, [](Options& o, const std::string&) { o.quiet = true; }},
+          {"json", false, [](Options& o, const std::string&) { o.json = true; }}},
+         "manca il progetto o il file .bin da scrivere",
+         Take_Input,
+         Check_Write,
+         R"(Uso: lcdprog-cli write (PROGETTO | FILE.bin) --port DISPOSITIVO [--port ...]
                          [--loop] [--log FILE.jsonl] [--quiet | --json]
 Programma uno o più moduli LCD, come "Scrivi modulo LCD" nella finestra: ricerca del
 modulo, scrittura dei 512 blocchi della EEPROM, reset del PIC. Con più porte ogni porta
@@ -260,11 +128,20 @@ modulo, scrittura dei 512 blocchi della EEPROM, reset del PIC. Con più porte og
 Ctrl-C agisce come Stop su ogni porta: nessun reset segue e le porte sono chiuse.
 Uscita: 0 tutti programmati, 1 almeno un modulo fallito, 2 uso errato, progetto o
 immagine non validi o porta non apribile (nessun modulo scritto), 130 interrotto.
-)";
-        default:
-            break;
-    }
-    return R"(Uso: lcdprog-cli COMANDO [OPZIONI]
+)"},
+        {Command::Worker,
+         kWorkerCommand,
+         false,
+         {kLoop},
+         "manca la porta",
+         [](Options& o, const std::string& argument) { o.ports = {argument}; },
+         No_Rules,
+         ""},
+    };
+    return rows;
+}
+
+const char kGeneralHelp[] = R"(Uso: lcdprog-cli COMANDO [OPZIONI]
 Il programmatore dei moduli LCD grafici senza finestra: stesso compilatore, stesso
 protocollo e stessi progetti del programma lcdprog.
 
@@ -281,6 +158,210 @@ Comandi:
 
 Uscita: 0 riuscito, 1 almeno un modulo fallito, 2 uso errato, 130 interrotto.
 )";
+
+const CommandRow* Row_Of(Command command) {
+    for (const CommandRow& row : Commands()) {
+        if (row.command == command) {
+            return &row;
+        }
+    }
+    return nullptr;
+}
+
+// "ports, image e write" (joined with "e") or "ports, image o write".
+std::string Command_List(const char* lastJoin) {
+    std::vector<std::string> names;
+    for (const CommandRow& row : Commands()) {
+        if (row.listed) {
+            names.push_back(row.name);
+        }
+    }
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == names.size() ? std::string(" ") + lastJoin + " " : ", ");
+        text += names[i];
+    }
+    return text;
+}
+
+const QCommandLineOption kHelp(QStringList{"h", "help"});
+const QCommandLineOption kVersion(QStringList{"V", "version"});
+
+QString Q(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+std::string Dashed(const QString& name) {
+    return (name.size() == 1 ? "-" : "--") + name.toStdString();
+}
+
+// QCommandLineParser says what went wrong in English: the option it is about is found again in
+// the arguments, to say it in the program's words.
+std::string Value_Error(const std::vector<OptionRow>& rows, const QStringList& args) {
+    for (qsizetype i = 1; i < args.size() && args[i] != "--"; ++i) {
+        for (const OptionRow& row : rows) {
+            for (const QString& name : QString(row.names).split(',')) {
+                const QString dashed = Q(Dashed(name));
+                const std::string shown = "--" + QString(row.names).section(',', -1).toStdString();
+                if (!row.takesValue && args[i].startsWith(dashed + '=')) {
+                    return "l'opzione " + shown + " non prende valori";
+                }
+                if (row.takesValue && args[i] == dashed && i + 1 == args.size()) {
+                    return "l'opzione " + shown + " richiede un valore";
+                }
+            }
+        }
+    }
+    return "riga di comando non valida";
+}
+
+// Parses `args` (the program name first) with the rows' options besides --help and --version.
+bool Parse_With(QCommandLineParser& parser, const std::vector<OptionRow>& rows,
+                const QStringList& args, const std::string& forCommand, std::string& error) {
+    parser.addOption(kHelp);
+    parser.addOption(kVersion);
+    for (const OptionRow& row : rows) {
+        QCommandLineOption option(QString(row.names).split(','));
+        if (row.takesValue) {
+            option.setValueName(QStringLiteral("VALORE"));
+        }
+        parser.addOption(option);
+    }
+    if (parser.parse(args)) {
+        return true;
+    }
+    if (!parser.unknownOptionNames().isEmpty()) {
+        error = "opzione sconosciuta: " + Quoted(Dashed(parser.unknownOptionNames().front()));
+        if (!forCommand.empty()) {
+            error += " per il comando " + forCommand;
+        }
+    } else {
+        error = Value_Error(rows, args);
+    }
+    return false;
+}
+
+// The command's own options and argument, once its name has been read.
+bool Parse_Command(const CommandRow& row, const QStringList& args, Options& o, std::string& error) {
+    QCommandLineParser parser;
+    if (!Parse_With(parser, row.options, args, row.name, error)) {
+        return false;
+    }
+    o.help = parser.isSet(kHelp);
+    o.version = parser.isSet(kVersion);
+    if (o.help || o.version) {
+        return true;
+    }
+    for (const OptionRow& option : row.options) {
+        const QString name = QString(option.names).section(',', -1);
+        if (!option.takesValue && parser.isSet(name)) {
+            option.apply(o, {});
+        }
+        for (const QString& value : option.takesValue ? parser.values(name) : QStringList()) {
+            if (value.isEmpty()) {
+                error = "l'opzione --" + name.toStdString() + " richiede un valore non vuoto";
+                return false;
+            }
+            option.apply(o, value.toStdString());
+        }
+    }
+    const QStringList positional = parser.positionalArguments();
+    const qsizetype wanted = row.missingArgument != nullptr ? 1 : 0;
+    if (positional.size() > wanted) {
+        error = "argomento in più: " + Quoted(positional[wanted].toStdString());
+        return false;
+    }
+    if (positional.size() < wanted) {
+        error = row.missingArgument;
+        return false;
+    }
+    if (wanted == 1) {
+        row.takeArgument(o, positional.front().toStdString());
+    }
+    return row.check(o, error);
+}
+
+}  // namespace
+
+std::string Command_Name(Command command) {
+    const CommandRow* row = Row_Of(command);
+    return row == nullptr ? std::string() : row->name;
+}
+
+Command Command_Named(const std::string& word) {
+    for (const CommandRow& row : Commands()) {
+        if (row.listed && word == row.name) {
+            return row.command;
+        }
+    }
+    return Command::None;
+}
+
+bool Is_Image_File(const std::string& input) {
+    if (input.size() < 4) {
+        return false;
+    }
+    std::string tail = input.substr(input.size() - 4);
+    std::transform(tail.begin(), tail.end(), tail.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return tail == ".bin";
+}
+
+// First the options before the command and the command's name, then the rest by the command's
+// own parser, so that each command knows only its own options.
+bool Parse_Arguments(const std::vector<std::string>& args, Options& options, std::string& error) {
+    QStringList all{QStringLiteral("lcdprog-cli")};
+    for (const std::string& arg : args) {
+        all.append(Q(arg));
+    }
+    QCommandLineParser top;
+    top.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+    Options o;
+    if (!Parse_With(top, {}, all, "", error)) {
+        return false;
+    }
+    o.help = top.isSet(kHelp);
+    o.version = top.isSet(kVersion);
+    const QStringList positional = top.positionalArguments();
+    if (!o.help && !o.version) {
+        if (positional.isEmpty()) {
+            error = "manca il comando (" + Command_List("o") + ")";
+            return false;
+        }
+        const std::string word = positional.front().toStdString();
+        const CommandRow* row = nullptr;
+        for (const CommandRow& r : Commands()) {
+            row = word == r.name ? &r : row;
+        }
+        if (row == nullptr) {
+            error = "comando sconosciuto: " + Quoted(word) + " (i comandi sono " +
+                    Command_List("e") + ")";
+            return false;
+        }
+        // What follows the name is the command's; after a "--" before the name, all of it is
+        // arguments still.
+        QStringList rest = positional.mid(1);
+        if (all.indexOf(QStringLiteral("--")) >= 1 &&
+            all.indexOf(QStringLiteral("--")) < all.indexOf(positional.front())) {
+            rest.prepend(QStringLiteral("--"));
+        }
+        rest.prepend(all.front());
+        o.command = row->command;
+        if (!Parse_Command(*row, rest, o, error)) {
+            return false;
+        }
+    }
+    options = o;
+    return true;
+}
+
+std::string Version_Text() {
+    return "lcdprog-cli " LCDPROG_VERSION "\n";
+}
+
+std::string Help_Text(Command command) {
+    const CommandRow* row = Row_Of(command);
+    return row != nullptr && *row->help != '\0' ? row->help : kGeneralHelp;
 }
 
 }  // namespace lcdprog::cli

@@ -34,14 +34,17 @@ struct Options {
 constexpr const char* kWorkerCommand = "_port-worker";
 
 // `args` excludes the program name. "--opt VALUE" and "--opt=VALUE" are both accepted; "--"
-// ends the options. False with a one-line Italian reason in `error` (options then unchanged).
+// ends the options; --quiet and --json exclude each other. False with a one-line Italian reason
+// in `error` (options then unchanged).
 bool Parse_Arguments(const std::vector<std::string>& args, Options& options, std::string& error);
 
 // What --help prints for the command (Command::None: the general help).
 std::string Help_Text(Command command);
 std::string Version_Text();
-// The name the operator types for the command ("write"), empty for None.
+// The name the operator types for the command ("write"), empty for None; and back (None for a
+// word that names no command the operator may type).
 std::string Command_Name(Command command);
+Command Command_Named(const std::string& word);
 // True when the input names an image file rather than a project (it ends in ".bin").
 bool Is_Image_File(const std::string& input);
 

@@ -58,6 +58,142 @@ int Fail(const std::string& error) {
     return kExitUsage;
 }
 
+// The options of convert, as QCommandLineParser takes them.
+struct ConvertOptions {
+    QCommandLineOption help{{"h", "help"}, ""};
+    QCommandLineOption panel{"panel", "", "TIPO"};
+    QCommandLineOption output{{"o", "output"}, "", "USCITA"};
+    QCommandLineOption fit{"fit", ""};
+    QCommandLineOption fill{"fill", ""};
+    QCommandLineOption stretch{"stretch", ""};
+    QCommandLineOption original{"original", ""};
+    QCommandLineOption rotate{"rotate", "", "GRADI"};
+    QCommandLineOption mirror{"mirror", ""};
+    QCommandLineOption dither{"dither", "", "MODO"};
+    QCommandLineOption threshold{"threshold", "", "N"};
+    QCommandLineOption brightness{"brightness", "", "N"};
+    QCommandLineOption contrast{"contrast", "", "N"};
+    QCommandLineOption invert{"invert", ""};
+
+    QList<QCommandLineOption> All() const {
+        return {help,   panel,  output, fit,       fill,       stretch,  original,
+                rotate, mirror, dither, threshold, brightness, contrast, invert};
+    }
+};
+
+// The conversion's settings from the options; the reason when they are wrong, else empty.
+std::string Read_Settings(const QCommandLineParser& parser, const ConvertOptions& o,
+                          picture::Settings& settings) {
+    int scalings = 0;
+    for (const auto& [option, scaling] :
+         {std::pair{&o.fit, picture::Scaling::Fit}, std::pair{&o.fill, picture::Scaling::Fill},
+          std::pair{&o.stretch, picture::Scaling::Stretch},
+          std::pair{&o.original, picture::Scaling::Original}}) {
+        if (parser.isSet(*option)) {
+            settings.scaling = scaling;
+            ++scalings;
+        }
+    }
+    if (scalings > 1) {
+        return "indicare una sola scala tra --fit, --fill, --stretch e --original";
+    }
+    settings.mirror = parser.isSet(o.mirror);
+    settings.invert = parser.isSet(o.invert);
+    const std::pair<const QCommandLineOption*, int*> numbers[] = {
+        {&o.rotate, &settings.rotation},
+        {&o.threshold, &settings.threshold},
+        {&o.brightness, &settings.brightness},
+        {&o.contrast, &settings.contrast},
+    };
+    for (const auto& [option, value] : numbers) {
+        if (parser.isSet(*option) && !Parse_Int(parser.value(*option), *value)) {
+            return "--" + option->names().constLast().toStdString() +
+                   " vuole un numero intero, non \"" + parser.value(*option).toStdString() + "\"";
+        }
+    }
+    if (parser.isSet(o.dither)) {
+        const std::map<QString, picture::Conversion> modes = {
+            {"threshold", picture::Conversion::Threshold},
+            {"floyd-steinberg", picture::Conversion::FloydSteinberg},
+            {"atkinson", picture::Conversion::Atkinson},
+            {"bayer", picture::Conversion::Bayer},
+        };
+        const auto mode = modes.find(parser.value(o.dither));
+        if (mode == modes.end()) {
+            return "--dither non valido: \"" + parser.value(o.dither).toStdString() +
+                   "\" (threshold, floyd-steinberg, atkinson o bayer)";
+        }
+        settings.conversion = mode->second;
+    }
+    return picture::Check_Settings(settings);
+}
+
+// The panel --panel names; the reason when it names none, else empty.
+std::string Find_Panel(const QCommandLineParser& parser, const ConvertOptions& o,
+                       const PanelLayout*& panel) {
+    for (const PanelLayout& layout : kPanelLayouts) {
+        if (parser.value(o.panel) == QLatin1String(layout.name)) {
+            panel = &layout;
+        }
+    }
+    if (panel != nullptr) {
+        return {};
+    }
+    return parser.isSet(o.panel)
+               ? "tipo di display sconosciuto: \"" + parser.value(o.panel).toStdString() +
+                     "\" (64128A, 64128E, 64240B o 128240A)"
+               : "manca il tipo di display: indicarlo con --panel TIPO";
+}
+
+// Every picture read and converted before anything is written, so that a bad one leaves no file
+// behind. The reason when one cannot be, else empty.
+std::string Convert_All(const QStringList& sources, const QString& out, bool intoFolder,
+                        const PanelLayout& panel, const picture::Settings& settings,
+                        std::vector<Job>& jobs) {
+    std::map<std::string, std::string> targets;
+    for (const QString& source : sources) {
+        const std::string path = QFile::encodeName(source).toStdString();
+        picture::Rgba image;
+        std::string error;
+        if (!platform::Read_Image_File(path, image, error)) {
+            return error;
+        }
+        const picture::Bits bits = picture::Convert(image, panel.width, panel.height, settings);
+        std::string target = out.toStdString();
+        if (intoFolder) {
+            target = QDir(out)
+                         .filePath(QString::fromStdString(
+                             picture::Output_Name(path, panel.width, panel.height)))
+                         .toStdString();
+        }
+        if (const auto seen = targets.find(target); seen != targets.end()) {
+            return seen->second + " e " + path + " darebbero lo stesso file " + target;
+        }
+        targets[target] = path;
+        jobs.push_back({path, target, picture::Bmp_File(bits)});
+    }
+    return {};
+}
+
+// All the pictures or none: each is staged beside its name and renamed once all are written.
+int Write_All_Files(const std::vector<Job>& jobs) {
+    platform::StagedFiles staged;
+    std::string reason;
+    for (const Job& job : jobs) {
+        if (!staged.Stage(job.target, job.bytes, reason)) {
+            std::fprintf(stderr, "lcdprog-cli: impossibile scrivere %s: %s\n", job.target.c_str(),
+                         reason.c_str());
+            return kExitUsage;
+        }
+    }
+    if (!staged.Commit(reason)) {
+        std::fprintf(stderr, "lcdprog-cli: impossibile completare i file di uscita: %s\n",
+                     reason.c_str());
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 void Warn_Reversed_Palette(const std::string& picturePath) {
@@ -83,22 +219,8 @@ int Run_Convert(int argc, char** argv) {
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({"h", "help"}, "");
-    const QCommandLineOption panelOption("panel", "", "TIPO");
-    const QCommandLineOption output({"o", "output"}, "", "USCITA");
-    const QCommandLineOption fit("fit", "");
-    const QCommandLineOption fill("fill", "");
-    const QCommandLineOption stretch("stretch", "");
-    const QCommandLineOption original("original", "");
-    const QCommandLineOption rotate("rotate", "", "GRADI");
-    const QCommandLineOption mirror("mirror", "");
-    const QCommandLineOption dither("dither", "", "MODO");
-    const QCommandLineOption threshold("threshold", "", "N");
-    const QCommandLineOption brightness("brightness", "", "N");
-    const QCommandLineOption contrast("contrast", "", "N");
-    const QCommandLineOption invert("invert", "");
-    parser.addOptions({help, panelOption, output, fit, fill, stretch, original, rotate, mirror,
-                       dither, threshold, brightness, contrast, invert});
+    const ConvertOptions o;
+    parser.addOptions(o.All());
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeAt(1);  // "convert"
     if (!parser.parse(arguments)) {
@@ -108,129 +230,40 @@ int Run_Convert(int argc, char** argv) {
                                             std::string(unknown.front().size() == 1 ? "-" : "--") +
                                             unknown.front().toStdString());
     }
-    if (parser.isSet(help)) {
+    if (parser.isSet(o.help)) {
         std::fputs(kHelp, stdout);
         return kExitOk;
     }
-
     picture::Settings settings;
-    int scalings = 0;
-    for (const auto& [option, scaling] :
-         {std::pair{&fit, picture::Scaling::Fit}, std::pair{&fill, picture::Scaling::Fill},
-          std::pair{&stretch, picture::Scaling::Stretch},
-          std::pair{&original, picture::Scaling::Original}}) {
-        if (parser.isSet(*option)) {
-            settings.scaling = scaling;
-            ++scalings;
-        }
-    }
-    if (scalings > 1) {
-        return Fail("indicare una sola scala tra --fit, --fill, --stretch e --original");
-    }
-    settings.mirror = parser.isSet(mirror);
-    settings.invert = parser.isSet(invert);
-    const std::pair<const QCommandLineOption*, int*> numbers[] = {
-        {&rotate, &settings.rotation},
-        {&threshold, &settings.threshold},
-        {&brightness, &settings.brightness},
-        {&contrast, &settings.contrast},
-    };
-    for (const auto& [option, value] : numbers) {
-        if (parser.isSet(*option) && !Parse_Int(parser.value(*option), *value)) {
-            return Fail("--" + option->names().constLast().toStdString() +
-                        " vuole un numero intero, non \"" + parser.value(*option).toStdString() +
-                        "\"");
-        }
-    }
-    if (parser.isSet(dither)) {
-        const std::map<QString, picture::Conversion> modes = {
-            {"threshold", picture::Conversion::Threshold},
-            {"floyd-steinberg", picture::Conversion::FloydSteinberg},
-            {"atkinson", picture::Conversion::Atkinson},
-            {"bayer", picture::Conversion::Bayer},
-        };
-        const auto mode = modes.find(parser.value(dither));
-        if (mode == modes.end()) {
-            return Fail("--dither non valido: \"" + parser.value(dither).toStdString() +
-                        "\" (threshold, floyd-steinberg, atkinson o bayer)");
-        }
-        settings.conversion = mode->second;
-    }
-    if (const std::string wrong = picture::Check_Settings(settings); !wrong.empty()) {
+    if (const std::string wrong = Read_Settings(parser, o, settings); !wrong.empty()) {
         return Fail(wrong);
     }
-
     const PanelLayout* panel = nullptr;
-    for (const PanelLayout& layout : kPanelLayouts) {
-        if (parser.value(panelOption) == QLatin1String(layout.name)) {
-            panel = &layout;
-        }
-    }
-    if (panel == nullptr) {
-        return Fail(parser.isSet(panelOption)
-                        ? "tipo di display sconosciuto: \"" +
-                              parser.value(panelOption).toStdString() +
-                              "\" (64128A, 64128E, 64240B o 128240A)"
-                        : "manca il tipo di display: indicarlo con --panel TIPO");
+    if (const std::string wrong = Find_Panel(parser, o, panel); !wrong.empty()) {
+        return Fail(wrong);
     }
     const QStringList sources = parser.positionalArguments();
     if (sources.isEmpty()) {
         return Fail("manca l'immagine da convertire");
     }
-    if (!parser.isSet(output) || parser.value(output).isEmpty()) {
+    if (!parser.isSet(o.output) || parser.value(o.output).isEmpty()) {
         return Fail("manca il file da scrivere: indicarlo con -o USCITA");
     }
-    const QString out = parser.value(output);
+    const QString out = parser.value(o.output);
     const bool intoFolder = sources.size() > 1 || QFileInfo(out).isDir();
     if (intoFolder && QFileInfo::exists(out) && !QFileInfo(out).isDir()) {
         return Fail("con più immagini -o indica una cartella, e " + out.toStdString() +
                     " non lo è");
     }
-
-    // Every picture is read and converted before anything is written, so that a bad one leaves
-    // no file behind.
     std::vector<Job> jobs;
-    std::map<std::string, std::string> targets;
-    for (const QString& source : sources) {
-        const std::string path = QFile::encodeName(source).toStdString();
-        picture::Rgba image;
-        std::string error;
-        if (!platform::Read_Image_File(path, image, error)) {
-            return Fail(error);
-        }
-        const picture::Bits bits = picture::Convert(image, panel->width, panel->height, settings);
-        std::string target = out.toStdString();
-        if (intoFolder) {
-            target = QDir(out)
-                         .filePath(QString::fromStdString(
-                             picture::Output_Name(path, panel->width, panel->height)))
-                         .toStdString();
-        }
-        if (const auto seen = targets.find(target); seen != targets.end()) {
-            return Fail(seen->second + " e " + path + " darebbero lo stesso file " + target);
-        }
-        targets[target] = path;
-        jobs.push_back({path, target, picture::Bmp_File(bits)});
+    if (const std::string wrong = Convert_All(sources, out, intoFolder, *panel, settings, jobs);
+        !wrong.empty()) {
+        return Fail(wrong);
     }
     if (intoFolder && !QDir().mkpath(out)) {
         return Fail("impossibile creare la cartella " + out.toStdString());
     }
-    // All the pictures or none: each is staged beside its name and renamed once all are written.
-    platform::StagedFiles staged;
-    std::string reason;
-    for (const Job& job : jobs) {
-        if (!staged.Stage(job.target, job.bytes, reason)) {
-            std::fprintf(stderr, "lcdprog-cli: impossibile scrivere %s: %s\n", job.target.c_str(),
-                         reason.c_str());
-            return kExitUsage;
-        }
-    }
-    if (!staged.Commit(reason)) {
-        std::fprintf(stderr, "lcdprog-cli: impossibile completare i file di uscita: %s\n",
-                     reason.c_str());
-        return kExitUsage;
-    }
-    return kExitOk;
+    return Write_All_Files(jobs);
 }
 
 }  // namespace lcdprog::cli

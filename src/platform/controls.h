@@ -7,7 +7,7 @@ namespace lcdprog::platform {
 
 // The few operations the link needs of the serial window's controls.
 class TextControl {
-public:
+  public:
     virtual ~TextControl() = default;
     virtual std::string Text() const = 0;
     virtual void SetText(const std::string& text) = 0;
@@ -15,7 +15,7 @@ public:
 
 // The trace box: whole text, a selection (in characters) and the selection's colour.
 class RichTextControl : public TextControl {
-public:
+  public:
     virtual void SetSelStart(int start) = 0;
     virtual void SetSelLength(int length) = 0;
     // 0xRRGGBB
@@ -23,7 +23,7 @@ public:
 };
 
 class ProgressControl {
-public:
+  public:
     virtual ~ProgressControl() = default;
     virtual void SetValue(int value) = 0;
     virtual int Value() const = 0;

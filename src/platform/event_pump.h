@@ -8,7 +8,7 @@ namespace lcdprog::platform {
 // painting). If nothing was pending and maxWaitMs > 0, it sleeps until the next event arrives or
 // maxWaitMs have passed, whichever comes first, so a waiting caller never spins.
 class EventPump {
-public:
+  public:
     virtual ~EventPump() = default;
     virtual void Yield(std::uint32_t maxWaitMs) = 0;
 };

@@ -3,7 +3,7 @@
 namespace lcdprog::platform {
 
 class ProgramControl {
-public:
+  public:
     virtual ~ProgramControl() = default;
     // Ends the program at once: no other window is shown and nothing else runs.
     virtual void EndNow() = 0;

@@ -207,9 +207,8 @@ platform::Result<Project> Parse_Project(std::string_view bytes, const std::strin
     for (std::size_t c = 0; c < large->size(); ++c) {
         project.font10x16[c] = static_cast<std::uint16_t>((*large)[c]);
     }
-    project.extraTop =
-        Extra_Keys(root, {QLatin1String("format"), QLatin1String("version"),
-                          QLatin1String("pictures"), QLatin1String("glyphs")});
+    project.extraTop = Extra_Keys(root, {QLatin1String("format"), QLatin1String("version"),
+                                         QLatin1String("pictures"), QLatin1String("glyphs")});
     std::vector<QLatin1String> panelNames;
     for (const PanelLayout& layout : kPanelLayouts) {
         panelNames.emplace_back(layout.name);
@@ -276,11 +275,11 @@ platform::Result<> Write_Project(const Project& project, const std::string& proj
     const std::string text = Serialize_Project(project, projectPath);
     std::string reason;
     if (!platform::Write_File_Atomically(projectPath, text, reason)) {
-        return platform::Refusal{
-            platform::RefusalKind::Unwritable,
-            "Impossibile salvare il progetto " + projectPath + ": " + reason +
-                (platform::Stamp_Of(projectPath).exists ? " Il file precedente non è stato modificato."
-                                                        : "")};
+        return platform::Refusal{platform::RefusalKind::Unwritable,
+                                 "Impossibile salvare il progetto " + projectPath + ": " + reason +
+                                     (platform::Stamp_Of(projectPath).exists
+                                          ? " Il file precedente non è stato modificato."
+                                          : "")};
     }
     return {};
 }

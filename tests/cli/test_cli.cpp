@@ -19,12 +19,12 @@
 #include <gtest/gtest.h>
 
 #include "compiler/mod_Compilatore.h"
-#include "main_window/picture_files.h"
 #include "picture/picture.h"
 #include "platform/posix_file_service.h"
 #include "project/project_file.h"
 #include "project/project_state.h"
 #include "support/fakes.h"
+#include "support/picture_files.h"
 #include "support/processes.h"
 
 namespace lcdprog::test {
@@ -91,8 +91,9 @@ std::vector<QJsonObject> Json_Lines(const std::string& text) {
 }
 
 // The exit status; `text` gets standard error then standard output, each line after a '\n'.
-int Run_Cli(const TempFolder& dir, std::vector<std::string> args, std::string& text) {
-    args.insert(args.begin(), Bin_Folder() + "/lcdprog-cli");
+int Run_Cli(const TempFolder& dir, std::vector<std::string> args, std::string& text,
+            const std::string& program = "lcdprog-cli") {
+    args.insert(args.begin(), Bin_Folder() + "/" + program);
     ChildProcess cli(args, dir / "cli.err");
     std::string out;
     while (const auto line = cli.Next_Line(60000)) {
@@ -122,11 +123,15 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
                                   std::regex("\\{dir\\}"), dir / "");
     };
     // {sim} is the module's port, {dir} the test folder; `line` is one line of standard error
-    // (for status 0, of standard output).
+    // (for status 0, of standard output). The window's program refuses what it once ignored.
     const struct {
         const char *args, *line;
         int status = 2;
+        const char* program = "lcdprog-cli";
     } rows[] = {
+        {"--bogus", "lcdprog: opzione sconosciuta: \"--bogus\"", 2, "lcdprog"},
+        {"a.lcdprj b.lcdprj",
+         "lcdprog: argomento in più: \"b.lcdprj\" (si apre un progetto alla volta)", 2, "lcdprog"},
         {"--version", "lcdprog-cli 0.1.0", 0},
         {"", "lcdprog-cli: manca il comando (ports, image o write)"},
         {"flash",
@@ -134,6 +139,8 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
         {"write {dir}image.bin --port {sim} --speed 9600",
          "lcdprog-cli: opzione sconosciuta: \"--speed\" per il comando write"},
         {"write {dir}image.bin --port", "lcdprog-cli: l'opzione --port richiede un valore"},
+        {"write {dir}image.bin --port {sim} --quiet --json",
+         "lcdprog-cli: --quiet e --json non vanno insieme: indicarne uno solo"},
         {"write {dir}image.bin",
          "lcdprog-cli: manca la porta: indicarla con --port DISPOSITIVO (anche più volte)"},
         {"image {dir}good.lcdprj",
@@ -166,7 +173,7 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
             args.push_back(expand(word));
         }
         std::string text;
-        EXPECT_EQ(Run_Cli(dir, args, text), row.status) << text;
+        EXPECT_EQ(Run_Cli(dir, args, text, row.program), row.status) << text;
         EXPECT_NE(text.find(expand("\n" + std::string(row.line) + "\n")), std::string::npos)
             << text;
     }

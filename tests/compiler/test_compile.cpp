@@ -9,9 +9,9 @@
 
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
-#include "main_window/picture_files.h"
 #include "state/mod_variabili.h"
 #include "support/fakes.h"
+#include "support/picture_files.h"
 
 namespace lcdprog {
 namespace {

@@ -7,6 +7,7 @@ version=$2
 prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "$0")/wait_for_line.sh"
 
 cmake --install "$build" --prefix "$prefix" >/dev/null || fail "cmake --install"
 for f in bin/lcdprog bin/lcdprog-sim share/lcdprog/Sfondo_Bianco_128x64.bmp \
@@ -31,9 +32,9 @@ done
 # first it cannot use, so the one before it was found in ../share/lcdprog.
 cd /
 rm "$prefix/share/lcdprog/Sfondo_Bianco_240x64.bmp"
-QT_QPA_PLATFORM=offscreen timeout 2 "$prefix/bin/lcdprog" 2>"$prefix/err.txt"
-grep -qF 'lcdprog: ERROR: File Sfondo_Bianco_240x64.bmp non trovato. Impossibile continuare' \
-    "$prefix/err.txt" || fail "no message for the missing background: $(cat "$prefix/err.txt")"
+lcdprog_prints "$prefix/bin/lcdprog" \
+    'lcdprog: ERROR: File Sfondo_Bianco_240x64.bmp non trovato. Impossibile continuare' ||
+    fail "no message for the missing background"
 
 desktop-file-validate "$prefix/share/applications/org.lcdprog.Lcdprog.desktop" || fail "desktop entry"
 appstreamcli validate --no-net "$prefix/share/metainfo/org.lcdprog.Lcdprog.metainfo.xml" \

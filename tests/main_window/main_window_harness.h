@@ -10,9 +10,9 @@
 #include <tuple>
 
 #include "main_window/frm_Config_LCD.h"
-#include "main_window/picture_files.h"
 #include "state/mod_variabili.h"
 #include "support/fakes.h"
+#include "support/picture_files.h"
 
 namespace lcdprog {
 inline bool operator==(const ImageSlot& a, const ImageSlot& b) {

@@ -21,7 +21,6 @@
 #include <QTextEdit>
 #include <QTimer>
 #include <algorithm>
-#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -190,8 +189,8 @@ TEST(PacedPainting, NoPaintBeforeAPacketAtMostOnePerIntervalWhileWaitingNoneLost
     EXPECT_GT(probe.paints, before);
 
     // A silent second of waiting that begins with a paint held: the paint wakes the wait once,
-    // not constantly, and the rest is slept through.
-    const std::clock_t cpu = std::clock();
+    // not constantly, and the rest is slept through (a wait that spins makes a pass per wake-up;
+    // its CPU is measured in bench/).
     before = probe.paints;
     int passes = 0;
     wall.restart();
@@ -200,7 +199,6 @@ TEST(PacedPainting, NoPaintBeforeAPacketAtMostOnePerIntervalWhileWaitingNoneLost
         pump->Yield(static_cast<std::uint32_t>(1000 - wall.elapsed()));
         ++passes;
     }
-    EXPECT_LT(1000.0 * static_cast<double>(std::clock() - cpu) / CLOCKS_PER_SEC, 20.0) << passes;
     EXPECT_LT(passes, 10);
     EXPECT_GT(probe.paints, before);
 

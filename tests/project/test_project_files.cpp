@@ -7,11 +7,11 @@
 #include <QTemporaryDir>
 #include <fstream>
 
-#include "main_window/picture_files.h"
 #include "platform/posix_file_service.h"
 #include "project/project_file.h"
 #include "project/project_state.h"
 #include "support/fakes.h"
+#include "support/picture_files.h"
 
 namespace lcdprog {
 namespace {

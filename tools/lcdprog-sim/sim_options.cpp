@@ -1,5 +1,7 @@
 #include "sim_options.h"
 
+#include <QCommandLineParser>
+#include <QStringList>
 #include <charconv>
 
 namespace lcdsim {
@@ -17,138 +19,129 @@ bool Parse_Number(const std::string& text, long lo, long hi, long& out) {
     return true;
 }
 
+enum class Kind { Flag, Text, Number, Faults };
+
+// One option: its name, what its value must be, and where it goes. Numbers lie in [lo, hi].
+struct OptionRow {
+    const char* name;
+    Kind kind;
+    long lo;
+    long hi;
+    void (*apply)(Options&, const std::string& text, long number);
+};
+
+const OptionRow kRows[] = {
+    {"link", Kind::Text, 0, 0, [](Options& o, const std::string& v, long) { o.link = v; }},
+    {"eeprom", Kind::Text, 0, 0, [](Options& o, const std::string& v, long) { o.eeprom = v; }},
+    {"png", Kind::Text, 0, 0, [](Options& o, const std::string& v, long) { o.pngDir = v; }},
+    {"load", Kind::Flag, 0, 0, [](Options& o, const std::string&, long) { o.load = true; }},
+    {"baud", Kind::Number, 50, 4000000, [](Options& o, const std::string&, long n) { o.baud = n; }},
+    {"page-ms", Kind::Number, 0, 10000,
+     [](Options& o, const std::string&, long n) { o.pageMs = static_cast<int>(n); }},
+    {"frame-gap-ms", Kind::Number, 0, 60000,
+     [](Options& o, const std::string&, long n) { o.frameGapMs = static_cast<int>(n); }},
+    {"reopen-after", Kind::Number, 0, 600000,
+     [](Options& o, const std::string&, long n) { o.reopenAfterMs = static_cast<int>(n); }},
+    {"fault", Kind::Faults, 0, 0, nullptr},
+    {"exit-after-reset", Kind::Flag, 0, 0,
+     [](Options& o, const std::string&, long) { o.exitAfterReset = true; }},
+    {"log", Kind::Flag, 0, 0, [](Options& o, const std::string&, long) { o.log = true; }},
+    {"quiet", Kind::Flag, 0, 0, [](Options& o, const std::string&, long) { o.quiet = true; }},
+};
+
+const QCommandLineOption kHelp(QStringList{"h", "help"});
+const QCommandLineOption kVersion("version");
+
+// QCommandLineParser words its complaints its own way: the argument it stopped at is found again
+// to say it as this program always has.
+std::string Parse_Error(const QCommandLineParser& parser, const QStringList& args) {
+    if (!parser.unknownOptionNames().isEmpty()) {
+        return "unknown option \"--" + parser.unknownOptionNames().front().toStdString() +
+               "\" (see --help)";
+    }
+    for (qsizetype i = 1; i < args.size() && args[i] != "--"; ++i) {
+        for (const OptionRow& row : kRows) {
+            const QString name = QStringLiteral("--") + row.name;
+            if (row.kind == Kind::Flag && args[i].startsWith(name + '=')) {
+                return name.toStdString() + " takes no value";
+            }
+            if (row.kind != Kind::Flag && args[i] == name && i + 1 == args.size()) {
+                return name.toStdString() + " needs a value (see --help)";
+            }
+        }
+    }
+    return parser.errorText().toStdString();
+}
+
+// One option's values, in the order given, checked and applied. False with the reason.
+bool Apply(const OptionRow& row, const QStringList& values, Options& parsed, std::string& error) {
+    const std::string name = std::string("--") + row.name;
+    for (const QString& text : values) {
+        const std::string value = text.toStdString();
+        long n = 0;
+        if (row.kind == Kind::Number && !Parse_Number(value, row.lo, row.hi, n)) {
+            error = name + " needs a whole number from " + std::to_string(row.lo) + " to " +
+                    std::to_string(row.hi) + ", not \"" + value + "\"";
+            return false;
+        }
+        if (row.kind == Kind::Text && value.empty()) {
+            error = name + " needs a non-empty value";
+            return false;
+        }
+        if (row.kind == Kind::Faults) {
+            auto fault = Parse_Fault(value, error);
+            if (!fault) {
+                return false;
+            }
+            parsed.faults.push_back(*fault);
+            continue;
+        }
+        row.apply(parsed, value, n);
+    }
+    return true;
+}
+
 }  // namespace
 
 Parse_Outcome Parse_Command_Line(std::span<const std::string> args, Options& options,
                                  std::string& error) {
-    Options parsed = options;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string name = args[i];
-        std::string value;
-        bool inlineValue = false;
-        if (name.rfind("--", 0) == 0) {
-            if (auto eq = name.find('='); eq != std::string::npos) {
-                value = name.substr(eq + 1);
-                name = name.substr(0, eq);
-                inlineValue = true;
-            }
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOption(kHelp);
+    parser.addOption(kVersion);
+    for (const OptionRow& row : kRows) {
+        QCommandLineOption option(QString::fromLatin1(row.name));
+        if (row.kind != Kind::Flag) {
+            option.setValueName(QStringLiteral("VALUE"));
         }
-        auto flag = [&]() {
-            if (inlineValue) {
-                error = name + " takes no value";
-                return false;
-            }
-            return true;
-        };
-        auto take = [&]() {
-            if (inlineValue) {
-                return true;
-            }
-            if (i + 1 >= args.size()) {
-                error = name + " needs a value (see --help)";
-                return false;
-            }
-            value = args[++i];
-            return true;
-        };
-        auto number = [&](long lo, long hi, long& out) {
-            if (!take()) {
-                return false;
-            }
-            if (!Parse_Number(value, lo, hi, out)) {
-                error = name + " needs a whole number from " + std::to_string(lo) + " to " +
-                        std::to_string(hi) + ", not \"" + value + "\"";
-                return false;
-            }
-            return true;
-        };
-        auto text = [&](std::string& out) {
-            if (!take()) {
-                return false;
-            }
-            if (value.empty()) {
-                error = name + " needs a non-empty value";
-                return false;
-            }
-            out = value;
-            return true;
-        };
-        long n = 0;
-        if (name == "-h" || name == "--help") {
-            if (!flag()) {
-                return Parse_Outcome::Error;
-            }
-            return Parse_Outcome::Help;
-        } else if (name == "--version") {
-            if (!flag()) {
-                return Parse_Outcome::Error;
-            }
-            return Parse_Outcome::Version;
-        } else if (name == "--link") {
-            if (!text(parsed.link)) {
-                return Parse_Outcome::Error;
-            }
-        } else if (name == "--eeprom") {
-            if (!text(parsed.eeprom)) {
-                return Parse_Outcome::Error;
-            }
-        } else if (name == "--png") {
-            if (!text(parsed.pngDir)) {
-                return Parse_Outcome::Error;
-            }
-        } else if (name == "--load") {
-            if (!flag()) {
-                return Parse_Outcome::Error;
-            }
-            parsed.load = true;
-        } else if (name == "--baud") {
-            if (!number(50, 4000000, n)) {
-                return Parse_Outcome::Error;
-            }
-            parsed.baud = n;
-        } else if (name == "--page-ms") {
-            if (!number(0, 10000, n)) {
-                return Parse_Outcome::Error;
-            }
-            parsed.pageMs = static_cast<int>(n);
-        } else if (name == "--frame-gap-ms") {
-            if (!number(0, 60000, n)) {
-                return Parse_Outcome::Error;
-            }
-            parsed.frameGapMs = static_cast<int>(n);
-        } else if (name == "--reopen-after") {
-            if (!number(0, 600000, n)) {
-                return Parse_Outcome::Error;
-            }
-            parsed.reopenAfterMs = static_cast<int>(n);
-        } else if (name == "--fault") {
-            if (!take()) {
-                return Parse_Outcome::Error;
-            }
-            std::string why;
-            auto fault = Parse_Fault(value, why);
-            if (!fault) {
-                error = why;
-                return Parse_Outcome::Error;
-            }
-            parsed.faults.push_back(*fault);
-        } else if (name == "--exit-after-reset") {
-            if (!flag()) {
-                return Parse_Outcome::Error;
-            }
-            parsed.exitAfterReset = true;
-        } else if (name == "--log") {
-            if (!flag()) {
-                return Parse_Outcome::Error;
-            }
-            parsed.log = true;
-        } else if (name == "--quiet") {
-            if (!flag()) {
-                return Parse_Outcome::Error;
-            }
-            parsed.quiet = true;
-        } else {
-            error = "unknown option \"" + args[i] + "\" (see --help)";
+        parser.addOption(option);
+    }
+    QStringList all{QStringLiteral("lcdprog-sim")};
+    for (const std::string& arg : args) {
+        all.append(QString::fromStdString(arg));
+    }
+    if (!parser.parse(all)) {
+        error = Parse_Error(parser, all);
+        return Parse_Outcome::Error;
+    }
+    if (parser.isSet(kHelp)) {
+        return Parse_Outcome::Help;
+    }
+    if (parser.isSet(kVersion)) {
+        return Parse_Outcome::Version;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        error = "unexpected argument \"" + parser.positionalArguments().front().toStdString() +
+                "\" (see --help)";
+        return Parse_Outcome::Error;
+    }
+    Options parsed = options;
+    for (const OptionRow& row : kRows) {
+        const QString name = QString::fromLatin1(row.name);
+        const QStringList values = row.kind == Kind::Flag ? QStringList() : parser.values(name);
+        if (row.kind == Kind::Flag && parser.isSet(name)) {
+            row.apply(parsed, {}, 0);
+        } else if (!Apply(row, values, parsed, error)) {
             return Parse_Outcome::Error;
         }
     }

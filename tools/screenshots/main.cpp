@@ -139,52 +139,171 @@ struct DemoPicture {
     ImageSlots* images;
 };
 
-int Run(const QDir& out, const QString& imageDump) {
+// The recent projects go to a temporary folder, not to the user's settings.
+bool Keep_Settings_In(const QTemporaryDir& folder) {
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
+    return folder.isValid();
+}
+
+// The windows as main() wires them, and the steps of the session. Each step returns false with
+// `error` set when the session did not go the way the pictures are meant to show.
+class Session {
+  public:
+    Session() { Attach_Receive_Handler(qt_.serial, *state_); }
+
     QString error;
-    QTemporaryDir pictures;
-    if (!pictures.isValid()) {
-        return Fail(QStringLiteral("cannot create a temporary folder: ") + pictures.errorString());
+
+    bool Start() {
+        if (!picturesReady_) {
+            error = QStringLiteral("cannot create a temporary folder: ") + pictures_.errorString();
+            return false;
+        }
+        if (!Start_Main_Window()) {
+            error = QStringLiteral(
+                        "the main window did not start (are the white backgrounds "
+                        "beside this program in ") +
+                    QString::fromStdString(qt_.files.ProgramFolder()) + QStringLiteral("?)");
+            return false;
+        }
+        return Set_Glyphs() && Choose_Demo_Pictures() && Reopen_From_Project();
     }
 
-    // The recent projects go to the temporary folder, not to the user's settings.
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, pictures.path());
-    platform::QtServices qt;
-    RecordingMessageBox messages;
-    QueuedFileDialog dialog;
-    RecordingProgram program;
-    platform::Services services = qt.With(messages, dialog, program);
-    // Held on the heap: a fresh one stands in for a program started again, below.
-    auto state = std::make_unique<ProgramState>();
-    Attach_Receive_Handler(qt.serial, *state);
-    // The serial window is its own top-level widget; on every way out of here it goes before
-    // the services it talks to.
+    bool Show_Tab(int index) {
+        auto* tabs = Child<QTabWidget>(window_.get(), "SST_Select_Image", &error);
+        if (tabs == nullptr || index >= tabs->count()) {
+            error = error.isEmpty() ? QStringLiteral("the main window has too few tabs") : error;
+            return false;
+        }
+        tabs->setCurrentIndex(index);
+        Settle();
+        return true;
+    }
+
+    // The main window with the named menu open and its first item highlighted.
+    QPixmap Grab_Menu(const char* name) {
+        auto* menu = Child<QMenu>(window_.get(), name, &error);
+        return menu == nullptr ? QPixmap() : Grab_With_Menu(window_.get(), menu, &error);
+    }
+
+    // The 10x16 glyph's menu, opened over a cell as the right button opens it. The menu reaches
+    // below the window: the picture grows to hold it.
+    QPixmap Grab_Glyph_Menu() {
+        auto* grid = Child<QTableWidget>(window_.get(), "msh_Font_10x16", &error);
+        auto* menu = Child<QMenu>(window_.get(), "mnu_Glifo_10x16", &error);
+        if (grid == nullptr || menu == nullptr) {
+            return {};
+        }
+        grid->setFocus();
+        grid->setCurrentCell(4, 6);
+        menu->popup(
+            grid->viewport()->mapToGlobal(grid->visualRect(grid->model()->index(4, 6)).center()));
+        menu->setActiveAction(menu->actions().value(0));
+        Settle();
+        const QPixmap windowPicture = window_->grab();
+        const QRect menuRect(window_->mapFromGlobal(menu->pos()), menu->size());
+        QPixmap picture(windowPicture.rect().united(menuRect).size());
+        picture.fill(window_->palette().color(QPalette::Window));
+        {
+            QPainter painter(&picture);
+            painter.drawPixmap(0, 0, windowPicture);
+            painter.drawPixmap(menuRect.topLeft(), menu->grab());
+        }
+        menu->hide();
+        return picture;
+    }
+
+    // The dialog "Da carattere..." drawing an "A" into the 10x16 glyph.
+    QPixmap Grab_From_Character() {
+        frm_Da_Carattere fromCharacter(kGlyph10x16, window_.get());
+        fromCharacter.show();
+        Settle();
+        return fromCharacter.grab();
+    }
+
+    // The preview, through its menu command, at one screen pixel per panel pixel so that every
+    // panel fits in the picture.
+    bool Open_Preview() {
+        if (!Show_Tab(0)) {
+            return false;
+        }
+        window_->smnu_Anteprima_Click(0);
+        preview_ = window_->Preview();
+        if (preview_ == nullptr || !preview_->Current()) {
+            error = QStringLiteral("the preview did not open on a complete image");
+            return false;
+        }
+        preview_->Set_Zoom(1);
+        preview_->resize(760, 1010);
+        Settle();
+        return true;
+    }
+
+    bool Open_Serial_Window();
+    bool Program_Module();
+    bool Check_Image_Sent(const QString& imageDump);
+
+    void Finish() {
+        if (auto* exit = Child<QPushButton>(serialWindow_, "cmd_Exit", &error)) {
+            exit->click();
+        }
+        window_->close();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    QPixmap Main_Window() const { return window_->grab(); }
+    QPixmap Preview() const { return preview_->grab(); }
+    QPixmap Serial_Window() const { return serialWindow_->grab(); }
+    QPixmap Serial_Window_Mid_Run() const { return midRun_; }
+
+  private:
+    bool Start_Main_Window() {
+        window_ = std::make_unique<frm_Config_LCD>(services_, *state_,
+                                                   [this] { Show_frm_RS232(services_, *state_); });
+        if (!window_->Form_Load() || program_.ended) {
+            return false;
+        }
+        window_->show();
+        Settle();
+        return true;
+    }
+
+    bool Set_Glyphs();
+    bool Choose_Demo_Pictures();
+    bool Reopen_From_Project();
+
+    QTemporaryDir pictures_;
+    bool picturesReady_ = Keep_Settings_In(pictures_);
+    platform::QtServices qt_;
+    RecordingMessageBox messages_;
+    QueuedFileDialog dialog_;
+    RecordingProgram program_;
+    platform::Services services_ = qt_.With(messages_, dialog_, program_);
+    // Held on the heap: a fresh one stands in for a program started again.
+    std::unique_ptr<ProgramState> state_ = std::make_unique<ProgramState>();
+    // The serial window is its own top-level widget; on every way out it goes before the
+    // services it talks to.
     struct SerialWindowGuard {
         ~SerialWindowGuard() { delete Current_frm_RS232(); }
-    } serialWindowGuard;
+    } serialWindowGuard_;
+    std::unique_ptr<frm_Config_LCD> window_;
+    frm_Anteprima* preview_ = nullptr;
+    frm_RS232* serialWindow_ = nullptr;
+    bool midRunAsked_ = false;
+    QPixmap midRun_;
+};
 
-    auto window = std::make_unique<frm_Config_LCD>(
-        services, *state, [&services, &state] { Show_frm_RS232(services, *state); });
-    if (!window->Form_Load() || program.ended) {
-        return Fail(QStringLiteral("the main window did not start (are the white backgrounds "
-                                   "beside this program in ") +
-                    QString::fromStdString(qt.files.ProgramFolder()) + QStringLiteral("?)"));
-    }
-    window->show();
-    Settle();
-
-    // The glyphs, cell by cell through the grid handler, as clicks would set them.
-    auto* grid5x8 = Child<QTableWidget>(window.get(), "msh_Font_5x8", &error);
-    auto* grid10x16 = Child<QTableWidget>(window.get(), "msh_Font_10x16", &error);
-    auto* tabs = Child<QTabWidget>(window.get(), "SST_Select_Image", &error);
-    auto* menu = Child<QMenu>(window.get(), "mnu_Comunicazione", &error);
-    if (grid5x8 == nullptr || grid10x16 == nullptr || tabs == nullptr || menu == nullptr) {
-        return Fail(error);
+// The glyphs, cell by cell through the grid handler, as clicks would set them.
+bool Session::Set_Glyphs() {
+    auto* grid5x8 = Child<QTableWidget>(window_.get(), "msh_Font_5x8", &error);
+    auto* grid10x16 = Child<QTableWidget>(window_.get(), "msh_Font_10x16", &error);
+    if (grid5x8 == nullptr || grid10x16 == nullptr) {
+        return false;
     }
     for (int r = 0; r < static_cast<int>(screenshots::kGlyph5x8.size()); ++r) {
         for (int c = 0; c < 5; ++c) {
             if (screenshots::kGlyph5x8[r][c] == '#') {
                 grid5x8->setCurrentCell(r, c);
-                window->msh_Font_5x8_Click();
+                window_->msh_Font_5x8_Click();
             }
         }
     }
@@ -192,235 +311,214 @@ int Run(const QDir& out, const QString& imageDump) {
         for (int c = 0; c < 10; ++c) {
             if (screenshots::kGlyph10x16[r][c] == '#') {
                 grid10x16->setCurrentCell(r, c);
-                window->msh_Font_10x16_Click();
+                window_->msh_Font_10x16_Click();
             }
         }
     }
-    if (state->Font_5x8 != screenshots::Glyph_5x8_Columns() ||
-        state->Font_10x16 != screenshots::Glyph_10x16_Columns()) {
-        return Fail(QStringLiteral("the grid clicks did not set the glyph tables as expected"));
+    if (state_->Font_5x8 != screenshots::Glyph_5x8_Columns() ||
+        state_->Font_10x16 != screenshots::Glyph_10x16_Columns()) {
+        error = QStringLiteral("the grid clicks did not set the glyph tables as expected");
+        return false;
     }
     grid5x8->setCurrentCell(-1, -1);
     grid10x16->setCurrentCell(-1, -1);
+    return true;
+}
 
-    // The demo pictures, chosen with the right button through the picture box handlers.
+// The demo pictures, chosen with the right button through the picture box handlers.
+bool Session::Choose_Demo_Pictures() {
     const DemoPicture demo[] = {
         {"allarme_128x64.bmp", 128, 64, "Zona 1 - Ingresso",
-         &frm_Config_LCD::pct_Image_64128A_MouseDown, &state->Images_64128A},
+         &frm_Config_LCD::pct_Image_64128A_MouseDown, &state_->Images_64128A},
         {"allarme_240x64.bmp", 240, 64, "Zona 3 - Magazzino",
-         &frm_Config_LCD::pct_Image_64240B_MouseDown, &state->Images_64240B},
+         &frm_Config_LCD::pct_Image_64240B_MouseDown, &state_->Images_64240B},
         {"allarme_240x128.bmp", 240, 128, "Zona 5 - Centrale termica",
-         &frm_Config_LCD::pct_Image_128240A_MouseDown, &state->Images_128240A},
+         &frm_Config_LCD::pct_Image_128240A_MouseDown, &state_->Images_128240A},
     };
     for (const DemoPicture& p : demo) {
-        const QString path = QDir(pictures.path()).filePath(QString::fromLatin1(p.file));
+        const QString path = QDir(pictures_.path()).filePath(QString::fromLatin1(p.file));
         const QImage picture =
             screenshots::Alarm_Picture(p.width, p.height, QString::fromUtf8(p.zone));
         if (!screenshots::Write_Mono_Bitmap(picture, path, &error)) {
-            return Fail(QStringLiteral("cannot write a demo picture: ") + error);
+            error = QStringLiteral("cannot write a demo picture: ") + error;
+            return false;
         }
-        dialog.answers.push_back(path.toStdString());
-        (window.get()->*p.mouseDown)(0, Qt::RightButton);
-        if (!messages.shown.empty() || (*p.images)[0].FileName != p.file) {
-            return Fail(QStringLiteral("the picture box did not take ") + path);
-        }
-    }
-    Settle();
-
-    // Saved as a project, the window closed, a new one started with that project as
-    // `lcdprog PROJECT.lcdprj` starts: the rest of the session runs on what the project gave.
-    const QString project = QDir(pictures.path()).filePath(QStringLiteral("allarmi.lcdprj"));
-    dialog.answers.push_back(project.toStdString());
-    if (!window->Save_Project_As() || !messages.shown.empty()) {
-        return Fail(QStringLiteral("the project was not saved to ") + project);
-    }
-    const Project chosen = Capture_Project(*state, services.files);
-    window->close();
-    window.reset();
-    *state = ProgramState{};
-    window = std::make_unique<frm_Config_LCD>(
-        services, *state, [&services, &state] { Show_frm_RS232(services, *state); });
-    if (!window->Form_Load() || program.ended) {
-        return Fail(QStringLiteral("the main window did not start again"));
-    }
-    window->show();
-    if (!window->Open_Project(project.toStdString()) || !messages.shown.empty() ||
-        !(Capture_Project(*state, services.files) == chosen)) {
-        return Fail(QStringLiteral("the project did not give back the session's choices"));
-    }
-    tabs = Child<QTabWidget>(window.get(), "SST_Select_Image", &error);
-    menu = Child<QMenu>(window.get(), "mnu_Comunicazione", &error);
-    auto* fileMenu = Child<QMenu>(window.get(), "mnu_File", &error);
-    if (tabs == nullptr || menu == nullptr || fileMenu == nullptr) {
-        return Fail(error);
-    }
-    Settle();
-
-    const char* tabFiles[] = {"main-64128A.png", "main-64128E.png", "main-64240B.png",
-                              "main-128240A.png", "main-fonts.png"};
-    for (int i = 0; i < tabs->count() && i < 5; ++i) {
-        tabs->setCurrentIndex(i);
-        Settle();
-        if (!Save(window->grab(), out, QString::fromLatin1(tabFiles[i]), &error)) {
-            return Fail(error);
+        dialog_.answers.push_back(path.toStdString());
+        (window_.get()->*p.mouseDown)(0, Qt::RightButton);
+        if (!messages_.shown.empty() || (*p.images)[0].FileName != p.file) {
+            error = QStringLiteral("the picture box did not take ") + path;
+            return false;
         }
     }
-    tabs->setCurrentIndex(0);
     Settle();
-    const QPixmap withMenu = Grab_With_Menu(window.get(), menu, &error);
-    if (!error.isEmpty() || !Save(withMenu, out, QStringLiteral("main-menu.png"), &error)) {
-        return Fail(error);
-    }
-    const QPixmap withFileMenu = Grab_With_Menu(window.get(), fileMenu, &error);
-    if (!error.isEmpty() ||
-        !Save(withFileMenu, out, QStringLiteral("main-project-menu.png"), &error)) {
-        return Fail(error);
-    }
+    return true;
+}
 
-    // The 10x16 glyph's menu, opened over a cell as the right button opens it, and the dialog
-    // "Da carattere..." drawing an "A" into that glyph.
-    tabs->setCurrentIndex(4);
-    Settle();
-    auto* glyphGrid = Child<QTableWidget>(window.get(), "msh_Font_10x16", &error);
-    auto* glyphMenu = Child<QMenu>(window.get(), "mnu_Glifo_10x16", &error);
-    if (glyphGrid == nullptr || glyphMenu == nullptr) {
-        return Fail(error);
+// Saved as a project, the window closed, a new one started with that project as
+// `lcdprog PROJECT.lcdprj` starts: the rest of the session runs on what the project gave.
+bool Session::Reopen_From_Project() {
+    const QString project = QDir(pictures_.path()).filePath(QStringLiteral("allarmi.lcdprj"));
+    dialog_.answers.push_back(project.toStdString());
+    if (!window_->Save_Project_As() || !messages_.shown.empty()) {
+        error = QStringLiteral("the project was not saved to ") + project;
+        return false;
     }
-    glyphGrid->setFocus();
-    glyphGrid->setCurrentCell(4, 6);
-    glyphMenu->popup(glyphGrid->viewport()->mapToGlobal(
-        glyphGrid->visualRect(glyphGrid->model()->index(4, 6)).center()));
-    glyphMenu->setActiveAction(glyphMenu->actions().value(0));
-    Settle();
-    // The menu reaches below the window: the picture grows to hold it.
-    const QPixmap windowPicture = window->grab();
-    const QRect menuRect(window->mapFromGlobal(glyphMenu->pos()), glyphMenu->size());
-    QPixmap withGlyphMenu(windowPicture.rect().united(menuRect).size());
-    withGlyphMenu.fill(window->palette().color(QPalette::Window));
-    {
-        QPainter painter(&withGlyphMenu);
-        painter.drawPixmap(0, 0, windowPicture);
-        painter.drawPixmap(menuRect.topLeft(), glyphMenu->grab());
+    const Project chosen = Capture_Project(*state_, services_.files);
+    window_->close();
+    window_.reset();
+    *state_ = ProgramState{};
+    if (!Start_Main_Window()) {
+        error = QStringLiteral("the main window did not start again");
+        return false;
     }
-    glyphMenu->hide();
-    if (!Save(withGlyphMenu, out, QStringLiteral("main-glyph-menu.png"), &error)) {
-        return Fail(error);
+    if (!window_->Open_Project(project.toStdString()) || !messages_.shown.empty() ||
+        !(Capture_Project(*state_, services_.files) == chosen)) {
+        error = QStringLiteral("the project did not give back the session's choices");
+        return false;
     }
-    {
-        frm_Da_Carattere fromCharacter(kGlyph10x16, window.get());
-        fromCharacter.show();
-        Settle();
-        if (!Save(fromCharacter.grab(), out, QStringLiteral("from-character.png"), &error)) {
-            return Fail(error);
-        }
-    }
-    tabs->setCurrentIndex(0);
-    Settle();
+    return true;
+}
 
-    // The preview, through its menu command, at one screen pixel per panel pixel so that every
-    // panel fits in the picture.
-    window->smnu_Anteprima_Click(0);
-    frm_Anteprima* preview = window->Preview();
-    if (preview == nullptr || !preview->Current()) {
-        return Fail(QStringLiteral("the preview did not open on a complete image"));
-    }
-    preview->Set_Zoom(1);
-    preview->resize(760, 1010);
+// The serial window, through the menu command, showing the module's port as COM 1.
+bool Session::Open_Serial_Window() {
+    window_->smnu_Comunicazione_Click(0);
     Settle();
-    if (!Save(preview->grab(), out, QStringLiteral("preview.png"), &error)) {
-        return Fail(error);
+    serialWindow_ = Current_frm_RS232();
+    if (serialWindow_ == nullptr) {
+        error = QStringLiteral("the menu command did not open the serial port window");
+        return false;
     }
+    if (!messages_.shown.empty()) {
+        error = QStringLiteral(
+            "no usable serial port: is the virtual module running and "
+            "LCDPROG_PORTS set to its device?");
+        return false;
+    }
+    auto* combo = Child<QComboBox>(serialWindow_, "cmb_RS232", &error);
+    if (combo != nullptr && combo->currentText() != QStringLiteral("COM 1")) {
+        error = QStringLiteral("the port list shows \"") + combo->currentText() +
+                QStringLiteral("\", not \"COM 1\"");
+    }
+    return error.isEmpty();
+}
 
-    // The serial window, through the menu command.
-    window->smnu_Comunicazione_Click(0);
-    Settle();
-    frm_RS232* serialWindow = Current_frm_RS232();
-    if (serialWindow == nullptr) {
-        return Fail(QStringLiteral("the menu command did not open the serial port window"));
+// ON, then a whole programming run. Halfway through the EEPROM the window is grabbed from inside
+// the run, as it looks then: at the run's next turn of the event loop, once the bar has been
+// repainted with the rest.
+bool Session::Program_Module() {
+    auto* on = Child<QPushButton>(serialWindow_, "cmd_ON", &error);
+    auto* write = Child<QPushButton>(serialWindow_, "cmd_Write_RS232", &error);
+    auto* trace = Child<QTextEdit>(serialWindow_, "rtb_RS232_SPY", &error);
+    auto* sent = Child<QLineEdit>(serialWindow_, "txt_Send_Packet", &error);
+    auto* received = Child<QLineEdit>(serialWindow_, "txt_Received_Packet", &error);
+    auto* progress = Child<QProgressBar>(serialWindow_, "pgb_RS232", &error);
+    if (on == nullptr || write == nullptr || trace == nullptr || sent == nullptr ||
+        received == nullptr || progress == nullptr) {
+        return false;
     }
-    if (!messages.shown.empty()) {
-        return Fail(
-            QStringLiteral("no usable serial port: is the virtual module running and "
-                           "LCDPROG_PORTS set to its device?"));
-    }
-    auto* combo = Child<QComboBox>(serialWindow, "cmb_RS232", &error);
-    auto* on = Child<QPushButton>(serialWindow, "cmd_ON", &error);
-    auto* write = Child<QPushButton>(serialWindow, "cmd_Write_RS232", &error);
-    auto* exit = Child<QPushButton>(serialWindow, "cmd_Exit", &error);
-    auto* trace = Child<QTextEdit>(serialWindow, "rtb_RS232_SPY", &error);
-    auto* sent = Child<QLineEdit>(serialWindow, "txt_Send_Packet", &error);
-    auto* received = Child<QLineEdit>(serialWindow, "txt_Received_Packet", &error);
-    auto* progress = Child<QProgressBar>(serialWindow, "pgb_RS232", &error);
-    if (combo == nullptr || on == nullptr || write == nullptr || exit == nullptr ||
-        trace == nullptr || sent == nullptr || received == nullptr || progress == nullptr) {
-        return Fail(error);
-    }
-    if (combo->currentText() != QStringLiteral("COM 1")) {
-        return Fail(QStringLiteral("the port list shows \"") + combo->currentText() +
-                    QStringLiteral("\", not \"COM 1\""));
-    }
-    if (!Save(serialWindow->grab(), out, QStringLiteral("serial-open.png"), &error)) {
-        return Fail(error);
-    }
-
     on->click();
     Settle();
-    if (!messages.shown.empty() || !write->isEnabled()) {
-        return Fail(QStringLiteral("ON did not open COM 1 (") +
-                    QString::fromStdString(qt.serial.DevicePath(1)) + QStringLiteral(")"));
+    if (!messages_.shown.empty() || !write->isEnabled()) {
+        error = QStringLiteral("ON did not open COM 1 (") +
+                QString::fromStdString(qt_.serial.DevicePath(1)) + QStringLiteral(")");
+        return false;
     }
-
-    // Halfway through the EEPROM the window is grabbed from inside the run, as it looks then:
-    // at the run's next turn of the event loop, once the bar has been repainted with the rest.
-    bool grabbedMidRun = false;
-    QString midRunError;
-    QObject::connect(progress, &QProgressBar::valueChanged, serialWindow, [&](int value) {
-        if (!grabbedMidRun && value >= progress->maximum() / 2) {
-            grabbedMidRun = true;
-            QTimer::singleShot(0, serialWindow, [&] {
-                Save(serialWindow->grab(), out, QStringLiteral("serial-during-run.png"),
-                     &midRunError);
-            });
+    QObject::connect(progress, &QProgressBar::valueChanged, serialWindow_, [this, progress](int v) {
+        if (!midRunAsked_ && v >= progress->maximum() / 2) {
+            midRunAsked_ = true;
+            QTimer::singleShot(0, serialWindow_, [this] { midRun_ = serialWindow_->grab(); });
         }
     });
     write->click();
     Settle();
-    if (!messages.shown.empty()) {
-        return Fail(QStringLiteral("the programming run ended with a message (see above)"));
-    }
-    if (!midRunError.isEmpty()) {
-        return Fail(midRunError);
+    if (!messages_.shown.empty()) {
+        error = QStringLiteral("the programming run ended with a message (see above)");
+        return false;
     }
     const QString traceText = trace->toPlainText();
     if (sent->text() != QStringLiteral("514") || received->text() != QStringLiteral("514") ||
         !traceText.contains(QStringLiteral("0xFE; 0x00; 0x01"))) {
-        return Fail(QStringLiteral("the run did not end as a whole run does: sent ") +
-                    sent->text() + QStringLiteral(", received ") + received->text() +
-                    QStringLiteral(", trace \"") + traceText.trimmed() + QStringLiteral("\""));
+        error = QStringLiteral("the run did not end as a whole run does: sent ") + sent->text() +
+                QStringLiteral(", received ") + received->text() + QStringLiteral(", trace \"") +
+                traceText.trimmed() + QStringLiteral("\"");
+        return false;
     }
-    if (!Save(serialWindow->grab(), out, QStringLiteral("serial-after-run.png"), &error)) {
-        return Fail(error);
-    }
+    return true;
+}
 
-    // What the module received is what the preview showed (the script compares the module's
-    // EEPROM with the image dumped below).
-    if (preview->Image() != state->MemoryImage) {
-        return Fail(QStringLiteral("the image sent differs from the preview's"));
+// What the module received is what the preview showed (the script compares the module's EEPROM
+// with the image dumped here).
+bool Session::Check_Image_Sent(const QString& imageDump) {
+    if (preview_->Image() != state_->MemoryImage) {
+        error = QStringLiteral("the image sent differs from the preview's");
+        return false;
     }
-    if (!imageDump.isEmpty()) {
-        QFile dump(imageDump);
-        if (!dump.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            dump.write(reinterpret_cast<const char*>(state->MemoryImage.data()),
-                       static_cast<qint64>(state->MemoryImage.size())) !=
-                static_cast<qint64>(state->MemoryImage.size()) ||
-            !dump.flush()) {
-            return Fail(QStringLiteral("cannot write ") + imageDump);
+    if (imageDump.isEmpty()) {
+        return true;
+    }
+    QFile dump(imageDump);
+    const auto size = static_cast<qint64>(state_->MemoryImage.size());
+    if (!dump.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        dump.write(reinterpret_cast<const char*>(state_->MemoryImage.data()), size) != size ||
+        !dump.flush()) {
+        error = QStringLiteral("cannot write ") + imageDump;
+        return false;
+    }
+    return true;
+}
+
+// One picture: the step that brings the windows to the state it shows (none: as the row before
+// left them), then what is grabbed. A new picture is a new row, in session order.
+struct Shot {
+    const char* file;
+    bool (*step)(Session&);
+    QPixmap (*grab)(Session&);
+};
+
+QPixmap Main_Window(Session& s) {
+    return s.Main_Window();
+}
+
+const Shot kShots[] = {
+    {"main-64128A.png", [](Session& s) { return s.Show_Tab(0); }, Main_Window},
+    {"main-64128E.png", [](Session& s) { return s.Show_Tab(1); }, Main_Window},
+    {"main-64240B.png", [](Session& s) { return s.Show_Tab(2); }, Main_Window},
+    {"main-128240A.png", [](Session& s) { return s.Show_Tab(3); }, Main_Window},
+    {"main-fonts.png", [](Session& s) { return s.Show_Tab(4); }, Main_Window},
+    {"main-menu.png", [](Session& s) { return s.Show_Tab(0); },
+     [](Session& s) { return s.Grab_Menu("mnu_Comunicazione"); }},
+    {"main-project-menu.png", nullptr, [](Session& s) { return s.Grab_Menu("mnu_File"); }},
+    {"main-glyph-menu.png", [](Session& s) { return s.Show_Tab(4); },
+     [](Session& s) { return s.Grab_Glyph_Menu(); }},
+    {"from-character.png", nullptr, [](Session& s) { return s.Grab_From_Character(); }},
+    {"preview.png", [](Session& s) { return s.Open_Preview(); },
+     [](Session& s) { return s.Preview(); }},
+    {"serial-open.png", [](Session& s) { return s.Open_Serial_Window(); },
+     [](Session& s) { return s.Serial_Window(); }},
+    {"serial-during-run.png", [](Session& s) { return s.Program_Module(); },
+     [](Session& s) { return s.Serial_Window_Mid_Run(); }},
+    {"serial-after-run.png", nullptr, [](Session& s) { return s.Serial_Window(); }},
+};
+
+int Run(const QDir& out, const QString& imageDump) {
+    Session session;
+    if (!session.Start()) {
+        return Fail(session.error);
+    }
+    for (const Shot& shot : kShots) {
+        if (shot.step != nullptr && !shot.step(session)) {
+            return Fail(session.error);
+        }
+        const QPixmap picture = shot.grab(session);
+        if (!session.error.isEmpty() ||
+            !Save(picture, out, QString::fromLatin1(shot.file), &session.error)) {
+            return Fail(session.error);
         }
     }
-
-    exit->click();
-    window->close();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (!session.Check_Image_Sent(imageDump)) {
+        return Fail(session.error);
+    }
+    session.Finish();
     return 0;
 }
 
