@@ -344,9 +344,18 @@ TEST(ProjectWindow, ImportAndTheReversedPaletteFix) {
     const picture::Bits first = shown;
     h.window->smnu_Importa_Immagine_Click();
     EXPECT_EQ(h.messages.asked,
-              "Il file Logo_240x128.bmp esiste già ed è diverso. Sostituirlo? | "
-              "Importa immagine | Sostituisci / Annulla");
+              "Il file Logo_240x128.bmp esiste già ed è diverso. Scrivere questa immagine come "
+              "Logo_240x128_2.bmp o sostituire Logo_240x128.bmp? | Importa immagine | "
+              "Nuovo nome / Sostituisci / Annulla");
     EXPECT_EQ(files.Read(written, 1 << 16).bytes, picture::Bmp_File(first));
+    // "Nuovo nome": both pictures kept, the slot takes the new one.
+    h.messages.choice = 0;
+    h.window->smnu_Importa_Immagine_Click();
+    EXPECT_EQ(files.Read(written, 1 << 16).bytes, picture::Bmp_File(first));
+    EXPECT_EQ(files.Read(root + "immagini/Logo_240x128_2.bmp", 1 << 16).bytes,
+              picture::Bmp_File(shown));
+    EXPECT_EQ(h.state.Images_128240A[2].FullPath,
+              platform::Lower_Case_Path(root + "immagini/Logo_240x128_2.bmp"));
 
     // The module would show this one as a negative: its palette has white first.
     std::string reversed = Make_Picture({128, 64});
@@ -361,7 +370,7 @@ TEST(ProjectWindow, ImportAndTheReversedPaletteFix) {
               "L'immagine neg.bmp ha la tavolozza invertita (il colore 0 è più chiaro del colore "
               "1): il modulo la mostrerà in negativo.\r\n\r\nCorreggi scrive accanto "
               "all'originale una copia con i bit invertiti e la tavolozza normale "
-              "(nome_lcd.bmp) e la usa al suo posto; Lascia così la programma com'è. | "
+              "(Neg_lcd.bmp) e la usa al suo posto; Lascia così la programma com'è. | "
               "Tavolozza invertita | Correggi / Lascia così");
     EXPECT_EQ(h.state.Images_64128A[1].FullPath, platform::Lower_Case_Path(root + "Neg_lcd.bmp"));
     EXPECT_EQ(files.Read(root + "Neg_lcd.bmp", 1 << 16).bytes,
