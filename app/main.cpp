@@ -17,6 +17,7 @@
 #include "platform/qt/accessibility_bus.h"
 #include "platform/qt/application_identity.h"
 #include "platform/qt/qt_services.h"
+#include "platform/result.h"
 #include "serial_window/frm_RS232.h"
 #include "station/frm_Stazione.h"
 
@@ -53,24 +54,28 @@ QStringList Arguments_Of(int argc, char** argv) {
     return arguments;
 }
 
-// Parses the command line; the operator's message when it is wrong, empty when it is right.
+lcdprog::platform::Refusal Wrong(std::string text) {
+    return {lcdprog::platform::RefusalKind::Invalid, std::move(text)};
+}
+
+// Parses the command line; a refusal carries the operator's message.
 // Single-dash words are whole options, as Qt's own (-platform, -style) are.
-std::string Parse_Line(QCommandLineParser& parser, const QStringList& arguments) {
+lcdprog::platform::Result<> Parse_Line(QCommandLineParser& parser, const QStringList& arguments) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOption(kHelpOption);
     parser.addOption(kVersionOption);
     parser.addPositionalArgument(QStringLiteral("progetto"), QString());
     if (!parser.parse(arguments)) {
         if (parser.unknownOptionNames().isEmpty()) {
-            return "le opzioni --help e --version non prendono valori";
+            return Wrong("le opzioni --help e --version non prendono valori");
         }
         const QString name = parser.unknownOptionNames().front();
-        return "opzione sconosciuta: \"" + std::string(name.size() > 1 ? "--" : "-") +
-               name.toStdString() + "\"";
+        return Wrong("opzione sconosciuta: \"" + std::string(name.size() > 1 ? "--" : "-") +
+                     name.toStdString() + "\"");
     }
     if (parser.positionalArguments().size() > 1) {
-        return "argomento in più: \"" + parser.positionalArguments()[1].toStdString() +
-               "\" (si apre un progetto alla volta)";
+        return Wrong("argomento in più: \"" + parser.positionalArguments()[1].toStdString() +
+                     "\" (si apre un progetto alla volta)");
     }
     return {};
 }
@@ -100,8 +105,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     // QApplication has taken its own options out by now: what is left is ours to judge.
     QCommandLineParser parser;
-    if (const std::string error = Parse_Line(parser, QApplication::arguments()); !error.empty()) {
-        std::fprintf(stderr, "lcdprog: %s\nPer l'aiuto: lcdprog --help\n", error.c_str());
+    if (const auto parsed = Parse_Line(parser, QApplication::arguments()); !parsed) {
+        std::fprintf(stderr, "lcdprog: %s\nPer l'aiuto: lcdprog --help\n", parsed.Text().c_str());
         return 2;
     }
     lcdprog::platform::Set_Application_Identity();

@@ -73,6 +73,69 @@ void Schedule_Reply(Reader& in, SimLine& line) {
     }
 }
 
+// The blocks the run has started: Stop is pressed after a number of them.
+struct BlockRecord final : RunObserver {
+    int started = 0;
+    void Block_Started(int k) override { started = k; }
+};
+
+// The link's result and what a successful reply must look like, for the chosen operation.
+struct Outcome {
+    bool result = false;
+    std::uint8_t command = 0;
+    std::size_t expected = 0;
+    std::uint64_t timeLimit = 0;
+};
+
+Outcome Run_Operation(int op, int stopAfterBlocks, SimLine& link) {
+    switch (op) {
+        case 0:
+            return {Find_Module(link.Io()), COD_FIND_MODULE, 7, 9000};
+        case 1:
+            return {Write_EEPROM_I2C(link.Io()), COD_WRITE_EEPROM_I2C, 3,
+                    9000u * static_cast<std::uint64_t>(stopAfterBlocks + 1)};
+        default:
+            return {Reset_PIC(link.Io()), COD_RESET_PIC, 3, 9000};
+    }
+}
+
+// What the operator sees and what the link kept agree with how the operation ended.
+void Check_Outcome(int op, int stopAfterBlocks, const Outcome& o, const SimLine& link,
+                   const BlockRecord& blocks) {
+    Check(link.Now() <= o.timeLimit);
+    Check(link.state.RxLength <= link.state.RxBuffer.size());
+    Check(!link.sent.empty());
+    Check(link.sendCounter.text == std::to_string(link.sent.size()));
+    // The trace starts with the last packet sent.
+    const std::string requestLine = Trace_Line(link.sent.back().packet);
+    Check(link.spy.text.compare(0, requestLine.size(), requestLine) == 0);
+
+    const bool stopped = op == 1 && !o.result && link.state.StopRequested;
+    if (o.result || !stopped) {
+        Check(link.receivedCounter.text == link.sendCounter.text);
+    } else {
+        // A stop leaves the last wait uncounted and shows nothing.
+        Check(std::stoi(link.receivedCounter.text) + 1 == std::stoi(link.sendCounter.text));
+        Check(link.messages.shown.empty());
+    }
+    if (o.result) {
+        Check(link.state.RxLength >= o.expected);
+        Check(Reply_Is_Valid(link.state.RxBuffer, o.command, o.expected));
+        Check(link.messages.shown.empty());
+    } else if (!stopped) {
+        Check(link.messages.shown.size() == 1);
+    }
+    if (op != 1) {
+        Check(link.sent.size() <= 3);
+    } else {
+        Check(blocks.started <= stopAfterBlocks);
+        Check(link.sent.size() <= 3u * static_cast<std::size_t>(stopAfterBlocks + 1));
+        for (const auto& s : link.sent) {
+            Check(s.packet.size() == 135);
+        }
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -94,71 +157,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     link.clock.now = start;
     link.sendCounter.text = "0";
     link.receivedCounter.text = "0";
+    BlockRecord blocks;
+    link.feed.Subscribe(blocks);
     link.onYield = [&](std::uint32_t maxWait) {
         // Every wait pass may sleep at most until its deadline; a runaway loop is a finding.
         Check(maxWait <= 3000);
         Check(link.yields.size() < 100000);
-        if (op == 1 && maxWait == 0 && link.progress.value >= stopAfterBlocks) {
+        if (op == 1 && maxWait == 0 && blocks.started >= stopAfterBlocks) {
             link.state.StopRequested = true;
         }
     };
-
-    bool result = false;
-    std::uint8_t command = 0;
-    std::size_t expected = 0;
-    std::uint64_t timeLimit = 0;
-    switch (op) {
-        case 0:
-            result = Find_Module(link.Io());
-            command = COD_FIND_MODULE;
-            expected = 7;
-            timeLimit = 9000;
-            break;
-        case 1:
-            result = Write_EEPROM_I2C(link.Io());
-            command = COD_WRITE_EEPROM_I2C;
-            expected = 3;
-            timeLimit = 9000u * static_cast<std::uint64_t>(stopAfterBlocks + 1);
-            break;
-        default:
-            result = Reset_PIC(link.Io());
-            command = COD_RESET_PIC;
-            expected = 3;
-            timeLimit = 9000;
-            break;
-    }
-
-    Check(link.Now() <= timeLimit);
-    Check(link.state.RxLength <= link.state.RxBuffer.size());
-    Check(!link.sent.empty());
-    Check(link.sendCounter.text == std::to_string(link.sent.size()));
-    // The trace starts with the last packet sent.
-    const std::string requestLine = Trace_Line(link.sent.back().packet);
-    Check(link.spy.text.compare(0, requestLine.size(), requestLine) == 0);
-
-    const bool stopped = op == 1 && !result && link.state.StopRequested;
-    if (result || !stopped) {
-        Check(link.receivedCounter.text == link.sendCounter.text);
-    } else {
-        // A stop leaves the last wait uncounted and shows nothing.
-        Check(std::stoi(link.receivedCounter.text) + 1 == std::stoi(link.sendCounter.text));
-        Check(link.messages.shown.empty());
-    }
-    if (result) {
-        Check(link.state.RxLength >= expected);
-        Check(Reply_Is_Valid(link.state.RxBuffer, command, expected));
-        Check(link.messages.shown.empty());
-    } else if (!stopped) {
-        Check(link.messages.shown.size() == 1);
-    }
-    if (op != 1) {
-        Check(link.sent.size() <= 3);
-    } else {
-        Check(link.progress.value <= stopAfterBlocks);
-        Check(link.sent.size() <= 3u * static_cast<std::size_t>(stopAfterBlocks + 1));
-        for (const auto& s : link.sent) {
-            Check(s.packet.size() == 135);
-        }
-    }
+    Check_Outcome(op, stopAfterBlocks, Run_Operation(op, stopAfterBlocks, link), link, blocks);
     return 0;
 }

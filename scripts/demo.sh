@@ -45,8 +45,8 @@ Programmatore LCD grafici - demo with a virtual LCD module (no hardware needed)
      press "ON".
   3. Press "Scrivi modulo LCD". The trace shows each packet, the counters reach 514 and the
      progress bar runs to the end (about three seconds).
-  4. Close the programmer. The module's EEPROM and pictures of what the four panel types would
-     show are then in $output_dir.
+  4. Close the programmer's windows: it ends when the last one is closed. The module's EEPROM
+     and pictures of what the four panel types would show are then in $output_dir.
 
   Right-click a picture to choose your own 1-bit bitmap before step 3, or toggle cells of the
   glyphs on the tab of the fonts: the pictures show the result.

@@ -16,20 +16,21 @@ namespace lcdprog::cli {
 
 int Cli_Main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
-    if (!args.empty() && args.front() == "convert") {
-        return Run_Convert(argc, argv);
-    }
-    Options options;
-    std::string error;
-    if (!Parse_Arguments(args, options, error)) {
+    const platform::Result<Options> parsed = Parse_Arguments(args);
+    if (!parsed) {
         // The command, if one was named before the mistake, gets its own help named.
         const auto named = std::find_if(args.begin(), args.end(), [](const std::string& a) {
             return Command_Named(a) != Command::None;
         });
         const std::string name = named == args.end() ? "" : *named + " ";
-        std::fprintf(stderr, "lcdprog-cli: %s\nPer l'aiuto: lcdprog-cli %s--help\n", error.c_str(),
-                     name.c_str());
+        std::fprintf(stderr, "lcdprog-cli: %s\nPer l'aiuto: lcdprog-cli %s--help\n",
+                     parsed.Text().c_str(), name.c_str());
         return kExitUsage;
+    }
+    const Options& options = *parsed;
+    if (options.command == Command::Convert) {
+        // It makes the application it needs (one that can draw) and says its own help.
+        return Run_Convert(argc, argv, options.commandArguments);
     }
     if (options.version) {
         std::fputs(Version_Text().c_str(), stdout);
@@ -57,6 +58,7 @@ int Cli_Main(int argc, char** argv) {
         }
         case Command::Worker:
             return Run_Port_Worker(options.ports.front(), options.loop);
+        case Command::Convert:
         case Command::None:
             break;
     }

@@ -5,12 +5,22 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/result.h"
+
 #ifndef LCDPROG_VERSION
 #define LCDPROG_VERSION "0"
 #endif
 
 namespace lcdprog::cli {
 namespace {
+
+using platform::Refusal;
+using platform::RefusalKind;
+using platform::Result;
+
+Refusal Wrong(std::string text) {
+    return {RefusalKind::Invalid, std::move(text)};
+}
 
 // One option of a command: its names as QCommandLineParser takes them ("o,output"), and what it
 // sets. A flag's `apply` gets an empty value.
@@ -30,8 +40,10 @@ struct CommandRow {
     // The one argument it takes and the message when it is missing; none when null.
     const char* missingArgument;
     void (*takeArgument)(Options&, const std::string& argument);
-    // The rules across its options, once they are all known. False with the reason.
-    bool (*check)(const Options&, std::string& error);
+    // The rules across its options, once they are all known.
+    Result<> (*check)(const Options&);
+    // Takes every word after its name as it stands, for its own parser.
+    bool ownParser;
     const char* help;
 };
 
@@ -39,32 +51,28 @@ std::string Quoted(const std::string& s) {
     return "\"" + s + "\"";
 }
 
-bool No_Rules(const Options&, std::string&) {
-    return true;
+Result<> No_Rules(const Options&) {
+    return {};
 }
 
-bool Check_Image(const Options& o, std::string& error) {
+Result<> Check_Image(const Options& o) {
     if (o.output.empty()) {
-        error = "manca il file da scrivere: indicarlo con -o FILE.bin";
-        return false;
+        return Wrong("manca il file da scrivere: indicarlo con -o FILE.bin");
     }
     if (Is_Image_File(o.input)) {
-        error = "il comando image compila un progetto, non un file .bin: " + Quoted(o.input);
-        return false;
+        return Wrong("il comando image compila un progetto, non un file .bin: " + Quoted(o.input));
     }
-    return true;
+    return {};
 }
 
-bool Check_Write(const Options& o, std::string& error) {
+Result<> Check_Write(const Options& o) {
     if (o.ports.empty()) {
-        error = "manca la porta: indicarla con --port DISPOSITIVO (anche più volte)";
-        return false;
+        return Wrong("manca la porta: indicarla con --port DISPOSITIVO (anche più volte)");
     }
     if (o.quiet && o.json) {
-        error = "--quiet e --json non vanno insieme: indicarne uno solo";
-        return false;
+        return Wrong("--quiet e --json non vanno insieme: indicarne uno solo");
     }
-    return true;
+    return {};
 }
 
 void Take_Input(Options& o, const std::string& argument) {
@@ -75,7 +83,15 @@ const OptionRow kLoop = {"loop", false, [](Options& o, const std::string&) { o.l
 
 const std::vector<CommandRow>& Commands() {
     static const std::vector<CommandRow> rows = {
-        {Command::Ports, "ports", true, {}, nullptr, nullptr, No_Rules, R"(Uso: lcdprog-cli ports
+        {Command::Ports,
+         "ports",
+         true,
+         {},
+         nullptr,
+         nullptr,
+         No_Rules,
+         false,
+         R"(Uso: lcdprog-cli ports
 Elenca le porte seriali del sistema: per ognuna il dispositivo, il nome stabile in
 /dev/serial/by-id, produttore, prodotto e numero di serie dell'adattatore USB, e se
 questo utente può aprirla; se non può, che cosa fare.
@@ -88,6 +104,7 @@ questo utente può aprirla; se non può, che cosa fare.
          "manca il progetto da compilare",
          Take_Input,
          Check_Image,
+         false,
          R"(Uso: lcdprog-cli image PROGETTO -o FILE.bin [--png CARTELLA]
 Compila il progetto (.lcdprj) nell'immagine di 65536 byte della EEPROM del modulo, con lo
 stesso compilatore della finestra.
@@ -109,6 +126,7 @@ Uscita: 0 fatto, 2 uso errato o progetto non valido.
          "manca il progetto o il file .bin da scrivere",
          Take_Input,
          Check_Write,
+         false,
          R"(Uso: lcdprog-cli write (PROGETTO | FILE.bin) --port DISPOSITIVO [--port ...]
                          [--loop] [--log FILE.jsonl] [--quiet | --json]
 Programma uno o più moduli LCD, come "Scrivi modulo LCD" nella finestra: ricerca del
@@ -129,6 +147,8 @@ Ctrl-C agisce come Stop su ogni porta: nessun reset segue e le porte sono chiuse
 Uscita: 0 tutti programmati, 1 almeno un modulo fallito, 2 uso errato, progetto o
 immagine non validi o porta non apribile (nessun modulo scritto), 130 interrotto.
 )"},
+        // convert has many options of its own and its own help; what follows its name is its.
+        {Command::Convert, "convert", true, {}, nullptr, nullptr, No_Rules, true, ""},
         {Command::Worker,
          kWorkerCommand,
          false,
@@ -136,6 +156,7 @@ immagine non validi o porta non apribile (nessun modulo scritto), 130 interrotto
          "manca la porta",
          [](Options& o, const std::string& argument) { o.ports = {argument}; },
          No_Rules,
+         false,
          ""},
     };
     return rows;
@@ -216,8 +237,8 @@ std::string Value_Error(const std::vector<OptionRow>& rows, const QStringList& a
 }
 
 // Parses `args` (the program name first) with the rows' options besides --help and --version.
-bool Parse_With(QCommandLineParser& parser, const std::vector<OptionRow>& rows,
-                const QStringList& args, const std::string& forCommand, std::string& error) {
+Result<> Parse_With(QCommandLineParser& parser, const std::vector<OptionRow>& rows,
+                    const QStringList& args, const std::string& forCommand) {
     parser.addOption(kHelp);
     parser.addOption(kVersion);
     for (const OptionRow& row : rows) {
@@ -228,29 +249,29 @@ bool Parse_With(QCommandLineParser& parser, const std::vector<OptionRow>& rows,
         parser.addOption(option);
     }
     if (parser.parse(args)) {
-        return true;
+        return {};
     }
-    if (!parser.unknownOptionNames().isEmpty()) {
-        error = "opzione sconosciuta: " + Quoted(Dashed(parser.unknownOptionNames().front()));
-        if (!forCommand.empty()) {
-            error += " per il comando " + forCommand;
-        }
-    } else {
-        error = Value_Error(rows, args);
+    if (parser.unknownOptionNames().isEmpty()) {
+        return Wrong(Value_Error(rows, args));
     }
-    return false;
+    std::string error =
+        "opzione sconosciuta: " + Quoted(Dashed(parser.unknownOptionNames().front()));
+    if (!forCommand.empty()) {
+        error += " per il comando " + forCommand;
+    }
+    return Wrong(error);
 }
 
 // The command's own options and argument, once its name has been read.
-bool Parse_Command(const CommandRow& row, const QStringList& args, Options& o, std::string& error) {
+Result<> Parse_Command(const CommandRow& row, const QStringList& args, Options& o) {
     QCommandLineParser parser;
-    if (!Parse_With(parser, row.options, args, row.name, error)) {
-        return false;
+    if (Result<> parsed = Parse_With(parser, row.options, args, row.name); !parsed) {
+        return parsed;
     }
     o.help = parser.isSet(kHelp);
     o.version = parser.isSet(kVersion);
     if (o.help || o.version) {
-        return true;
+        return {};
     }
     for (const OptionRow& option : row.options) {
         const QString name = QString(option.names).section(',', -1);
@@ -259,8 +280,7 @@ bool Parse_Command(const CommandRow& row, const QStringList& args, Options& o, s
         }
         for (const QString& value : option.takesValue ? parser.values(name) : QStringList()) {
             if (value.isEmpty()) {
-                error = "l'opzione --" + name.toStdString() + " richiede un valore non vuoto";
-                return false;
+                return Wrong("l'opzione --" + name.toStdString() + " richiede un valore non vuoto");
             }
             option.apply(o, value.toStdString());
         }
@@ -268,17 +288,15 @@ bool Parse_Command(const CommandRow& row, const QStringList& args, Options& o, s
     const QStringList positional = parser.positionalArguments();
     const qsizetype wanted = row.missingArgument != nullptr ? 1 : 0;
     if (positional.size() > wanted) {
-        error = "argomento in più: " + Quoted(positional[wanted].toStdString());
-        return false;
+        return Wrong("argomento in più: " + Quoted(positional[wanted].toStdString()));
     }
     if (positional.size() < wanted) {
-        error = row.missingArgument;
-        return false;
+        return Wrong(row.missingArgument);
     }
     if (wanted == 1) {
         row.takeArgument(o, positional.front().toStdString());
     }
-    return row.check(o, error);
+    return row.check(o);
 }
 
 }  // namespace
@@ -309,7 +327,7 @@ bool Is_Image_File(const std::string& input) {
 
 // First the options before the command and the command's name, then the rest by the command's
 // own parser, so that each command knows only its own options.
-bool Parse_Arguments(const std::vector<std::string>& args, Options& options, std::string& error) {
+Result<Options> Parse_Arguments(const std::vector<std::string>& args) {
     QStringList all{QStringLiteral("lcdprog-cli")};
     for (const std::string& arg : args) {
         all.append(Q(arg));
@@ -317,16 +335,15 @@ bool Parse_Arguments(const std::vector<std::string>& args, Options& options, std
     QCommandLineParser top;
     top.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
     Options o;
-    if (!Parse_With(top, {}, all, "", error)) {
-        return false;
+    if (Result<> parsed = Parse_With(top, {}, all, ""); !parsed) {
+        return parsed.Why();
     }
     o.help = top.isSet(kHelp);
     o.version = top.isSet(kVersion);
     const QStringList positional = top.positionalArguments();
     if (!o.help && !o.version) {
         if (positional.isEmpty()) {
-            error = "manca il comando (" + Command_List("o") + ")";
-            return false;
+            return Wrong("manca il comando (" + Command_List("o") + ")");
         }
         const std::string word = positional.front().toStdString();
         const CommandRow* row = nullptr;
@@ -334,9 +351,15 @@ bool Parse_Arguments(const std::vector<std::string>& args, Options& options, std
             row = word == r.name ? &r : row;
         }
         if (row == nullptr) {
-            error = "comando sconosciuto: " + Quoted(word) + " (i comandi sono " +
-                    Command_List("e") + ")";
-            return false;
+            return Wrong("comando sconosciuto: " + Quoted(word) + " (i comandi sono " +
+                         Command_List("e") + ")");
+        }
+        o.command = row->command;
+        if (row->ownParser) {
+            for (const QString& word : positional.mid(1)) {
+                o.commandArguments.push_back(word.toStdString());
+            }
+            return o;
         }
         // What follows the name is the command's; after a "--" before the name, all of it is
         // arguments still.
@@ -346,13 +369,11 @@ bool Parse_Arguments(const std::vector<std::string>& args, Options& options, std
             rest.prepend(QStringLiteral("--"));
         }
         rest.prepend(all.front());
-        o.command = row->command;
-        if (!Parse_Command(*row, rest, o, error)) {
-            return false;
+        if (Result<> parsed = Parse_Command(*row, rest, o); !parsed) {
+            return parsed.Why();
         }
     }
-    options = o;
-    return true;
+    return o;
 }
 
 std::string Version_Text() {

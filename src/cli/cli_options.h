@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace lcdprog::cli {
 
-enum class Command { None, Ports, Image, Write, Worker };
+enum class Command { None, Ports, Image, Write, Convert, Worker };
 
 // Exit statuses, the conventions of the flashing tools a production line already uses.
 constexpr int kExitOk = 0;
@@ -28,15 +30,17 @@ struct Options {
     std::string logFile;  // write: --log FILE.jsonl
     bool quiet = false;
     bool json = false;
+    // convert: every word after its name, as typed (it parses them itself).
+    std::vector<std::string> commandArguments;
 };
 
 // The hidden sub-command each port's child process runs: lcdprog-cli _port-worker DEV [--loop].
 constexpr const char* kWorkerCommand = "_port-worker";
 
 // `args` excludes the program name. "--opt VALUE" and "--opt=VALUE" are both accepted; "--"
-// ends the options; --quiet and --json exclude each other. False with a one-line Italian reason
-// in `error` (options then unchanged).
-bool Parse_Arguments(const std::vector<std::string>& args, Options& options, std::string& error);
+// ends the options; --quiet and --json exclude each other. A refusal carries the one-line Italian
+// reason.
+platform::Result<Options> Parse_Arguments(const std::vector<std::string>& args);
 
 // What --help prints for the command (Command::None: the general help).
 std::string Help_Text(Command command);

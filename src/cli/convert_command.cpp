@@ -205,7 +205,7 @@ void Warn_Reversed_Palette(const std::string& picturePath) {
     }
 }
 
-int Run_Convert(int argc, char** argv) {
+int Run_Convert(int argc, char** argv, const std::vector<std::string>& arguments) {
     // SVG pictures are drawn with QtGui's painter and fonts, which need a GUI application; a
     // command line has no display, so the platform that shows nothing (with fonts) is used, and
     // Qt's remarks about the desktop session (no runtime folder) are not passed on: every
@@ -221,9 +221,11 @@ int Run_Convert(int argc, char** argv) {
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const ConvertOptions o;
     parser.addOptions(o.All());
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeAt(1);  // "convert"
-    if (!parser.parse(arguments)) {
+    QStringList line{QCoreApplication::arguments().value(0)};
+    for (const std::string& argument : arguments) {
+        line.append(QString::fromStdString(argument));
+    }
+    if (!parser.parse(line)) {
         const QStringList unknown = parser.unknownOptionNames();
         return Fail(unknown.isEmpty() ? "un'opzione è senza il suo valore"
                                       : "opzione sconosciuta: " +

@@ -419,6 +419,11 @@ bool frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
         if (reason.empty()) {
             reason = "immagine non leggibile";
         }
+        // A sentence that names the file: the operator may have picked another one than meant.
+        reason = services_.files.GetFileName(path) + ": " + reason;
+        if (reason.back() != '.') {
+            reason += '.';
+        }
     }
     if (image.isNull()) {
         services_.messages.ShowDetailed(kInvalidPicture, "ERROR", platform::MessageIcon::Critical,

@@ -4,12 +4,14 @@
 #include <QFontComboBox>
 #include <QFontMetrics>
 #include <QFormLayout>
+#include <QHBoxLayout>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <bit>
 #include <vector>
@@ -92,7 +94,18 @@ frm_Da_Carattere::frm_Da_Carattere(GlyphSize size, QWidget* parent) : QDialog(pa
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Font:"), cmb_Font);
     form->addRow(QStringLiteral("&Carattere:"), txt_Carattere);
-    form->addRow(QStringLiteral("&Soglia:"), sld_Soglia);
+    // The value beside the slider, as in "Importa immagine": the same threshold can be typed
+    // again another day.
+    auto* txtSoglia = new QSpinBox(this);
+    txtSoglia->setRange(sld_Soglia->minimum(), sld_Soglia->maximum());
+    txtSoglia->setValue(sld_Soglia->value());
+    auto* thresholdRow = new QHBoxLayout;
+    thresholdRow->addWidget(sld_Soglia, 1);
+    thresholdRow->addWidget(txtSoglia);
+    form->addRow(QStringLiteral("&Soglia:"), thresholdRow);
+    if (auto* label = qobject_cast<QLabel*>(form->labelForField(thresholdRow))) {
+        label->setBuddy(sld_Soglia);
+    }
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(pct_Anteprima, 0, Qt::AlignHCenter);
@@ -104,6 +117,8 @@ frm_Da_Carattere::frm_Da_Carattere(GlyphSize size, QWidget* parent) : QDialog(pa
                            QStringLiteral("Carattere"), QString());
     platform::Name_Control(sld_Soglia, QStringLiteral("sld_Soglia"), QStringLiteral("Soglia"),
                            QStringLiteral("Più alta: più punti accesi"));
+    platform::Name_Control(txtSoglia, QStringLiteral("txt_Soglia"), QStringLiteral("Soglia"),
+                           QString());
     platform::Name_Control(pct_Anteprima, QStringLiteral("pct_Anteprima"),
                            QStringLiteral("Anteprima del glifo"), QString());
     lbl_Esito->setObjectName(QStringLiteral("lbl_Esito"));
@@ -115,6 +130,8 @@ frm_Da_Carattere::frm_Da_Carattere(GlyphSize size, QWidget* parent) : QDialog(pa
     connect(cmb_Font, &QFontComboBox::currentFontChanged, this, [this] { Show_Preview(); });
     connect(txt_Carattere, &QLineEdit::textChanged, this, [this] { Show_Preview(); });
     connect(sld_Soglia, &QSlider::valueChanged, this, [this] { Show_Preview(); });
+    connect(sld_Soglia, &QSlider::valueChanged, txtSoglia, &QSpinBox::setValue);
+    connect(txtSoglia, &QSpinBox::valueChanged, sld_Soglia, &QSlider::setValue);
     Show_Preview();
 }
 

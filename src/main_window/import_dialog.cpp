@@ -32,6 +32,16 @@ Widget* Named(Widget* w, const char* name, const QString& caption) {
     return w;
 }
 
+// A field with its caption on the left; the caption's access key moves to the field, and the
+// field is announced by the caption's words.
+void Add_Row(QFormLayout& form, const QString& label, QWidget* field) {
+    auto* caption = new QLabel(label);
+    caption->setBuddy(field);
+    form.addRow(caption, field);
+    Name_Control(field, field->objectName(), QString(label).remove(QLatin1Char('&')).chopped(1),
+                 field->accessibleDescription());
+}
+
 }  // namespace
 
 const QString frm_Importa_Immagine::kCaption = QStringLiteral("Importa immagine");
@@ -48,28 +58,45 @@ void frm_Importa_Immagine::Build_Controls(const std::string& sourceName, int pan
     Name_Control(this, QStringLiteral("frm_Importa_Immagine"), kCaption, QString());
 
     auto* form = new QFormLayout;
-    const auto row = [&](const QString& label, QWidget* field) {
-        auto* caption = new QLabel(label);
-        caption->setBuddy(field);
-        form->addRow(caption, field);
-        Name_Control(field, field->objectName(), QString(label).remove(QLatin1Char('&')).chopped(1),
-                     field->accessibleDescription());
-    };
+    Build_Placement_Rows(*form, panel, slot);
+    Build_Shape_Rows(*form);
+    Build_Tone_Rows(*form);
 
+    pct_Anteprima = new QLabel;
+    Name_Control(pct_Anteprima, QStringLiteral("pct_Anteprima"),
+                 QStringLiteral("Anteprima di ") + QString::fromStdString(sourceName),
+                 QStringLiteral("Come il modulo mostrerà l'immagine"));
+    pct_Anteprima->setAlignment(Qt::AlignCenter);
+    pct_Anteprima->setMinimumSize(kPreviewWidth, kPreviewWidth / 2 + 16);
+
+    auto* top = new QHBoxLayout;
+    top->addLayout(form);
+    top->addWidget(pct_Anteprima, 1);
+    auto* all = new QVBoxLayout(this);
+    all->addLayout(top);
+    all->addLayout(Build_Buttons());
+    Connect_Refresh();
+}
+
+// Where the picture goes: the panel type and the slot.
+void frm_Importa_Immagine::Build_Placement_Rows(QFormLayout& form, int panel, int slot) {
     cmb_Display = Named(new QComboBox, "cmb_Display", QString());
     for (const char* caption : kPanelCaptions) {
         cmb_Display->addItem(QString::fromLatin1(caption));
     }
     cmb_Display->setCurrentIndex(std::clamp(panel, 0, int(std::size(kPanelCaptions)) - 1));
-    row(QStringLiteral("&Display:"), cmb_Display);
+    Add_Row(form, QStringLiteral("&Display:"), cmb_Display);
 
     cmb_Immagine = Named(new QComboBox, "cmb_Immagine", QString());
     for (int i = 1; i <= 4; ++i) {
         cmb_Immagine->addItem(QStringLiteral("Immagine numero %1").arg(i));
     }
     cmb_Immagine->setCurrentIndex(std::clamp(slot, 0, 3));
-    row(QStringLiteral("&Posizione:"), cmb_Immagine);
+    Add_Row(form, QStringLiteral("&Posizione:"), cmb_Immagine);
+}
 
+// How the picture is laid on the panel.
+void frm_Importa_Immagine::Build_Shape_Rows(QFormLayout& form) {
     cmb_Scala = Named(new QComboBox, "cmb_Scala", QString());
     cmb_Scala->addItems({QStringLiteral("Adatta"), QStringLiteral("Riempi"),
                          QStringLiteral("Estendi"), QStringLiteral("Originale")});
@@ -77,21 +104,24 @@ void frm_Importa_Immagine::Build_Controls(const std::string& sourceName, int pan
         QStringLiteral("Adatta: tutta l'immagine, centrata su bianco. Riempi: copre il display, "
                        "ritagliata al centro. Estendi: deformata fino ai bordi. Originale: un "
                        "pixel per pixel, centrata."));
-    row(QStringLiteral("&Scala:"), cmb_Scala);
+    Add_Row(form, QStringLiteral("&Scala:"), cmb_Scala);
 
     cmb_Rotazione = Named(new QComboBox, "cmb_Rotazione", QString());
     cmb_Rotazione->addItems({QStringLiteral("0°"), QStringLiteral("90°"), QStringLiteral("180°"),
                              QStringLiteral("270°")});
-    row(QStringLiteral("&Rotazione:"), cmb_Rotazione);
+    Add_Row(form, QStringLiteral("&Rotazione:"), cmb_Rotazione);
 
     chk_Specchia = Named(new QCheckBox(QStringLiteral("Spe&cchia")), "chk_Specchia",
                          QStringLiteral("Specchia"));
-    form->addRow(QString(), chk_Specchia);
+    form.addRow(QString(), chk_Specchia);
+}
 
+// How its colours become black and white dots.
+void frm_Importa_Immagine::Build_Tone_Rows(QFormLayout& form) {
     cmb_Conversione = Named(new QComboBox, "cmb_Conversione", QString());
     cmb_Conversione->addItems({QStringLiteral("Soglia"), QStringLiteral("Floyd-Steinberg"),
                                QStringLiteral("Atkinson"), QStringLiteral("Ordinato (Bayer 8x8)")});
-    row(QStringLiteral("C&onversione:"), cmb_Conversione);
+    Add_Row(form, QStringLiteral("C&onversione:"), cmb_Conversione);
 
     txt_Soglia = Named(new QSpinBox, "txt_Soglia", QString());
     txt_Soglia->setRange(0, 255);
@@ -107,30 +137,25 @@ void frm_Importa_Immagine::Build_Controls(const std::string& sourceName, int pan
     thresholdRow->addWidget(txt_Soglia);
     auto* thresholdLabel = new QLabel(QStringLiteral("So&glia:"));
     thresholdLabel->setBuddy(txt_Soglia);
-    form->addRow(thresholdLabel, threshold);
+    form.addRow(thresholdLabel, threshold);
     Name_Control(txt_Soglia, txt_Soglia->objectName(), QStringLiteral("Soglia"),
                  txt_Soglia->toolTip());
 
     txt_Luminosita = Named(new QSpinBox, "txt_Luminosita", QString());
     txt_Luminosita->setRange(-picture::kBrightnessLimit, picture::kBrightnessLimit);
     txt_Luminosita->setValue(picture::Settings{}.brightness);
-    row(QStringLiteral("&Luminosità:"), txt_Luminosita);
+    Add_Row(form, QStringLiteral("&Luminosità:"), txt_Luminosita);
     txt_Contrasto = Named(new QSpinBox, "txt_Contrasto", QString());
     txt_Contrasto->setRange(-picture::kContrastLimit, picture::kContrastLimit);
     txt_Contrasto->setValue(picture::Settings{}.contrast);
-    row(QStringLiteral("Co&ntrasto:"), txt_Contrasto);
+    Add_Row(form, QStringLiteral("Co&ntrasto:"), txt_Contrasto);
 
     chk_Inverti =
         Named(new QCheckBox(QStringLiteral("&Inverti")), "chk_Inverti", QStringLiteral("Inverti"));
-    form->addRow(QString(), chk_Inverti);
+    form.addRow(QString(), chk_Inverti);
+}
 
-    pct_Anteprima = new QLabel;
-    Name_Control(pct_Anteprima, QStringLiteral("pct_Anteprima"),
-                 QStringLiteral("Anteprima di ") + QString::fromStdString(sourceName),
-                 QStringLiteral("Come il modulo mostrerà l'immagine"));
-    pct_Anteprima->setAlignment(Qt::AlignCenter);
-    pct_Anteprima->setMinimumSize(kPreviewWidth, kPreviewWidth / 2 + 16);
-
+QHBoxLayout* frm_Importa_Immagine::Build_Buttons() {
     cmd_OK = Named(new QPushButton(QStringLiteral("OK")), "cmd_OK", QStringLiteral("OK"));
     cmd_Annulla =
         Named(new QPushButton(QStringLiteral("Annulla")), "cmd_Annulla", QStringLiteral("Annulla"));
@@ -141,14 +166,12 @@ void frm_Importa_Immagine::Build_Controls(const std::string& sourceName, int pan
     buttons->addStretch(1);
     buttons->addWidget(cmd_OK);
     buttons->addWidget(cmd_Annulla);
+    return buttons;
+}
 
-    auto* top = new QHBoxLayout;
-    top->addLayout(form);
-    top->addWidget(pct_Anteprima, 1);
-    auto* all = new QVBoxLayout(this);
-    all->addLayout(top);
-    all->addLayout(buttons);
-
+// Every setting redraws the preview at once; the slider and the box of the threshold follow
+// each other.
+void frm_Importa_Immagine::Connect_Refresh() {
     const auto refresh = [this] { Refresh(); };
     for (QComboBox* box : {cmb_Display, cmb_Scala, cmb_Rotazione, cmb_Conversione}) {
         connect(box, &QComboBox::currentIndexChanged, this, refresh);

@@ -14,6 +14,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QFormLayout;
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QSlider;
@@ -42,6 +44,11 @@ class frm_Importa_Immagine final : public QDialog {
 
   private:
     void Build_Controls(const std::string& sourceName, int panel, int slot);
+    void Build_Placement_Rows(QFormLayout& form, int panel, int slot);
+    void Build_Shape_Rows(QFormLayout& form);
+    void Build_Tone_Rows(QFormLayout& form);
+    QHBoxLayout* Build_Buttons();
+    void Connect_Refresh();
 
     picture::Prepared source_;
     // The placed levels depend on fewer settings than the result: a threshold or conversion

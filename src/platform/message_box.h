@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,15 @@ class MessageBox {
         (void)first;
         (void)second;
         return false;
+    }
+    // Asks with the buttons `choices` (two or more), the first the default and the last the one
+    // Escape presses; the index of the one pressed. A box that cannot ask anyone answers the
+    // last, which always changes nothing.
+    virtual std::size_t AskChoice(const std::string& text, const std::string& title,
+                                  const std::vector<std::string>& choices) {
+        (void)text;
+        (void)title;
+        return choices.size() - 1;
     }
 };
 

@@ -53,6 +53,32 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, 
     setWindowTitle(kCaption);
     platform::Name_Control(this, QStringLiteral("frm_Anteprima"), kCaption, QString());
 
+    QHBoxLayout* top = Build_Top_Row();
+    lbl_Stato = new QLabel;
+    lbl_Stato->setWordWrap(true);
+    lbl_Stato->setTextFormat(Qt::PlainText);
+    platform::Name_Control(lbl_Stato, QStringLiteral("lbl_Stato"), QString(), QString());
+
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(Build_Pictures());
+    scroll->setWidgetResizable(true);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(lbl_Stato);
+    layout->addWidget(scroll, 1);
+
+    connect(txt_Zoom, &QSpinBox::valueChanged, this, [this](int zoom) { Set_Zoom(zoom); });
+    connect(cmd_Salva_Bin, &QPushButton::clicked, this, [this] { cmd_Salva_Bin_Click(); });
+    Refresh();
+    const QScreen* where = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
+    if (where != nullptr) {
+        Fit_To(where->availableGeometry());
+    }
+}
+
+// The zoom and the command that saves the image.
+QHBoxLayout* frm_Anteprima::Build_Top_Row() {
     auto* top = new QHBoxLayout;
     auto* zoomLabel = new QLabel(QStringLiteral("&Ingrandimento:"));
     txt_Zoom = new QSpinBox;
@@ -70,12 +96,11 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, 
     top->addWidget(txt_Zoom);
     top->addStretch(1);
     top->addWidget(cmd_Salva_Bin);
+    return top;
+}
 
-    lbl_Stato = new QLabel;
-    lbl_Stato->setWordWrap(true);
-    lbl_Stato->setTextFormat(Qt::PlainText);
-    platform::Name_Control(lbl_Stato, QStringLiteral("lbl_Stato"), QString(), QString());
-
+// Every panel's four pictures and the two glyphs, as the module will show them.
+QWidget* frm_Anteprima::Build_Pictures() {
     auto* content = new QWidget;
     content_ = content;
     auto* grid = new QGridLayout(content);
@@ -115,23 +140,7 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, 
     grid->addWidget(fonts, 3, 0, 1, 2, Qt::AlignLeft | Qt::AlignTop);
     grid->setRowStretch(4, 1);
     grid->setColumnStretch(2, 1);
-
-    auto* scroll = new QScrollArea;
-    scroll->setWidget(content);
-    scroll->setWidgetResizable(true);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(lbl_Stato);
-    layout->addWidget(scroll, 1);
-
-    connect(txt_Zoom, &QSpinBox::valueChanged, this, [this](int zoom) { Set_Zoom(zoom); });
-    connect(cmd_Salva_Bin, &QPushButton::clicked, this, [this] { cmd_Salva_Bin_Click(); });
-    Refresh();
-    const QScreen* where = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
-    if (where != nullptr) {
-        Fit_To(where->availableGeometry());
-    }
+    return content;
 }
 
 void frm_Anteprima::Fit_To(const QRect& available) {

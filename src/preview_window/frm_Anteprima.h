@@ -11,6 +11,7 @@
 #include "project/project_state.h"
 #include "state/mod_variabili.h"
 
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QSpinBox;
@@ -52,6 +53,8 @@ class frm_Anteprima final : public QWidget {
     static constexpr int kMaxZoom = 6;
 
   private:
+    QHBoxLayout* Build_Top_Row();
+    QWidget* Build_Pictures();
     void Show_Pictures();
 
     platform::Services& services_;

@@ -130,7 +130,11 @@ std::string Absolute_Path(const std::string& path) {
     return clean;
 }
 
-platform::Result<Project> Parse_Project(std::string_view bytes, const std::string& projectPath) {
+namespace {
+
+// The document as far as its kind and version go: size, JSON, an object of this format and of a
+// version this program reads.
+platform::Result<QJsonObject> Read_Root(std::string_view bytes, const std::string& projectPath) {
     if (bytes.size() > kProjectMaxBytes) {
         return Refuse(projectPath, "supera 1 MiB", platform::RefusalKind::TooLarge);
     }
@@ -162,10 +166,13 @@ platform::Result<Project> Parse_Project(std::string_view bytes, const std::strin
                 "); questa versione legge fino al formato " + std::to_string(kProjectVersion) +
                 "."};
     }
+    return root;
+}
 
-    Project project;
+// Four paths a panel, each empty or made absolute against the project's folder.
+platform::Result<> Read_Pictures(const QJsonObject& pictures, const std::string& projectPath,
+                                 Project& project) {
     const QString folder = Folder_Of(projectPath);
-    const QJsonObject pictures = root.value(QStringLiteral("pictures")).toObject();
     for (int p = 0; p < kProjectPanels; ++p) {
         const QJsonValue panel = pictures.value(QLatin1String(kPanelLayouts[p].name));
         if (!panel.isArray() || panel.toArray().size() != kSlotsPerPanel) {
@@ -189,8 +196,11 @@ platform::Result<Project> Parse_Project(std::string_view bytes, const std::strin
             project.pictures[p][s] = Absolute_Path(path.toStdString());
         }
     }
+    return {};
+}
 
-    const QJsonObject glyphs = root.value(QStringLiteral("glyphs")).toObject();
+platform::Result<> Read_Glyphs(const QJsonObject& glyphs, const std::string& projectPath,
+                               Project& project) {
     const std::optional<GlyphColumns> small =
         Read_Glyph(glyphs.value(QStringLiteral("5x8")), kGlyph5x8);
     if (!small) {
@@ -207,8 +217,27 @@ platform::Result<Project> Parse_Project(std::string_view bytes, const std::strin
     for (std::size_t c = 0; c < large->size(); ++c) {
         project.font10x16[c] = static_cast<std::uint16_t>((*large)[c]);
     }
-    project.extraTop = Extra_Keys(root, {QLatin1String("format"), QLatin1String("version"),
-                                         QLatin1String("pictures"), QLatin1String("glyphs")});
+    return {};
+}
+
+}  // namespace
+
+platform::Result<Project> Parse_Project(std::string_view bytes, const std::string& projectPath) {
+    const platform::Result<QJsonObject> root = Read_Root(bytes, projectPath);
+    if (!root) {
+        return root.Why();
+    }
+    Project project;
+    const QJsonObject pictures = root->value(QStringLiteral("pictures")).toObject();
+    if (platform::Result<> read = Read_Pictures(pictures, projectPath, project); !read) {
+        return read.Why();
+    }
+    const QJsonObject glyphs = root->value(QStringLiteral("glyphs")).toObject();
+    if (platform::Result<> read = Read_Glyphs(glyphs, projectPath, project); !read) {
+        return read.Why();
+    }
+    project.extraTop = Extra_Keys(*root, {QLatin1String("format"), QLatin1String("version"),
+                                          QLatin1String("pictures"), QLatin1String("glyphs")});
     std::vector<QLatin1String> panelNames;
     for (const PanelLayout& layout : kPanelLayouts) {
         panelNames.emplace_back(layout.name);

@@ -169,7 +169,33 @@ void frm_RS232::Build_Controls() {
     small.setPointSizeF(8.25);
     setFont(small);
 
-    const platform::Controls c = platform::Build_Controls(this, kLayout);
+    Take_Controls(platform::Build_Controls(this, kLayout));
+    lbl_Stato->setWordWrap(true);
+
+    rtb_RS232_SPY->setFont(Trace_Font());
+    // "Attiva porta selezionata:" is a few pixels wider than its frame in the platform's font;
+    // the left-hand frames may grow up to the settings frame.
+    for (QGroupBox* frame : {fra_RS232, fra_Set_Port}) {
+        platform::Fit_Frame(frame, fra_Speed->x() - 2);
+    }
+    pgb_RS232->setRange(0, kBlocks);
+    pgb_RS232->setValue(0);
+    // The bar is a bar only: a percentage would read "99%" beside "Programmazione completata",
+    // since a complete run stops at 511 of 512.
+    pgb_RS232->setTextVisible(false);
+    Fit_Labels_And_Boxes();
+    Attach_Run_View();
+    Set_Tab_Order();
+    platform::Follow_Title(this);
+
+    connect(cmd_ON, &QPushButton::clicked, this, &frm_RS232::cmd_ON_Click);
+    connect(cmd_OFF, &QPushButton::clicked, this, &frm_RS232::cmd_OFF_Click);
+    connect(cmd_Write_RS232, &QPushButton::clicked, this, &frm_RS232::cmd_Write_RS232_Click);
+    connect(cmd_Stop_RS232, &QPushButton::clicked, this, &frm_RS232::cmd_Stop_RS232_Click);
+    connect(cmd_Exit, &QPushButton::clicked, this, &frm_RS232::cmd_Exit_Click);
+}
+
+void frm_RS232::Take_Controls(const platform::Controls& c) {
     fra_Select_RS232 = c.Get<QGroupBox>("fra_Select_RS232");
     fra_RS232 = c.Get<QGroupBox>("fra_RS232");
     cmb_RS232 = c.Get<QComboBox>("cmb_RS232");
@@ -196,20 +222,9 @@ void frm_RS232::Build_Controls() {
     pgb_RS232 = c.Get<QProgressBar>("pgb_RS232");
     cmd_Exit = c.Get<QPushButton>("cmd_Exit");
     lbl_Stato = c.Get<QLabel>("lbl_Stato");
-    lbl_Stato->setWordWrap(true);
+}
 
-    rtb_RS232_SPY->setFont(Trace_Font());
-    // "Attiva porta selezionata:" is a few pixels wider than its frame in the platform's font;
-    // the left-hand frames may grow up to the settings frame.
-    for (QGroupBox* frame : {fra_RS232, fra_Set_Port}) {
-        platform::Fit_Frame(frame, fra_Speed->x() - 2);
-    }
-    pgb_RS232->setRange(0, kBlocks);
-    pgb_RS232->setValue(0);
-    // The bar is a bar only: a percentage would read "99%" beside "Programmazione completata",
-    // since a complete run stops at 511 of 512.
-    pgb_RS232->setTextVisible(false);
-
+void frm_RS232::Fit_Labels_And_Boxes() {
     // The settings boxes are far wider than "Nessuno" needs, so when the platform's font makes a
     // label longer than its twips allow, the boxes give way to the right, keeping their right edge.
     int labelsRight = 0;
@@ -229,7 +244,10 @@ void frm_RS232::Build_Controls() {
     for (QLabel* label : {lbl_Send_Packet, lbl_Received_Packet}) {
         Fit_Label(label, txt_Send_Packet->x() - 2);
     }
+}
 
+// The counters, trace, bar and status line: the window's own subscriber to its runs.
+void frm_RS232::Attach_Run_View() {
     sendCounter_ = std::make_unique<platform::QtTextControl>(*txt_Send_Packet, &together_);
     receivedCounter_ = std::make_unique<platform::QtTextControl>(*txt_Received_Packet, &together_);
     spy_ = std::make_unique<platform::QtRichTextControl>(*rtb_RS232_SPY, &together_);
@@ -240,7 +258,9 @@ void frm_RS232::Build_Controls() {
     view_ = std::make_unique<ControlsView>(*sendCounter_, *receivedCounter_, *spy_, *progress_,
                                            &runStatus_);
     feed_.Subscribe(*view_);
+}
 
+void frm_RS232::Set_Tab_Order() {
     // Tab goes port list, ON, OFF, "Scrivi modulo LCD", Stop, Exit. The fixed line settings and
     // the counters are read-only text: a screen reader reads them, Tab passes them by. The trace
     // comes after Exit, so it can still be reached to select and copy from it.
@@ -252,13 +272,6 @@ void frm_RS232::Build_Controls() {
     setTabOrder(cmd_Write_RS232, cmd_Stop_RS232);
     setTabOrder(cmd_Stop_RS232, cmd_Exit);
     setTabOrder(cmd_Exit, rtb_RS232_SPY);
-    platform::Follow_Title(this);
-
-    connect(cmd_ON, &QPushButton::clicked, this, &frm_RS232::cmd_ON_Click);
-    connect(cmd_OFF, &QPushButton::clicked, this, &frm_RS232::cmd_OFF_Click);
-    connect(cmd_Write_RS232, &QPushButton::clicked, this, &frm_RS232::cmd_Write_RS232_Click);
-    connect(cmd_Stop_RS232, &QPushButton::clicked, this, &frm_RS232::cmd_Stop_RS232_Click);
-    connect(cmd_Exit, &QPushButton::clicked, this, &frm_RS232::cmd_Exit_Click);
 }
 
 void frm_RS232::Centre_On_Screen() {

@@ -22,6 +22,9 @@ class QTextEdit;
 namespace lcdprog {
 
 struct LinkIo;
+namespace platform {
+class Controls;
+}
 
 // The serial port window: the port list, ON/OFF, the programming command, Stop and the trace.
 // Every port operation goes to the program's one serial control in Services.
@@ -50,6 +53,10 @@ class frm_RS232 final : public QWidget {
 
   private:
     void Build_Controls();
+    void Take_Controls(const platform::Controls& c);
+    void Fit_Labels_And_Boxes();
+    void Attach_Run_View();
+    void Set_Tab_Order();
     void Fit_Status_Line();
     void Centre_On_Screen();
     void Form_Load();

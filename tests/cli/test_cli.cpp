@@ -133,9 +133,10 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
         {"a.lcdprj b.lcdprj",
          "lcdprog: argomento in più: \"b.lcdprj\" (si apre un progetto alla volta)", 2, "lcdprog"},
         {"--version", "lcdprog-cli 0.1.0", 0},
-        {"", "lcdprog-cli: manca il comando (ports, image o write)"},
+        {"", "lcdprog-cli: manca il comando (ports, image, write o convert)"},
         {"flash",
-         "lcdprog-cli: comando sconosciuto: \"flash\" (i comandi sono ports, image e write)"},
+         "lcdprog-cli: comando sconosciuto: \"flash\" (i comandi sono ports, image, write e "
+         "convert)"},
         {"write {dir}image.bin --port {sim} --speed 9600",
          "lcdprog-cli: opzione sconosciuta: \"--speed\" per il comando write"},
         {"write {dir}image.bin --port", "lcdprog-cli: l'opzione --port richiede un valore"},

@@ -107,6 +107,20 @@ void Name_Blocked_Case(int) {
     ::_exit(3);
 }
 
+// The header test alone, each field read whole at its offset: 4-byte width and height, 2-byte
+// planes and bit count.
+TEST(PicturesOnDisk, TheHeaderTestReadsEachFieldWhole) {
+    const std::string good = Make_Picture({240, 64, 1, false, "BM", 0xC3});
+    for (const auto& [at, value] :
+         {std::pair{18, 240 + 65536}, {22, 64 + 65536}, {26, 2}, {26, 257}, {28, 4}, {28, 257}}) {
+        std::string bytes = good.substr(0, 62);
+        for (int i = 0; i < (at < 26 ? 4 : 2); ++i) {
+            bytes[at + i] = static_cast<char>(value >> (8 * i));
+        }
+        EXPECT_FALSE(Check_Bitmap_Header(bytes, 240, 64)) << at << " " << value;
+    }
+}
+
 // A right click, the dialog's answer, then the name, header and load tests: box and slot change
 // together or not at all.
 TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing) {
@@ -130,17 +144,6 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
     EXPECT_EQ(h.dialog.requests.size(), 1u);
     const std::string mono = Make_Picture({128, 64, 1, false, "BM", 0x33});
     const std::string good = Make_Picture({240, 64, 1, false, "BM", 0xC3});
-    // The header test alone, each field read whole at its offset: 4-byte width and height, 2-byte
-    // planes and bit count.
-    for (const auto& [at, value] :
-         {std::pair{18, 240 + 65536}, {22, 64 + 65536}, {26, 2}, {26, 257}, {28, 4}, {28, 257}}) {
-        std::string bytes = good.substr(0, 62);
-        for (int i = 0; i < (at < 26 ? 4 : 2); ++i) {
-            bytes[at + i] = static_cast<char>(value >> (8 * i));
-        }
-        EXPECT_FALSE(Check_Bitmap_Header(bytes, 240, 64)) << at << " " << value;
-    }
-
     const ShownMessage invalid{"Selezionata immagine non valida", "ERROR",
                                platform::MessageIcon::Critical};
     const std::vector<ShownMessage> taken{};
@@ -160,10 +163,10 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
         const char* readError = "";  // what the file service says of a hostile entry
         void (*make)(Path path, Path bytes) = Write;
     } cases[] = {
-        {"the same file for 64240B", 2, 1, "alarm.bmp", mono, refused("non è un'immagine bitmap di 240 x 64 pixel a 1 bit")},
+        {"the same file for 64240B", 2, 1, "alarm.bmp", mono, refused("alarm.bmp: non è un'immagine bitmap di 240 x 64 pixel a 1 bit.")},
         {"1-bit 240x128 for 128240A", 3, 3, "tall.bmp", Make_Picture({240, 128}), taken},
         {"top-down 128x64", 0, 0, "top.bmp", Make_Picture({128, 64, 1, true}),
-         refused("non è un'immagine bitmap di 128 x 64 pixel a 1 bit")},
+         refused("top.bmp: non è un'immagine bitmap di 128 x 64 pixel a 1 bit.")},
         // Neither the header test nor the compiler reads the signature, so neither does the box.
         {"no BM signature", 0, 1, "nosig.bmp", Make_Picture({128, 64, 1, false, "XY"}), taken},
         {"a bitmap named notes.txt in a folder named bmp", 1, 2, "bmp/notes.txt", mono, taken},
@@ -176,16 +179,16 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
         {"the largest file the compiler takes", 2, 2, "x.bmp",
          good + std::string(32767 - good.size(), '\0'), taken},
         {"too long for it", 2, 2, "x.bmp", good + std::string(40000, '\0'),
-         refused("supera i 32767 byte")},
-        {"a FIFO named x.bmp", 2, 2, "x.bmp", "", refused("non è un file regolare"), notRegular,
+         refused("x.bmp: supera i 32767 byte.")},
+        {"a FIFO named x.bmp", 2, 2, "x.bmp", "", refused("x.bmp: non è un file regolare."), notRegular,
          [](Path p, Path) { ::mkfifo(p.c_str(), 0644); }},
-        {"x.bmp -> /dev/zero", 2, 2, "x.bmp", "", refused("non è un file regolare"), notRegular,
+        {"x.bmp -> /dev/zero", 2, 2, "x.bmp", "", refused("x.bmp: non è un file regolare."), notRegular,
          [](Path p, Path) { fs::create_symlink("/dev/zero", p); }},
-        {"x.bmp -> y.bmp -> x.bmp", 2, 2, "x.bmp", "", refused("file non trovato"),
+        {"x.bmp -> y.bmp -> x.bmp", 2, 2, "x.bmp", "", refused("x.bmp: file non trovato."),
          "Troppi collegamenti simbolici (forse un ciclo).",
          [](Path p, Path) { fs::create_symlink(p, p + ".y"), fs::create_symlink(p + ".y", p); }},
         {"chmod 000, tried as nobody", 2, 2, "x.bmp", good,
-         refused("file non leggibile: Accesso negato."), "Accesso negato.",
+         refused("x.bmp: file non leggibile: Accesso negato."), "Accesso negato.",
          [](Path p, Path b) { Write(p, b), fs::permissions(p, fs::perms::none); }},
     };
     // clang-format on

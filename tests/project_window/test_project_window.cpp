@@ -31,37 +31,47 @@
 namespace lcdprog::test {
 namespace {
 
-// A drop is tested as a right-click choice or an opened project; the preview shows exactly what
-// it was given, follows each change, leaves MemoryImage alone and says why not; closing with
-// unsaved changes asks once (Salva saves, Non salvare discards, Annulla keeps the window); then
-// what the window keeps of a project whose pictures are away, and the recent projects.
-TEST(ProjectWindow, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
+// One window through one session: each stage starts where the one before left it.
+struct ProjectSession : ::testing::Test {
     const QTemporaryDir dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    // The recent projects go to the folder, and the window reads them when it is made.
+    const bool settingsInDir =
+        (QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path()), true);
     platform::PosixFileService files{dir.path().toStdString()};
     MainWindowHarness h{files};
     FakeMessageBox& messages = h.messages;
-    const auto Put = [&](const std::string& name, const std::string& bytes) {
+    frm_Anteprima* preview = nullptr;
+
+    std::string Put(const std::string& name, const std::string& bytes) const {
         const std::string path = dir.path().toStdString() + "/" + name;
         std::ofstream(path, std::ios::binary) << bytes;
         return path;
-    };
+    }
     // As a real drag: the drop goes to the widget that accepted the drag's entry.
-    const auto Drop = [](QWidget* target, const std::string& path) {
+    static void Drop(QWidget* target, const std::string& path) {
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(path))});
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &enter);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(target, &drop);
-    };
+    }
+    void Drops_And_The_Preview();
+    void Unsaved_Changes();
+    void Kept_Pictures();
+    void Recent_Projects();
+};
+
+// A drop is tested as a right-click choice or an opened project; the preview shows exactly what
+// it was given, follows each change, leaves MemoryImage alone and says why not.
+void ProjectSession::Drops_And_The_Preview() {
     for (int w = 0; w < 3; ++w) {
         Put(kWhites[w], White_File(w));
     }
     ASSERT_TRUE(h.window->Form_Load());
     h.state.MemoryImage.fill(0x77);
     h.window->smnu_Anteprima_Click(0);
-    frm_Anteprima* preview = h.window->Preview();
+    preview = h.window->Preview();
     ASSERT_NE(preview, nullptr);
     // Inside a 1366 x 768 laptop's work area at 100 % and a 1600 x 1000 screen's at 150 % (in
     // the window's own pixels), its button in view.
@@ -114,7 +124,11 @@ TEST(ProjectWindow, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
     EXPECT_EQ(preview->findChild<QLabel*>("lbl_Stato")->text(),
               "Anteprima non aggiornata: File p.bmp non trovato. Impossibile continuare!!");
     EXPECT_TRUE(h.state.MemoryImage[0] == 0x77 && h.state.MemoryImage[0x8000] == 0x77);
+}
 
+// Closing with unsaved changes asks once: Salva saves, Non salvare discards, Annulla keeps the
+// window.
+void ProjectSession::Unsaved_Changes() {
     const std::string project = dir.path().toStdString() + "/job.lcdprj";
     h.dialog.answer = project;
     ASSERT_TRUE(h.window->Save_Project_As());
@@ -136,11 +150,14 @@ TEST(ProjectWindow, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
         EXPECT_EQ(h.window->Modified(), answer != SaveChoice::Save);
         h.window->msh_Font_5x8_Click();  // back to the glyph as it was
     }
+}
 
-    // A project's picture that is away (moved, deleted, or replaced by a wrong file) keeps its
-    // slot's path: marked in the box, saved back with the keys this version does not know, and
-    // taken again once the file is back.
-    messages.answer = SaveChoice::Discard;
+// A project's picture that is away (moved, deleted, or replaced by a wrong file) keeps its slot's
+// path: marked in the box, saved back with the keys this version does not know, and taken again
+// once the file is back. Changed on disk by someone else since it was opened, the project is not
+// overwritten and nothing is lost here.
+void ProjectSession::Kept_Pictures() {
+    messages.answer = platform::SaveChoice::Discard;
     const std::string good = Make_Picture({128, 64, 1, false, "BM", 0x5A});
     const std::string picture = Put("a.bmp", good);
     const std::string away = dir.path().toStdString() + "/away.lcdprj";
@@ -177,7 +194,6 @@ TEST(ProjectWindow, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
         EXPECT_TRUE(h.Box(1, 1)->toolTip().isEmpty());
     }
 
-    // Changed on disk by someone else since it was opened: not overwritten, nothing lost here.
     std::ofstream(away, std::ios::app) << " ";
     h.Find<QTableWidget>("msh_Font_5x8")->setCurrentCell(0, 0);
     h.window->msh_Font_5x8_Click();
@@ -191,9 +207,11 @@ TEST(ProjectWindow, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
                   "usare \"Salva progetto con nome...\".");
     EXPECT_TRUE(h.window->Modified() && h.state.Font_5x8[0] == 1);
     EXPECT_EQ(*Read_Project(files, away), kept);
+}
 
-    // Recent projects of the same name show their folder; one that is gone is named in full and
-    // leaves the list.
+// Recent projects of the same name show their folder; one that is gone is named in full and
+// leaves the list.
+void ProjectSession::Recent_Projects() {
     const auto Recent = [&] {
         QStringList captions;
         for (const QAction* a : h.Find<QMenu>("mnu_File")->actions()) {
@@ -220,6 +238,13 @@ TEST(ProjectWindow, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
     platform::Set_Application_Identity();
     QCoreApplication::setApplicationName("x");
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "x");
+}
+
+TEST_F(ProjectSession, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
+    ASSERT_NO_FATAL_FAILURE(Drops_And_The_Preview());
+    ASSERT_NO_FATAL_FAILURE(Unsaved_Changes());
+    ASSERT_NO_FATAL_FAILURE(Kept_Pictures());
+    Recent_Projects();
 }
 
 // A save that cannot be done leaves the old file as it was and no temporary file, tried as a
@@ -319,9 +344,18 @@ TEST(ProjectWindow, ImportAndTheReversedPaletteFix) {
     const picture::Bits first = shown;
     h.window->smnu_Importa_Immagine_Click();
     EXPECT_EQ(h.messages.asked,
-              "Il file Logo_240x128.bmp esiste già ed è diverso. Sostituirlo? | "
-              "Importa immagine | Sostituisci / Annulla");
+              "Il file Logo_240x128.bmp esiste già ed è diverso. Scrivere questa immagine come "
+              "Logo_240x128_2.bmp o sostituire Logo_240x128.bmp? | Importa immagine | "
+              "Nuovo nome / Sostituisci / Annulla");
     EXPECT_EQ(files.Read(written, 1 << 16).bytes, picture::Bmp_File(first));
+    // "Nuovo nome": both pictures kept, the slot takes the new one.
+    h.messages.choice = 0;
+    h.window->smnu_Importa_Immagine_Click();
+    EXPECT_EQ(files.Read(written, 1 << 16).bytes, picture::Bmp_File(first));
+    EXPECT_EQ(files.Read(root + "immagini/Logo_240x128_2.bmp", 1 << 16).bytes,
+              picture::Bmp_File(shown));
+    EXPECT_EQ(h.state.Images_128240A[2].FullPath,
+              platform::Lower_Case_Path(root + "immagini/Logo_240x128_2.bmp"));
 
     // The module would show this one as a negative: its palette has white first.
     std::string reversed = Make_Picture({128, 64});
@@ -336,7 +370,7 @@ TEST(ProjectWindow, ImportAndTheReversedPaletteFix) {
               "L'immagine neg.bmp ha la tavolozza invertita (il colore 0 è più chiaro del colore "
               "1): il modulo la mostrerà in negativo.\r\n\r\nCorreggi scrive accanto "
               "all'originale una copia con i bit invertiti e la tavolozza normale "
-              "(nome_lcd.bmp) e la usa al suo posto; Lascia così la programma com'è. | "
+              "(Neg_lcd.bmp) e la usa al suo posto; Lascia così la programma com'è. | "
               "Tavolozza invertita | Correggi / Lascia così");
     EXPECT_EQ(h.state.Images_64128A[1].FullPath, platform::Lower_Case_Path(root + "Neg_lcd.bmp"));
     EXPECT_EQ(files.Read(root + "Neg_lcd.bmp", 1 << 16).bytes,

@@ -52,10 +52,19 @@ class FakeMessageBox : public platform::MessageBox {
         asked += text + " | " + title + " | " + first + " / " + second;
         return takeFirst;
     }
+    std::size_t AskChoice(const std::string& text, const std::string& title,
+                          const std::vector<std::string>& choices) override {
+        asked += text + " | " + title + " |";
+        for (std::size_t i = 0; i < choices.size(); ++i) {
+            asked += (i == 0 ? " " : " / ") + choices[i];
+        }
+        return choice.value_or(choices.size() - 1);
+    }
     std::vector<ShownMessage> shown;
     std::function<void()> onShow;  // runs while the "modal box" is up
     platform::SaveChoice answer = platform::SaveChoice::Discard;
-    bool takeFirst = false;  // AskTwo's answer
+    bool takeFirst = false;             // AskTwo's answer
+    std::optional<std::size_t> choice;  // AskChoice's answer; the last button when empty
     std::string asked;
 };
 

@@ -8,10 +8,9 @@ namespace lcdprog::test {
 lcdsim::ModuleConfig With_Faults(const std::vector<std::string>& faults,
                                  lcdsim::ModuleConfig config) {
     for (const std::string& text : faults) {
-        std::string error;
-        const auto fault = lcdsim::Parse_Fault(text, error);
+        const auto fault = lcdsim::Parse_Fault(text);
         if (!fault) {
-            throw std::invalid_argument(text + ": " + error);
+            throw std::invalid_argument(text + ": " + fault.Text());
         }
         config.faults.push_back(*fault);
     }

@@ -512,17 +512,18 @@ int Simulator::Finish() {
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     lcdsim::Options options;
-    std::string error;
-    switch (lcdsim::Parse_Command_Line(args, options, error)) {
+    const auto parsed = lcdsim::Parse_Command_Line(args, options);
+    if (!parsed) {
+        std::fprintf(stderr, "lcdprog-sim: %s\n", parsed.Text().c_str());
+        return 2;
+    }
+    switch (*parsed) {
         case lcdsim::Parse_Outcome::Help:
             std::fputs(lcdsim::Help_Text().c_str(), stdout);
             return 0;
         case lcdsim::Parse_Outcome::Version:
             std::puts("lcdprog-sim " LCDPROG_VERSION);
             return 0;
-        case lcdsim::Parse_Outcome::Error:
-            std::fprintf(stderr, "lcdprog-sim: %s\n", error.c_str());
-            return 2;
         case lcdsim::Parse_Outcome::Run:
             break;
     }

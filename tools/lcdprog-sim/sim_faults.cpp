@@ -229,28 +229,32 @@ class PlaceReader {
 
 }  // namespace
 
-std::optional<Fault> Parse_Fault(std::string_view text, std::string& error) {
+lcdprog::platform::Result<Fault> Parse_Fault(std::string_view text) {
     const std::string quoted = "fault \"" + std::string(text) + "\": ";
     const Parts kindAndPlace = Split_Once(text, ':');
     Fault fault;
+    std::string error;
+    const auto refused = [&error] {
+        return lcdprog::platform::Refusal{lcdprog::platform::RefusalKind::Invalid, error};
+    };
     if (!Parse_Kind(Split_Once(kindAndPlace.head, '='), quoted, fault, error)) {
-        return std::nullopt;
+        return refused();
     }
     if (!kindAndPlace.split) {
         return fault;
     }
     if (kindAndPlace.tail.empty()) {
         error = quoted + "nothing after ':'";
-        return std::nullopt;
+        return refused();
     }
     PlaceReader place(quoted, fault.where, error);
     for (std::string_view item : Split(kindAndPlace.tail, ',')) {
         if (!place.Read(item)) {
-            return std::nullopt;
+            return refused();
         }
     }
     if (!place.Finish()) {
-        return std::nullopt;
+        return refused();
     }
     return fault;
 }

@@ -23,9 +23,10 @@
 // line. Frames that are not valid requests neither count attempts nor break the count.
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
+
+#include "platform/result.h"
 
 namespace lcdsim {
 
@@ -67,8 +68,8 @@ struct RequestContext {
     int attempt = 0;
 };
 
-// Parses one --fault argument. On failure returns nothing and sets `error` to a one-line reason.
-std::optional<Fault> Parse_Fault(std::string_view text, std::string& error);
+// Parses one --fault argument; a refusal carries a one-line reason.
+lcdprog::platform::Result<Fault> Parse_Fault(std::string_view text);
 
 // The canonical text of a fault, as Parse_Fault accepts it (used in the log).
 std::string Describe_Fault(const Fault& fault);

@@ -8,6 +8,14 @@ namespace lcdsim {
 
 namespace {
 
+using lcdprog::platform::Refusal;
+using lcdprog::platform::RefusalKind;
+using lcdprog::platform::Result;
+
+Refusal Wrong(std::string text) {
+    return {RefusalKind::Invalid, std::move(text)};
+}
+
 bool Parse_Number(const std::string& text, long lo, long hi, long& out) {
     long value = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -73,38 +81,35 @@ std::string Parse_Error(const QCommandLineParser& parser, const QStringList& arg
     return parser.errorText().toStdString();
 }
 
-// One option's values, in the order given, checked and applied. False with the reason.
-bool Apply(const OptionRow& row, const QStringList& values, Options& parsed, std::string& error) {
+// One option's values, in the order given, checked and applied.
+Result<> Apply(const OptionRow& row, const QStringList& values, Options& parsed) {
     const std::string name = std::string("--") + row.name;
     for (const QString& text : values) {
         const std::string value = text.toStdString();
         long n = 0;
         if (row.kind == Kind::Number && !Parse_Number(value, row.lo, row.hi, n)) {
-            error = name + " needs a whole number from " + std::to_string(row.lo) + " to " +
-                    std::to_string(row.hi) + ", not \"" + value + "\"";
-            return false;
+            return Wrong(name + " needs a whole number from " + std::to_string(row.lo) + " to " +
+                         std::to_string(row.hi) + ", not \"" + value + "\"");
         }
         if (row.kind == Kind::Text && value.empty()) {
-            error = name + " needs a non-empty value";
-            return false;
+            return Wrong(name + " needs a non-empty value");
         }
         if (row.kind == Kind::Faults) {
-            auto fault = Parse_Fault(value, error);
+            auto fault = Parse_Fault(value);
             if (!fault) {
-                return false;
+                return fault.Why();
             }
             parsed.faults.push_back(*fault);
             continue;
         }
         row.apply(parsed, value, n);
     }
-    return true;
+    return {};
 }
 
 }  // namespace
 
-Parse_Outcome Parse_Command_Line(std::span<const std::string> args, Options& options,
-                                 std::string& error) {
+Result<Parse_Outcome> Parse_Command_Line(std::span<const std::string> args, Options& options) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOption(kHelp);
@@ -121,8 +126,7 @@ Parse_Outcome Parse_Command_Line(std::span<const std::string> args, Options& opt
         all.append(QString::fromStdString(arg));
     }
     if (!parser.parse(all)) {
-        error = Parse_Error(parser, all);
-        return Parse_Outcome::Error;
+        return Wrong(Parse_Error(parser, all));
     }
     if (parser.isSet(kHelp)) {
         return Parse_Outcome::Help;
@@ -131,9 +135,8 @@ Parse_Outcome Parse_Command_Line(std::span<const std::string> args, Options& opt
         return Parse_Outcome::Version;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        error = "unexpected argument \"" + parser.positionalArguments().front().toStdString() +
-                "\" (see --help)";
-        return Parse_Outcome::Error;
+        return Wrong("unexpected argument \"" + parser.positionalArguments().front().toStdString() +
+                     "\" (see --help)");
     }
     Options parsed = options;
     for (const OptionRow& row : kRows) {
@@ -141,13 +144,12 @@ Parse_Outcome Parse_Command_Line(std::span<const std::string> args, Options& opt
         const QStringList values = row.kind == Kind::Flag ? QStringList() : parser.values(name);
         if (row.kind == Kind::Flag && parser.isSet(name)) {
             row.apply(parsed, {}, 0);
-        } else if (!Apply(row, values, parsed, error)) {
-            return Parse_Outcome::Error;
+        } else if (Result<> applied = Apply(row, values, parsed); !applied) {
+            return applied.Why();
         }
     }
     if (parsed.load && parsed.eeprom.empty()) {
-        error = "--load needs --eeprom FILE";
-        return Parse_Outcome::Error;
+        return Wrong("--load needs --eeprom FILE");
     }
     options = std::move(parsed);
     return Parse_Outcome::Run;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/result.h"
 #include "sim_faults.h"
 #include "sim_module.h"
 
@@ -26,12 +27,12 @@ struct Options {
     bool quiet = false;
 };
 
-enum class Parse_Outcome { Run, Help, Version, Error };
+enum class Parse_Outcome { Run, Help, Version };
 
 // `args` excludes the program name. Both "--opt VALUE" and "--opt=VALUE" are accepted.
-// On Error, `error` holds a one-line reason and `options` is unchanged.
-Parse_Outcome Parse_Command_Line(std::span<const std::string> args, Options& options,
-                                 std::string& error);
+// A refusal carries a one-line reason and leaves `options` unchanged.
+lcdprog::platform::Result<Parse_Outcome> Parse_Command_Line(std::span<const std::string> args,
+                                                            Options& options);
 
 std::string Help_Text();
 

@@ -8,7 +8,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -20,16 +19,17 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QTextEdit>
 #include <QTimer>
 #include <cstdio>
 #include <deque>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "demo_pictures.h"
 #include "link/mod_RS232.h"
+#include "link/run_events.h"
 #include "main_window/frm_Config_LCD.h"
 #include "main_window/frm_Da_Carattere.h"
 #include "platform/qt/qt_services.h"
@@ -147,6 +147,22 @@ bool Keep_Settings_In(const QTemporaryDir& folder) {
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder.path());
     return folder.isValid();
 }
+
+// What the serial window's run reported: the tool learns how the run went from its events, as any
+// other view of a run does.
+struct RunRecord final : RunObserver {
+    int sent = 0;
+    int replies = 0;
+    RunResult result;
+    bool ended = false;
+
+    void Packet_Sent(std::string_view) override { ++sent; }
+    void Reply_Received(std::string_view, bool) override { ++replies; }
+    void Run_Ended(const RunResult& r) override {
+        result = r;
+        ended = true;
+    }
+};
 
 // The windows as main() wires them, and the steps of the session. Each step returns false with
 // `error` set when the session did not go the way the pictures are meant to show.
@@ -427,12 +443,7 @@ bool Session::Open_Serial_Window() {
 bool Session::Program_Module() {
     auto* on = Child<QPushButton>(serialWindow_, "cmd_ON", &error);
     auto* write = Child<QPushButton>(serialWindow_, "cmd_Write_RS232", &error);
-    auto* trace = Child<QTextEdit>(serialWindow_, "rtb_RS232_SPY", &error);
-    auto* sent = Child<QLineEdit>(serialWindow_, "txt_Send_Packet", &error);
-    auto* received = Child<QLineEdit>(serialWindow_, "txt_Received_Packet", &error);
-    auto* progress = Child<QProgressBar>(serialWindow_, "pgb_RS232", &error);
-    if (on == nullptr || write == nullptr || trace == nullptr || sent == nullptr ||
-        received == nullptr || progress == nullptr) {
+    if (on == nullptr || write == nullptr) {
         return false;
     }
     on->click();
@@ -442,24 +453,39 @@ bool Session::Program_Module() {
                 QString::fromStdString(qt_.serial.DevicePath(1)) + QStringLiteral(")");
         return false;
     }
+    // The picture waits for the bar itself: the controls are repainted in batches, so it is the
+    // bar's own change, not the run's block, that says the window shows half the EEPROM.
+    auto* progress = Child<QProgressBar>(serialWindow_, "pgb_RS232", &error);
+    if (progress == nullptr) {
+        return false;
+    }
     QObject::connect(progress, &QProgressBar::valueChanged, serialWindow_, [this, progress](int v) {
         if (!midRunAsked_ && v >= progress->maximum() / 2) {
             midRunAsked_ = true;
             QTimer::singleShot(0, serialWindow_, [this] { midRun_ = serialWindow_->grab(); });
         }
     });
+    RunRecord run;
+    serialWindow_->Run_Feed().Subscribe(run);
     write->click();
     Settle();
+    serialWindow_->Run_Feed().Unsubscribe(run);
     if (!messages_.shown.empty()) {
         error = QStringLiteral("the programming run ended with a message (see above)");
         return false;
     }
-    const QString traceText = trace->toPlainText();
-    if (sent->text() != QStringLiteral("514") || received->text() != QStringLiteral("514") ||
-        !traceText.contains(QStringLiteral("0xFE; 0x00; 0x01"))) {
-        error = QStringLiteral("the run did not end as a whole run does: sent ") + sent->text() +
-                QStringLiteral(", received ") + received->text() + QStringLiteral(", trace \"") +
-                traceText.trimmed() + QStringLiteral("\"");
+    // Detection, every block and the reset: one request and one reply each.
+    constexpr int kExchanges = kBlocks + 2;
+    if (!run.ended || run.result.failure != RunFailure::None || !run.result.resetOk ||
+        run.sent != kExchanges || run.replies != kExchanges) {
+        error = QStringLiteral(
+                    "the run did not end as a whole run does: %1 requests, %2 replies, "
+                    "%3 blocks written, reset %4")
+                    .arg(run.sent)
+                    .arg(run.replies)
+                    .arg(run.result.block)
+                    .arg(run.result.resetOk ? QStringLiteral("acknowledged")
+                                            : QStringLiteral("not acknowledged"));
         return false;
     }
     return true;

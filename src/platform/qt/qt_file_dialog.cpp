@@ -4,8 +4,47 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QIdentityProxyModel>
+#include <QLocale>
 
 namespace lcdprog::platform {
+
+namespace {
+
+// The dialog's columns in the program's Italian whatever the desktop's language: Qt writes a
+// file's size and date in the desktop's locale ("5.01 KiB", "6 Dec 2026 ...") and a folder's
+// type in English, a text its Italian translation lacks.
+class ItalianFileColumns final : public QIdentityProxyModel {
+  public:
+    using QIdentityProxyModel::QIdentityProxyModel;
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        const auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+        if (role != Qt::DisplayRole || files == nullptr) {
+            return QIdentityProxyModel::data(index, role);
+        }
+        const QLocale italian(QLocale::Italian, QLocale::Italy);
+        const QModelIndex source = mapToSource(index);
+        switch (index.column()) {
+            case 1:
+                return files->isDir(source) ? QString()
+                                            : italian.formattedDataSize(files->size(source));
+            case 2:
+                if (files->isDir(source)) {
+                    return QStringLiteral("Cartella");
+                }
+                break;
+            case 3:
+                return italian.toString(files->lastModified(source), QLocale::ShortFormat);
+            default:
+                break;
+        }
+        return QIdentityProxyModel::data(index, role);
+    }
+};
+
+}  // namespace
 
 QStringList QtFileDialog::Name_Filters(const std::string& filter) {
     const QStringList parts = QString::fromStdString(filter).split(QLatin1Char('|'));
@@ -36,6 +75,7 @@ std::optional<std::string> QtFileDialog::Show(const FileDialogRequest& request) 
     // Qt's own dialog looks and behaves the same on every desktop, and a screen reader and the
     // tests meet the same widgets everywhere.
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog.setProxyModel(new ItalianFileColumns(&dialog));
     dialog.setAcceptMode(request.saveForm ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.saveForm ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     // Flag 1 ticks the read-only box of the classic dialog, which only tells the caller the file

@@ -103,4 +103,28 @@ bool QtMessageBox::AskTwo(const std::string& text, const std::string& title,
     return box.clickedButton() == yes;
 }
 
+std::size_t QtMessageBox::AskChoice(const std::string& text, const std::string& title,
+                                    const std::vector<std::string>& choices) {
+    QWidget* parent = parent_ != nullptr ? parent_ : QApplication::activeWindow();
+    QMessageBox box(QMessageBox::Question, QString::fromStdString(title),
+                    QString::fromStdString(text), QMessageBox::NoButton, parent);
+    box.setTextFormat(Qt::PlainText);
+    std::vector<QPushButton*> buttons;
+    for (std::size_t i = 0; i < choices.size(); ++i) {
+        const bool last = i + 1 == choices.size();
+        buttons.push_back(box.addButton(QString::fromStdString(choices[i]),
+                                        last ? QMessageBox::RejectRole : QMessageBox::AcceptRole));
+    }
+    box.setDefaultButton(buttons.front());
+    box.setEscapeButton(buttons.back());
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    for (std::size_t i = 0; i < buttons.size(); ++i) {
+        if (box.clickedButton() == buttons[i]) {
+            return i;
+        }
+    }
+    return choices.size() - 1;
+}
+
 }  // namespace lcdprog::platform

@@ -17,6 +17,8 @@ class QtMessageBox final : public MessageBox {
     SaveChoice AskSave(const std::string& text, const std::string& title) override;
     bool AskTwo(const std::string& text, const std::string& title, const std::string& first,
                 const std::string& second) override;
+    std::size_t AskChoice(const std::string& text, const std::string& title,
+                          const std::vector<std::string>& choices) override;
 
   private:
     QWidget* parent_;
