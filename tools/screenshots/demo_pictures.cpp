@@ -5,6 +5,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPainterPath>
+#include <QRadialGradient>
 
 namespace lcdprog::screenshots {
 namespace {
@@ -207,6 +208,38 @@ QImage Alarm_Picture(int width, int height, const QString& zone) {
         }
     }
     return image;
+}
+
+QImage Logo_Picture(int width, int height) {
+    QImage picture(width, height, QImage::Format_ARGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    const double radius = 0.42 * height;
+    const QPointF centre(0.08 * width + radius, 0.5 * height);
+    QRadialGradient shade(centre, radius, centre - QPointF(0.4 * radius, 0.4 * radius));
+    shade.setColorAt(0.0, QColor(245, 245, 245));
+    shade.setColorAt(0.6, QColor(150, 150, 150));
+    shade.setColorAt(1.0, QColor(40, 40, 40));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(shade);
+    painter.drawEllipse(centre, radius, radius);
+
+    const int left = static_cast<int>(centre.x() + 1.3 * radius);
+    const QRect area(left, 0, width - left - width / 20, height);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setBold(true);
+    font.setPixelSize(height / 3);
+    const QString name = QStringLiteral("Sicurezza\nAllarmi");
+    while (font.pixelSize() > 8 &&
+           QFontMetrics(font).boundingRect(area, Qt::AlignVCenter, name).width() > area.width()) {
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    painter.setFont(font);
+    painter.setPen(QColor(60, 60, 60));
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter, name);
+    return picture;
 }
 
 }  // namespace lcdprog::screenshots

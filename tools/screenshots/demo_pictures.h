@@ -21,6 +21,11 @@ bool Write_Mono_Bitmap(const QImage& picture, const QString& path, QString* erro
 // is not white after drawing counts as black.
 QImage Alarm_Picture(int width, int height, const QString& zone);
 
+// A colour logo to import: a ball shaded in greys from a highlight to a dark edge, and a name
+// beside it, anti-aliased as any picture from elsewhere would be. The shading is what tells the
+// conversions apart.
+QImage Logo_Picture(int width, int height);
+
 // The demo glyphs, one string per pixel row from the top, '#' for a set pixel: an "A" in the
 // 5x8 cell and a bell in the 10x16 cell.
 extern const std::array<const char*, 8> kGlyph5x8;

@@ -32,6 +32,8 @@
 #include "link/run_events.h"
 #include "main_window/frm_Config_LCD.h"
 #include "main_window/frm_Da_Carattere.h"
+#include "main_window/import_dialog.h"
+#include "main_window/picture_import.h"
 #include "platform/qt/qt_services.h"
 #include "preview_window/frm_Anteprima.h"
 #include "project/project_state.h"
@@ -237,6 +239,46 @@ class Session {
         fromCharacter.show();
         Settle();
         return fromCharacter.grab();
+    }
+
+    // The dialog "Importa immagine" on a logo in colour for the 240x64 panel's second slot,
+    // dithered by Floyd-Steinberg. The dialog is then cancelled: the session's slots stay as
+    // they were.
+    QPixmap Grab_Import_Dialog() {
+        const QString path = QDir(pictures_.path()).filePath(QStringLiteral("logo.png"));
+        if (!screenshots::Logo_Picture(360, 96).save(path, "PNG")) {
+            error = QStringLiteral("cannot write ") + path;
+            return {};
+        }
+        QPixmap picture;
+        const auto run = [this, &picture](frm_Importa_Immagine& dialog) {
+            auto* conversion = Child<QComboBox>(&dialog, "cmb_Conversione", &error);
+            if (conversion == nullptr) {
+                return false;
+            }
+            conversion->setCurrentText(QStringLiteral("Floyd-Steinberg"));
+            dialog.show();
+            Settle();
+            if (conversion->currentText() == QStringLiteral("Floyd-Steinberg")) {
+                picture = dialog.grab();
+            } else {
+                error = QStringLiteral("the import dialog has no conversion \"Floyd-Steinberg\"");
+            }
+            dialog.hide();
+            return false;
+        };
+        constexpr int k64240B = 2;
+        if (Import_Picture(services_, *state_, window_.get(), path.toStdString(), k64240B, 1, {},
+                           run) ||
+            !messages_.shown.empty()) {
+            error = error.isEmpty() ? QStringLiteral("the import dialog did not open on ") + path
+                                    : error;
+            return {};
+        }
+        if (picture.isNull() && error.isEmpty()) {
+            error = QStringLiteral("the import dialog did not open on ") + path;
+        }
+        return picture;
     }
 
     // The preview, through its menu command, at one screen pixel per panel pixel so that every
@@ -536,6 +578,7 @@ const Shot kShots[] = {
     {"main-glyph-menu.png", [](Session& s) { return s.Show_Tab(4); },
      [](Session& s) { return s.Grab_Glyph_Menu(); }},
     {"from-character.png", nullptr, [](Session& s) { return s.Grab_From_Character(); }},
+    {"import-dialog.png", nullptr, [](Session& s) { return s.Grab_Import_Dialog(); }},
     {"preview.png", [](Session& s) { return s.Open_Preview(); },
      [](Session& s) { return s.Preview(); }},
     {"serial-open.png", [](Session& s) { return s.Open_Serial_Window(); },
