@@ -15,6 +15,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -296,6 +297,14 @@ class Session {
         preview_->Set_Zoom(1);
         preview_->resize(760, 1010);
         Settle();
+        // Taller by what the fonts' frame still hides, so that no scroll bar is left.
+        if (auto* scroll = preview_->findChild<QScrollArea*>(); scroll && scroll->widget()) {
+            const int hidden = scroll->widget()->sizeHint().height() - scroll->viewport()->height();
+            if (hidden > 0) {
+                preview_->resize(760, 1010 + hidden);
+                Settle();
+            }
+        }
         return true;
     }
 
