@@ -10,6 +10,7 @@
 
 #include "cli/cli_options.h"
 #include "link/mod_RS232.h"
+#include "platform/decimal_text.h"
 #include "platform/qt/port_table.h"
 
 namespace lcdprog::cli {
@@ -40,11 +41,7 @@ std::string One_Line(const std::string& text) {
 }
 
 std::string Seconds_Text(double seconds) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.1f s", seconds);
-    std::string text = buffer;
-    std::replace(text.begin(), text.end(), '.', ',');
-    return text;
+    return platform::Decimal_Text(seconds, 1) + " s";
 }
 
 std::string Unit_Result_Text(const UnitResult& r) {
@@ -69,13 +66,10 @@ int Seconds_Left(const PortState& port, qint64 nowMs) {
 
 namespace {
 
-// Where the unit failed. A port process that names the failure's kind is believed; an older one
-// is read as before: a block written, or the EEPROM run's own message.
-bool Failed_At_Block(const QJsonObject& event, int blocks, const std::string& error) {
-    if (event.contains("failure")) {
-        return blocks > 0 || event.value("failure").toString() == "block-failed";
-    }
-    return blocks > 0 || error.find("EEPROM") != std::string::npos;
+// Where the unit failed, from the failure kind the port process names; a unit the parent closes
+// itself (its process ended under it) names none and counts the blocks it saw written.
+bool Failed_At_Block(const QJsonObject& event, int blocks) {
+    return blocks > 0 || event.value("failure").toString() == "block-failed";
 }
 
 }  // namespace
@@ -240,7 +234,7 @@ void PortSupervisor::On_Result(Job& job, const QJsonObject& event) {
     r.retries = event.value("retries").toInt();
     r.seconds = event.value("seconds").toDouble();
     r.error = event.value("error").toString().toStdString();
-    r.atBlock = !r.ok && Failed_At_Block(event, r.blocks, r.error);
+    r.atBlock = !r.ok && Failed_At_Block(event, r.blocks);
     r.portLost = event.value("failure").toString() == "port-lost";
     r.time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
     r.event = event;
