@@ -61,20 +61,21 @@ const QCommandLineOption kHelp(QStringList{"h", "help"});
 const QCommandLineOption kVersion("version");
 
 // QCommandLineParser words its complaints its own way: the argument it stopped at is found again
-// to say it as this program always has.
+// to say it in Italian, as lcdprog and lcdprog-cli say theirs (the operator who reads one reads
+// all three).
 std::string Parse_Error(const QCommandLineParser& parser, const QStringList& args) {
     if (!parser.unknownOptionNames().isEmpty()) {
-        return "unknown option \"--" + parser.unknownOptionNames().front().toStdString() +
-               "\" (see --help)";
+        return "opzione sconosciuta: \"--" + parser.unknownOptionNames().front().toStdString() +
+               "\" (vedere --help)";
     }
     for (qsizetype i = 1; i < args.size() && args[i] != "--"; ++i) {
         for (const OptionRow& row : kRows) {
             const QString name = QStringLiteral("--") + row.name;
             if (row.kind == Kind::Flag && args[i].startsWith(name + '=')) {
-                return name.toStdString() + " takes no value";
+                return "l'opzione " + name.toStdString() + " non vuole un valore";
             }
             if (row.kind != Kind::Flag && args[i] == name && i + 1 == args.size()) {
-                return name.toStdString() + " needs a value (see --help)";
+                return "l'opzione " + name.toStdString() + " vuole un valore (vedere --help)";
             }
         }
     }
@@ -135,8 +136,8 @@ Result<Parse_Outcome> Parse_Command_Line(std::span<const std::string> args, Opti
         return Parse_Outcome::Version;
     }
     if (!parser.positionalArguments().isEmpty()) {
-        return Wrong("unexpected argument \"" + parser.positionalArguments().front().toStdString() +
-                     "\" (see --help)");
+        return Wrong("argomento in più: \"" + parser.positionalArguments().front().toStdString() +
+                     "\" (vedere --help)");
     }
     Options parsed = options;
     for (const OptionRow& row : kRows) {
