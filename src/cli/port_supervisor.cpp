@@ -127,6 +127,18 @@ void PortSupervisor::Start_Process(Job& job) {
     QObject::connect(&p, &QProcess::finished, [this, &job](int code, QProcess::ExitStatus status) {
         On_Finished(job, code, status);
     });
+    // A program that cannot be started (missing, or no process left to fork) never sends
+    // finished: without this its port would wait for ever and the run would never end. Queued,
+    // since start() may report it before the caller has entered its event loop.
+    QObject::connect(
+        &p, &QProcess::errorOccurred, &p,
+        [this, &job](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart && !job.port.ended) {
+                job.port.openError = "impossibile avviare " + settings_.program.toStdString();
+                On_Finished(job, -1, QProcess::CrashExit);
+            }
+        },
+        Qt::QueuedConnection);
     p.start();
     p.write(reinterpret_cast<const char*>(image_.data()), static_cast<qint64>(image_.size()));
 }
@@ -174,6 +186,9 @@ void PortSupervisor::Terminate_All() {
 }
 
 void PortSupervisor::On_Output(Job& job) {
+    if (!job.process->isReadable()) {
+        return;  // never started: nothing to read
+    }
     job.pending += job.process->readAllStandardOutput();
     qsizetype eol = 0;
     while ((eol = job.pending.indexOf('\n')) >= 0) {
@@ -280,7 +295,9 @@ void PortSupervisor::On_Finished(Job& job, int exitCode, QProcess::ExitStatus st
     port.ended = true;
     if (!port.ready && !port.openFailed) {
         port.openFailed = true;
-        port.openError = "il processo della porta è terminato prima di aprirla";
+        if (port.openError.empty()) {
+            port.openError = "il processo della porta è terminato prima di aprirla";
+        }
         After_Opening(job);
     }
     if (port.unitOpen) {

@@ -217,5 +217,19 @@ TEST(Station, LockKeepsTheProjectUnchanged) {
     EXPECT_TRUE(grid->isEnabled());
 }
 
+// A port process that cannot be started ends its port as one that did not open, so the run ends.
+TEST(Station, PortProgramThatCannotStartEndsTheRun) {
+    struct Ended final : cli::PortObserver {
+        void On_All_Ended() override { all = true; }
+        bool all = false;
+    } ended;
+    cli::PortSupervisor supervisor({"/nonexistent/lcdprog-cli", false, false}, cli::Image{});
+    supervisor.Add_Observer(ended);
+    supervisor.Start({"/dev/null"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ended.all; }, 30000));
+    EXPECT_TRUE(supervisor.Ports()[0]->openFailed);
+    EXPECT_EQ(supervisor.Ports()[0]->openError, "impossibile avviare /nonexistent/lcdprog-cli");
+}
+
 }  // namespace
 }  // namespace lcdprog::test
