@@ -5,6 +5,9 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
+#include <cerrno>
+
+#include "platform/system_reason.h"
 
 namespace lcdprog::platform {
 namespace {
@@ -108,8 +111,11 @@ bool Read_Image_File(const std::string& path, picture::Rgba& image, std::string&
         return false;
     }
     QFile file(name);
+    errno = 0;
     if (!file.open(QIODevice::ReadOnly)) {
-        error = "Impossibile leggere " + shown + ": " + file.errorString().toStdString();
+        // Qt's own text is English; the system's reason, as every other file message gives it.
+        const int failure = errno;
+        error = "Impossibile leggere " + shown + ": " + System_Reason(failure != 0 ? failure : EIO);
         return false;
     }
     const QByteArray bytes = file.read(kImageMaxFileBytes);
