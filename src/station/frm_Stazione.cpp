@@ -306,8 +306,16 @@ void frm_Stazione::Compile() {
     if (!finished || cli.exitStatus() != QProcess::NormalExit || cli.exitCode() != 0 ||
         !file.open(QIODevice::ReadOnly) || file.size() != static_cast<qint64>(image_.size())) {
         QString why = QString::fromUtf8(cli.readAllStandardError()).trimmed();
-        if (why.isEmpty()) {
-            why = cli.errorString();
+        // lcdprog-cli explains itself on its error output; Qt's own texts are English.
+        if (why.isEmpty() && cli.error() == QProcess::FailedToStart) {
+            why = QStringLiteral("impossibile avviare ") + setup_.cliProgram;
+        } else if (why.isEmpty() && !finished) {
+            why = QStringLiteral("lcdprog-cli non ha finito entro %1 secondi.")
+                      .arg(kCompileMs / 1000);
+        } else if (why.isEmpty() && cli.exitStatus() != QProcess::NormalExit) {
+            why = QStringLiteral("lcdprog-cli si è interrotto inaspettatamente.");
+        } else if (why.isEmpty()) {
+            why = QStringLiteral("lcdprog-cli non ha scritto un'immagine valida.");
         }
         Note(QStringLiteral("Impossibile preparare l'immagine del progetto:\n") + why);
         return;
