@@ -51,7 +51,9 @@ std::string Unit_Result_Text(const UnitResult& r) {
     // No block yet: the module was not found (or the stop came during detection).
     std::string text = r.interrupted ? "interrotto" : "fallito";
     if (r.atBlock) {
-        text += " al blocco " + std::to_string(r.blocks);
+        // Counted from 1, as the serial window's status line counts them; `blocks` is the
+        // failing block's index, which is also the number acknowledged before it.
+        text += " al blocco " + std::to_string(r.blocks + 1);
     }
     return text;
 }

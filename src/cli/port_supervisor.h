@@ -68,7 +68,7 @@ struct PortState {
 std::string One_Line(const std::string& text);
 // "3,5 s": one decimal, with the decimal comma the window writes its figures with.
 std::string Seconds_Text(double seconds);
-// "programmato in 3,5 s", "fallito al blocco 100", "interrotto", ...
+// "programmato in 3,5 s", "fallito al blocco 101", "interrotto", ...
 std::string Unit_Result_Text(const UnitResult& result);
 // Whole seconds until the port's unit is written, from the pace of its blocks so far; -1 before
 // the estimate means anything (the first 8 blocks) or when the port is not writing.

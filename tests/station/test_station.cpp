@@ -112,7 +112,7 @@ TEST(Station, ThreeModulesOneFailingPanelsCountsAndRecord) {
         // Seconds with the decimal comma, as the window writes them.
         {"programmato", "OK", R"(modulo 1: programmato in \d+,\d s)"},
         {"fallito", "FALLITO",
-         R"(modulo 1: fallito al blocco 100: Comunicazione seriale interrotta\. Scrittura EEPROM )"
+         R"(modulo 1: fallito al blocco 101: Comunicazione seriale interrotta\. Scrittura EEPROM )"
          R"(I2C fallita!)"},
         {"programmato", "OK", R"(modulo 1: programmato in \d+,\d s)"},
     };
