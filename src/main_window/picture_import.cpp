@@ -197,8 +197,9 @@ std::vector<SlotPicture> Offer_Palette_Fix(platform::Services& services,
         const PanelLayout& layout = kPanelLayouts[static_cast<std::size_t>(p.panel)];
         // The whole file, as the compiler reads it: its rows are taken from the end.
         const platform::FileContents file = services.files.Read(p.path, kPictureFileMaxLength + 1);
+        // A longer file was read only in part, and its rows lie beyond what was read.
         const std::optional<std::string> bytes =
-            file.status == platform::FileStatus::Ok
+            file.status == platform::FileStatus::Ok && file.length <= kPictureFileMaxLength
                 ? picture::Fix_Reversed_Palette(file.bytes, layout.width, layout.height)
                 : std::nullopt;
         const std::string target = picture::Fixed_Name(Spelt_On_Disk(p.path));
