@@ -105,25 +105,14 @@ int Run_Cli(const TempFolder& dir, std::vector<std::string> args, std::string& t
     return status;
 }
 
-// Bad input: a clear message, status 2, and the module untouched; then Ctrl-C at the terminal (the
-// whole process group) stops a write as Stop does: no reset follows.
-TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
-    TempFolder dir;
-    const Projects projects(dir);
-    SimProcess sim(dir, {});
-    ASSERT_TRUE(sim.Next_Device()) << sim.Log();
-    Write_File(dir / "short.bin", std::string(100, '\0'));
-    Eeprom image{};
-    for (std::size_t i = 0; i < image.size(); ++i) {
-        image[i] = static_cast<std::uint8_t>(i * 7 + i / 128);
-    }
-    Write_File(dir / "image.bin", std::string(image.begin(), image.end()));
+// Bad input: a clear message and status 2; a failing command leaves none of its outputs, nor half
+// of one. {sim} is the module's port, {dir} the test folder; `line` is one line of standard error
+// (for status 0, of standard output). The window's program refuses what it once ignored.
+void Expect_Bad_Input_Refused(const TempFolder& dir, const std::string& sim) {
     const auto expand = [&](const std::string& text) {
-        return std::regex_replace(std::regex_replace(text, std::regex("\\{sim\\}"), sim.Link()),
+        return std::regex_replace(std::regex_replace(text, std::regex("\\{sim\\}"), sim),
                                   std::regex("\\{dir\\}"), dir / "");
     };
-    // {sim} is the module's port, {dir} the test folder; `line` is one line of standard error
-    // (for status 0, of standard output). The window's program refuses what it once ignored.
     const struct {
         const char *args, *line;
         int status = 2;
@@ -157,7 +146,6 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
          "lcdprog-cli: la porta {sim} è indicata due volte; nessun modulo è stato scritto."},
         {"write {dir}image.bin --port {sim} --port {dir}absent",
          "lcdprog-cli: nessun modulo è stato scritto."},
-        // A failing command leaves none of its outputs (checked below), nor half of one.
         {"image {dir}good.lcdprj -o {dir}out1.bin --png {dir}short.bin",
          "lcdprog-cli: impossibile creare la cartella {dir}short.bin: esiste già un file con "
          "questo nome."},
@@ -175,13 +163,29 @@ TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
         }
         std::string text;
         EXPECT_EQ(Run_Cli(dir, args, text, row.program), row.status) << text;
-        EXPECT_NE(text.find(expand("\n" + std::string(row.line) + "\n")), std::string::npos)
+        EXPECT_NE(text.find(expand(std::string("\n") + row.line + "\n")), std::string::npos)
             << text;
     }
 
     for (const char* output : {"out1.bin", "out2.bin", "png2", "png3"}) {
         EXPECT_FALSE(std::filesystem::exists(dir / output)) << output;
     }
+}
+
+// Bad input leaves the module untouched; then Ctrl-C at the terminal (the whole process group)
+// stops a write as Stop does: no reset follows.
+TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
+    TempFolder dir;
+    const Projects projects(dir);
+    SimProcess sim(dir, {});
+    ASSERT_TRUE(sim.Next_Device()) << sim.Log();
+    Write_File(dir / "short.bin", std::string(100, '\0'));
+    Eeprom image{};
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        image[i] = static_cast<std::uint8_t>(i * 7 + i / 128);
+    }
+    Write_File(dir / "image.bin", std::string(image.begin(), image.end()));
+    Expect_Bad_Input_Refused(dir, sim.Link());
 
     const std::string log = dir / "units.jsonl";
     ChildProcess cli({Bin_Folder() + "/lcdprog-cli", "write", dir / "image.bin", "--port",
