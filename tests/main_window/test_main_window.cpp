@@ -121,6 +121,54 @@ TEST(PicturesOnDisk, TheHeaderTestReadsEachFieldWhole) {
     }
 }
 
+// A right-clicked box; the dialog answers with `file`, made in a folder of its own.
+struct PictureCase {
+    const char* name;
+    int panel, index;
+    const char* file;  // nullptr: the dialog is cancelled
+    std::string bytes;
+    std::vector<ShownMessage> says;
+    const char* readError = "";  // what the file service says of a hostile entry
+    void (*make)(Path path, Path bytes) = Write;
+};
+
+void Expect_Right_Click(MainWindowHarness& h, const platform::PosixFileService& files,
+                        const std::string& folder, const PictureCase& c) {
+    ASSERT_TRUE(h.window->Form_Load());
+    std::optional<std::string> answer;
+    if (c.file != nullptr) {
+        answer = folder + "/" + c.file;
+        fs::create_directories(fs::path(*answer).parent_path());
+        c.make(*answer, c.bytes);
+    }
+    h.messages.shown.clear();
+    h.dialog.answer = answer;
+    auto expected = h.Take();
+    const int yields = h.pump.yields;
+    blockedCase = c.name;
+    ::alarm(5);
+    // The locked file is tried as the effective user "nobody": CI runs as root.
+    const bool nobody = std::string_view(c.name).ends_with("as nobody") && ::geteuid() == 0;
+    ASSERT_TRUE(!nobody || ::seteuid(65534) == 0);
+    QTest::mousePress(h.Box(c.panel, c.index), Qt::RightButton);
+    const std::string readError = *c.readError ? files.Read(*answer, 62).error : "";
+    ASSERT_TRUE(!nobody || ::seteuid(0) == 0);
+    ::alarm(0);
+    EXPECT_EQ(readError, c.readError);
+    const platform::FileDialogRequest& r = h.dialog.requests.back();
+    EXPECT_EQ(std::tuple(r.filter, r.filterIndex, r.flags, r.saveForm, r.cancelError),
+              std::tuple("Tutti i file |*.*| Messaggio (*.bmp) | *.bmp", 2, 1, false, true));
+    EXPECT_EQ(h.pump.yields, yields + 1);  // the window system's turn after the dialog
+    EXPECT_EQ(h.messages.shown, c.says);
+    if (c.says.empty()) {
+        auto& [slot, box] = expected[c.panel * 4 + c.index];
+        slot.FullPath = platform::Lower_Case_Path(*answer);
+        slot.FileName = files.GetFileName(slot.FullPath);
+        box = Decode("BM" + files.Read(slot.FullPath, 1 << 16).bytes.substr(2));
+    }
+    EXPECT_TRUE(h.Take() == expected);
+}
+
 // A right click, the dialog's answer, then the name, header and load tests: box and slot change
 // together or not at all.
 TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing) {
@@ -154,15 +202,7 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
     const char* const notRegular =
         "Non è un file normale (è una cartella, un dispositivo, una FIFO o un socket).";
     // clang-format off
-    const struct {
-        const char* name;
-        int panel, index;
-        const char* file;  // in a folder of its own; nullptr: the dialog is cancelled
-        std::string bytes;
-        std::vector<ShownMessage> says;
-        const char* readError = "";  // what the file service says of a hostile entry
-        void (*make)(Path path, Path bytes) = Write;
-    } cases[] = {
+    const PictureCase cases[] = {
         {"the same file for 64240B", 2, 1, "alarm.bmp", mono, refused("alarm.bmp: non è un'immagine bitmap di 240 x 64 pixel a 1 bit.")},
         {"1-bit 240x128 for 128240A", 3, 3, "tall.bmp", Make_Picture({240, 128}), taken},
         {"top-down 128x64", 0, 0, "top.bmp", Make_Picture({128, 64, 1, true}),
@@ -195,39 +235,7 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
     int folder = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ASSERT_TRUE(h.window->Form_Load());
-        std::optional<std::string> answer;
-        if (c.file != nullptr) {
-            answer = dir + "/case" + std::to_string(folder++) + "/" + c.file;
-            fs::create_directories(fs::path(*answer).parent_path());
-            c.make(*answer, c.bytes);
-        }
-        h.messages.shown.clear();
-        h.dialog.answer = answer;
-        auto expected = h.Take();
-        const int yields = h.pump.yields;
-        blockedCase = c.name;
-        ::alarm(5);
-        // The locked file is tried as the effective user "nobody": CI runs as root.
-        const bool nobody = std::string_view(c.name).ends_with("as nobody") && ::geteuid() == 0;
-        ASSERT_TRUE(!nobody || ::seteuid(65534) == 0);
-        QTest::mousePress(h.Box(c.panel, c.index), Qt::RightButton);
-        const std::string readError = *c.readError ? files.Read(*answer, 62).error : "";
-        ASSERT_TRUE(!nobody || ::seteuid(0) == 0);
-        ::alarm(0);
-        EXPECT_EQ(readError, c.readError);
-        const platform::FileDialogRequest& r = h.dialog.requests.back();
-        EXPECT_EQ(std::tuple(r.filter, r.filterIndex, r.flags, r.saveForm, r.cancelError),
-                  std::tuple("Tutti i file |*.*| Messaggio (*.bmp) | *.bmp", 2, 1, false, true));
-        EXPECT_EQ(h.pump.yields, yields + 1);  // the window system's turn after the dialog
-        EXPECT_EQ(h.messages.shown, c.says);
-        if (c.says.empty()) {
-            auto& [slot, box] = expected[c.panel * 4 + c.index];
-            slot.FullPath = platform::Lower_Case_Path(*answer);
-            slot.FileName = files.GetFileName(slot.FullPath);
-            box = Decode("BM" + files.Read(slot.FullPath, 1 << 16).bytes.substr(2));
-        }
-        EXPECT_TRUE(h.Take() == expected);
+        Expect_Right_Click(h, files, dir + "/case" + std::to_string(folder++), c);
     }
 }
 
