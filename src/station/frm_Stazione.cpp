@@ -600,7 +600,12 @@ void frm_Stazione::closeEvent(QCloseEvent* event) {
         // As Ferma: every port stops the way the window's Stop does; the window goes once the
         // last port's process has ended.
         closeWhenStopped_ = true;
-        supervisor_->Stop_All();
+        // The run may have ended while the question was open: then there is nothing to stop.
+        if (Running()) {
+            supervisor_->Stop_All();
+        } else {
+            event->accept();
+        }
     }
 }
 

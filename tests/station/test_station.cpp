@@ -170,6 +170,22 @@ TEST(Station, ContinuousCycleReArmsAndClosingLeavesNoProcess) {
     EXPECT_EQ(Port_Processes_Left(), 0);
 }
 
+// The run may end while the operator is still being asked whether to stop it and close: the
+// answer then simply closes the window.
+TEST(Station, RunEndingDuringTheCloseQuestionStillCloses) {
+    TempFolder dir;
+    SimProcess sim(dir, {}, "lcd");
+    ASSERT_TRUE(sim.Next_Device());
+    Station s(dir, {sim.Link()});
+    s.Start(1);
+    s.window->askClose = [&](const QString&) {
+        return QTest::qWaitFor([&] { return !s.window->Running(); }, 60000);
+    };
+    s.window->close();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.window == nullptr; }, 30000));
+    EXPECT_EQ(Port_Processes_Left(), 0);
+}
+
 // Locked, the main window's editing and project commands do nothing; the PIN unlocks it.
 TEST(Station, LockKeepsTheProjectUnchanged) {
     TempFolder dir;
