@@ -98,10 +98,9 @@ Result<> Stage_Pictures(const Image& image, const std::string& folder, platform:
         return Refusal{RefusalKind::Unwritable, "impossibile creare la cartella " + folder +
                                                     ": esiste già un file con questo nome."};
     }
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        return Refusal{RefusalKind::Unwritable, "impossibile creare la cartella " + folder + ": " +
-                                                    platform::System_Reason(ec.value())};
+    if (std::string reason; !out.Make_Folder(folder, reason)) {
+        return Refusal{RefusalKind::Unwritable,
+                       "impossibile creare la cartella " + folder + ": " + reason};
     }
     for (const NamedPicture& named : Named_Pictures(ImageView(image), 1)) {
         const QByteArray png = Png_Of(named.picture, named.scale);

@@ -21,8 +21,8 @@ namespace {
 const char* const kHelp = R"(Uso: lcdprog-cli convert IMMAGINE... --panel TIPO -o USCITA [OPZIONI]
 Converte ogni immagine (PNG, JPEG, GIF, BMP, PBM/PGM/PPM, XPM, SVG) nel file BMP a 1 bit
 che uno spazio immagine accetta, con gli stessi passi e le stesse impostazioni della
-finestra "Importa immagine". Con più immagini USCITA è una cartella, e ogni file prende
-il nome NOME_LxA.bmp.
+finestra "Importa immagine". Con più immagini (o con USCITA che finisce con "/")
+USCITA è una cartella, creata se manca, e ogni file prende il nome NOME_LxA.bmp.
 
   --panel TIPO          64128A, 64128E, 64240B o 128240A
   -o, --output USCITA   il file .bmp da scrivere (o la cartella)
@@ -176,9 +176,15 @@ std::string Convert_All(const QStringList& sources, const QString& out, bool int
 }
 
 // All the pictures or none: each is staged beside its name and renamed once all are written.
-int Write_All_Files(const std::vector<Job>& jobs) {
+// `folder` is the output folder to create first ("" when -o names a file).
+int Write_All_Files(const std::vector<Job>& jobs, const std::string& folder) {
     platform::StagedFiles staged;
     std::string reason;
+    if (!folder.empty() && !staged.Make_Folder(folder, reason)) {
+        std::fprintf(stderr, "lcdprog-cli: impossibile creare la cartella %s: %s\n", folder.c_str(),
+                     reason.c_str());
+        return kExitUsage;
+    }
     for (const Job& job : jobs) {
         if (!staged.Stage(job.target, job.bytes, reason)) {
             std::fprintf(stderr, "lcdprog-cli: impossibile scrivere %s: %s\n", job.target.c_str(),
@@ -252,7 +258,9 @@ int Run_Convert(int argc, char** argv, const std::vector<std::string>& arguments
         return Fail("manca il file da scrivere: indicarlo con -o USCITA");
     }
     const QString out = parser.value(o.output);
-    const bool intoFolder = sources.size() > 1 || QFileInfo(out).isDir();
+    // A name ending in '/' is a folder to make, as a shell user writes one.
+    const bool intoFolder =
+        sources.size() > 1 || QFileInfo(out).isDir() || out.endsWith(QLatin1Char('/'));
     if (intoFolder && QFileInfo::exists(out) && !QFileInfo(out).isDir()) {
         return Fail("con più immagini -o indica una cartella, e " + out.toStdString() +
                     " non lo è");
@@ -262,10 +270,7 @@ int Run_Convert(int argc, char** argv, const std::vector<std::string>& arguments
         !wrong.empty()) {
         return Fail(wrong);
     }
-    if (intoFolder && !QDir().mkpath(out)) {
-        return Fail("impossibile creare la cartella " + out.toStdString());
-    }
-    return Write_All_Files(jobs);
+    return Write_All_Files(jobs, intoFolder ? out.toStdString() : std::string());
 }
 
 }  // namespace lcdprog::cli

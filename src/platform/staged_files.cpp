@@ -39,6 +39,37 @@ StagedFiles::~StagedFiles() {
     for (const Staged& s : staged_) {
         ::unlink(s.temporary.c_str());
     }
+    if (!committed_) {
+        // Innermost first; a folder somebody put something into meanwhile stays (rmdir refuses).
+        for (auto it = madeFolders_.rbegin(); it != madeFolders_.rend(); ++it) {
+            ::rmdir(it->c_str());
+        }
+    }
+}
+
+bool StagedFiles::Make_Folder(const std::string& path, std::string& reason) {
+    std::size_t end = 0;
+    while (end != std::string::npos) {
+        end = path.find('/', end + 1);
+        const std::string folder = path.substr(0, end);
+        if (folder.empty() || folder == "/") {
+            continue;
+        }
+        struct stat st {};
+        if (::stat(folder.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) {
+                reason = System_Reason(ENOTDIR);
+                return false;
+            }
+            continue;
+        }
+        if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+            reason = System_Reason(errno);
+            return false;
+        }
+        madeFolders_.push_back(folder);
+    }
+    return true;
 }
 
 bool StagedFiles::Stage(const std::string& given, std::string_view bytes, std::string& reason) {
@@ -104,6 +135,7 @@ bool StagedFiles::Commit(std::string& reason) {
             ::close(folder);
         }
     }
+    committed_ = true;
     return true;
 }
 

@@ -21,6 +21,10 @@ class StagedFiles {
 
     // False with the system's reason (System_Reason) when the bytes could not be written.
     bool Stage(const std::string& path, std::string_view bytes, std::string& reason);
+    // Creates `path` and any missing folder above it. The folders this made are removed again
+    // (when still empty) unless Commit() succeeds, so a command that fails leaves no empty
+    // folder behind either. False with the system's reason.
+    bool Make_Folder(const std::string& path, std::string& reason);
     // Renames every staged file into place, in staging order.
     bool Commit(std::string& reason);
 
@@ -30,6 +34,8 @@ class StagedFiles {
         std::string path;
     };
     std::vector<Staged> staged_;
+    std::vector<std::string> madeFolders_;  // outermost first
+    bool committed_ = false;
 };
 
 // One file written as above.
