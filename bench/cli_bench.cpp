@@ -107,22 +107,9 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "relay") {
         return Run_Paced_Line(argv[2]);
     }
-    int repeat = 3;
-    std::vector<int> counts = {1, 4, 8};
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string opt = argv[i];
-        if (opt == "--bin") {
-            setenv("LCDPROG_BIN", argv[i + 1], 1);  // for lcdprog-cli and the modules alike
-        } else if (opt == "--repeat") {
-            repeat = std::max(1, std::atoi(argv[i + 1]));
-        } else if (opt == "--modules") {
-            counts.clear();
-            for (char* p = argv[i + 1]; *p != '\0';) {
-                counts.push_back(static_cast<int>(std::strtol(p, &p, 10)));
-                p += *p == ',' ? 1 : 0;
-            }
-        }
-    }
+    const FleetOptions options = Parse_Fleet_Options(argc, argv, {1, 4, 8});
+    const int repeat = options.repeat;
+    const std::vector<int>& counts = options.counts;
     signal(SIGPIPE, SIG_IGN);
     // Noise, so that every block differs from its neighbours.
     std::string image(65536, '\0');

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <tuple>
 
@@ -76,6 +77,25 @@ int Run_Paced_Line(const std::string& moduleDevice) {
             std::ignore = write(master, buf, static_cast<std::size_t>(n));
         }
     }
+}
+
+FleetOptions Parse_Fleet_Options(int argc, char** argv, std::vector<int> defaultCounts) {
+    FleetOptions options{3, std::move(defaultCounts)};
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string opt = argv[i];
+        if (opt == "--bin") {
+            setenv("LCDPROG_BIN", argv[i + 1], 1);
+        } else if (opt == "--repeat") {
+            options.repeat = std::max(1, std::atoi(argv[i + 1]));
+        } else if (opt == "--modules") {
+            options.counts.clear();
+            for (char* p = argv[i + 1]; *p != '\0';) {
+                options.counts.push_back(static_cast<int>(std::strtol(p, &p, 10)));
+                p += *p == ',' ? 1 : 0;
+            }
+        }
+    }
+    return options;
 }
 
 }  // namespace lcdprog::bench

@@ -3,6 +3,7 @@
 // What both whole-run benchmarks put in front of a virtual module: a line paced at 115200 baud.
 
 #include <string>
+#include <vector>
 
 namespace lcdprog::bench {
 
@@ -15,5 +16,13 @@ int Raw_Open(const std::string& path);
 // programmer's device on standard output; returns 1 when it cannot start. A benchmark runs it in
 // a child of its own (`BENCH relay DEVICE`).
 int Run_Paced_Line(const std::string& moduleDevice);
+
+// The fleet benchmarks' options: --bin FOLDER (sets LCDPROG_BIN, for lcdprog-cli and the
+// modules alike), --repeat N and --modules N,N,...; `counts` starts as the caller's default.
+struct FleetOptions {
+    int repeat = 3;
+    std::vector<int> counts;
+};
+FleetOptions Parse_Fleet_Options(int argc, char** argv, std::vector<int> defaultCounts);
 
 }  // namespace lcdprog::bench

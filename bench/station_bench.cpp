@@ -103,22 +103,10 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::string(argv[1]) == "relay") {
         return lcdprog::bench::Run_Paced_Line(argv[2]);
     }
-    int repeat = 3;
-    std::vector<int> counts = {1, 8};
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const std::string opt = argv[i];
-        if (opt == "--bin") {
-            setenv("LCDPROG_BIN", argv[i + 1], 1);
-        } else if (opt == "--repeat") {
-            repeat = std::max(1, std::atoi(argv[i + 1]));
-        } else if (opt == "--modules") {
-            counts.clear();
-            for (char* p = argv[i + 1]; *p != '\0';) {
-                counts.push_back(static_cast<int>(std::strtol(p, &p, 10)));
-                p += *p == ',' ? 1 : 0;
-            }
-        }
-    }
+    const lcdprog::bench::FleetOptions options =
+        lcdprog::bench::Parse_Fleet_Options(argc, argv, {1, 8});
+    const int repeat = options.repeat;
+    const std::vector<int>& counts = options.counts;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     signal(SIGPIPE, SIG_IGN);
     QApplication app(argc, argv);

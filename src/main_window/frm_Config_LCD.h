@@ -171,7 +171,6 @@ class frm_Config_LCD final : public QMainWindow {
     void Keep_Path(int p, int s, const std::string& path, const QString& tip);
     // Unsaved changes: asks Salva / Non salvare / Annulla. True when the caller may go on.
     bool Confirm_Discard();
-    void Set_Modified();
     QString Title() const;
     void Show_Glyphs();
     // The slot of the picture box `watched`; false when it is none.

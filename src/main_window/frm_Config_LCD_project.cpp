@@ -288,14 +288,6 @@ bool frm_Config_LCD::Confirm_Discard() {
     return false;
 }
 
-void frm_Config_LCD::Set_Modified() {
-    modified_ = true;
-    if (!state_.RunInProgress) {
-        setWindowTitle(Title());
-    }
-    emit projectChanged();
-}
-
 QString frm_Config_LCD::Title() const {
     // "Programmatore LCD grafici" alone until there is a project or a change; then the project's
     // name first (or "senza nome"), "*" right after it while there are unsaved changes, and the
