@@ -41,27 +41,6 @@ void Emit(const QJsonObject& event) {
 
 enum class Phase { Idle, Probe, Detect, Write, Reset };
 
-// How a unit failed, as the result event names it for the parent.
-const char* Failure_Name(RunFailure failure) {
-    switch (failure) {
-        case RunFailure::None:
-            return "";
-        case RunFailure::CompileRefused:
-            return "compile-refused";
-        case RunFailure::ModuleNotFound:
-            return "module-not-found";
-        case RunFailure::BlockFailed:
-            return "block-failed";
-        case RunFailure::ResetFailed:
-            return "reset-failed";
-        case RunFailure::Stopped:
-            return "stopped";
-        case RunFailure::PortLost:
-            return "port-lost";
-    }
-    return "";
-}
-
 // The quiet detections of --loop: all they tell is whether a request went unanswered.
 class ProbeWatch final : public RunObserver {
   public:
@@ -281,7 +260,7 @@ QJsonObject Worker::Result(bool ok, RunFailure failure) {
         result.insert("error", QString::fromStdString(error));
     }
     if (!ok) {
-        result.insert("failure", Failure_Name(failure));
+        result.insert("failure", Run_Failure_Name(failure));
     }
     if (failure == RunFailure::Stopped) {
         result.insert("interrupted", true);

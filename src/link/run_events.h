@@ -5,6 +5,7 @@
 // the bench, the tests) subscribes, and learns every step from here, never from a control or a
 // message text.
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,13 @@ enum class RunFailure {
     Stopped,         // the operator stopped the run at block `block`; no reset followed
     PortLost,        // the serial control closed the port under the run (device gone)
 };
+
+// The kind's name wherever a run's outcome is written down (the port process's lines, the unit
+// record, the plant database): "compile-refused", "module-not-found", "block-failed",
+// "reset-failed", "stopped", "port-lost"; "" for None.
+const char* Run_Failure_Name(RunFailure failure);
+// The kind a name stands for ("" is None); nothing for a name no kind has.
+std::optional<RunFailure> Parse_Run_Failure(std::string_view name);
 
 struct RunResult {
     RunFailure failure = RunFailure::CompileRefused;
