@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "paced_line.h"
+#include "platform/posix_file_service.h"
 #include "project/project_file.h"
 #include "station/frm_Stazione.h"
 #include "support/processes.h"
@@ -72,7 +73,9 @@ Result Run(int modules) {
     Result r;
     // Opening: until the window answers its first event, while the image is prepared behind it.
     const double opening = Wall_Now_Ms();
-    frm_Stazione station({project, false, QString::fromStdString(Bin_Folder()) + "/lcdprog-cli"});
+    // The white backgrounds lie beside lcdprog-cli, not beside this program.
+    frm_Stazione station({project, false, QString::fromStdString(Bin_Folder()) + "/lcdprog-cli",
+                          nullptr, std::make_shared<platform::PosixFileService>(Bin_Folder())});
     station.show();
     QCoreApplication::processEvents();
     r.openMs = Wall_Now_Ms() - opening;
@@ -92,6 +95,10 @@ Result Run(int modules) {
         loop.exec();
     };
     wait([&] { return !station.Preparing_Image(); });
+    if (!station.Image_Ready()) {
+        std::fprintf(stderr, "lcdprog-bench-station: the project's image was not prepared\n");
+        std::exit(1);
+    }
     const double cpu0 = Own_Cpu_S();
     const double t0 = Wall_Now_Ms();
     station.findChild<QPushButton*>("cmd_Avvia")->click();
