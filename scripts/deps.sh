@@ -38,7 +38,7 @@ lcdprog_ensure_packages() {
 
 LCDPROG_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6svg6
     libgl-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins qt6-translations-l10n
-    desktop-file-utils appstream)
+    desktop-file-utils appstream zlib1g-dev xfonts-base)
 # What ./test.sh needs on top: what builds the Debian package and checks it.
 LCDPROG_TEST_PACKAGES=(dpkg-dev file lintian shared-mime-info)
 LCDPROG_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
