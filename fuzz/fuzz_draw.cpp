@@ -1,13 +1,14 @@
 // Arbitrary bytes as a sequence of drawing steps on a panel's picture. After every step the
 // picture keeps its size and holds only black and white, and each step keeps its own promise: a
 // line is the same from either end, mirrors, rotation and inversions undone by themselves, a copy
-// pasted back where it came from changes nothing, an ellipse inside the picture is symmetric, the
+// pasted back where it came from changes nothing, an ellipse is symmetric and touches its box, the
 // Shift helpers give 0/45/90 degrees and squares, a fill colours its seed.
 //
 // Input: byte 0 picks the panel size (mod 3); then steps, each a tool byte and its arguments.
 // A coordinate is one byte (-64..191, near and inside the picture) or, after a byte of 0xF0 and
 // above, four bytes of any int at all.
 
+#include <algorithm>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -69,6 +70,30 @@ bool Inside(const Bits& p, Point q) {
     return q.x >= 0 && q.y >= 0 && q.x < p.width && q.y < p.height;
 }
 
+// An ellipse alone on a picture that holds its box: symmetric about both of the box's axes,
+// inside the box, touching each of its four sides.
+void Check_Ellipse(const Bits& e, Point a, Point b) {
+    const int left = std::min(a.x, b.x);
+    const int right = std::max(a.x, b.x);
+    const int top = std::min(a.y, b.y);
+    const int bottom = std::max(a.y, b.y);
+    bool sides[4] = {};
+    for (int y = 0; y < e.height; ++y) {
+        for (int x = 0; x < e.width; ++x) {
+            if (!e.Black(x, y)) {
+                continue;
+            }
+            Check(x >= left && x <= right && y >= top && y <= bottom);
+            Check(e.Black(left + right - x, y) && e.Black(x, top + bottom - y));
+            sides[0] |= x == left;
+            sides[1] |= x == right;
+            sides[2] |= y == top;
+            sides[3] |= y == bottom;
+        }
+    }
+    Check(sides[0] && sides[1] && sides[2] && sides[3]);
+}
+
 Bits Small_Raster(Input& in) {
     const int w = in.Byte() % 9;
     const int h = in.Byte() % 9;
@@ -123,15 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 const Shape shape = in.Byte() % 2 ? Shape::Filled : Shape::Outline;
                 const Pen pen = in.Ink_Or_Paper();
                 if (Inside(p, a) && Inside(p, b)) {
-                    const Bits alone = Ellipse(Blank(p.width, p.height), a, b, shape, Pen::Ink);
-                    const int sx = a.x + b.x;
-                    const int sy = a.y + b.y;
-                    for (int y = std::min(a.y, b.y); y <= std::max(a.y, b.y); ++y) {
-                        for (int x = std::min(a.x, b.x); x <= std::max(a.x, b.x); ++x) {
-                            Check(alone.Black(x, y) == alone.Black(sx - x, y) &&
-                                  alone.Black(x, y) == alone.Black(x, sy - y));
-                        }
-                    }
+                    Check_Ellipse(Ellipse(Blank(p.width, p.height), a, b, shape, Pen::Ink), a, b);
                 }
                 p = Ellipse(std::move(p), a, b, shape, pen);
                 break;
