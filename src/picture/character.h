@@ -13,6 +13,8 @@
 
 namespace lcdprog::picture {
 
+// A canvas the window drew a character on with its pen at (x, y) is the raster with left = -x
+// and ascent = y, the advance being the font's for that character.
 struct CharacterRaster {
     int width = 0;
     int height = 0;
@@ -24,8 +26,8 @@ struct CharacterRaster {
     int advance = 0;  // columns from this character's pen position to the next one's
 };
 
-// The ink of a raster: black where the level is below `threshold` (the rule of the import's
-// "Soglia", 1..255), white elsewhere, in a picture of the raster's size.
+// The ink of a raster: black where the level is below `threshold` (1..255, the rule of "Soglia"
+// in the import and in "Da carattere..."), white elsewhere, in a picture of the raster's size.
 Bits Ink(const CharacterRaster& character, int threshold);
 
 // Characters one after the other on one baseline, each pen position `advance` after the one
@@ -43,12 +45,13 @@ struct Cell {
     int height = 0;
     int baseline = 0;
 };
-// Seven rows above the baseline and one below, as in the 5x8 pixel font and the character
-// displays this cell comes from: capitals and digits fill the seven, "g", "p", "y" use the last.
+// Seven rows above the baseline and one below, as the 5x8 pixel font draws: every glyph of that
+// font fits, accents in the top row and the tails of "g", "p", "y" in the bottom one.
 inline constexpr Cell kCell5x8{5, 8, 7};
-// The 5x8 cell doubled, so that a 5x8 glyph enlarged twice keeps its baseline: 14 rows above,
-// 2 below. The 10x20 pixel font's capitals and digits (13 rows) fit above it; of its descenders
-// (4 rows) only those of 2 fit, and the others are reported.
+// The 5x8 cell doubled, 14 rows above the baseline and 2 below, so that a 5x8 glyph enlarged
+// twice keeps its baseline. Of the pixel fonts near this size, 8x16 fits whole here, and 10x20
+// fits more of its glyphs on this row than on any other: all capitals, digits and most symbols.
+// Descenders deeper than 2 rows (9x15's and 10x20's "g", "j", "y") are reported, not cut.
 inline constexpr Cell kCell10x16{10, 16, 14};
 
 struct CellPlacement {
