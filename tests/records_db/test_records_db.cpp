@@ -13,6 +13,7 @@
 #include <QUuid>
 #include <set>
 
+#include "cli/records_commands.h"
 #include "pg_server.h"
 #include "records/plant_database.h"
 #include "records/record_file.h"
@@ -229,6 +230,37 @@ TEST(PlantDatabaseTest, HostileTextsAreStoredExactlyOrRefused) {
                        "conservare");
     EXPECT_EQ(Copies_Of(job.records), (std::vector<int>{1, 1, 0}));
     EXPECT_TRUE(Uploader(job.path, Plant()).Send_Pending().connected);  // the schema is whole
+}
+
+// The report from the database is the report from the file it was fed from; lcdprog-cli db
+// init makes a schema once and leaves it after; db send and report --db run through the
+// command line's own parsing.
+TEST(PlantDatabaseTest, TheCommandLineInitsSendsAndReports) {
+    Job job;
+    const QString order = job.Add().workOrder;
+    job.Add([&](UnitRecord& r) {
+        r.workOrder = order;
+        r.result = Outcome::Failed;
+        r.failure = RunFailure::ModuleNotFound;
+    });
+    const std::string plant = server->Conninfo("impianto").toStdString();
+    const std::string fresh = server->Conninfo("nuovo").toStdString();
+    EXPECT_EQ(cli::Run_Db({"init", fresh}), 0);
+    EXPECT_EQ(cli::Run_Db({"init", fresh}), 0);
+    EXPECT_EQ(
+        PlantDatabase(Parse_Conninfo(QString::fromStdString(fresh)).Value()).Init_Schema().Value(),
+        kSchemaVersion);
+    EXPECT_EQ(cli::Run_Db({"send", plant, job.path.toStdString()}), 0);
+    EXPECT_EQ(cli::Run_Report({"--db", plant, "--by", "operator", "--order", order.toStdString()}),
+              0);
+    EXPECT_EQ(cli::Run_Report({"--db", plant, job.path.toStdString()}), 2);
+
+    ReportOptions options;
+    options.by = GroupBy::Station;
+    options.workOrder = order;
+    const auto stored = PlantDatabase(Plant()).Read_Records({}, {});
+    EXPECT_EQ(Table_Text(Report_Table(Make_Report(*stored, options), options.by)),
+              Table_Text(Report_Table(Make_Report(job.records, options), options.by)));
 }
 
 // The station's way: passes in a thread of their own, the status back in this one.
