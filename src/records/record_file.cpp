@@ -170,6 +170,10 @@ platform::Result<> Write_Sent_Mark(const QString& recordPath, const SentMark& ma
 
 platform::Result<Queue> Read_Queue(const QString& recordPath, qint64 from, qint64 maxBytes) {
     QFile file(recordPath);
+    // A station that has not programmed a unit yet has no file: nothing waits.
+    if (!file.exists()) {
+        return Queue{};
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         return Refusal{RefusalKind::Unreadable, "impossibile leggere il registro " +
                                                     recordPath.toStdString() + ": " +

@@ -73,7 +73,7 @@ struct Queue {
 
 // The complete lines after `from`, read under a shared lock (so a line being appended is never
 // taken for a cut one). A mark past the end of the file, or not at the start of a line (the file
-// was replaced), starts again from the beginning.
+// was replaced), starts again from the beginning. No file is an empty queue.
 platform::Result<Queue> Read_Queue(const QString& recordPath, qint64 from,
                                    qint64 maxBytes = qint64(4) << 20);
 

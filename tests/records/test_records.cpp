@@ -148,6 +148,7 @@ TEST(RecordFileTest, TheQueueHoldsCompleteLinesAfterTheMark) {
         seen += queue->more ? QStringLiteral(" more") : QString();
         EXPECT_EQ(seen.toStdString(), row.expected) << "from " << row.from;
     }
+    EXPECT_TRUE(Read_Queue(path + "-none", 0).Value().lines.empty());
     EXPECT_EQ(Read_Sent_Mark(path).offset, 0);
     ASSERT_TRUE(Write_Sent_Mark(path, {7, QStringLiteral("host=h port=-1 dbname=d")}));
     EXPECT_EQ(Read_Sent_Mark(path).offset, 7);
