@@ -36,7 +36,7 @@ l'ultima riga è il totale.
 Resa alla prima passata: di ogni matricola conta il primo record del gruppo; un record
 senza matricola conta da solo. Unità all'ora: dall'inizio della prima unità del gruppo alla
 fine dell'ultima.
-Uscita: 0 fatto, 1 database non raggiungibile, 2 uso errato o file non leggibile.
+Uscita: 0 fatto, 1 database non raggiungibile o in errore, 2 uso errato o file non leggibile.
 )";
 
 const char* const kDbHelp = R"(Uso: lcdprog-cli db init CONNESSIONE
@@ -101,8 +101,9 @@ std::optional<ConnectionTarget> Target(const QString& conninfo, std::string& err
     return *target;
 }
 
+// The reason may be the server's answer as much as its absence (no schema, no permission).
 int Database_Failed(const std::string& reason) {
-    std::fprintf(stderr, "lcdprog-cli: database non raggiungibile: %s\n", reason.c_str());
+    std::fprintf(stderr, "lcdprog-cli: database: %s\n", reason.c_str());
     return kExitFailed;
 }
 

@@ -122,7 +122,9 @@ QString Reason(const QSqlError& error, const ConnectionTarget& target) {
     }
     if (Has(said, "connection refused") || Has(said, "no such file or directory") ||
         Has(said, "timeout expired") || Has(said, "unreachable") || Has(said, "no route")) {
-        return QStringLiteral("il server %1 non risponde").arg(Target_Text(target));
+        const QString host = target.host.isEmpty() ? QStringLiteral("localhost") : target.host;
+        return QStringLiteral("il server %1 non risponde")
+            .arg(target.port == -1 ? host : host + QLatin1Char(':') + QString::number(target.port));
     }
     return QStringLiteral("errore del database: ") + said;
 }

@@ -45,8 +45,7 @@ platform::Result<> Replace_File(const QString& path, const QByteArray& content) 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size() ||
         !file.commit()) {
-        return Refusal{RefusalKind::Unwritable, "impossibile scrivere " + path.toStdString() +
-                                                    ": " + file.errorString().toStdString()};
+        return System_Refusal(RefusalKind::Unwritable, "impossibile scrivere", path);
     }
     return {};
 }
@@ -73,6 +72,14 @@ Refusal Not_Open() {
 }
 
 }  // namespace
+
+platform::Result<> Open_To_Read(QFile& file) {
+    const int fd = ::open(QFile::encodeName(file.fileName()).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        return System_Refusal(RefusalKind::Unreadable, "impossibile leggere", file.fileName());
+    }
+    return {};
+}
 
 QString Sent_Mark_Path(const QString& recordPath) {
     return recordPath + QStringLiteral(".sent");
@@ -174,10 +181,8 @@ platform::Result<Queue> Read_Queue(const QString& recordPath, qint64 from, qint6
     if (!file.exists()) {
         return Queue{};
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        return Refusal{RefusalKind::Unreadable, "impossibile leggere il registro " +
-                                                    recordPath.toStdString() + ": " +
-                                                    file.errorString().toStdString()};
+    if (platform::Result<> opened = Open_To_Read(file); !opened) {
+        return opened.Why();
     }
     FileLock lock(file.handle(), LOCK_SH);
     Queue queue;

@@ -10,6 +10,7 @@
 // is never replaced, so the lock always means the same file. QtCore and POSIX only.
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 #include <optional>
 #include <vector>
@@ -42,6 +43,10 @@ class RecordFile {
     int fd_ = -1;
     QString path_;
 };
+
+// Opens the file named by `file` for reading; the refusal is "impossibile leggere PATH: " and
+// the system's reason in the program's words.
+platform::Result<> Open_To_Read(QFile& file);
 
 QString Sent_Mark_Path(const QString& recordPath);
 QString Unit_Counter_Path(const QString& recordPath);

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <string>
 
+#include "records/record_file.h"
+
 namespace lcdprog::records {
 namespace {
 
@@ -221,10 +223,8 @@ platform::Result<LoadedRecords> Load_Record_Files(const QStringList& paths) {
     QSet<QString> ids;
     for (const QString& path : paths) {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            return platform::Refusal{platform::RefusalKind::Unreadable,
-                                     "impossibile leggere " + path.toStdString() + ": " +
-                                         file.errorString().toStdString()};
+        if (platform::Result<> opened = Open_To_Read(file); !opened) {
+            return opened.Why();
         }
         int lineNumber = 0;
         QStringList bad;

@@ -127,9 +127,8 @@ TEST(PlantDatabaseTest, AServerStoppedMidJobEndsWithEveryRecordOnce) {
               "riavviato)), 4 record in attesa");
     EXPECT_EQ(status.sent, 2);
     status = uploader.Send_Pending();
-    EXPECT_EQ(
-        status.reason.toStdString(),
-        "il server impianto su " + server->Folder().toStdString() + " come lcdprog non risponde");
+    EXPECT_EQ(status.reason.toStdString(),
+              "il server " + server->Folder().toStdString() + " non risponde");
     ASSERT_EQ(server->Start().toStdString(), "");
     status = uploader.Send_Pending();
     EXPECT_EQ(Status_Text(status).toStdString(), "Database: collegato");
@@ -154,7 +153,7 @@ TEST(PlantDatabaseTest, AServerOutOfReachLeavesTheRecordsWaiting) {
     } rows[] = {
         {plant, "sbagliata", "QPSQL", "password errata per l'utente lcdprog"},
         {"host=127.0.0.1 port=9 dbname=impianto user=lcdprog", nullptr, "QPSQL",
-         "il server impianto su 127.0.0.1:9 come lcdprog non risponde"},
+         "il server 127.0.0.1:9 non risponde"},
         {server->Conninfo("nessuno"), nullptr, "QPSQL",
          "il database nessuno non esiste sul server"},
         {server->Conninfo("vuoto"), nullptr, "QPSQL",
