@@ -49,7 +49,7 @@ case "$mode" in
         ctest --test-dir build --output-on-failure --timeout 300 -L package
         ;;
     sanitize)
-        lcdprog_ensure_packages "${LCDPROG_BUILD_PACKAGES[@]}"
+        lcdprog_ensure_packages "${LCDPROG_BUILD_PACKAGES[@]}" "${LCDPROG_SERVER_PACKAGES[@]}"
         cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLCDPROG_SANITIZE=ON \
             -DLCDPROG_BENCH=OFF >/dev/null
         cmake --build build-asan

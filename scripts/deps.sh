@@ -36,11 +36,14 @@ lcdprog_ensure_packages() {
     fi
 }
 
+# libqt6sql6-psql is the Qt SQL driver the plant database is reached through (loaded at run time).
 LCDPROG_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6svg6
     libgl-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins qt6-translations-l10n
-    desktop-file-utils appstream)
-# What ./test.sh needs on top: what builds the Debian package and checks it.
-LCDPROG_TEST_PACKAGES=(dpkg-dev file lintian shared-mime-info)
+    desktop-file-utils appstream libqt6sql6-psql zlib1g-dev xfonts-base)
+# The records' tests start a throw-away PostgreSQL server of their own (initdb, pg_ctl).
+LCDPROG_SERVER_PACKAGES=(postgresql)
+# What ./test.sh needs on top: what builds the Debian package and checks it, and the server.
+LCDPROG_TEST_PACKAGES=(dpkg-dev file lintian shared-mime-info "${LCDPROG_SERVER_PACKAGES[@]}")
 LCDPROG_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
 
 # The generator option for configuring build/: Ninja, unless build/ was already configured (by

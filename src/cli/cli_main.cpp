@@ -10,6 +10,7 @@
 #include "cli/commands.h"
 #include "cli/convert_command.h"
 #include "cli/port_worker.h"
+#include "cli/records_commands.h"
 #include "cli/write_command.h"
 
 namespace lcdprog::cli {
@@ -58,6 +59,10 @@ int Cli_Main(int argc, char** argv) {
         }
         case Command::Worker:
             return Run_Port_Worker(options.ports.front(), options.loop);
+        case Command::Report:
+            return Run_Report(options.commandArguments);
+        case Command::Db:
+            return Run_Db(options.commandArguments);
         case Command::Convert:
         case Command::None:
             break;

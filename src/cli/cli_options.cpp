@@ -149,6 +149,8 @@ immagine non validi o porta non apribile (nessun modulo scritto), 130 interrotto
 )"},
         // convert has many options of its own and its own help; what follows its name is its.
         {Command::Convert, "convert", true, {}, nullptr, nullptr, No_Rules, true, ""},
+        {Command::Report, "report", true, {}, nullptr, nullptr, No_Rules, true, ""},
+        {Command::Db, "db", true, {}, nullptr, nullptr, No_Rules, true, ""},
         {Command::Worker,
          kWorkerCommand,
          false,
@@ -173,6 +175,9 @@ Comandi:
                                 programma i moduli, più porte insieme
   convert IMMAGINE... --panel TIPO -o USCITA
                                 converte immagini qualsiasi nel BMP a 1 bit di un display
+  report (REGISTRO.jsonl... | --db CONNESSIONE) [--by GRUPPO]
+                                unità, guasti e resa per giorno, turno, stazione, ...
+  db (init | send) CONNESSIONE  crea lo schema del database dell'impianto, invia i record
 
   -h, --help      questo aiuto (con un comando: l'aiuto del comando)
   -V, --version   la versione

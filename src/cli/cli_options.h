@@ -10,7 +10,7 @@
 
 namespace lcdprog::cli {
 
-enum class Command { None, Ports, Image, Write, Convert, Worker };
+enum class Command { None, Ports, Image, Write, Convert, Report, Db, Worker };
 
 // Exit statuses, the conventions of the flashing tools a production line already uses.
 constexpr int kExitOk = 0;

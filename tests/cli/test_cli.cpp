@@ -123,10 +123,10 @@ void Expect_Bad_Input_Refused(const TempFolder& dir, const std::string& sim) {
         {"a.lcdprj b.lcdprj",
          "lcdprog: argomento in più: \"b.lcdprj\" (si apre un progetto alla volta)", 2, "lcdprog"},
         {"--version", "lcdprog-cli 0.1.0", 0},
-        {"", "lcdprog-cli: manca il comando (ports, image, write o convert)"},
+        {"", "lcdprog-cli: manca il comando (ports, image, write, convert, report o db)"},
         {"flash",
-         "lcdprog-cli: comando sconosciuto: \"flash\" (i comandi sono ports, image, write e "
-         "convert)"},
+         "lcdprog-cli: comando sconosciuto: \"flash\" (i comandi sono ports, image, write, "
+         "convert, report e db)"},
         {"write {dir}image.bin --port {sim} --speed 9600",
          "lcdprog-cli: opzione sconosciuta: \"--speed\" per il comando write"},
         {"write {dir}image.bin --port", "lcdprog-cli: l'opzione --port richiede un valore"},
