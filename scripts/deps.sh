@@ -39,7 +39,7 @@ lcdprog_ensure_packages() {
 # libqt6sql6-psql is the Qt SQL driver the plant database is reached through (loaded at run time).
 LCDPROG_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6svg6
     libgl-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins qt6-translations-l10n
-    desktop-file-utils appstream libqt6sql6-psql)
+    desktop-file-utils appstream libqt6sql6-psql zlib1g-dev xfonts-base)
 # The records' tests start a throw-away PostgreSQL server of their own (initdb, pg_ctl).
 LCDPROG_SERVER_PACKAGES=(postgresql)
 # What ./test.sh needs on top: what builds the Debian package and checks it, and the server.

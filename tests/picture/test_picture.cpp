@@ -10,6 +10,7 @@
 #include "compiler/picture_check.h"
 #include "picture/picture.h"
 #include "state/mod_variabili.h"
+#include "support/bits_rows.h"
 #include "support/fakes.h"
 
 namespace lcdprog::test {
@@ -28,18 +29,6 @@ picture::Rgba Drawn(const std::vector<std::string>& rows) {
         }
     }
     return image;
-}
-
-std::vector<std::string> Rows(const picture::Bits& bits) {
-    std::vector<std::string> rows;
-    for (int y = 0; y < bits.height; ++y) {
-        std::string row;
-        for (int x = 0; x < bits.width; ++x) {
-            row += bits.Black(x, y) ? '#' : '.';
-        }
-        rows.push_back(row);
-    }
-    return rows;
 }
 
 double Black_Share(const picture::Bits& bits) {
