@@ -4,8 +4,10 @@
 #include <QStringList>
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 
 #include "platform/result.h"
+#include "records/work_order.h"
 
 #ifndef LCDPROG_VERSION
 #define LCDPROG_VERSION "0"
@@ -65,12 +67,46 @@ Result<> Check_Image(const Options& o) {
     return {};
 }
 
+int Quantity_Of(const std::string& text) {
+    int n = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+    return error == std::errc() && end == text.data() + text.size() && n >= 1 &&
+                   n <= records::kMaxQuantity
+               ? n
+               : -1;
+}
+
 Result<> Check_Write(const Options& o) {
     if (o.ports.empty()) {
         return Wrong("manca la porta: indicarla con --port DISPOSITIVO (anche più volte)");
     }
     if (o.quiet && o.json) {
         return Wrong("--quiet e --json non vanno insieme: indicarne uno solo");
+    }
+    // What only the record file can hold, or only its history can check: without it they
+    // would be dropped in silence.
+    const std::pair<const char*, bool> recorded[] = {
+        {"--station", !o.station.empty()}, {"--operator", !o.operatorName.empty()},
+        {"--order", !o.order.empty()},     {"--quantity", o.quantity != 0},
+        {"--serial", !o.serial.empty()},   {"--db", !o.db.empty()}};
+    for (const auto& [name, given] : recorded) {
+        if (given && o.logFile.empty()) {
+            return Wrong(std::string("l'opzione ") + name +
+                         " richiede il registro delle unità: indicarlo con --log FILE.jsonl");
+        }
+    }
+    if (o.quantity < 0) {
+        return Wrong("--quantity vuole il numero di unità della commessa, da 1 a " +
+                     std::to_string(records::kMaxQuantity));
+    }
+    if (o.quantity > 0 && o.order.empty()) {
+        return Wrong("--quantity è la quantità di una commessa: indicarla con --order COMMESSA");
+    }
+    if (!o.serial.empty() && (o.ports.size() > 1 || o.loop)) {
+        return Wrong("--serial è la matricola di un solo modulo: una sola --port, senza --loop");
+    }
+    if (o.reprogram && o.serial.empty()) {
+        return Wrong("--reprogram vale per la matricola indicata con --serial");
     }
     return {};
 }
@@ -121,6 +157,13 @@ Uscita: 0 fatto, 2 uso errato o progetto non valido.
          {{"p,port", true, [](Options& o, const std::string& v) { o.ports.push_back(v); }},
           kLoop,
           {"log", true, [](Options& o, const std::string& v) { o.logFile = v; }},
+          {"station", true, [](Options& o, const std::string& v) { o.station = v; }},
+          {"operator", true, [](Options& o, const std::string& v) { o.operatorName = v; }},
+          {"order", true, [](Options& o, const std::string& v) { o.order = v; }},
+          {"quantity", true, [](Options& o, const std::string& v) { o.quantity = Quantity_Of(v); }},
+          {"serial", true, [](Options& o, const std::string& v) { o.serial = v; }},
+          {"reprogram", false, [](Options& o, const std::string&) { o.reprogram = true; }},
+          {"db", true, [](Options& o, const std::string& v) { o.db = v; }},
           {"q,quiet", false, [](Options& o, const std::string&) { o.quiet = true; }},
           {"json", false, [](Options& o, const std::string&) { o.json = true; }}},
          "manca il progetto o il file .bin da scrivere",
@@ -128,7 +171,9 @@ Uscita: 0 fatto, 2 uso errato o progetto non valido.
          Check_Write,
          false,
          R"(Uso: lcdprog-cli write (PROGETTO | FILE.bin) --port DISPOSITIVO [--port ...]
-                         [--loop] [--log FILE.jsonl] [--quiet | --json]
+                         [--loop] [--log FILE.jsonl [--station NOME] [--operator NOME]
+                         [--order COMMESSA [--quantity N]] [--serial MATRICOLA [--reprogram]]
+                         [--db CONNESSIONE]] [--quiet | --json]
 Programma uno o più moduli LCD, come "Scrivi modulo LCD" nella finestra: ricerca del
 modulo, scrittura dei 512 blocchi della EEPROM, reset del PIC. Con più porte ogni porta
 è programmata da un proprio processo, tutte insieme; il guasto di una non ferma le altre.
@@ -136,9 +181,21 @@ modulo, scrittura dei 512 blocchi della EEPROM, reset del PIC. Con più porte og
   -p, --port DISPOSITIVO  la porta seriale (/dev/ttyUSB0, /dev/serial/by-id/...); ripetibile
   --loop                  produzione: dopo ogni modulo attende che sia scollegato e che ne
                           risponda uno nuovo, poi lo programma; Ctrl-C termina con il riepilogo
-  --log FILE.jsonl        aggiunge una riga JSON per modulo e tentativo (ora UTC, porta,
-                          nome by-id, SHA-256 dell'immagine, esito, blocchi, ripetizioni,
-                          secondi, testo dell'errore)
+  --log FILE.jsonl        aggiunge una riga JSON per modulo e tentativo (identificativo, ora
+                          UTC, stazione, numero progressivo dell'unità, porta, progetto,
+                          SHA-256 dell'immagine, esito, tipo di guasto, blocco, ripetizioni,
+                          secondi, operatore, commessa, matricola, versione, testo)
+  --station NOME          il nome della stazione nel registro (predefinito: il nome del PC)
+  --operator NOME         chi programma
+  --order COMMESSA        la commessa (ordine di lavoro)
+  --quantity N            le unità buone della commessa: raggiunte, nessun modulo è più
+                          avviato; una commessa già completa non è programmata
+  --serial MATRICOLA      la matricola del modulo (una sola porta, senza --loop); se è già
+                          stata programmata con successo nella commessa è rifiutata
+  --reprogram             programma di nuovo quella matricola; il registro lo segna
+  --db CONNESSIONE        manda ogni record al database dell'impianto (stringa libpq; la
+                          password da ~/.pgpass o da PGPASSWORD); il registro locale resta la
+                          coda: ciò che non arriva è detto alla fine e parte con db send
   -q, --quiet             nessun avanzamento (gli errori restano su standard error)
   --json                  un evento JSON per riga su standard output (start, block, retry,
                           done, failed) al posto dell'avanzamento

@@ -28,6 +28,14 @@ struct Options {
     std::vector<std::string> ports;  // write: every --port; worker: its one port
     bool loop = false;
     std::string logFile;  // write: --log FILE.jsonl
+    // write: what every record says, and the plant database it goes to.
+    std::string station;
+    std::string operatorName;
+    std::string order;
+    int quantity = 0;  // -1: not a number of units
+    std::string serial;
+    bool reprogram = false;
+    std::string db;
     bool quiet = false;
     bool json = false;
     // convert: every word after its name, as typed (it parses them itself).

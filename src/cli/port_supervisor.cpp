@@ -4,6 +4,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <algorithm>
 #include <cstdio>
@@ -82,7 +83,10 @@ RunOutcome Outcome_From(const QJsonObject& event, const std::string& error) {
 }  // namespace
 
 PortSupervisor::PortSupervisor(SupervisorSettings settings, const Image& image)
-    : settings_(std::move(settings)), image_(image), sha256_(Image_Sha256(image)) {
+    : settings_(std::move(settings)),
+      image_(image),
+      sha256_(Image_Sha256(image)),
+      good_(settings_.goodBefore) {
     clock_.start();
 }
 
@@ -96,18 +100,30 @@ PortSupervisor::~PortSupervisor() {
     }
 }
 
-platform::Result<> PortSupervisor::Open_Log(const std::string& path) {
-    return log_.Open(path);
+platform::Result<> PortSupervisor::Open_Record(const QString& path, RecordContext context) {
+    auto file = std::make_unique<records::RecordFile>();
+    if (platform::Result<> opened = file->Open(path); !opened) {
+        return opened;
+    }
+    record_ = std::move(file);
+    context_ = std::move(context);
+    if (context_.station.isEmpty()) {
+        context_.station = records::Default_Station_Name();
+    }
+    return {};
 }
 
 bool PortSupervisor::All_Ended() const {
     return std::all_of(ports_.begin(), ports_.end(), [](const auto& p) { return p->ended; });
 }
 
-void PortSupervisor::Start(const std::vector<std::string>& devices) {
-    for (const auto& device : devices) {
+void PortSupervisor::Start(const std::vector<std::string>& devices,
+                           const std::vector<std::string>& positions) {
+    for (std::size_t i = 0; i < devices.size(); ++i) {
+        const std::string& device = devices[i];
         auto port = std::make_unique<PortState>();
         port->device = device;
+        port->position = i < positions.size() ? positions[i] : std::string();
         port->byId = platform::By_Id_Name(device);
         jobs_.push_back(std::make_unique<Job>(Job{*port, nullptr, {}}));
         ports_.push_back(std::move(port));
@@ -218,6 +234,17 @@ void PortSupervisor::On_Event(Job& job, const QJsonObject& event) {
         After_Opening(job);
     } else if (kind == "start") {
         port.unit = event.value("unit").toInt();
+        if (record_ != nullptr) {
+            // The record's number, which counts on across writes and restarts; the process's
+            // own count starts at 1 with every process.
+            const platform::Result<int> unit =
+                record_->Take_Unit(context_.station, context_.project);
+            if (unit) {
+                port.unit = *unit;
+            } else {
+                Log_Failed(unit.Why().text);
+            }
+        }
         port.unitOpen = true;
         port.last.reset();
         port.step = PortStep::Detecting;
@@ -240,6 +267,7 @@ void PortSupervisor::On_Event(Job& job, const QJsonObject& event) {
     } else if (kind == "waiting") {
         port.step = PortStep::Waiting;
         port.waitingForPlug = event.value("for").toString() == "plug";
+        port.waitingForArm = event.value("for").toString() == "go";
         // The unit it was about is gone; but one whose line dropped under it went in the same
         // moment as its result came, and the operator holding it still needs the verdict.
         if (port.waitingForPlug && port.last &&
@@ -247,6 +275,7 @@ void PortSupervisor::On_Event(Job& job, const QJsonObject& event) {
             port.last.reset();
         }
         Notify([&](PortObserver& o) { o.On_Waiting(port); });
+        Arm_Waiting();
     }
     Notify([&](PortObserver& o) { o.On_Change(); });
 }
@@ -262,37 +291,95 @@ void PortSupervisor::On_Result(Job& job, const QJsonObject& event) {
     r.outcome = Outcome_From(event, r.error);
     r.time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
     r.event = event;
+    r.serial = port.identity.serial.toStdString();
     port.block = r.outcome.blocks;
     port.counts.Add(r);
     anyFailed_ = anyFailed_ || (!r.Ok() && !r.Interrupted());
     port.last = r;
+    port.armed = false;
+    good_ += r.Ok() && !port.identity.reprogrammed ? 1 : 0;
     Notify([&](PortObserver& o) { o.On_Result(port, r); });
     Record(port, r);
+    Arm_Waiting();
 }
 
 // The unit record: the same fields whichever front end ran the write.
 void PortSupervisor::Record(const PortState& port, const UnitResult& r) {
-    QJsonObject record{{"time", QString::fromStdString(r.time)},
-                       {"port", QString::fromStdString(port.device)},
-                       {"by_id", port.byId.empty() ? QJsonValue(QJsonValue::Null)
-                                                   : QJsonValue(QString::fromStdString(port.byId))},
-                       {"unit", r.unit},
-                       {"image_sha256", QString::fromStdString(sha256_)},
-                       {"result", r.Ok()            ? "ok"
-                                  : r.Interrupted() ? "interrupted"
-                                                    : "failed"},
-                       {"blocks", r.outcome.blocks},
-                       {"retries", r.retries},
-                       {"seconds", r.outcome.seconds}};
-    if (!r.Ok()) {
-        record.insert("failure", Run_Failure_Name(r.outcome.failure));
+    if (record_ == nullptr) {
+        return;
     }
-    if (!r.error.empty()) {
-        record.insert("error", QString::fromStdString(r.error));
+    records::UnitRecord record = records::New_Record();
+    record.time = QDateTime::fromString(QString::fromStdString(r.time), Qt::ISODateWithMs);
+    record.station = context_.station;
+    record.position = QString::fromStdString(port.position);
+    record.unit = r.unit;
+    record.device = QString::fromStdString(port.device);
+    record.byId = QString::fromStdString(port.byId);
+    record.project = context_.project;
+    record.imageSha256 = QString::fromStdString(sha256_);
+    record.result = r.Ok()            ? records::Outcome::Ok
+                    : r.Interrupted() ? records::Outcome::Interrupted
+                                      : records::Outcome::Failed;
+    record.failure = r.outcome.failure;
+    record.block = r.outcome.block;
+    record.retries = r.retries;
+    record.seconds = r.outcome.seconds;
+    record.operatorName = context_.operatorName;
+    record.workOrder = context_.workOrder;
+    record.serial = port.identity.serial;
+    record.reprogrammed = port.identity.reprogrammed;
+    record.text = QString::fromStdString(Outcome_Text(r.outcome));
+    if (const platform::Result<> appended = record_->Append(record); !appended) {
+        Log_Failed(appended.Text());
+        return;
     }
-    if (const platform::Result<> appended = log_.Append(record); !appended && !logFailed_) {
+    Notify([&](PortObserver& o) { o.On_Recorded(record); });
+}
+
+// Said once: the units after it are not recorded either, and the operator needs to hear it once.
+void PortSupervisor::Log_Failed(const std::string& error) {
+    if (!logFailed_) {
         logFailed_ = true;
-        Notify([&](PortObserver& o) { o.On_Log_Failed(appended.Text()); });
+        Notify([&](PortObserver& o) { o.On_Log_Failed(error); });
+    }
+}
+
+void PortSupervisor::Arm_Waiting() {
+    for (auto& job : jobs_) {
+        PortState& port = job->port;
+        if (!port.waitingForArm || port.ended || stopRequested_) {
+            continue;
+        }
+        if (Quantity_Reached()) {
+            break;
+        }
+        const int underWay = static_cast<int>(
+            std::count_if(ports_.begin(), ports_.end(), [](const auto& p) { return p->armed; }));
+        if (settings_.quantity > 0 && good_ + underWay >= settings_.quantity) {
+            return;
+        }
+        std::optional<UnitIdentity> identity =
+            settings_.nextUnit ? settings_.nextUnit(port) : UnitIdentity{};
+        if (!identity) {
+            continue;
+        }
+        port.identity = std::move(*identity);
+        port.waitingForArm = false;
+        port.armed = true;
+        port.armedOnce = true;
+        port.goSent = true;
+        port.step = PortStep::Detecting;
+        started_ = true;
+        Send(*job, "go\n");
+    }
+    // Done: nothing is under way (no unit is armed beyond the quantity), and a port waiting for
+    // its unit, for its last one to be taken away or for a new one has nothing left to do.
+    if (Quantity_Reached()) {
+        for (auto& job : jobs_) {
+            if (!job->port.armed && job->port.step == PortStep::Waiting) {
+                Stop(*job);
+            }
+        }
     }
 }
 
@@ -322,7 +409,9 @@ void PortSupervisor::On_Finished(Job& job, int exitCode, QProcess::ExitStatus st
         On_Result(job, lost);
     }
     const int code = status == QProcess::NormalExit ? exitCode : -1;
-    if (code != kExitOk && code != kExitInterrupted && started_) {
+    port.waitingForArm = false;
+    port.armed = false;
+    if (code != kExitOk && code != kExitInterrupted && port.armedOnce) {
         anyFailed_ = true;
     }
     Notify([&](PortObserver& o) { o.On_Port_Ended(port); });
@@ -335,10 +424,9 @@ void PortSupervisor::On_Finished(Job& job, int exitCode, QProcess::ExitStatus st
 void PortSupervisor::After_Opening(Job& job) {
     if (!settings_.allOrNothing) {
         if (job.port.ready && !job.port.goSent) {
-            job.port.goSent = true;
-            job.port.step = PortStep::Detecting;
-            started_ = true;
-            Send(job, "go\n");
+            job.port.step = PortStep::Waiting;
+            job.port.waitingForArm = true;
+            Arm_Waiting();
         }
         openFailures_ = openFailures_ || job.port.openFailed;
         if (std::all_of(ports_.begin(), ports_.end(),
@@ -348,10 +436,11 @@ void PortSupervisor::After_Opening(Job& job) {
         return;
     }
     // Every port is opened before any is written: a port that cannot be opened stops them all.
-    if (started_ || std::any_of(ports_.begin(), ports_.end(),
-                                [](const auto& p) { return !p->ready && !p->openFailed; })) {
+    if (openingDone_ || std::any_of(ports_.begin(), ports_.end(),
+                                    [](const auto& p) { return !p->ready && !p->openFailed; })) {
         return;
     }
+    openingDone_ = true;
     openFailures_ =
         std::any_of(ports_.begin(), ports_.end(), [](const auto& p) { return p->openFailed; });
     if (openFailures_ || stopRequested_) {
@@ -362,12 +451,11 @@ void PortSupervisor::After_Opening(Job& job) {
         Notify([&](PortObserver& o) { o.On_Opening_Done(false); });
         return;
     }
-    started_ = true;
     for (auto& j : jobs_) {
-        j->port.step = PortStep::Detecting;
-        j->port.goSent = true;
-        Send(*j, "go\n");
+        j->port.step = PortStep::Waiting;
+        j->port.waitingForArm = true;
     }
+    Arm_Waiting();
     Notify([&](PortObserver& o) { o.On_Opening_Done(true); });
 }
 

@@ -3,7 +3,12 @@
 // The ports' processes of one write: one child per port (port_worker.h), each sent the image and
 // then "go", "stop" or "quit"; their JSON lines become typed events for the observers (the
 // terminal of lcdprog-cli write, the production station), and every unit's result is appended to
-// the unit record. QtCore only.
+// the record file as a unit record (records/unit_record.h), the same fields whichever front end
+// runs the write. QtCore only.
+//
+// Every unit is armed: a port process programs its next unit only once the supervisor has sent
+// "go", which it does when the work order's quantity leaves room for one more good unit and the
+// owner has the unit's identity (the station asks the operator for the serial number first).
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -12,14 +17,15 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/unit_log.h"
 #include "link/run_outcome.h"
 #include "platform/result.h"
+#include "records/record_file.h"
 
 namespace lcdprog::cli {
 
@@ -37,9 +43,10 @@ struct UnitResult {
     int unit = 0;
     RunOutcome outcome;
     int retries = 0;
-    std::string error;  // the port process's text ("" when it gave none)
-    std::string time;   // when the result arrived, UTC, as the record has it
-    QJsonObject event;  // the port process's own line, for whoever passes it on
+    std::string error;   // the port process's text ("" when it gave none)
+    std::string time;    // when the result arrived, UTC, as the record has it
+    std::string serial;  // the unit's serial number, when the operator gave one
+    QJsonObject event;   // the port process's own line, for whoever passes it on
 
     bool Ok() const { return outcome.failure == RunFailure::None; }
     // Stopped by the operator: says nothing about the module, so it is neither programmed nor
@@ -57,9 +64,16 @@ struct UnitCounts {
     UnitCounts& operator+=(const UnitCounts& other);
 };
 
+// The unit a port is armed for: its serial number, when one was asked.
+struct UnitIdentity {
+    QString serial;
+    bool reprogrammed = false;  // the serial was good before, and the operator confirmed
+};
+
 struct PortState {
     std::string device;
     std::string byId;
+    std::string position;  // the station's name for the port ("" when it has none)
     bool ready = false;
     bool openFailed = false;
     std::string openError;
@@ -68,7 +82,11 @@ struct PortState {
 
     PortStep step = PortStep::Opening;
     bool waitingForPlug = false;  // PortStep::Waiting: for a new module (else for this one to go)
-    bool unitOpen = false;        // a unit started and has no result yet
+    bool waitingForArm = false;   // open, and no unit armed: its process waits for "go"
+    bool armed = false;           // "go" went out for a unit that has no result yet
+    bool armedOnce = false;
+    UnitIdentity identity;  // of the unit armed
+    bool unitOpen = false;  // a unit started and has no result yet
     int unit = 0;
     int block = 0;
     qint64 writeStartedMs = -1;  // on the supervisor's clock
@@ -94,6 +112,8 @@ class PortObserver {
     virtual void On_Retry(const PortState&, int /*block*/, int /*attempt*/) {}
     virtual void On_Waiting(const PortState&) {}
     virtual void On_Result(const PortState&, const UnitResult&) {}
+    // The unit's record, once it is in the record file.
+    virtual void On_Recorded(const records::UnitRecord& /*record*/) {}
     virtual void On_Log_Failed(const std::string& /*error*/) {}
     virtual void On_Port_Ended(const PortState&) {}
     // After every event and every process end.
@@ -107,6 +127,22 @@ struct SupervisorSettings {
     // lcdprog-cli write: no port is written unless every port opened. The station starts each
     // port as soon as it is open: one unplugged adapter must not hold up a whole bench.
     bool allOrNothing = true;
+    // The work order's quantity (0: none) and its good units before this write: a port is armed
+    // only while the good units and the units under way stay within the quantity, and once the
+    // good units reach it every port still waiting is stopped.
+    int quantity = 0;
+    int goodBefore = 0;
+    // Asked whenever a port waits for its next unit: the unit's identity, or nothing to leave the
+    // port waiting until the owner calls Arm_Waiting(). Unset: every unit goes at once.
+    std::function<std::optional<UnitIdentity>(const PortState&)> nextUnit = {};
+};
+
+// Who programs what, the same in every record of one write.
+struct RecordContext {
+    QString station;  // "" for the host name
+    QString project;  // the project file or image, absolute
+    QString operatorName;
+    QString workOrder;
 };
 
 class PortSupervisor {
@@ -118,10 +154,14 @@ class PortSupervisor {
 
     // Told of everything from now on, in the order added.
     void Add_Observer(PortObserver& observer) { observers_.push_back(&observer); }
-    // Appends every unit to `path`; a refusal says why.
-    platform::Result<> Open_Log(const std::string& path);
-    // One process per device, all started at once.
-    void Start(const std::vector<std::string>& devices);
+    // Appends every unit to the record file at `path`, with unit numbers that count on per
+    // station and project; a refusal says why.
+    platform::Result<> Open_Record(const QString& path, RecordContext context);
+    // One process per device, all started at once; `positions` names them in the records.
+    void Start(const std::vector<std::string>& devices,
+               const std::vector<std::string>& positions = {});
+    // Arms every waiting port the quantity and the owner allow (see SupervisorSettings).
+    void Arm_Waiting();
     // The window's Stop on every port (a port not started yet is told to quit).
     void Stop_All();
     void Stop_Port(const std::string& device);
@@ -137,6 +177,10 @@ class PortSupervisor {
     bool Any_Failed() const { return anyFailed_; }
     bool Log_Failed() const { return logFailed_; }
     bool All_Ended() const;
+    // The work order's good units, those before this write included.
+    int Good() const { return good_; }
+    // The good units reached the quantity: no port is armed any more.
+    bool Quantity_Reached() const { return settings_.quantity > 0 && good_ >= settings_.quantity; }
 
   private:
     struct Job;
@@ -149,6 +193,7 @@ class PortSupervisor {
     void On_Finished(Job& job, int exitCode, QProcess::ExitStatus status);
     void After_Opening(Job& job);
     void Record(const PortState& port, const UnitResult& result);
+    void Log_Failed(const std::string& error);
     template <typename Call>
     void Notify(Call call) {
         for (PortObserver* o : observers_) {
@@ -162,9 +207,12 @@ class PortSupervisor {
     std::string sha256_;
     std::vector<std::unique_ptr<Job>> jobs_;
     std::vector<std::unique_ptr<PortState>> ports_;
-    UnitLog log_;
+    std::unique_ptr<records::RecordFile> record_;  // null: no record is kept
+    RecordContext context_;
     bool logFailed_ = false;
+    int good_ = 0;
     bool started_ = false;  // "go" went to at least one port
+    bool openingDone_ = false;
     bool stopRequested_ = false;
     bool openFailures_ = false;
     bool anyFailed_ = false;

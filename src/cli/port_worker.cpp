@@ -94,6 +94,7 @@ class Worker final : public RunObserver {
     // The unit's result event.
     QJsonObject Result(RunOutcome outcome);
     void Wait_For_Module(bool present);
+    void Wait_For_Go();
     void Pause(std::uint32_t ms);
 
     const std::string device_;
@@ -125,6 +126,7 @@ class Worker final : public RunObserver {
     int attempt_ = 0;  // of the exchange on the line
     int retries_ = 0;
     std::uint32_t unitStarted_ = 0;
+    int goes_ = 0;  // "go" lines not yet taken by a unit
     std::unique_ptr<QSocketNotifier> commands_;
     std::string pendingCommands_;
 };
@@ -238,6 +240,8 @@ void Worker::On_Commands() {
         pendingCommands_.erase(0, eol + 1);
         if (command == "stop" || command == "quit") {
             On_Stop();
+        } else if (command == "go") {
+            ++goes_;
         }
     }
 }
@@ -362,6 +366,19 @@ void Worker::Wait_For_Module(bool present) {
     phase_ = Phase::Idle;
 }
 
+// --loop: the parent arms every unit (the work order may be complete, or the operator has not
+// given the next unit's serial number yet). Nothing is under way meanwhile, so a stop ends the
+// process at once.
+void Worker::Wait_For_Go() {
+    phase_ = Phase::Probe;
+    Emit({{"event", "waiting"}, {"for", "go"}});
+    while (goes_ == 0) {
+        pump_.Yield(60000);
+    }
+    --goes_;
+    phase_ = Phase::Idle;
+}
+
 int Worker::Run() {
     if (!Read_Image()) {
         Emit({{"event", "open-failed"}, {"error", "Immagine non ricevuta."}});
@@ -389,6 +406,7 @@ int Worker::Run() {
             break;
         }
         Wait_For_Module(false);
+        Wait_For_Go();
     }
     return stop_ ? kExitInterrupted : anyFailed ? kExitFailed : kExitOk;
 }

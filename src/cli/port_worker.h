@@ -6,7 +6,8 @@
 // window's programming chain on that one port.
 //
 // Talk with the parent, both ways on pipes:
-//   standard input   the 65,536 image bytes, then lines: "go" (start), "stop" (Ctrl-C), "quit"
+//   standard input   the 65,536 image bytes, then lines: "go" (start; with --loop, each unit
+//                    after the first waits for a "go" of its own), "stop" (Ctrl-C), "quit"
 //                    (end before starting); end of file counts as "stop"
 //   standard output  one JSON object per line:
 //                    {"event":"ready"}                         the port is open
@@ -22,7 +23,8 @@
 //                                                              "stopped" or "port-lost") and,
 //                                                              when it ended in the write, the
 //                                                              block B it ended at
-//                    {"event":"waiting","for":"unplug"|"plug"} --loop: between units
+//                    {"event":"waiting","for":"unplug"|"go"|"plug"}
+//                                                              --loop: between units
 //                    {"event":"stopped"}                       --loop: stopped while waiting
 //
 // Stop, by step: during detection (and while --loop waits for a module) the process ends at

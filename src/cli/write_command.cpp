@@ -7,8 +7,12 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QJsonObject>
 #include <QSocketNotifier>
+#include <QStringList>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -19,9 +23,11 @@
 #include <vector>
 
 #include "cli/port_supervisor.h"
-#include "cli/unit_log.h"
 #include "link/mod_RS232.h"
 #include "link/run_outcome.h"
+#include "records/conninfo.h"
+#include "records/uploader.h"
+#include "records/work_order.h"
 
 namespace lcdprog::cli {
 namespace {
@@ -33,6 +39,36 @@ constexpr std::size_t kBarWidth = 20;
 constexpr std::size_t kShortestName = 12;
 
 int gSignalPipe[2] = {-1, -1};
+
+// The event as one compact JSON line (with its '\n'), keys in reading order: what happened,
+// when, where, then the figures; QJsonDocument would sort them by name.
+QByteArray Json_Line(const QJsonObject& object) {
+    static const char* const kOrder[] = {
+        "event", "time",    "port",   "by_id",   "unit",    "image_sha256", "result", "failure",
+        "block", "attempt", "blocks", "retries", "seconds", "interrupted",  "error"};
+    QStringList keys;
+    for (const char* key : kOrder) {
+        if (object.contains(QLatin1String(key))) {
+            keys << QString::fromLatin1(key);
+        }
+    }
+    for (const QString& key : object.keys()) {
+        if (!keys.contains(key)) {
+            keys << key;
+        }
+    }
+    QByteArray line = "{";
+    for (const QString& key : keys) {
+        if (line.size() > 1) {
+            line += ',';
+        }
+        // A one-element array serialises the value with the right escapes; our keys need none.
+        const QByteArray value =
+            QJsonDocument(QJsonArray{object.value(key)}).toJson(QJsonDocument::Compact);
+        line += '"' + key.toLatin1() + "\":" + value.mid(1, value.size() - 2);
+    }
+    return line + "}\n";
+}
 
 void On_Signal(int) {
     const char c = 1;
@@ -280,9 +316,10 @@ std::string TerminalView::Line_Of(const PortState& port, int width) const {
             break;
         }
         case PortStep::Waiting:
-            words = {port.waitingForPlug ? "in attesa di un nuovo modulo"
-                                         : "in attesa che il modulo sia scollegato",
-                     port.waitingForPlug ? "in attesa" : "da scollegare"};
+            words = {port.waitingForArm    ? "in attesa: la commessa ha già i suoi moduli in corso"
+                     : port.waitingForPlug ? "in attesa di un nuovo modulo"
+                                           : "in attesa che il modulo sia scollegato",
+                     port.waitingForPlug || port.waitingForArm ? "in attesa" : "da scollegare"};
             break;
         case PortStep::Idle:
             if (port.last) {
@@ -451,21 +488,133 @@ class Interrupts {
     std::unique_ptr<QSocketNotifier> notifier_;
 };
 
+void Say(const QString& text) {
+    std::fprintf(stderr, "lcdprog-cli: %s\n", text.toUtf8().constData());
+}
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// What the records of this write say and may go to, and what the work order allows; false when
+// nothing may be written (said why).
+struct RecordSetup {
+    RecordContext context;
+    std::optional<records::ConnectionTarget> database;
+    int goodBefore = 0;
+    UnitIdentity identity;
+
+    bool Prepare(const Options& o) {
+        context = {Q(o.station), QFileInfo(Q(o.input)).absoluteFilePath(), Q(o.operatorName),
+                   Q(o.order)};
+        identity.serial = Q(o.serial);
+        const std::pair<const char*, const QString*> texts[] = {
+            {"la stazione", &context.station},
+            {"l'operatore", &context.operatorName},
+            {"la commessa", &context.workOrder},
+            {"la matricola", &identity.serial}};
+        for (const auto& [what, text] : texts) {
+            if (const platform::Result<> ok = records::Check_Storable(what, *text); !ok) {
+                return Refuse(Q(ok.Text()));
+            }
+        }
+        if (!o.db.empty()) {
+            const platform::Result<records::ConnectionTarget> target =
+                records::Parse_Conninfo(Q(o.db));
+            if (!target) {
+                return Refuse(Q(target.Text()));
+            }
+            database = *target;
+        }
+        if (o.quantity == 0 && o.serial.empty()) {
+            return true;
+        }
+        const platform::Result<records::WorkOrderHistory> history =
+            records::WorkOrderHistory::Load(Q(o.logFile), context.workOrder);
+        if (!history) {
+            return Refuse(Q(history.Text()));
+        }
+        goodBefore = history->Good();
+        if (o.quantity > 0 && goodBefore >= o.quantity) {
+            return Refuse(records::Complete_Text(context.workOrder, goodBefore, o.quantity));
+        }
+        if (const records::UnitRecord* good = history->Good_Record(identity.serial); good) {
+            if (!o.reprogram) {
+                return Refuse(records::Already_Good_Text(*good) +
+                              QStringLiteral(": per programmarla di nuovo aggiungere --reprogram"));
+            }
+            identity.reprogrammed = true;
+        }
+        return true;
+    }
+
+    static bool Refuse(const QString& why) {
+        Say(why + QStringLiteral("; nessun modulo è stato scritto."));
+        return false;
+    }
+};
+
+// Every record goes to the plant database as soon as it is in the file, from a thread of its
+// own: programming never waits for the server.
+class DatabaseFeed final : public PortObserver {
+  public:
+    DatabaseFeed(const QString& recordPath, const records::ConnectionTarget& target)
+        : recordPath_(recordPath), target_(target), uploader_(std::in_place, recordPath, target) {}
+    void On_Recorded(const records::UnitRecord&) override { uploader_->Send_Soon(); }
+
+    // One last pass, in this thread, once the background one has finished: each wait bounded by
+    // the connection's timeouts. What stays in the file is said, with how to send it later.
+    void Finish(bool quiet) {
+        uploader_.reset();
+        const records::UploadStatus status = records::Uploader(recordPath_, target_).Send_Pending();
+        for (const QString& notice : status.notices) {
+            Say(QStringLiteral("database: ") + notice);
+        }
+        if (!status.connected || status.pending > 0) {
+            Say(Status_Text(status) +
+                QStringLiteral(": restano nel registro %1 (li invia lcdprog-cli db send)")
+                    .arg(recordPath_));
+        } else if (!quiet) {
+            std::fprintf(stderr, "%s\n", Status_Text(status).toUtf8().constData());
+        }
+    }
+
+  private:
+    const QString recordPath_;
+    const records::ConnectionTarget target_;
+    std::optional<records::BackgroundUploader> uploader_;
+};
+
 }  // namespace
 
 int Run_Write(const Options& options, const Image& image) {
     if (!Check_Ports(options.ports)) {
         return kExitUsage;
     }
+    RecordSetup records;
+    if (!options.logFile.empty() && !records.Prepare(options)) {
+        return kExitUsage;
+    }
     // lcdprog-cli runs each port's process as itself, with the hidden sub-command.
-    PortSupervisor supervisor({QCoreApplication::applicationFilePath(), options.loop, true}, image);
+    SupervisorSettings settings{QCoreApplication::applicationFilePath(), options.loop, true};
+    settings.quantity = options.quantity;
+    settings.goodBefore = records.goodBefore;
+    settings.nextUnit = [&records](const PortState&) { return records.identity; };
+    PortSupervisor supervisor(std::move(settings), image);
     TerminalView view(options, supervisor);
     supervisor.Add_Observer(view);
+    std::optional<DatabaseFeed> database;
     if (!options.logFile.empty()) {
-        if (const platform::Result<> opened = supervisor.Open_Log(options.logFile); !opened) {
+        if (const platform::Result<> opened =
+                supervisor.Open_Record(Q(options.logFile), records.context);
+            !opened) {
             std::fprintf(stderr, "lcdprog-cli: %s; nessun modulo è stato scritto.\n",
                          opened.Text().c_str());
             return kExitUsage;
+        }
+        if (records.database) {
+            database.emplace(Q(options.logFile), *records.database);
+            supervisor.Add_Observer(*database);
         }
     }
     // A closed standard output (--json into a pipe that went away) or a port's process that
@@ -490,6 +639,12 @@ int Run_Write(const Options& options, const Image& image) {
     supervisor.Start(options.ports);
     QCoreApplication::exec();
     view.Summary(interrupts > 0);
+    if (supervisor.Quantity_Reached() && !options.quiet) {
+        Say(records::Complete_Text(records.context.workOrder, supervisor.Good(), options.quantity));
+    }
+    if (database) {
+        database->Finish(options.quiet || options.json);
+    }
     if (interrupts > 0) {
         return kExitInterrupted;
     }

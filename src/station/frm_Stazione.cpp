@@ -1,15 +1,20 @@
 #include "station/frm_Stazione.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCryptographicHash>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QFormLayout>
 #include <QFutureWatcher>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -21,6 +26,8 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSettings>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QThreadPool>
 #include <QVBoxLayout>
 #include <QVariantMap>
@@ -33,6 +40,8 @@
 #include "platform/posix_file_service.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/port_table.h"
+#include "records/uploader.h"
+#include "station/panel_words.h"
 
 namespace lcdprog {
 namespace {
@@ -46,6 +55,12 @@ constexpr int kRefreshMs = 100;  // the panels follow their ports at most ten ti
 // continuous cycle.
 const QString kPositionsKey = QStringLiteral("stazione/posti");
 const QString kCycleKey = QStringLiteral("stazione/ciclo_continuo");
+// The station's own settings, and the last job, asked again at the next Avvia. The database is
+// kept as typed, which never holds a password: a connection string with one is refused.
+const QString kStationKey = QStringLiteral("stazione/nome");
+const QString kDatabaseKey = QStringLiteral("stazione/database");
+const QString kSerialKey = QStringLiteral("stazione/chiedi_matricola");
+const QString kJobKey = QStringLiteral("stazione/commessa");
 
 // Colours of the result, readable on the light window background.
 const char* const kOkColour = "#1b7f2a";
@@ -69,6 +84,16 @@ QLabel* Labelled_Value(QHBoxLayout* row, const QString& caption, const QString& 
     row->addWidget(value);
     row->addSpacing(16);
     return value;
+}
+
+// A station setting that stays from one opening to the next.
+QCheckBox* Remembered_Check(const QString& caption, const QString& name, const QString& description,
+                            const QString& key) {
+    auto* check = new QCheckBox(caption);
+    Name_Control(check, name, caption, description);
+    check->setChecked(QSettings().value(key, false).toBool());
+    QObject::connect(check, &QCheckBox::toggled, [key](bool on) { QSettings().setValue(key, on); });
+    return check;
 }
 
 QPushButton* Button(const QString& caption, const QString& name) {
@@ -95,6 +120,49 @@ void Set_Result(QLabel* label, const QString& text, const char* colour) {
     label->setStyleSheet(QString::fromLatin1(kResultStyle).arg(QLatin1String(colour)));
 }
 
+const char* Colour_Of(Tone tone) {
+    switch (tone) {
+        case Tone::Writing:
+            return kWritingColour;
+        case Tone::Stopped:
+            return kStoppedColour;
+        case Tone::Failed:
+            return kFailedColour;
+        case Tone::Ok:
+        case Tone::Neutral:
+            break;
+    }
+    return kOkColour;
+}
+
+// A sentence of the records' words ("la commessa ... è completa") on its own.
+QString Sentence(const QString& text) {
+    return text.isEmpty() ? text : text.front().toUpper() + text.mid(1);
+}
+
+// The job's texts are stored exactly as typed; only what the records cannot hold is refused.
+platform::Result<> Check_Job(const ProductionJob& job) {
+    const auto refuse = [](std::string why) {
+        return platform::Refusal{platform::RefusalKind::Invalid, std::move(why)};
+    };
+    if (job.operatorName.trimmed().isEmpty()) {
+        return refuse("manca il nome dell'operatore");
+    }
+    if (job.workOrder.trimmed().isEmpty()) {
+        return refuse("manca la commessa");
+    }
+    if (job.quantity < 1 || job.quantity > records::kMaxQuantity) {
+        return refuse("la quantità della commessa va da 1 a " +
+                      std::to_string(records::kMaxQuantity));
+    }
+    if (platform::Result<> ok =
+            records::Check_Storable(QStringLiteral("l'operatore"), job.operatorName);
+        !ok) {
+        return ok;
+    }
+    return records::Check_Storable(QStringLiteral("la commessa"), job.workOrder);
+}
+
 }  // namespace
 
 frm_Stazione::frm_Stazione(const StationSetup& setup, QWidget* parent)
@@ -108,6 +176,12 @@ frm_Stazione::frm_Stazione(const StationSetup& setup, QWidget* parent)
     askClose = [this](const QString& question) {
         return QMessageBox::question(this, kCaption, question) == QMessageBox::Yes;
     };
+    askJob = [this](const ProductionJob& last) { return Ask_Job(last); };
+    // Programming a unit twice is the exception: No is the answer a hurried Enter gives.
+    askReprogram = [this](const QString& question) {
+        return QMessageBox::question(this, kCaption, question, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
     if (!setup_.projectPath.empty()) {
         recordPath_ = Default_Record(setup_.projectPath);
     }
@@ -115,6 +189,7 @@ frm_Stazione::frm_Stazione(const StationSetup& setup, QWidget* parent)
         setup_.files = std::make_shared<platform::PosixFileService>();
     }
     Build_Controls();
+    Database_Edited();
     refresh_.setSingleShot(true);
     connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(); });
     Prepare_Image();
@@ -187,13 +262,51 @@ QWidget* frm_Stazione::Build_Header() {
     cmd_Registro = Button(QStringLiteral("Scegli registro..."), QStringLiteral("cmd_Registro"));
     connect(cmd_Registro, &QPushButton::clicked, this, [this] { Choose_Record(); });
     grid->addWidget(cmd_Registro, 2, 2);
+    const auto edit = [grid](int row, const QString& caption, const QString& name,
+                             const QString& description) {
+        auto* label = new QLabel(caption + QStringLiteral(":"));
+        auto* field = new QLineEdit;
+        label->setBuddy(field);
+        Name_Control(field, name, caption, description);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(field, row, 1);
+        return field;
+    };
+    txt_Stazione = edit(3, QStringLiteral("Stazione"), QStringLiteral("txt_Stazione"),
+                        QStringLiteral("Il nome della stazione nei record; conta le unità"));
+    txt_Stazione->setText(
+        QSettings().value(kStationKey, records::Default_Station_Name()).toString());
+    connect(txt_Stazione, &QLineEdit::editingFinished, this, [this] {
+        // Always a name: numbering and reports go by it.
+        if (txt_Stazione->text().trimmed().isEmpty() ||
+            !records::Check_Storable(QString(), txt_Stazione->text())) {
+            txt_Stazione->setText(
+                QSettings().value(kStationKey, records::Default_Station_Name()).toString());
+        }
+        QSettings().setValue(kStationKey, txt_Stazione->text());
+    });
+    txt_Database = edit(4, QStringLiteral("Database"), QStringLiteral("txt_Database"),
+                        QStringLiteral("Stringa di connessione libpq del database dell'impianto "
+                                       "(host=... dbname=... user=...); la password in "
+                                       "~/.pgpass. Vuota: solo il registro locale"));
+    txt_Database->setText(QSettings().value(kDatabaseKey).toString());
+    connect(txt_Database, &QLineEdit::editingFinished, this, [this] { Database_Edited(); });
+    lbl_Database = new QLabel;
+    Name_Control(lbl_Database, QStringLiteral("lbl_Database"), QString(),
+                 QStringLiteral("Stato del database"));
+    grid->addWidget(lbl_Database, 4, 2);
+    lbl_Operatore = add(5, QStringLiteral("Operatore"), QStringLiteral("lbl_Operatore"));
+    lbl_Commessa = add(6, QStringLiteral("Commessa"), QStringLiteral("lbl_Commessa"));
+    for (QLabel* job : {lbl_Operatore, lbl_Commessa}) {
+        job->setStyleSheet(QStringLiteral("font-weight: bold;"));
+    }
     grid->setColumnStretch(1, 1);
     lbl_Avviso = new QLabel;
     Name_Control(lbl_Avviso, QStringLiteral("lbl_Avviso"), QString(), QStringLiteral("Avviso"));
     lbl_Avviso->setWordWrap(true);
     lbl_Avviso->setStyleSheet(QStringLiteral("color: #9a5b00; font-weight: bold;"));
     lbl_Avviso->hide();
-    grid->addWidget(lbl_Avviso, 3, 0, 1, 3);
+    grid->addWidget(lbl_Avviso, 7, 0, 1, 3);
     return box;
 }
 
@@ -247,6 +360,7 @@ frm_Stazione::Panel frm_Stazione::Build_Panel(int index, const std::string& devi
 
     Panel p;
     p.index = index;
+    p.path = device;
     p.key = byId.empty() ? device : byId;
     p.frame = new QGroupBox;
     Name_Control(p.frame, QStringLiteral("fra_Porta_") + i, name, Q(description));
@@ -324,6 +438,18 @@ frm_Stazione::Panel frm_Stazione::Build_Panel(int index, const std::string& devi
     p.detail->setMinimumHeight(2 * p.detail->fontMetrics().height());
     p.detail->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     v->addWidget(p.detail);
+    // A barcode reader types like a keyboard and ends with Enter.
+    p.serial = new QLineEdit;
+    Name_Control(p.serial, QStringLiteral("txt_Matricola_") + i,
+                 QStringLiteral("Matricola ") + name,
+                 QStringLiteral("La matricola del prossimo modulo: scriverla o leggerla con il "
+                                "lettore di codici, poi Invio"));
+    p.serial->setPlaceholderText(QStringLiteral("matricola, poi Invio"));
+    p.serial->setEnabled(false);
+    p.serial->setVisible(QSettings().value(kSerialKey, false).toBool());
+    connect(p.serial, &QLineEdit::returnPressed, this,
+            [this, device] { Take_Serial(panels_.at(device)); });
+    v->addWidget(p.serial);
     return p;
 }
 
@@ -342,17 +468,32 @@ QWidget* frm_Stazione::Build_Footer() {
     lbl_Resa = Labelled_Value(counts, QStringLiteral("Resa"), QStringLiteral("lbl_Resa"));
     counts->addStretch(1);
     v->addLayout(counts);
+    // The work order's figures, as lcdprog-cli report --order gives them.
+    tbl_Commessa = new QTableWidget(0, 0);
+    Name_Control(tbl_Commessa, QStringLiteral("tbl_Commessa"),
+                 QStringLiteral("Dati della commessa"), QString());
+    tbl_Commessa->verticalHeader()->hide();
+    tbl_Commessa->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    tbl_Commessa->setFocusPolicy(Qt::NoFocus);
+    tbl_Commessa->hide();
+    v->addWidget(tbl_Commessa);
     auto* buttons = new QHBoxLayout;
     cmd_Avvia = Button(QStringLiteral("Avvia"), QStringLiteral("cmd_Avvia"));
     cmd_Ferma = Button(QStringLiteral("Ferma"), QStringLiteral("cmd_Ferma"));
-    chk_Ciclo_Continuo = new QCheckBox(QStringLiteral("Ciclo continuo"));
-    Name_Control(chk_Ciclo_Continuo, QStringLiteral("chk_Ciclo_Continuo"),
-                 chk_Ciclo_Continuo->text(),
-                 QStringLiteral("Ogni porta aspetta che il modulo sia tolto e che ne arrivi uno "
-                                "nuovo, poi lo programma, fino a Ferma"));
-    chk_Ciclo_Continuo->setChecked(QSettings().value(kCycleKey, false).toBool());
-    connect(chk_Ciclo_Continuo, &QCheckBox::toggled, this,
-            [](bool on) { QSettings().setValue(kCycleKey, on); });
+    chk_Ciclo_Continuo =
+        Remembered_Check(QStringLiteral("Ciclo continuo"), QStringLiteral("chk_Ciclo_Continuo"),
+                         QStringLiteral("Ogni porta aspetta che il modulo sia tolto e che ne "
+                                        "arrivi uno nuovo, poi lo programma, fino a Ferma"),
+                         kCycleKey);
+    chk_Chiedi_Matricola = Remembered_Check(
+        QStringLiteral("Chiedi matricola"), QStringLiteral("chk_Chiedi_Matricola"),
+        QStringLiteral("Ogni posto programma solo dopo aver ricevuto la matricola del modulo"),
+        kSerialKey);
+    connect(chk_Chiedi_Matricola, &QCheckBox::toggled, this, [this](bool on) {
+        for (auto& [device, panel] : panels_) {
+            panel.serial->setVisible(on);
+        }
+    });
     cmd_Blocca = Button(QStringLiteral("Blocca"), QStringLiteral("cmd_Blocca"));
     connect(cmd_Avvia, &QPushButton::clicked, this, [this] { cmd_Avvia_Click(); });
     connect(cmd_Ferma, &QPushButton::clicked, this, [this] { cmd_Ferma_Click(); });
@@ -360,6 +501,7 @@ QWidget* frm_Stazione::Build_Footer() {
     buttons->addWidget(cmd_Avvia);
     buttons->addWidget(cmd_Ferma);
     buttons->addWidget(chk_Ciclo_Continuo);
+    buttons->addWidget(chk_Chiedi_Matricola);
     buttons->addStretch(1);
     buttons->addWidget(cmd_Blocca);
     v->addLayout(buttons);
@@ -451,6 +593,7 @@ void frm_Stazione::Choose_Record() {
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         recordPath_ = dialog.selectedFiles().front().toStdString();
         lbl_Registro->setText(Q(recordPath_));
+        Start_Uploader();
     }
 }
 
@@ -475,18 +618,35 @@ void frm_Stazione::cmd_Avvia_Click() {
         return;
     }
     std::vector<std::string> devices;
+    std::vector<std::string> positions;
     for (const auto& [device, panel] : panels_) {
         if (panel.check->isChecked()) {
             devices.push_back(device);
+            positions.push_back(panel.name->text().toStdString());
         }
     }
     if (devices.empty()) {
         Note(QStringLiteral("Nessuna porta selezionata: spuntare le porte da programmare."));
         return;
     }
-    auto supervisor = std::make_unique<cli::PortSupervisor>(
-        cli::SupervisorSettings{setup_.cliProgram, chk_Ciclo_Continuo->isChecked(), false}, image_);
-    if (const platform::Result<> opened = supervisor->Open_Log(recordPath_); !opened) {
+    const QVariantMap last = QSettings().value(kJobKey).toMap();
+    const std::optional<ProductionJob> job =
+        askJob({last.value(QStringLiteral("operatore")).toString(),
+                last.value(QStringLiteral("commessa")).toString(),
+                last.value(QStringLiteral("quantita"), 1).toInt()});
+    if (!job || !Prepare_Job(*job)) {
+        return;
+    }
+    cli::SupervisorSettings settings{setup_.cliProgram, chk_Ciclo_Continuo->isChecked(), false};
+    settings.quantity = job_.quantity;
+    settings.goodBefore = history_.Good();
+    settings.nextUnit = [this](const cli::PortState& port) { return Next_Unit(port); };
+    auto supervisor = std::make_unique<cli::PortSupervisor>(std::move(settings), image_);
+    const cli::RecordContext context{txt_Stazione->text(),
+                                     QFileInfo(Q(setup_.projectPath)).absoluteFilePath(),
+                                     job_.operatorName, job_.workOrder};
+    if (const platform::Result<> opened = supervisor->Open_Record(Q(recordPath_), context);
+        !opened) {
         Note(QStringLiteral("Nessun modulo è stato scritto: ") + Q(opened.Text()) +
              QStringLiteral("."));
         return;
@@ -502,10 +662,230 @@ void frm_Stazione::cmd_Avvia_Click() {
         panel.bar->setValue(0);
         panel.seconds->clear();
         panel.state->setText(QStringLiteral("ricerca del modulo"));
+        panel.pendingSerial.clear();
+        panel.refusal.clear();
         Clear_Result(panel);
     }
+    Show_Job();
     Enable_Controls();
-    supervisor_->Start(devices);
+    supervisor_->Start(devices, positions);
+}
+
+std::optional<ProductionJob> frm_Stazione::Ask_Job(const ProductionJob& last) {
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Avvio della produzione"));
+    auto* form = new QFormLayout(&dialog);
+    auto* name = new QLineEdit(last.operatorName);
+    Name_Control(name, QStringLiteral("txt_Operatore"), QStringLiteral("Operatore"), QString());
+    auto* order = new QLineEdit(last.workOrder);
+    Name_Control(order, QStringLiteral("txt_Commessa"), QStringLiteral("Commessa"), QString());
+    auto* quantity = new QSpinBox;
+    Name_Control(quantity, QStringLiteral("spn_Quantita"), QStringLiteral("Quantità"),
+                 QStringLiteral("Le unità buone della commessa: raggiunte, la stazione si ferma"));
+    quantity->setRange(1, records::kMaxQuantity);
+    quantity->setValue(std::max(last.quantity, 1));
+    form->addRow(QStringLiteral("&Operatore:"), name);
+    form->addRow(QStringLiteral("&Commessa:"), order);
+    form->addRow(QStringLiteral("&Quantità:"), quantity);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("Avvia"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annulla"));
+    form->addRow(buttons);
+    const auto complete = [=] {
+        buttons->button(QDialogButtonBox::Ok)
+            ->setEnabled(!name->text().trimmed().isEmpty() && !order->text().trimmed().isEmpty());
+    };
+    connect(name, &QLineEdit::textChanged, &dialog, complete);
+    connect(order, &QLineEdit::textChanged, &dialog, complete);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    complete();
+    // The same operator and work order after a pause: one Enter.
+    (order->text().isEmpty() && !name->text().isEmpty() ? order : name)->setFocus();
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return ProductionJob{name->text(), order->text(), quantity->value()};
+}
+
+// The job is taken, and remembered for the next Avvia, only when it can be programmed: its texts
+// fit a record, its record file can be read, and its work order is not complete already.
+bool frm_Stazione::Prepare_Job(const ProductionJob& job) {
+    const auto refuse = [this](const std::string& why) {
+        Note(QStringLiteral("Produzione non avviata: ") + Q(why) + QStringLiteral("."));
+        return false;
+    };
+    if (platform::Result<> ok = Check_Job(job); !ok) {
+        return refuse(ok.Text());
+    }
+    platform::Result<records::WorkOrderHistory> history =
+        records::WorkOrderHistory::Load(Q(recordPath_), job.workOrder);
+    if (!history) {
+        return refuse(history.Text());
+    }
+    if (history->Good() >= job.quantity) {
+        return refuse(
+            records::Complete_Text(job.workOrder, history->Good(), job.quantity).toStdString());
+    }
+    QSettings().setValue(kJobKey, QVariantMap{{QStringLiteral("operatore"), job.operatorName},
+                                              {QStringLiteral("commessa"), job.workOrder},
+                                              {QStringLiteral("quantita"), job.quantity}});
+    job_ = job;
+    history_ = std::move(history.Value());
+    return true;
+}
+
+void frm_Stazione::Show_Job() {
+    lbl_Operatore->setText(job_.operatorName);
+    lbl_Commessa->setText(job_.workOrder + QStringLiteral(": ") +
+                          records::Good_Units_Text(history_.Good(), job_.quantity));
+    const records::Table table =
+        records::Report_Table({history_.Totals()}, records::GroupBy::WorkOrder);
+    tbl_Commessa->setColumnCount(static_cast<int>(table.header.size()));
+    tbl_Commessa->setRowCount(1);
+    tbl_Commessa->setHorizontalHeaderLabels(table.header);
+    for (int c = 0; c < table.header.size(); ++c) {
+        const QString cell = table.rows.front().value(c);
+        tbl_Commessa->setItem(0, c,
+                              new QTableWidgetItem(cell.isEmpty() ? QStringLiteral("-") : cell));
+    }
+    tbl_Commessa->resizeColumnsToContents();
+    tbl_Commessa->setFixedHeight(tbl_Commessa->horizontalHeader()->height() +
+                                 tbl_Commessa->rowHeight(0) + 2 * tbl_Commessa->frameWidth());
+    tbl_Commessa->show();
+}
+
+// The setting as typed, kept only when it is a connection string without a password.
+void frm_Stazione::Database_Edited() {
+    const QString remembered = QSettings().value(kDatabaseKey).toString();
+    const QString typed = txt_Database->text().trimmed();
+    if (typed.isEmpty()) {
+        database_.reset();
+    } else {
+        const platform::Result<records::ConnectionTarget> target = records::Parse_Conninfo(typed);
+        if (!target) {
+            // The old setting stays, and nothing typed with a password stays on the screen.
+            txt_Database->setText(remembered);
+            Note(QStringLiteral("Database non cambiato: ") + Q(target.Text()) +
+                 QStringLiteral("."));
+            return;
+        }
+        database_ = *target;
+    }
+    if (typed != remembered) {
+        QSettings().setValue(kDatabaseKey, typed);
+    }
+    if (!uploader_ || typed != remembered) {
+        Start_Uploader();
+    }
+}
+
+void frm_Stazione::Start_Uploader() {
+    uploader_.reset();
+    if (!database_ || recordPath_.empty()) {
+        lbl_Database->setText(
+            database_ ? QString() : QStringLiteral("Database: nessuno, solo il registro locale"));
+        return;
+    }
+    lbl_Database->setText(QStringLiteral("Database: collegamento in corso"));
+    uploader_ = std::make_unique<records::BackgroundUploader>(Q(recordPath_), *database_);
+    connect(uploader_.get(), &records::BackgroundUploader::Status_Changed, this,
+            [this](const records::UploadStatus& status) { Show_Upload(status); });
+}
+
+void frm_Stazione::Show_Upload(const records::UploadStatus& status) {
+    lbl_Database->setText(Status_Text(status));
+    if (!status.notices.isEmpty()) {
+        Note(QStringLiteral("Database: ") + status.notices.join(QStringLiteral("; ")) +
+             QStringLiteral("."));
+    }
+}
+
+const cli::PortState* frm_Stazione::Port_Of(const Panel& panel) const {
+    if (supervisor_ == nullptr) {
+        return nullptr;
+    }
+    for (const auto& port : supervisor_->Ports()) {
+        if (port->device == panel.path) {
+            return port.get();
+        }
+    }
+    return nullptr;
+}
+
+// A position takes the serial of its next unit from the moment its last unit has a result: the
+// operator reads the new unit's label while taking the old one out.
+bool frm_Stazione::Serial_Wanted(const Panel& panel) const {
+    const cli::PortState* port = Port_Of(panel);
+    return chk_Chiedi_Matricola->isChecked() && port != nullptr && !port->ended &&
+           !port->openFailed && !port->armed;
+}
+
+std::optional<cli::UnitIdentity> frm_Stazione::Next_Unit(const cli::PortState& port) {
+    if (!chk_Chiedi_Matricola->isChecked()) {
+        return cli::UnitIdentity{};
+    }
+    Panel& panel = panels_.at(port.device);
+    if (panel.pendingSerial.isEmpty()) {
+        return std::nullopt;
+    }
+    cli::UnitIdentity identity{panel.pendingSerial, panel.pendingReprogrammed};
+    panel.pendingSerial.clear();
+    panel.pendingReprogrammed = false;
+    return identity;
+}
+
+void frm_Stazione::Take_Serial(Panel& panel) {
+    const QString serial = panel.serial->text();
+    if (!Serial_Wanted(panel) || serial.trimmed().isEmpty()) {
+        return;
+    }
+    // Cleared either way, so that the next scan starts on an empty field.
+    panel.serial->clear();
+    const auto refuse = [&](const QString& why) {
+        panel.refusal = why;
+        Refresh();
+    };
+    if (platform::Result<> ok = records::Check_Storable(QStringLiteral("la matricola"), serial);
+        !ok) {
+        return refuse(Q(ok.Text()));
+    }
+    for (const auto& [device, other] : panels_) {
+        const cli::PortState* port = Port_Of(other);
+        if ((&other != &panel && other.pendingSerial == serial) ||
+            (port != nullptr && port->armed && port->identity.serial == serial)) {
+            return refuse(
+                QStringLiteral("la matricola %1 è già al %2").arg(serial, other.name->text()));
+        }
+    }
+    const records::UnitRecord* good = history_.Good_Record(serial);
+    if (good != nullptr && !askReprogram(Sentence(records::Already_Good_Text(*good)) +
+                                         QStringLiteral(".\nProgrammarla di nuovo?"))) {
+        return refuse(records::Already_Good_Text(*good));
+    }
+    panel.refusal.clear();
+    panel.pendingSerial = serial;
+    panel.pendingReprogrammed = good != nullptr;
+    supervisor_->Arm_Waiting();
+    Refresh();
+    Focus_Next_Serial(panel.index);
+}
+
+// The next position, in the bench's order, that still needs a serial: a reader's next scan goes
+// there without the operator touching the mouse.
+void frm_Stazione::Focus_Next_Serial(int after) {
+    std::vector<Panel*> order(panels_.size());
+    for (auto& [device, panel] : panels_) {
+        order[static_cast<std::size_t>(panel.index)] = &panel;
+    }
+    const int n = static_cast<int>(order.size());
+    for (int k = 1; k <= n; ++k) {
+        Panel& panel = *order[static_cast<std::size_t>((after + k + n) % n)];
+        if (Serial_Wanted(panel) && panel.pendingSerial.isEmpty()) {
+            panel.serial->setFocus();
+            return;
+        }
+    }
 }
 
 void frm_Stazione::cmd_Ferma_Click() {
@@ -576,8 +956,11 @@ void frm_Stazione::Enable_Controls() {
     cmd_Avvia->setEnabled(imageReady_ && !running);
     cmd_Ferma->setEnabled(running);
     chk_Ciclo_Continuo->setEnabled(!running);
+    chk_Chiedi_Matricola->setEnabled(!running);
     // The record is chosen once, before the first unit.
     cmd_Registro->setEnabled(!started_ && !locked_);
+    txt_Stazione->setReadOnly(running || locked_);
+    txt_Database->setReadOnly(running || locked_);
     const QString blocca = locked_ ? QStringLiteral("Sblocca") : QStringLiteral("Blocca");
     cmd_Blocca->setText(blocca);
     cmd_Blocca->setAccessibleName(blocca);
@@ -596,6 +979,18 @@ void frm_Stazione::Enable_Controls() {
 
 void frm_Stazione::On_Result(const cli::PortState&, const cli::UnitResult& result) {
     counts_.Add(result);
+    if (supervisor_->Quantity_Reached()) {
+        Note(Sentence(records::Complete_Text(job_.workOrder, supervisor_->Good(), job_.quantity)) +
+             QStringLiteral(": la stazione non avvia altre unità."));
+    }
+}
+
+void frm_Stazione::On_Recorded(const records::UnitRecord& record) {
+    history_.Add(record);
+    if (uploader_) {
+        uploader_->Send_Soon();
+    }
+    Show_Job();
 }
 
 void frm_Stazione::On_Log_Failed(const std::string& error) {
@@ -638,6 +1033,15 @@ void frm_Stazione::Refresh() {
     }
     Show_Counts();
     Enable_Controls();
+    // A reader types into whatever has the focus, and would rename a position or press a
+    // button: unless the operator is typing somewhere, the focus goes to the first position
+    // that waits for a serial.
+    const auto* focus = qobject_cast<const QLineEdit*>(QApplication::focusWidget());
+    const bool typing = focus != nullptr && focus->isEnabled() && !focus->isReadOnly() &&
+                        (focus->isModified() || focus->objectName().startsWith("txt_Matricola_"));
+    if (chk_Chiedi_Matricola->isChecked() && !typing) {
+        Focus_Next_Serial(-1);
+    }
 }
 
 void frm_Stazione::Clear_Result(Panel& panel) {
@@ -646,54 +1050,17 @@ void frm_Stazione::Clear_Result(Panel& panel) {
 }
 
 void frm_Stazione::Show_Port(Panel& panel, const cli::PortState& port) {
+    const PanelWords words =
+        Panel_Words(port, {chk_Chiedi_Matricola->isChecked(), panel.pendingSerial, panel.refusal});
     const auto& last = port.last;
     const bool writing = port.step == cli::PortStep::Writing;
-    QString state = QStringLiteral("ricerca del modulo");
-    if (port.openFailed) {
-        state = QStringLiteral("scollegato");
-    } else if (writing) {
-        state = QStringLiteral("scrittura");
-    } else if (port.step == cli::PortStep::Opening) {
-        state = QStringLiteral("apertura della porta");
-    } else if (port.step == cli::PortStep::Waiting) {
-        state = port.waitingForPlug ? QStringLiteral("in attesa di un modulo")
-                                    : QStringLiteral("togliere il modulo");
-    } else if (last && port.step == cli::PortStep::Idle) {
-        state = last->Ok()                                      ? QStringLiteral("programmato")
-                : last->outcome.failure == RunFailure::PortLost ? QStringLiteral("scollegato")
-                : last->Interrupted()                           ? QStringLiteral("interrotto")
-                                                                : QStringLiteral("fallito");
-    } else if (port.ended) {
-        state = QStringLiteral("in attesa");
-    }
-    panel.state->setText(state);
+    panel.state->setText(words.state);
     panel.bar->setValue(writing ? port.block : last ? last->outcome.blocks : 0);
     const auto left = cli::Seconds_Left(port, supervisor_->Elapsed_Ms());
     panel.seconds->setText(left ? Q(Seconds_Left_Text(*left)) : QString());
-
-    // A result is shown only while its unit is in place: the supervisor forgets it when a new
-    // unit starts or the unit was taken away.
-    if (port.openFailed) {
-        Set_Result(panel.result, QStringLiteral("NON APERTA"), kFailedColour);
-        panel.detail->setText(Q(One_Line(port.openError)));
-    } else if (writing) {
-        Set_Result(panel.result, QStringLiteral("IN SCRITTURA: NON SCOLLEGARE"), kWritingColour);
-        panel.detail->setText(QStringLiteral("modulo %1").arg(port.unit));
-    } else if (last) {
-        const RunFailure failure = last->outcome.failure;
-        Set_Result(panel.result,
-                   last->Ok()                        ? QStringLiteral("OK")
-                   : failure == RunFailure::PortLost ? QStringLiteral("PORTA PERSA")
-                   : last->Interrupted()             ? QStringLiteral("INTERROTTO")
-                                                     : QStringLiteral("FALLITO"),
-                   last->Ok()            ? kOkColour
-                   : last->Interrupted() ? kStoppedColour
-                                         : kFailedColour);
-        panel.detail->setText(QStringLiteral("modulo %1: ").arg(last->unit) +
-                              Q(Outcome_Text(last->outcome)));
-    } else {
-        Clear_Result(panel);
-    }
+    Set_Result(panel.result, words.result, Colour_Of(words.tone));
+    panel.detail->setText(words.detail);
+    panel.serial->setEnabled(Serial_Wanted(panel));
 }
 
 void frm_Stazione::Show_Counts() {

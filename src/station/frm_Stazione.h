@@ -4,6 +4,8 @@
 // panel per serial port (a position of the bench), each programmed by a port process of
 // lcdprog-cli through the same supervisor lcdprog-cli write uses; the image is the project's,
 // compiled once in the background when the station opens, by the compiler lcdprog-cli uses.
+// Each Avvia is for one operator and one work order; every unit's record goes to the record
+// file, then (when a database is set) to the plant database from a thread of its own.
 
 #include <QElapsedTimer>
 #include <QString>
@@ -18,6 +20,8 @@
 #include "cli/port_supervisor.h"
 #include "platform/file_service.h"
 #include "platform/project_lock.h"
+#include "records/conninfo.h"
+#include "records/work_order.h"
 
 class QCheckBox;
 class QCloseEvent;
@@ -28,6 +32,12 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QScrollArea;
+class QTableWidget;
+
+namespace lcdprog::records {
+class BackgroundUploader;
+struct UploadStatus;
+}  // namespace lcdprog::records
 
 namespace lcdprog {
 
@@ -39,6 +49,13 @@ struct StationSetup {
     // Where the project's pictures are read, from a thread of their own: the system's files when
     // null. Must outlive the station's preparation of the image.
     std::shared_ptr<platform::FileService> files = nullptr;
+};
+
+// What the operator says at Avvia: who programs, and which work order of how many units.
+struct ProductionJob {
+    QString operatorName;
+    QString workOrder;
+    int quantity = 0;
 };
 
 class frm_Stazione final : public QWidget, private cli::PortObserver {
@@ -68,9 +85,12 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
     const std::string& Record_Path() const { return recordPath_; }
 
     // Questions to the operator; tests answer them. askPin: the PIN typed, nothing when
-    // cancelled. askClose: true to stop every port and close.
+    // cancelled. askClose: true to stop every port and close. askJob: the job, starting from the
+    // last one; nothing when cancelled. askReprogram: true to program a good serial again.
     std::function<std::optional<QString>(const QString& prompt)> askPin;
     std::function<bool(const QString& question)> askClose;
+    std::function<std::optional<ProductionJob>(const ProductionJob& last)> askJob;
+    std::function<bool(const QString& question)> askReprogram;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -79,7 +99,8 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
     // One position of the bench: a serial port and the unit plugged into it.
     struct Panel {
         int index = 0;
-        std::string key;  // what the settings remember it by: the by-id name, else the device
+        std::string path;  // the serial device
+        std::string key;   // what the settings remember it by: the by-id name, else the device
         QGroupBox* frame = nullptr;
         QCheckBox* check = nullptr;
         QLineEdit* name = nullptr;
@@ -90,7 +111,11 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
         QLabel* result = nullptr;
         QLabel* detail = nullptr;
         QPushButton* stop = nullptr;
+        QLineEdit* serial = nullptr;
         bool present = true;
+        QString pendingSerial;  // taken, for the port's next unit
+        bool pendingReprogrammed = false;
+        QString refusal;  // why the last serial typed was refused
     };
 
     void Build_Controls();
@@ -110,9 +135,21 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
     void Show_Counts();
     void Enable_Controls();
     void Finish_Run();
+    std::optional<ProductionJob> Ask_Job(const ProductionJob& last);
+    bool Prepare_Job(const ProductionJob& job);
+    void Show_Job();
+    void Database_Edited();
+    void Start_Uploader();
+    void Show_Upload(const records::UploadStatus& status);
+    std::optional<cli::UnitIdentity> Next_Unit(const cli::PortState& port);
+    void Take_Serial(Panel& panel);
+    const cli::PortState* Port_Of(const Panel& panel) const;
+    bool Serial_Wanted(const Panel& panel) const;
+    void Focus_Next_Serial(int after);
 
     // cli::PortObserver
     void On_Result(const cli::PortState& port, const cli::UnitResult& result) override;
+    void On_Recorded(const records::UnitRecord& record) override;
     void On_Log_Failed(const std::string& error) override;
     void On_Change() override;
     void On_All_Ended() override;
@@ -131,6 +168,11 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
     QByteArray pinHash_;
     bool closeWhenStopped_ = false;
 
+    ProductionJob job_;                  // of the last Avvia
+    records::WorkOrderHistory history_;  // of job_'s work order
+    std::optional<records::ConnectionTarget> database_;
+    std::unique_ptr<records::BackgroundUploader> uploader_;
+
     cli::UnitCounts counts_;  // of every run since the station opened
     qint64 runMs_ = 0;        // time spent programming, for units per hour
     QElapsedTimer runClock_;
@@ -143,16 +185,23 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
     QLabel* lbl_SHA256 = nullptr;
     QLabel* lbl_Registro = nullptr;
     QPushButton* cmd_Registro = nullptr;
+    QLineEdit* txt_Stazione = nullptr;
+    QLineEdit* txt_Database = nullptr;
+    QLabel* lbl_Database = nullptr;
+    QLabel* lbl_Operatore = nullptr;
+    QLabel* lbl_Commessa = nullptr;
     QLabel* lbl_Avviso = nullptr;
     QPushButton* cmd_Avvia = nullptr;
     QPushButton* cmd_Ferma = nullptr;
     QCheckBox* chk_Ciclo_Continuo = nullptr;
+    QCheckBox* chk_Chiedi_Matricola = nullptr;
     QPushButton* cmd_Blocca = nullptr;
     QLabel* lbl_Programmati = nullptr;
     QLabel* lbl_Falliti = nullptr;
     QLabel* lbl_Interrotti = nullptr;
     QLabel* lbl_Moduli_Ora = nullptr;
     QLabel* lbl_Resa = nullptr;
+    QTableWidget* tbl_Commessa = nullptr;
 };
 
 }  // namespace lcdprog

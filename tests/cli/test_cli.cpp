@@ -134,6 +134,14 @@ void Expect_Bad_Input_Refused(const TempFolder& dir, const std::string& sim) {
          "lcdprog-cli: --quiet e --json non vanno insieme: indicarne uno solo"},
         {"write {dir}image.bin",
          "lcdprog-cli: manca la porta: indicarla con --port DISPOSITIVO (anche più volte)"},
+        {"write {dir}image.bin --port {sim} --db host=db",
+         "lcdprog-cli: l'opzione --db richiede il registro delle unità: indicarlo con --log "
+         "FILE.jsonl"},
+        {"write {dir}image.bin --port {sim} --port {dir}b --log {dir}u.jsonl --serial S1",
+         "lcdprog-cli: --serial è la matricola di un solo modulo: una sola --port, senza --loop"},
+        {"write {dir}image.bin --port {sim} --log {dir}u.jsonl --db password=x",
+         "lcdprog-cli: la password non va nella stringa di connessione: metterla in ~/.pgpass o "
+         "nella variabile PGPASSWORD; nessun modulo è stato scritto."},
         {"image {dir}good.lcdprj",
          "lcdprog-cli: manca il file da scrivere: indicarlo con -o FILE.bin"},
         {"write {dir}none.lcdprj --port {sim}", "Nessun modulo è stato scritto."},
@@ -196,11 +204,11 @@ TEST(CliWrite, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
     ChildProcess cli({"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", Bin_Folder() + "/lcdprog-cli",
                       "write", dir / "image.bin", "--port", good.Link(), "--port", silent.Link(),
                       "--log", log});
-    const std::string programmed = good.Link() + ": modulo 1: Programmazione completata";
     std::string text;
     while (const auto line = cli.Next_Line(60000)) {
         text += *line + "\n";
-        if (line->starts_with(programmed)) {
+        if (line->starts_with(good.Link() + ": modulo ") &&
+            line->find(": Programmazione completata") != std::string::npos) {
             break;
         }
     }
@@ -215,10 +223,10 @@ TEST(CliWrite, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
     const auto records = Json_Lines(Read_Whole_File(log));
     ASSERT_EQ(records.size(), 2u);
     const QJsonObject& stopped = records[1];
-    EXPECT_EQ(stopped.value("port").toString().toStdString(), silent.Link());
+    EXPECT_EQ(stopped.value("device").toString().toStdString(), silent.Link());
     EXPECT_EQ(stopped.value("result").toString(), "interrupted");
     EXPECT_EQ(stopped.value("failure").toString(), "stopped");
-    const int stoppedAt = stopped.value("blocks").toInt();
+    const int stoppedAt = stopped.value("block").toInt();
     EXPECT_LE(stoppedAt, 10);
     silent.Stop();
     // The block under way when the stop came may or may not have been stored; beyond it the
@@ -275,27 +283,34 @@ TEST(CliWrite, ImageAndFourModulesAndTheirRecord) {
         SCOPED_TRACE(rows[i].fault);
         SimProcess& sim = *sims[i];
         const auto record = std::find_if(records.begin(), records.end(), [&](const auto& r) {
-            return r.value("port").toString().toStdString() == sim.Link();
+            return r.value("device").toString().toStdString() == sim.Link();
         });
         ASSERT_NE(record, records.end());
         EXPECT_EQ(record->value("image_sha256").toString(), sha);
+        EXPECT_EQ(record->value("project").toString().toStdString(), projects.good);
         EXPECT_TRUE(std::regex_match(record->value("time").toString().toStdString(),
                                      std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
         EXPECT_EQ(
             (QStringList{record->value("result").toString(), record->value("failure").toString(),
-                         QString::number(record->value("blocks").toInt())}),
+                         QString::number(record->value("block").toInt(-1))}),
             (QStringList{rows[i].result, rows[i].failure,
-                         QString::number(rows[i].outcome.blocks)}));
+                         QString::number(rows[i].outcome.block.value_or(-1))}));
         RunOutcome told = rows[i].outcome;
+        told.seconds = record->value("seconds").toDouble();
+        const std::string said = record->value("text").toString().toStdString();
         if (told.failure == RunFailure::PortLost) {
             // The serial control's own words, which name the device; no retry on a dead line.
-            told.why = record->value("error").toString().toStdString();
-            EXPECT_TRUE(told.why.starts_with("Il dispositivo " + sim.Link() + " ")) << told.why;
+            const std::string before = Outcome_Text(told) + ". ";
+            ASSERT_TRUE(said.starts_with(before + "Il dispositivo " + sim.Link() + " ")) << said;
+            told.why = said.substr(before.size());
             EXPECT_EQ(record->value("retries").toInt(), 0);
         }
+        EXPECT_EQ(said, Outcome_Text(told));
         // A failure is told even with --quiet, in the words every view uses.
         if (told.failure != RunFailure::None) {
-            EXPECT_NE(text.find("\n" + sim.Link() + ": modulo 1: " + Outcome_Text(told)),
+            EXPECT_NE(text.find("\n" + sim.Link() + ": modulo " +
+                                std::to_string(record->value("unit").toInt()) + ": " +
+                                Outcome_Text(told)),
                       std::string::npos)
                 << text;
         }

@@ -11,6 +11,8 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QUuid>
+#include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "cli/records_commands.h"
@@ -19,6 +21,7 @@
 #include "records/record_file.h"
 #include "records/report.h"
 #include "records/uploader.h"
+#include "support/processes.h"
 
 namespace lcdprog::records {
 namespace {
@@ -260,6 +263,106 @@ TEST(PlantDatabaseTest, TheCommandLineInitsSendsAndReports) {
     const auto stored = PlantDatabase(Plant()).Read_Records({}, {});
     EXPECT_EQ(Table_Text(Report_Table(Make_Report(*stored, options), options.by)),
               Table_Text(Report_Table(Make_Report(job.records, options), options.by)));
+}
+
+// lcdprog-cli as a station's script runs it: the exit status, and what it said (standard output,
+// then standard error).
+int Cli(const test::TempFolder& dir, std::vector<std::string> args, std::string& said) {
+    args.insert(args.begin(), test::Bin_Folder() + "/lcdprog-cli");
+    test::ChildProcess cli(args, dir / "cli.err");
+    said.clear();
+    while (const auto line = cli.Next_Line(60000)) {
+        said += *line + "\n";
+    }
+    const int status = cli.Wait_Exit(60000).value_or(-1);
+    said += test::Read_Whole_File(dir / "cli.err");
+    return status;
+}
+
+// A job on two stations (lcdprog-cli write with a record file each) while the server is stopped
+// and started again between its units: every unit reaches the one table exactly once, with its
+// operator, work order, serial and failure kind; what waited is said, and goes up with the
+// station's next unit; the report gives the job's counts and first-pass yield. The password,
+// given as PGPASSWORD, is in none of the files.
+TEST(PlantDatabaseTest, AJobOnTwoStationsEndsUpInTheTableOnce) {
+    test::TempFolder dir;
+    std::ofstream(dir / "job.bin") << std::string(65536, '\x5A');
+    const std::vector<std::string> unpaced = {"--page-ms", "0", "--baud", "4000000"};
+    test::SimProcess good(dir, unpaced, "good", false);
+    std::vector<std::string> failing = unpaced;
+    failing.insert(failing.end(), {"--fault", "badsum:block=3"});
+    test::SimProcess bad(dir, failing, "bad", false);
+    ASSERT_TRUE(good.Next_Device() && bad.Next_Device());
+    const std::string order = QUuid::createUuid().toString(QUuid::Id128).toStdString();
+    const std::string plant = server->Conninfo("impianto").toStdString();
+    qputenv("PGPASSWORD", PgServer::kPassword);
+    qunsetenv("PGPASSFILE");
+    const auto unit = [&](const std::string& station, const test::SimProcess& sim,
+                          const std::string& serial, std::string& said) {
+        return Cli(
+            dir,
+            {"write", dir / "job.bin", "--port", sim.Link(), "--log", dir / (station + ".jsonl"),
+             "--station", station, "--operator", station == "linea1" ? "Rossi" : "Bianchi",
+             "--order", order, "--serial", serial, "--db", plant},
+            said);
+    };
+    std::string said;
+    EXPECT_EQ(unit("linea1", good, "SN1", said), 0) << said;
+    ASSERT_EQ(server->Stop().toStdString(), "");
+    EXPECT_EQ(unit("linea2", bad, "SN2", said), 1) << said;
+    EXPECT_NE(said.find("lcdprog-cli: Database: non raggiungibile (il server " +
+                        server->Folder().toStdString() +
+                        " non risponde), 1 record in attesa: " + "restano nel registro " +
+                        dir / "linea2.jsonl" + " (li invia lcdprog-cli db send)\n"),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(unit("linea2", good, "SN2", said), 0) << said;
+    ASSERT_EQ(server->Start().toStdString(), "");
+    EXPECT_EQ(unit("linea1", good, "SN3", said), 0) << said;
+    EXPECT_EQ(unit("linea1", good, "SN1", said), 2) << said;
+    EXPECT_NE(said.find("lcdprog-cli: la matricola SN1 è già stata programmata con successo nella "
+                        "commessa " +
+                        order + " (unità 1 del "),
+              std::string::npos)
+        << said;
+    EXPECT_NE(
+        said.find("): per programmarla di nuovo aggiungere --reprogram; nessun modulo è stato "
+                  "scritto.\n"),
+        std::string::npos)
+        << said;
+    EXPECT_EQ(unit("linea2", good, "SN4", said), 0) << said;
+    EXPECT_NE(said.find("Database: collegato\n"), std::string::npos) << said;
+
+    const auto loaded = Load_Record_Files({QString::fromStdString(dir / "linea1.jsonl"),
+                                           QString::fromStdString(dir / "linea2.jsonl")});
+    ASSERT_EQ(loaded->records.size(), 5u);
+    EXPECT_EQ(Copies_Of(loaded->records), std::vector<int>(5, 1));
+    QStringList seen;
+    for (const UnitRecord& r : loaded->records) {
+        seen << QStringList{r.station, r.operatorName, r.serial,
+                            QString::fromLatin1(Run_Failure_Name(r.failure.value()))}
+                    .join('/');
+    }
+    EXPECT_EQ(seen, (QStringList{"linea1/Rossi/SN1/", "linea1/Rossi/SN3/",
+                                 "linea2/Bianchi/SN2/block-failed", "linea2/Bianchi/SN2/",
+                                 "linea2/Bianchi/SN4/"}));
+    EXPECT_EQ(Cli(dir, {"report", "--db", plant, "--order", order}, said), 0) << said;
+    const QString report = QString::fromStdString(said);
+    const QStringList totals = report.mid(report.indexOf("\nTotale ") + 1)
+                                   .section('\n', 0, 0)
+                                   .split(' ', Qt::SkipEmptyParts);
+    // Units, good, failed, interrupted, failed by writing a block, first-pass yield.
+    EXPECT_EQ(totals.mid(0, 7), (QStringList{"Totale", "5", "4", "1", "0", "1", "75,0"})) << said;
+    std::vector<std::string> holding;
+    for (const auto& file : std::filesystem::directory_iterator(dir / "")) {
+        if (file.is_regular_file() &&
+            test::Read_Whole_File(file.path()).find(PgServer::kPassword) != std::string::npos) {
+            holding.push_back(file.path());
+        }
+    }
+    EXPECT_EQ(holding, std::vector<std::string>{});
+    qunsetenv("PGPASSWORD");
+    qputenv("PGPASSFILE", QFile::encodeName(server->Password_File()));
 }
 
 // The station's way: passes in a thread of their own, the status back in this one.

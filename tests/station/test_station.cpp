@@ -20,8 +20,10 @@
 #include <QTest>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <fstream>
 #include <mutex>
+#include <set>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -30,6 +32,7 @@
 #include "main_window/main_window_harness.h"
 #include "platform/posix_file_service.h"
 #include "project/project_file.h"
+#include "records/work_order.h"
 #include "station/frm_Stazione.h"
 #include "support/processes.h"
 
@@ -63,6 +66,7 @@ struct Station {
         window = new frm_Stazione(
             {project, false, QString::fromStdString(Bin_Folder()) + "/lcdprog-cli", lock, files});
         window->setAttribute(Qt::WA_DeleteOnClose);
+        window->askJob = [this](const ProductionJob&) { return job; };
         window->show();
     }
     ~Station() { delete window.data(); }
@@ -90,9 +94,32 @@ struct Station {
         return records;
     }
 
+    // Edited as the operator edits it.
+    void Type(const QString& name, const QString& text, int port = -1) {
+        auto* field = Find<QLineEdit>(name, port);
+        field->setText(text);
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+    void Wait_For_The_End() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Running(); }, 60000));
+    }
+
     std::string project;
     QPointer<frm_Stazione> window;
+    ProductionJob job{"Rossi", "C-1", 1000};
 };
+
+// The files under `folder` that hold `text` anywhere.
+std::vector<std::string> Files_Holding(const TempFolder& folder, const std::string& text) {
+    std::vector<std::string> found;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder / "")) {
+        if (entry.is_regular_file() &&
+            Read_Whole_File(entry.path()).find(text) != std::string::npos) {
+            found.push_back(entry.path());
+        }
+    }
+    return found;
+}
 
 // This process's children still running lcdprog-cli's port process.
 int Port_Processes_Left() {
@@ -153,38 +180,159 @@ TEST(Station, EveryEndOnItsPanelInTheCountsAndInTheRecord) {
     }
     Station s(dir, links);
     EXPECT_EQ(s.window->Record_Path(), dir / "job.log.jsonl");
+    // A password is never kept; a server out of reach holds up nothing.
+    s.Type("txt_Database", "host=db password=segreta");
+    EXPECT_EQ(s.Text("lbl_Avviso"),
+              "Database non cambiato: la password non va nella stringa di connessione: metterla "
+              "in ~/.pgpass o nella variabile PGPASSWORD.");
+    EXPECT_EQ(s.Find<QLineEdit>("txt_Database")->text(), "");
+    const QString away = QString::fromStdString(dir / "spento");
+    s.Type("txt_Database", "host=" + away + " dbname=impianto user=linea1");
     s.Start(5);
     EXPECT_EQ(s.Text("lbl_SHA256").toStdString(), s.window->Sha256());
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return s.Text("lbl_Programmati") == "1" && s.Text("lbl_Falliti") == "3"; }, 60000));
     s.Find<QPushButton>("cmd_Ferma_Porta_", 4)->click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !s.window->Running(); }, 30000));
+    s.Wait_For_The_End();
 
     const auto records = s.Records();
     ASSERT_EQ(records.size(), std::size(rows));
+    std::set<int> units;
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         SCOPED_TRACE(rows[i].fault);
         const auto record = std::find_if(records.begin(), records.end(), [&](const auto& r) {
-            return r.value("port").toString().toStdString() == links[i];
+            return r.value("device").toString().toStdString() == links[i];
         });
         ASSERT_NE(record, records.end());
         EXPECT_EQ(record->value("image_sha256").toString().toStdString(), s.window->Sha256());
         EXPECT_EQ(record->value("failure").toString(), rows[i].failure);
-        EXPECT_EQ(record->value("blocks").toInt(), rows[i].outcome.blocks);
+        EXPECT_EQ(record->value("block").toInt(-1), rows[i].outcome.block.value_or(-1));
+        EXPECT_EQ(record->value("position").toString(), QString("Posto %1").arg(i + 1));
+        EXPECT_EQ(
+            (QStringList{record->value("operator").toString(), record->value("order").toString(),
+                         record->value("station").toString()}),
+            (QStringList{"Rossi", "C-1", s.Find<QLineEdit>("txt_Stazione")->text()}));
+        units.insert(record->value("unit").toInt());
+        const QString text = record->value("text").toString();
         RunOutcome outcome = rows[i].outcome;
         outcome.seconds = record->value("seconds").toDouble();
-        if (outcome.failure == RunFailure::PortLost) {
-            outcome.why = record->value("error").toString().toStdString();
+        if (outcome.failure != RunFailure::PortLost) {
+            EXPECT_EQ(text.toStdString(), Outcome_Text(outcome));
         }
         const int p = static_cast<int>(i);
         EXPECT_EQ(s.Text("lbl_Stato_", p), rows[i].state);
         EXPECT_EQ(s.Text("lbl_Risultato_", p), rows[i].result);
-        EXPECT_EQ(s.Text("lbl_Esito_", p).toStdString(), "modulo 1: " + Outcome_Text(outcome));
+        EXPECT_EQ(s.Text("lbl_Esito_", p),
+                  QString("modulo %1: ").arg(record->value("unit").toInt()) + text);
     }
+    EXPECT_EQ(units, (std::set<int>{1, 2, 3, 4, 5}));
     EXPECT_EQ(s.Text("lbl_Programmati"), "1");
     EXPECT_EQ(s.Text("lbl_Falliti"), "3");
     EXPECT_EQ(s.Text("lbl_Interrotti"), "1");
     EXPECT_EQ(s.Text("lbl_Resa"), "25,0 %");
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            return s.Text("lbl_Database") == "Database: non raggiungibile (il server " + away +
+                                                 " non risponde), 5 record in attesa";
+        },
+        30000))
+        << s.Text("lbl_Database").toStdString();
+    EXPECT_EQ(Files_Holding(dir, "segreta"), std::vector<std::string>{});
+}
+
+// Chiedi matricola: each position waits for its unit's serial, typed or scanned, and the focus
+// goes on to the next position that wants one. A serial at another position, or one a record
+// cannot hold, is refused there; one already good in the work order goes again only when the
+// operator confirms, and its record says so.
+TEST(Station, SerialsAreAskedRefusedAndConfirmed) {
+    TempFolder dir;
+    SimProcess a(dir, Unpaced(), "lcd0", false);
+    SimProcess b(dir, Unpaced(), "lcd1", false);
+    ASSERT_TRUE(a.Next_Device() && b.Next_Device());
+    Station s(dir, {a.Link(), b.Link()});
+    s.Find<QCheckBox>("chk_Chiedi_Matricola")->setChecked(true);
+    s.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(s.window));
+    s.Start(2);
+    auto* second = s.Find<QLineEdit>("txt_Matricola_", 1);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return s.Find<QLineEdit>("txt_Matricola_", 0)->hasFocus() && second->isEnabled(); },
+        30000));
+    EXPECT_EQ(s.Text("lbl_Stato_", 1), "in attesa della matricola");
+    s.Type("txt_Matricola_", "SN1", 0);
+    EXPECT_TRUE(second->hasFocus());
+    const struct {
+        QString serial;
+        const char* why;
+    } refused[] = {
+        {"SN1", "la matricola SN1 è già al Posto 1"},
+        {QString("SN") + QChar(0),
+         "la matricola contiene un carattere NUL, che il database non può conservare"},
+    };
+    for (const auto& row : refused) {
+        s.Type("txt_Matricola_", row.serial, 1);
+        EXPECT_EQ(s.Text("lbl_Risultato_", 1), "MATRICOLA RIFIUTATA");
+        EXPECT_EQ(s.Text("lbl_Esito_", 1), row.why);
+    }
+    s.Type("txt_Matricola_", "SN2", 1);
+    s.Wait_For_The_End();
+
+    s.Find<QCheckBox>("chk_Porta_", 1)->setChecked(false);
+    std::vector<QString> asked;
+    s.window->askReprogram = [&](const QString& question) {
+        asked.push_back(question);
+        return asked.size() == 2;
+    };
+    s.Start(1);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.Find<QLineEdit>("txt_Matricola_", 0)->isEnabled(); },
+                                30000));
+    s.Type("txt_Matricola_", "SN1", 0);
+    s.Type("txt_Matricola_", "SN1", 0);
+    s.Wait_For_The_End();
+    const auto records = s.Records();
+    ASSERT_EQ(records.size(), 3u);
+    const auto good = records::Parse_Record_Line(QJsonDocument(records[0]).toJson());
+    ASSERT_EQ(good->serial, "SN1");
+    const QString already = records::Already_Good_Text(*good);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], "L" + already.mid(1) + ".\nProgrammarla di nuovo?");
+    EXPECT_EQ(
+        (QStringList{records[2].value("serial").toString(), records[2].value("result").toString()}),
+        (QStringList{"SN1", "ok"}));
+    EXPECT_TRUE(records[2].value("reprogrammed").toBool());
+    EXPECT_FALSE(records[1].value("reprogrammed").toBool());
+}
+
+// A work order of two on three positions: two are armed, the third waits and is let go once the
+// two are good; the station says so, and the next Avvia of that order programs nothing. Its
+// figures are the report's.
+TEST(Station, AWorkOrderStopsAtItsQuantity) {
+    TempFolder dir;
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    std::vector<std::string> links;
+    for (int i = 0; i < 3; ++i) {
+        sims.push_back(
+            std::make_unique<SimProcess>(dir, Unpaced(), "lcd" + std::to_string(i), false));
+        ASSERT_TRUE(sims.back()->Next_Device());
+        links.push_back(sims.back()->Link());
+    }
+    Station s(dir, links);
+    s.job = {"Bianchi", "C-2", 2};
+    s.Start(3);
+    s.Wait_For_The_End();
+    EXPECT_EQ(s.Records().size(), 2u);
+    EXPECT_EQ(s.Text("lbl_Avviso"),
+              "La commessa C-2 è completa: 2 unità buone su 2: la stazione non avvia altre unità.");
+    EXPECT_EQ(s.Text("lbl_Commessa"), "C-2: 2 unità buone su 2");
+    const auto* figures = s.Find<QTableWidget>("tbl_Commessa");
+    EXPECT_EQ((QStringList{figures->item(0, 1)->text(), figures->item(0, 2)->text(),
+                           figures->item(0, 5)->text()}),
+              (QStringList{"2", "2", "100,0"}));
+
+    s.Find<QPushButton>("cmd_Avvia")->click();
+    EXPECT_FALSE(s.window->Running());
+    EXPECT_EQ(s.Text("lbl_Avviso"),
+              "Produzione non avviata: la commessa C-2 è completa: 2 unità buone su 2.");
 }
 
 // --loop: the module goes (its line drops right after it was programmed) and comes back, and the
