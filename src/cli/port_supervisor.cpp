@@ -274,8 +274,11 @@ void PortSupervisor::On_Event(Job& job, const QJsonObject& event) {
             port.last->outcome.failure != RunFailure::PortLost) {
             port.last.reset();
         }
-        Notify([&](PortObserver& o) { o.On_Waiting(port); });
+        // Armed at once, it is not waiting for anything worth a line on the terminal.
         Arm_Waiting();
+        if (port.step == PortStep::Waiting) {
+            Notify([&](PortObserver& o) { o.On_Waiting(port); });
+        }
     }
     Notify([&](PortObserver& o) { o.On_Change(); });
 }
