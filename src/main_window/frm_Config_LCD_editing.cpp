@@ -15,6 +15,7 @@
 #include "main_window/glyph_grid.h"
 #include "main_window/history_step.h"
 #include "platform/qt/accessibility.h"
+#include "platform/qt/crisp_picture.h"
 #include "platform/qt/focus_frame.h"
 
 namespace lcdprog {
@@ -44,7 +45,7 @@ void frm_Config_LCD::Build_Editing() {
     connect(undoStack_, &QUndoStack::indexChanged, this, [this] { Follow_History(); });
     // Saving moves the clean point without changing anything: only the title follows.
     connect(undoStack_, &QUndoStack::cleanChanged, this, [this](bool clean) {
-        modified_ = !clean;
+        modified_ = !clean || picturesChanged_;
         if (!state_.RunInProgress) {
             setWindowTitle(Title());
         }
@@ -70,7 +71,7 @@ frm_Config_LCD::~frm_Config_LCD() {
 }
 
 void frm_Config_LCD::Follow_History() {
-    modified_ = !undoStack_->isClean();
+    modified_ = !undoStack_->isClean() || picturesChanged_;
     if (!state_.RunInProgress) {
         setWindowTitle(Title());
     }

@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -225,17 +224,10 @@ void frm_Anteprima::Show_Pictures() {
         for (int s = 0; s < kSlotsPerPanel; ++s) {
             platform::CrispPicture* box =
                 pictures_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)];
-            QImage shown = Picture(p, s);
             const std::string& kept =
                 kept_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)];
-            if (!kept.empty()) {
-                QPainter painter(&shown);
-                painter.setPen(Qt::red);
-                painter.drawRect(shown.rect().adjusted(0, 0, -1, -1));
-                painter.drawLine(shown.rect().topLeft(), shown.rect().bottomRight());
-                painter.drawLine(shown.rect().topRight(), shown.rect().bottomLeft());
-            }
-            box->setPixmap(QPixmap::fromImage(shown));
+            const QImage shown = Picture(p, s);
+            box->setPixmap(QPixmap::fromImage(kept.empty() ? shown : platform::Crossed_Out(shown)));
             box->Set_Zoom(zoom_);
             box->setToolTip(kept.empty() ? QString()
                                          : QStringLiteral("Immagine non caricata: %1. Il modulo "

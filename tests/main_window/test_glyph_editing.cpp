@@ -145,7 +145,7 @@ TEST_F(EditingWindow, RandomEditsUndoneGiveTheStartAndRedoneTheEnd) {
     // Each step says what it undoes; the menu comes after "&Comunicazione".
     h->dialog.answer = "/p/a.bmp";
     h->window->pct_Image_64240B_MouseDown(1, Qt::RightButton);
-    EXPECT_EQ(Menu("smnu_Annulla")->text(), "&Annulla immagine 2 del 64240B");
+    EXPECT_EQ(Menu("smnu_Annulla")->text(), "&Annulla Scelta dell'immagine 2 del 64240B");
     h->window->Glyph_Command(1, GlyphCommand::Invert);
     EXPECT_EQ(Menu("smnu_Annulla")->text(), "&Annulla modifica del glifo 10x16");
     const QList<QAction*> menus = h->window->menuBar()->actions();
