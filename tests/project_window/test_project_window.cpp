@@ -32,6 +32,7 @@
 #include "platform/qt/crisp_picture.h"
 #include "preview_window/frm_Anteprima.h"
 #include "project/project_file.h"
+#include "support/processes.h"
 
 namespace lcdprog::test {
 namespace {
@@ -64,6 +65,7 @@ struct ProjectSession : ::testing::Test {
     void Drops_And_The_Preview();
     void Unsaved_Changes();
     void Kept_Pictures();
+    void Pictures_As_Png();
     void Recent_Projects();
 };
 
@@ -214,6 +216,37 @@ void ProjectSession::Kept_Pictures() {
     EXPECT_EQ(*Read_Project(files, away), kept);
 }
 
+// "Salva immagine PNG..." writes the very files `lcdprog-cli image --png` writes for the project.
+void ProjectSession::Pictures_As_Png() {
+    // Pictures of the project's own in every slot: the command line has its own white ones.
+    for (int k = 0; k < 16; ++k) {
+        const int width = k < 8 ? 128 : 240, height = k < 12 ? 64 : 128;
+        const auto pattern = static_cast<std::uint8_t>(0x10 + k * 9);
+        Drop(h.Box(k / 4, k % 4), Put("slot" + std::to_string(k) + ".bmp",
+                                      Make_Picture({width, height, 1, false, "BM", pattern})));
+    }
+    h.dialog.answer = dir.path().toStdString() + "/png.lcdprj";
+    ASSERT_TRUE(h.window->Save_Project_As());
+    messages.shown.clear();
+    const std::string shown = dir.path().toStdString() + "/anteprima";
+    const std::string cli = dir.path().toStdString() + "/cli";
+    ASSERT_TRUE(QDir(dir.path()).mkdir("anteprima"));
+    h.dialog.answer = shown;
+    preview->cmd_Salva_Png_Click();
+    EXPECT_TRUE(h.dialog.requests.back().folder && messages.shown.empty());
+    ChildProcess image({Bin_Folder() + "/lcdprog-cli", "image", h.window->Project_Path(), "-o",
+                        cli + ".bin", "--png", cli});
+    ASSERT_EQ(image.Wait_Exit(30000), 0);
+    const QStringList names = QDir(QString::fromStdString(cli)).entryList(QDir::Files);
+    EXPECT_EQ(names.size(), 18);
+    EXPECT_EQ(QDir(QString::fromStdString(shown)).entryList(QDir::Files), names);
+    for (const QString& name : names) {
+        EXPECT_EQ(Read_Whole_File(shown + "/" + name.toStdString()),
+                  Read_Whole_File(cli + "/" + name.toStdString()))
+            << name.toStdString();
+    }
+}
+
 // Recent projects of the same name show their folder; one that is gone is named in full and
 // leaves the list.
 void ProjectSession::Recent_Projects() {
@@ -245,11 +278,12 @@ void ProjectSession::Recent_Projects() {
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "x");
 }
 
-TEST_F(ProjectSession, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
+TEST_F(ProjectSession, DropsPreviewUnsavedChangesKeptPicturesRecentProjectsAndPng) {
     ASSERT_NO_FATAL_FAILURE(Drops_And_The_Preview());
     ASSERT_NO_FATAL_FAILURE(Unsaved_Changes());
     ASSERT_NO_FATAL_FAILURE(Kept_Pictures());
-    Recent_Projects();
+    ASSERT_NO_FATAL_FAILURE(Recent_Projects());
+    Pictures_As_Png();
 }
 
 // A save that cannot be done leaves the old file as it was and no temporary file, tried as a
