@@ -237,7 +237,8 @@ void frm_Config_LCD::Build_Controls() {
     Name_Control(this, QStringLiteral("frm_Config_LCD"), kCaption, QString());
 
     auto* client = new QWidget(this);
-    client->setFixedSize(Twips(8220), Twips(5925));
+    // At least its designed size; larger, the tabs follow it and the glyph grids grow.
+    client->setMinimumSize(Twips(8220), Twips(5925));
     setCentralWidget(client);
     // The window's controls were laid out for an 8.25 pt font.
     QFont small = font();
@@ -286,6 +287,10 @@ void frm_Config_LCD::Build_Controls() {
     connect(msh_Font_10x16, &QTableWidget::cellClicked, this, [this] { msh_Font_10x16_Click(); });
     msh_Font_5x8->installEventFilter(this);
     msh_Font_10x16->installEventFilter(this);
+    msh_Font_5x8->viewport()->installEventFilter(this);
+    msh_Font_10x16->viewport()->installEventFilter(this);
+    client->installEventFilter(this);
+    fra_Font_64128A_64128E->parentWidget()->installEventFilter(this);
 }
 
 void frm_Config_LCD::Build_Menus() {
@@ -328,6 +333,10 @@ bool frm_Config_LCD::Form_Load() {
             grid->setRowHeight(r, Twips(kCellTwips));
         }
     }
+    glyphBase_ = {Twips(kCellTwips),     fra_Font_64128A_64128E->geometry(),
+                  fra_5x8->geometry(),   msh_Font_5x8->geometry(),
+                  fra_10x16->geometry(), msh_Font_10x16->geometry()};
+    Fit_Glyph_Grids();
     // A new window starts a new history, with nothing unsaved.
     undoStack_->clear();
     Name_Picture_Boxes();
@@ -568,7 +577,7 @@ void frm_Config_LCD::msh_Font_5x8_Click() {
             msh_Font_5x8, 0xFFu,
             [this](int c) { return static_cast<unsigned>(state_.Font_5x8[c]); },
             [this](int c, unsigned v) { state_.Font_5x8[c] = static_cast<std::uint8_t>(v); })) {
-        Record_Glyph_Step(0, before);
+        Record_Glyph_Step(0, before, QStringLiteral("Punto"));
     }
 }
 
@@ -578,7 +587,7 @@ void frm_Config_LCD::msh_Font_10x16_Click() {
             msh_Font_10x16, 0xFFFFu,
             [this](int c) { return static_cast<unsigned>(state_.Font_10x16[c]); },
             [this](int c, unsigned v) { state_.Font_10x16[c] = static_cast<std::uint16_t>(v); })) {
-        Record_Glyph_Step(1, before);
+        Record_Glyph_Step(1, before, QStringLiteral("Punto"));
     }
 }
 
@@ -648,6 +657,20 @@ bool frm_Config_LCD::Slot_Of(const QObject* watched, int& p, int& i) const {
 }
 
 bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
+    // (Boxes already filtered while the window is being built: the grids come after them.)
+    for (int g = 0; g < 2 && msh_Font_10x16 != nullptr; ++g) {
+        if (watched == (g == 0 ? msh_Font_5x8 : msh_Font_10x16)->viewport() &&
+            Follow_Stroke(g, event)) {
+            return true;
+        }
+    }
+    if (event->type() == QEvent::Resize && watched == centralWidget()) {
+        SST_Select_Image->resize(centralWidget()->size() -
+                                 QSize(Twips(8220 - 8200), Twips(5925 - 5895)));
+    } else if (event->type() == QEvent::Resize && fra_Font_64128A_64128E != nullptr &&
+               watched == fra_Font_64128A_64128E->parentWidget()) {
+        Fit_Glyph_Grids();
+    }
     int p = 0;
     int i = 0;
     // A file dragged onto a picture box: a picture takes that slot, a project opens.
@@ -708,6 +731,81 @@ bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frm_Config_LCD::Set_Glyph_Cell(int glyph, int r, int c, bool on) {
+    Paint_Cell(glyph == 0 ? msh_Font_5x8 : msh_Font_10x16, r, c, on);
+    const unsigned bit = 1u << r;
+    if (glyph == 0) {
+        state_.Font_5x8[c] =
+            static_cast<std::uint8_t>(on ? state_.Font_5x8[c] | bit : state_.Font_5x8[c] & ~bit);
+    } else {
+        state_.Font_10x16[c] = static_cast<std::uint16_t>(on ? state_.Font_10x16[c] | bit
+                                                             : state_.Font_10x16[c] & ~bit);
+    }
+}
+
+bool frm_Config_LCD::Follow_Stroke(int glyph, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonRelease) {
+        return false;
+    }
+    QTableWidget* grid = glyph == 0 ? msh_Font_5x8 : msh_Font_10x16;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const QModelIndex cell = grid->indexAt(mouse->position().toPoint());
+    if (type == QEvent::MouseButtonPress) {
+        stroke_ = {};
+        if (mouse->button() == Qt::LeftButton && cell.isValid()) {
+            const QVariant colour = cell.data(kColourRole);
+            const bool set = colour.isValid() && colour.toUInt() == kWindowText;
+            stroke_ = {glyph, !set, false, cell.row(), cell.column(), Glyph_Of(glyph)};
+        }
+        return false;  // the grid's own press: the cell becomes current
+    }
+    if (stroke_.glyph != glyph) {
+        return false;
+    }
+    if (type == QEvent::MouseMove) {
+        if (!(mouse->buttons() & Qt::LeftButton) || !cell.isValid() ||
+            (cell.row() == stroke_.row && cell.column() == stroke_.column)) {
+            return stroke_.moved;
+        }
+        if (!stroke_.moved) {
+            stroke_.moved = true;
+            Set_Glyph_Cell(glyph, stroke_.row, stroke_.column, stroke_.on);
+        }
+        // Every cell on the straight way there, however fast the pointer went.
+        const int dr = std::abs(cell.row() - stroke_.row),
+                  dc = std::abs(cell.column() - stroke_.column);
+        const int sr = cell.row() > stroke_.row ? 1 : -1,
+                  sc = cell.column() > stroke_.column ? 1 : -1;
+        int r = stroke_.row, c = stroke_.column, error = dc - dr;
+        while (r != cell.row() || c != cell.column()) {
+            const int twice = 2 * error;
+            if (twice > -dr) {
+                error -= dr;
+                c += sc;
+            }
+            if (twice < dc) {
+                error += dc;
+                r += sr;
+            }
+            Set_Glyph_Cell(glyph, r, c, stroke_.on);
+        }
+        stroke_.row = r;
+        stroke_.column = c;
+        return true;
+    }
+    const Stroke done = std::exchange(stroke_, Stroke{});
+    if (!done.moved) {
+        return false;  // a click: the grid's handler toggles the cell
+    }
+    grid->setCurrentCell(done.row, done.column);
+    if (Glyph_Of(glyph) != done.before) {
+        Record_Glyph_Step(glyph, done.before, QStringLiteral("Tratto"));
+    }
+    return true;
 }
 
 void frm_Config_LCD::Show_Glyphs() {

@@ -155,8 +155,16 @@ class frm_Config_LCD final : public QMainWindow {
     // The glyph's columns, and a new value for them (grid and table together).
     GlyphColumns Glyph_Of(int glyph) const;
     void Show_Glyph(int glyph, const GlyphColumns& columns);
-    // One history step from `before` to the glyph as it is now, already shown.
-    void Record_Glyph_Step(int glyph, const GlyphColumns& before);
+    // A press and drag on a glyph grid (its viewport's mouse events): every cell the pointer
+    // crosses turns the way the pressed cell turns, and the whole stroke is one step. A press and
+    // a release on one cell stay a click. True when the event was the stroke's.
+    bool Follow_Stroke(int glyph, QEvent* event);
+    void Set_Glyph_Cell(int glyph, int r, int c, bool on);
+    // The grids' cells as large as the Fonts tab has room for, never smaller than at start-up.
+    void Fit_Glyph_Grids();
+    // One history step from `before` to the glyph as it is now, already shown, named `step`
+    // ("Punto", "Specchia orizzontalmente") and the glyph.
+    void Record_Glyph_Step(int glyph, const GlyphColumns& before, const QString& step);
     // A slot, its kept path and its box together, as a step of the history puts them back.
     void Put_Slot(PanelIndex which, int index, const ImageSlot& slot, const std::string& kept,
                   const std::string& keptReason);
@@ -266,6 +274,21 @@ class frm_Config_LCD final : public QMainWindow {
     QUndoStack* undoStack_ = nullptr;
     QMenu* mnu_Modifica = nullptr;
     std::array<GlyphGrid*, 2> glyphGrids_{};
+    struct Stroke {
+        int glyph = -1;  // none
+        bool on = false;
+        bool moved = false;
+        int row = 0, column = 0;  // the last cell painted
+        GlyphColumns before;
+    };
+    Stroke stroke_;
+    // The glyph frames and grids as start-up made them, cells of `cell` pixels; they grow from
+    // there.
+    struct GlyphGeometry {
+        int cell = 0;
+        QRect font, frame5, grid5, frame10, grid10;
+    };
+    GlyphGeometry glyphBase_;
 };
 
 }  // namespace lcdprog

@@ -139,7 +139,7 @@ frm_Da_Carattere::frm_Da_Carattere(GlyphSize size, QWidget* parent) : QDialog(pa
     const QSettings settings;
     const QString group = Settings_Group(size);
     QString font = settings.value(group + QStringLiteral("font")).toString();
-    if (cmb_Font->findText(font) < 0) {
+    if (font.isEmpty() || cmb_Font->findText(font) < 0) {
         const QString width = QString::number(size.columns) + QLatin1Char('x');
         font = QString::fromLatin1(size.name) + kPixelSuffix;
         for (int i = 0; cmb_Font->findText(font) < 0 && i < cmb_Font->count(); ++i) {
