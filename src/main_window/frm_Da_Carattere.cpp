@@ -75,11 +75,12 @@ CharacterGlyph Character_Glyph(const CharacterFont& font, const picture::PixelFo
                                 [](std::uint8_t level) { return level != 0 && level != 255; });
     const picture::CellPlacement placed = picture::Place_In_Cell(*raster, threshold, cell);
     if (placed.inkOutside > 0) {
-        result.said = QStringLiteral(
-                          "Il carattere «%1» del font %2 non entra nella cella %3: %4 punti "
-                          "resterebbero fuori.")
-                          .arg(text, font.name, QLatin1String(size.name))
-                          .arg(placed.inkOutside);
+        result.said =
+            QStringLiteral("Il carattere «%1» del font %2 non entra nella cella %3: %4.")
+                .arg(text, font.name, QLatin1String(size.name),
+                     placed.inkOutside == 1
+                         ? QStringLiteral("1 punto resterebbe fuori")
+                         : QStringLiteral("%1 punti resterebbero fuori").arg(placed.inkOutside));
         return result;
     }
     GlyphColumns glyph(static_cast<std::size_t>(size.columns), 0);
