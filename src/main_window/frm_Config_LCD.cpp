@@ -623,6 +623,10 @@ void frm_Config_LCD::smnu_Comunicazione_Click(int index) {
 }
 
 void frm_Config_LCD::closeEvent(QCloseEvent* event) {
+    if (Refuse_Close_While_Locked()) {
+        event->ignore();
+        return;
+    }
     if (state_.RunInProgress) {
         // A programming run is yielding to the window system from inside one of its waits:
         // the operator is told in the caption that it must end first, and the window stays.
@@ -667,6 +671,11 @@ bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize && watched == centralWidget()) {
         SST_Select_Image->resize(centralWidget()->size() -
                                  QSize(Twips(8220 - 8200), Twips(5925 - 5895)));
+        // The station's notice keeps covering all of it.
+        if (auto* notice = findChild<QLabel*>(QStringLiteral("lbl_Bloccato"),
+                                              Qt::FindDirectChildrenOnly)) {
+            notice->setGeometry(centralWidget()->geometry());
+        }
     } else if (event->type() == QEvent::Resize && fra_Font_64128A_64128E != nullptr &&
                watched == fra_Font_64128A_64128E->parentWidget()) {
         Fit_Glyph_Grids();
