@@ -672,8 +672,8 @@ bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
         SST_Select_Image->resize(centralWidget()->size() -
                                  QSize(Twips(8220 - 8200), Twips(5925 - 5895)));
         // The station's notice keeps covering all of it.
-        if (auto* notice = findChild<QLabel*>(QStringLiteral("lbl_Bloccato"),
-                                              Qt::FindDirectChildrenOnly)) {
+        if (auto* notice =
+                findChild<QLabel*>(QStringLiteral("lbl_Bloccato"), Qt::FindDirectChildrenOnly)) {
             notice->setGeometry(centralWidget()->geometry());
         }
     } else if (event->type() == QEvent::Resize && fra_Font_64128A_64128E != nullptr &&
