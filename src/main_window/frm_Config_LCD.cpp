@@ -26,9 +26,9 @@
 
 #include "compiler/mod_Compilatore.h"
 #include "compiler/picture_check.h"
-#include "main_window/history_step.h"
 #include "main_window/mod_Funzioni_Varie.h"
 #include "platform/qt/accessibility.h"
+#include "platform/qt/history_step.h"
 #include "platform/qt/layout.h"
 #include "platform/qt/twips.h"
 #include "preview_window/frm_Anteprima.h"
@@ -439,7 +439,7 @@ bool frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
     // A picture taken over a kept path drops it; undone, the slot keeps it again.
     const std::string beforeKept = keptPaths_[which][index];
     const QString beforeTip = panel.pictures[index]->toolTip();
-    undoStack_->push(new HistoryStep(
+    undoStack_->push(new platform::HistoryStep(
         QStringLiteral("immagine %1 del %2").arg(index + 1).arg(kPictureTabs[which].type),
         [=, this] {
             Show_Slot(which, index, before, beforePicture);
