@@ -219,6 +219,7 @@ frm_Config_LCD::frm_Config_LCD(platform::Services& services, ProgramState& state
     Build_Menus();
     Build_Project_Menus();
     Build_Editing();
+    Build_Picture_Editing();
     // A .lcdprj dropped anywhere on the window opens it; a picture goes on the box it lands on.
     setAcceptDrops(true);
 }
@@ -403,7 +404,8 @@ void frm_Config_LCD::Select_Picture(PanelIndex which, int index, Qt::MouseButton
     }
 }
 
-bool frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string& path) {
+bool frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string& path,
+                                  const QString& step) {
     Panel& panel = panels_[which];
     // The header test, and then the picture must really load: a file that is not a regular
     // file, cannot be read or does not decode is refused like a wrong header, so the box and
@@ -440,7 +442,10 @@ bool frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
     const std::string beforeKept = keptPaths_[which][index];
     const QString beforeTip = panel.pictures[index]->toolTip();
     undoStack_->push(new platform::HistoryStep(
-        QStringLiteral("immagine %1 del %2").arg(index + 1).arg(kPictureTabs[which].type),
+        !step.isEmpty() ? step
+                        : QStringLiteral("immagine %1 del %2")
+                              .arg(index + 1)
+                              .arg(QLatin1String(kPictureTabs[which].type)),
         [=, this] {
             Show_Slot(which, index, before, beforePicture);
             Keep_Path(which, index, beforeKept, beforeTip);
@@ -575,6 +580,16 @@ bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
                 Drop_Picture(static_cast<PanelIndex>(p), i, file);
             }
         }
+        return true;
+    }
+    // A double click or Enter on a box opens its picture in the editor.
+    const bool edit = (event->type() == QEvent::MouseButtonDblClick &&
+                       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) ||
+                      (event->type() == QEvent::KeyPress &&
+                       (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter));
+    if (edit && Slot_Of(watched, p, i)) {
+        Edit_Picture(static_cast<PanelIndex>(p), i);
         return true;
     }
     const bool press = event->type() == QEvent::MouseButtonPress;

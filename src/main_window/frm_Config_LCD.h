@@ -32,6 +32,9 @@ class QUndoStack;
 namespace lcdprog {
 
 class frm_Anteprima;
+class frm_Modifica_Immagine;
+// Shows the picture editor; true when the operator pressed "OK". Tests replace it.
+using RunPictureEditor = std::function<bool(frm_Modifica_Immagine&)>;
 class GlyphGrid;
 enum class GlyphCommand;
 
@@ -96,6 +99,13 @@ class frm_Config_LCD final : public QMainWindow {
     void smnu_Importa_Immagine_Click();
     // How the import dialog is run (tests answer it in place of the operator).
     void Set_Import_Dialog_Runner(RunImportDialog run) { runImport_ = std::move(run); }
+    // "Modifica immagine...": the focused box's picture (slot 1 of the tab on show when no box
+    // has the focus) in the picture editor; a double click or Enter on a box opens its own. What
+    // the editor gives back is saved as a new file and taken by the slot as one step of the
+    // history.
+    void smnu_Modifica_Immagine_Click();
+    // How the picture editor is run (tests draw in it in place of the operator).
+    void Set_Picture_Editor_Runner(RunPictureEditor run) { runEditor_ = std::move(run); }
 
     static const QString kCaption;
     // The colour identifiers a grid cell stores (in kColourRole): system colours 8 and 5.
@@ -148,8 +158,15 @@ class frm_Config_LCD final : public QMainWindow {
     void Select_Picture(PanelIndex which, int index, Qt::MouseButton button);
     // The header test and the load for a name that passed the name test ("" when it did not),
     // then the box and the slot; a refusal shows "Selezionata immagine non valida". True when
-    // the slot took the picture.
-    bool Take_Picture(PanelIndex which, int index, const std::string& path);
+    // the slot took the picture. `step` names the history's step ("immagine 2 del 64240B" when
+    // empty).
+    bool Take_Picture(PanelIndex which, int index, const std::string& path,
+                      const QString& step = {});
+    // The panel of the tab on show (the first for the glyph tab) and its focused box's slot.
+    void Current_Slot(PanelIndex& which, int& slot) const;
+    void Build_Picture_Editing();
+    // The slot's picture, as the compiler reads it, through the editor and back into the slot.
+    void Edit_Picture(PanelIndex which, int index);
     // Import: the dialog for `source` starting on this slot, then Take_Picture with its file.
     void Import_Into(PanelIndex which, int index, const std::string& source);
     // A file dropped on a picture box: a 1-bit picture of the panel's size is taken as it is,
@@ -217,6 +234,8 @@ class frm_Config_LCD final : public QMainWindow {
     QAction* smnu_Anteprima_0 = nullptr;
     QAction* smnu_Importa_Immagine = nullptr;
     RunImportDialog runImport_;
+    RunPictureEditor runEditor_;
+    QAction* smnu_Modifica_Immagine = nullptr;
     QUndoStack* undoStack_ = nullptr;
     QMenu* mnu_Modifica = nullptr;
     std::array<GlyphGrid*, 2> glyphGrids_{};

@@ -30,16 +30,22 @@ void frm_Config_LCD::smnu_Importa_Immagine_Click() {
     if (!source) {
         return;
     }
+    PanelIndex which = k64128A;
+    int slot = 0;
+    Current_Slot(which, slot);
+    Import_Into(which, slot, *source);
+}
+
+void frm_Config_LCD::Current_Slot(PanelIndex& which, int& slot) const {
     // The tab on show names the panel (the glyph tab: the first panel); the focused box the slot.
     const int tab = SST_Select_Image->currentIndex();
-    const auto which = static_cast<PanelIndex>(tab >= 0 && tab < kPanelCount ? tab : 0);
-    int slot = 0;
+    which = static_cast<PanelIndex>(tab >= 0 && tab < kPanelCount ? tab : 0);
+    slot = 0;
     for (int i = 0; i < kSlotsPerPanel; ++i) {
         if (panels_[which].pictures[i]->hasFocus()) {
             slot = i;
         }
     }
-    Import_Into(which, slot, *source);
 }
 
 void frm_Config_LCD::Import_Into(PanelIndex which, int index, const std::string& source) {

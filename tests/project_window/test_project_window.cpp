@@ -15,14 +15,20 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
+#include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QUndoStack>
 #include <QUrl>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "main_window/import_dialog.h"
 #include "main_window/main_window_harness.h"
 #include "picture/picture.h"
+#include "picture_editor/frm_Modifica_Immagine.h"
+#include "picture_editor/picture_canvas.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/application_identity.h"
 #include "preview_window/frm_Anteprima.h"
@@ -302,21 +308,30 @@ TEST(ProjectWindow, ASaveThatFailsLeavesTheOldFileAndTheWindowAsTheyWere) {
     }
 }
 
-// "Importa immagine...": the file lands in "immagini" beside the project and its slot takes it,
-// compiled exactly as the dialog showed it; a different file of that name is kept unless the
-// operator agrees. A reversed palette, dropped or in an opened project, is offered one fix.
-TEST(ProjectWindow, ImportAndTheReversedPaletteFix) {
+// A project saved in a fresh folder that is also the program folder, its window started.
+struct SavedProject : ::testing::Test {
     const QTemporaryDir dir;
-    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+    // The recent projects go to the folder, and the window reads them when it is made.
+    const bool settingsInDir =
+        (QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path()), true);
     const std::string root = dir.path().toStdString() + "/";
     platform::PosixFileService files{dir.path().toStdString()};
     MainWindowHarness h{files};
-    for (int w = 0; w < 3; ++w) {
-        std::ofstream(root + kWhites[w], std::ios::binary) << White_File(w);
+
+    void SetUp() override {
+        for (int w = 0; w < 3; ++w) {
+            std::ofstream(root + kWhites[w], std::ios::binary) << White_File(w);
+        }
+        ASSERT_TRUE(h.window->Form_Load());
+        h.dialog.answer = root + "job.lcdprj";
+        ASSERT_TRUE(h.window->Save_Project_As());
     }
-    ASSERT_TRUE(h.window->Form_Load());
-    h.dialog.answer = root + "job.lcdprj";
-    ASSERT_TRUE(h.window->Save_Project_As());
+};
+
+// "Importa immagine...": the file lands in "immagini" beside the project and its slot takes it,
+// compiled exactly as the dialog showed it; a different file of that name is kept unless the
+// operator agrees. A reversed palette, dropped or in an opened project, is offered one fix.
+TEST_F(SavedProject, ImportAndTheReversedPaletteFix) {
     QImage logo(50, 20, QImage::Format_ARGB32);
     logo.fill(Qt::transparent);
     for (int x = 0; x < 50; ++x) {
@@ -384,6 +399,63 @@ TEST(ProjectWindow, ImportAndTheReversedPaletteFix) {
     EXPECT_NE(h.messages.asked.find("neg.bmp ha la tavolozza"), std::string::npos);
     EXPECT_EQ(h.state.Images_64128A[1].FullPath, platform::Lower_Case_Path(root + "Neg.bmp"));
     EXPECT_FALSE(h.window->Modified());
+}
+
+// "Modifica immagine": what is drawn is saved in "immagini" under a name no other slot's picture
+// has, taken by the slot as one step, and the box, the preview (the compiled image) and the file
+// agree pixel for pixel.
+TEST_F(SavedProject, AnEditedPictureTakesItsSlot) {
+    const auto before = h.Take();
+    // Each edit draws a rectangle from (0, 0) to the corner given, with the mouse.
+    picture::Bits drawn;
+    picture::Point corner{239, 63};
+    h.window->Set_Picture_Editor_Runner([&](frm_Modifica_Immagine& editor) {
+        editor.Set_Tool(DrawingTool::Rectangle);
+        PictureCanvas* canvas = editor.Canvas();
+        const int s = canvas->Device_Scale();
+        QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(1, 1));
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(corner.x * s + 1, corner.y * s + 1));
+        drawn = editor.Result();
+        return true;
+    });
+    h.Find<QTabWidget>("SST_Select_Image")->setCurrentIndex(2);
+    QTest::mouseDClick(h.Box(2, 1), Qt::LeftButton);
+    const std::string first = root + "immagini/Sfondo_Bianco_240x64_mod.bmp";
+    EXPECT_EQ(h.state.Images_64240B[1].FullPath, platform::Lower_Case_Path(first));
+    EXPECT_EQ(files.Read(first, 1 << 16).bytes, picture::Bmp_File(drawn));
+    EXPECT_EQ(h.window->History()->undoText(), "modifica dell'immagine 2 del 64240B");
+    h.window->smnu_Anteprima_Click(0);
+    QImage module(240, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 240; ++x) {
+            module.setPixel(x, y, drawn.Black(x, y) ? frm_Anteprima::kDark : frm_Anteprima::kLit);
+        }
+    }
+    EXPECT_EQ(h.window->Preview()->Picture(2, 1), module);
+    EXPECT_EQ(h.Box(2, 1)->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
+              Decode(picture::Bmp_File(drawn)));
+
+    // Another slot's picture of the same origin gets a name of its own; the first file stays.
+    corner = {10, 10};
+    h.Box(2, 2)->setFocus();
+    QTest::keyClick(h.Box(2, 2), Qt::Key_Return);
+    EXPECT_EQ(h.state.Images_64240B[2].FullPath,
+              platform::Lower_Case_Path(root + "immagini/Sfondo_Bianco_240x64_mod_2.bmp"));
+    EXPECT_NE(files.Read(first, 1 << 16).bytes, picture::Bmp_File(drawn));
+    h.window->History()->undo();
+    h.window->History()->undo();
+    EXPECT_TRUE(h.Take() == before);
+    EXPECT_TRUE(h.messages.shown.empty());
+    // A picture gone from its folder opens no editor, and says so.
+    h.window->History()->redo();
+    std::filesystem::remove(first);
+    h.window->Set_Picture_Editor_Runner([](frm_Modifica_Immagine&) -> bool { throw 0; });
+    QTest::mouseDClick(h.Box(2, 1), Qt::LeftButton);
+    EXPECT_EQ(h.messages.shown,
+              (std::vector<ShownMessage>{{"Impossibile modificare l'immagine "
+                                          "sfondo_bianco_240x64_mod.bmp",
+                                          "ERROR", platform::MessageIcon::Critical,
+                                          "file non trovato"}}));
 }
 
 }  // namespace
