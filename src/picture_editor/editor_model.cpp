@@ -74,6 +74,10 @@ void EditorModel::Set_Text(picture::CharacterRaster text, int threshold) {
 }
 
 void EditorModel::Set_Down() {
+    if (state_.piece) {
+        // What stays selected is the part of the piece that landed on the picture.
+        state_.selection = Inside(state_.picture, state_.selection->at, state_.selection->Far());
+    }
     state_.piece.reset();
     state_.under = {};
 }
@@ -240,6 +244,7 @@ std::optional<EditorStep> EditorModel::Clear(const std::string& name) {
         after.picture = std::move(after.under);
         after.piece.reset();
         after.under = {};
+        after.selection = Inside(after.picture, after.selection->at, after.selection->Far());
     } else {
         after.picture =
             picture::Rectangle(std::move(after.picture), after.selection->at,
