@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QPointer>
 #include <QTranslator>
 
 #include "link/mod_RS232.h"
@@ -96,6 +97,30 @@ bool Answer_Info_Option(int argc, char** argv) {
     return false;
 }
 
+// "Stazione di produzione...": the one station, kept in `station`, made for the main window's
+// project on first call and brought to the front after. The main window is its project lock.
+void Show_Station(QPointer<lcdprog::frm_Stazione>& station, lcdprog::frm_Config_LCD* mainWindow) {
+    using lcdprog::frm_Stazione;
+    if (station == nullptr) {
+        lcdprog::StationSetup setup;
+        setup.projectPath = mainWindow->Project_Path();
+        setup.unsavedChanges = mainWindow->Modified();
+        // lcdprog-cli lies beside lcdprog, in the build tree and in an installed tree alike.
+        setup.cliProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/lcdprog-cli");
+        setup.lock = mainWindow;
+        station = new frm_Stazione(setup);
+        station->setAttribute(Qt::WA_DeleteOnClose);
+        QObject::connect(mainWindow, &lcdprog::frm_Config_LCD::projectChanged, station,
+                         &frm_Stazione::Project_Changed);
+        // Closed while unlocked, the main window goes before the station may.
+        QObject::connect(mainWindow, &QObject::destroyed, station,
+                         &frm_Stazione::Project_Window_Gone);
+    }
+    station->show();
+    station->raise();
+    station->activateWindow();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,8 +157,9 @@ int main(int argc, char** argv) {
     auto* mainWindow =
         new frm_Config_LCD(services, state, [&services] { Show_frm_RS232(services, state); });
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
+    QPointer<frm_Stazione> station;
     QObject::connect(mainWindow, &frm_Config_LCD::stationRequested, mainWindow,
-                     [mainWindow] { Show_frm_Stazione(mainWindow); });
+                     [&station, mainWindow] { Show_Station(station, mainWindow); });
     if (!mainWindow->Form_Load()) {
         return 1;
     }

@@ -55,11 +55,13 @@ std::string Without_Cr(std::string text) {
     return text;
 }
 
+}  // namespace
+
 // What the window does for the same project: every slot and both glyphs set as opening the
 // project sets them, then the compile of "Scrivi modulo LCD". A picture the project names but
 // the window would refuse stops here, rather than programming a white picture in its place.
-Result<Image> Compile_Project(const std::string& path) {
-    platform::PosixFileService files;
+Result<Image> Compile_Project(platform::FileService& files, const std::string& path,
+                              const std::function<void(const std::string&)>& reversedPalette) {
     const Result<Project> read = Read_Project(files, path);
     if (!read) {
         return read.Why();
@@ -68,8 +70,10 @@ Result<Image> Compile_Project(const std::string& path) {
     // palette is programmed as it is, as the window does, with a warning.
     const auto state = std::make_unique<ProgramState>();
     const std::vector<RefusedPicture> refused =
-        Apply_Project(*state, *read, files, [](int, int, const std::string& picture) -> Result<> {
-            Warn_Reversed_Palette(picture);
+        Apply_Project(*state, *read, files, [&](int, int, const std::string& picture) -> Result<> {
+            if (reversedPalette) {
+                reversedPalette(picture);
+            }
             return {};
         });
     if (!refused.empty()) {
@@ -90,6 +94,8 @@ Result<Image> Compile_Project(const std::string& path) {
     std::copy(compiled->begin(), compiled->end(), image.begin());
     return image;
 }
+
+namespace {
 
 // The panels' pictures, each a PNG file in `folder`, staged with the command's other outputs.
 Result<> Stage_Pictures(const Image& image, const std::string& folder, platform::StagedFiles& out) {
@@ -121,7 +127,8 @@ Result<Image> Load_Input(const std::string& input) {
     if (Is_Image_File(input)) {
         return Load_Image_File(input);
     }
-    return Compile_Project(input);
+    platform::PosixFileService files;
+    return Compile_Project(files, input, Warn_Reversed_Palette);
 }
 
 // The window's port table, "COM n" by "COM n", with what the window shows in each entry's tool

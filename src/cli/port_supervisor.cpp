@@ -29,49 +29,54 @@ std::string Image_Sha256(const Image& image) {
         .toStdString();
 }
 
-std::string One_Line(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            continue;
-        }
-        out += text[i] == '\n' ? ' ' : text[i];
+void UnitCounts::Add(const UnitResult& result) {
+    if (result.Ok()) {
+        ++programmed;
+    } else if (result.Interrupted()) {
+        ++interrupted;
+    } else {
+        ++failed;
     }
-    return out;
 }
 
-std::string Seconds_Text(double seconds) {
-    return platform::Decimal_Text(seconds, 1) + " s";
+UnitCounts& UnitCounts::operator+=(const UnitCounts& other) {
+    programmed += other.programmed;
+    failed += other.failed;
+    interrupted += other.interrupted;
+    return *this;
 }
 
-std::string Unit_Result_Text(const UnitResult& r) {
-    if (r.ok) {
-        return "programmato in " + Seconds_Text(r.seconds);
+std::optional<int> Seconds_Left(const PortState& port, qint64 nowMs) {
+    if (port.step != PortStep::Writing || port.writeStartedMs < 0) {
+        return std::nullopt;
     }
-    // No block yet: the module was not found (or the stop came during detection).
-    std::string text = r.interrupted ? "interrotto" : "fallito";
-    if (r.atBlock) {
-        // Counted from 1, as the serial window's status line counts them; `blocks` is the
-        // failing block's index, which is also the number acknowledged before it.
-        text += " al blocco " + std::to_string(r.blocks + 1);
-    }
-    return text;
-}
-
-int Seconds_Left(const PortState& port, qint64 nowMs) {
-    if (port.step != PortStep::Writing || port.block < 8 || port.writeStartedMs < 0) {
-        return -1;
-    }
-    const double perBlock = static_cast<double>(nowMs - port.writeStartedMs) / port.block;
-    return static_cast<int>(perBlock * (kBlocks - port.block) / 1000.0 + 0.999);
+    return lcdprog::Seconds_Left(port.block,
+                                 static_cast<std::uint64_t>(nowMs - port.writeStartedMs));
 }
 
 namespace {
 
-// Where the unit failed, from the failure kind the port process names; a unit the parent closes
-// itself (its process ended under it) names none and counts the blocks it saw written.
-bool Failed_At_Block(const QJsonObject& event, int blocks) {
-    return blocks > 0 || event.value("failure").toString() == "block-failed";
+// The outcome exactly as the port process wrote it.
+RunOutcome Outcome_From(const QJsonObject& event, const std::string& error) {
+    RunOutcome outcome;
+    if (event.value("event").toString() != "done") {
+        // Every port process names the kind; a line without a known one still says the unit was
+        // not programmed, and the process that wrote it went wrong: told as a lost port.
+        outcome.failure = Parse_Run_Failure(event.value("failure").toString().toStdString())
+                              .value_or(RunFailure::PortLost);
+        if (outcome.failure == RunFailure::None) {
+            outcome.failure = RunFailure::PortLost;
+        }
+    }
+    outcome.blocks = event.value("blocks").toInt();
+    if (event.contains("block")) {
+        outcome.block = event.value("block").toInt();
+    }
+    outcome.seconds = event.value("seconds").toDouble();
+    if (outcome.failure == RunFailure::PortLost) {
+        outcome.why = error;
+    }
+    return outcome;
 }
 
 }  // namespace
@@ -91,8 +96,8 @@ PortSupervisor::~PortSupervisor() {
     }
 }
 
-bool PortSupervisor::Open_Log(const std::string& path, std::string& error) {
-    return log_.Open(path, error);
+platform::Result<> PortSupervisor::Open_Log(const std::string& path) {
+    return log_.Open(path);
 }
 
 bool PortSupervisor::All_Ended() const {
@@ -214,6 +219,7 @@ void PortSupervisor::On_Event(Job& job, const QJsonObject& event) {
     } else if (kind == "start") {
         port.unit = event.value("unit").toInt();
         port.unitOpen = true;
+        port.last.reset();
         port.step = PortStep::Detecting;
         port.block = 0;
         port.writeStartedMs = -1;
@@ -234,6 +240,12 @@ void PortSupervisor::On_Event(Job& job, const QJsonObject& event) {
     } else if (kind == "waiting") {
         port.step = PortStep::Waiting;
         port.waitingForPlug = event.value("for").toString() == "plug";
+        // The unit it was about is gone; but one whose line dropped under it went in the same
+        // moment as its result came, and the operator holding it still needs the verdict.
+        if (port.waitingForPlug && port.last &&
+            port.last->outcome.failure != RunFailure::PortLost) {
+            port.last.reset();
+        }
         Notify([&](PortObserver& o) { o.On_Waiting(port); });
     }
     Notify([&](PortObserver& o) { o.On_Change(); });
@@ -244,24 +256,15 @@ void PortSupervisor::On_Result(Job& job, const QJsonObject& event) {
     port.unitOpen = false;
     port.step = PortStep::Idle;
     UnitResult r;
-    r.ok = event.value("event").toString() == "done";
-    r.interrupted = event.value("interrupted").toBool();
     r.unit = port.unit;
-    r.blocks = event.value("blocks").toInt();
     r.retries = event.value("retries").toInt();
-    r.seconds = event.value("seconds").toDouble();
     r.error = event.value("error").toString().toStdString();
-    r.atBlock = !r.ok && Failed_At_Block(event, r.blocks);
-    r.portLost = event.value("failure").toString() == "port-lost";
+    r.outcome = Outcome_From(event, r.error);
     r.time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
     r.event = event;
-    port.block = r.blocks;
-    if (r.ok) {
-        ++port.programmed;
-    } else {
-        ++port.failed;
-        anyFailed_ = true;
-    }
+    port.block = r.outcome.blocks;
+    port.counts.Add(r);
+    anyFailed_ = anyFailed_ || (!r.Ok() && !r.Interrupted());
     port.last = r;
     Notify([&](PortObserver& o) { o.On_Result(port, r); });
     Record(port, r);
@@ -275,19 +278,21 @@ void PortSupervisor::Record(const PortState& port, const UnitResult& r) {
                                                    : QJsonValue(QString::fromStdString(port.byId))},
                        {"unit", r.unit},
                        {"image_sha256", QString::fromStdString(sha256_)},
-                       {"result", r.ok            ? "ok"
-                                  : r.interrupted ? "interrupted"
-                                                  : "failed"},
-                       {"blocks", r.blocks},
+                       {"result", r.Ok()            ? "ok"
+                                  : r.Interrupted() ? "interrupted"
+                                                    : "failed"},
+                       {"blocks", r.outcome.blocks},
                        {"retries", r.retries},
-                       {"seconds", r.seconds}};
+                       {"seconds", r.outcome.seconds}};
+    if (!r.Ok()) {
+        record.insert("failure", Run_Failure_Name(r.outcome.failure));
+    }
     if (!r.error.empty()) {
         record.insert("error", QString::fromStdString(r.error));
     }
-    std::string logError;
-    if (!log_.Append(record, logError) && !logFailed_) {
+    if (const platform::Result<> appended = log_.Append(record); !appended && !logFailed_) {
         logFailed_ = true;
-        Notify([&](PortObserver& o) { o.On_Log_Failed(logError); });
+        Notify([&](PortObserver& o) { o.On_Log_Failed(appended.Text()); });
     }
 }
 
@@ -303,12 +308,18 @@ void PortSupervisor::On_Finished(Job& job, int exitCode, QProcess::ExitStatus st
         After_Opening(job);
     }
     if (port.unitOpen) {
-        On_Result(job, {{"event", "failed"},
-                        {"unit", port.unit},
-                        {"blocks", port.block},
-                        {"retries", 0},
-                        {"seconds", 0},
-                        {"error", "Il processo della porta è terminato inaspettatamente."}});
+        // Its process went under the unit: the unit is as good as unplugged, wherever it was.
+        QJsonObject lost{{"event", "failed"},
+                         {"unit", port.unit},
+                         {"blocks", port.step == PortStep::Writing ? port.block : 0},
+                         {"retries", 0},
+                         {"seconds", 0},
+                         {"failure", Run_Failure_Name(RunFailure::PortLost)},
+                         {"error", "Il processo della porta è terminato inaspettatamente."}};
+        if (port.step == PortStep::Writing) {
+            lost.insert("block", port.block);
+        }
+        On_Result(job, lost);
     }
     const int code = status == QProcess::NormalExit ? exitCode : -1;
     if (code != kExitOk && code != kExitInterrupted && started_) {

@@ -18,6 +18,8 @@
 #include <vector>
 
 #include "cli/unit_log.h"
+#include "link/run_outcome.h"
+#include "platform/result.h"
 
 namespace lcdprog::cli {
 
@@ -29,19 +31,30 @@ std::string Image_Sha256(const Image& image);
 
 enum class PortStep { Opening, Detecting, Writing, Waiting, Idle };
 
+// One unit's result as its port process told it: the run's outcome unchanged, its retries and the
+// process's own text.
 struct UnitResult {
-    bool ok = false;
-    bool interrupted = false;
-    bool portLost = false;  // the line or the port's process went away
-    // The failure happened in the EEPROM run, at block `blocks` (not in detection).
-    bool atBlock = false;
     int unit = 0;
-    int blocks = 0;
+    RunOutcome outcome;
     int retries = 0;
-    double seconds = 0;
-    std::string error;
+    std::string error;  // the port process's text ("" when it gave none)
     std::string time;   // when the result arrived, UTC, as the record has it
     QJsonObject event;  // the port process's own line, for whoever passes it on
+
+    bool Ok() const { return outcome.failure == RunFailure::None; }
+    // Stopped by the operator: says nothing about the module, so it is neither programmed nor
+    // failed.
+    bool Interrupted() const { return outcome.failure == RunFailure::Stopped; }
+};
+
+// Units by result, counted alike by lcdprog-cli's summary and the station.
+struct UnitCounts {
+    int programmed = 0;
+    int failed = 0;
+    int interrupted = 0;
+
+    void Add(const UnitResult& result);
+    UnitCounts& operator+=(const UnitCounts& other);
 };
 
 struct PortState {
@@ -59,20 +72,15 @@ struct PortState {
     int unit = 0;
     int block = 0;
     qint64 writeStartedMs = -1;  // on the supervisor's clock
-    int programmed = 0;
-    int failed = 0;
+    UnitCounts counts;
+    // The result of the unit in place: gone once a new unit starts or the unit was taken away
+    // (a lost port's stays until the next unit), so that nobody shows it over another unit.
     std::optional<UnitResult> last;
 };
 
-// A message of several lines as one: "\r\n" and "\n" become a blank.
-std::string One_Line(const std::string& text);
-// "3,5 s": one decimal, with the decimal comma the window writes its figures with.
-std::string Seconds_Text(double seconds);
-// "programmato in 3,5 s", "fallito al blocco 101", "interrotto", ...
-std::string Unit_Result_Text(const UnitResult& result);
-// Whole seconds until the port's unit is written, from the pace of its blocks so far; -1 before
-// the estimate means anything (the first 8 blocks) or when the port is not writing.
-int Seconds_Left(const PortState& port, qint64 nowMs);
+// Whole seconds until the port's unit is written (Seconds_Left of the link): nothing when the
+// port is not writing or before the estimate means anything.
+std::optional<int> Seconds_Left(const PortState& port, qint64 nowMs);
 
 // Every call comes from the event loop, after the supervisor's own state has changed.
 class PortObserver {
@@ -110,8 +118,8 @@ class PortSupervisor {
 
     // Told of everything from now on, in the order added.
     void Add_Observer(PortObserver& observer) { observers_.push_back(&observer); }
-    // Appends every unit to `path`. False with a reason.
-    bool Open_Log(const std::string& path, std::string& error);
+    // Appends every unit to `path`; a refusal says why.
+    platform::Result<> Open_Log(const std::string& path);
     // One process per device, all started at once.
     void Start(const std::vector<std::string>& devices);
     // The window's Stop on every port (a port not started yet is told to quit).
@@ -125,6 +133,7 @@ class PortSupervisor {
     qint64 Elapsed_Ms() const { return clock_.elapsed(); }
     bool Started() const { return started_; }
     bool Open_Failures() const { return openFailures_; }
+    // A unit failed (a stopped one did not), or a port's process ended in error after the start.
     bool Any_Failed() const { return anyFailed_; }
     bool Log_Failed() const { return logFailed_; }
     bool All_Ended() const;

@@ -18,6 +18,7 @@
 #include "cli/write_all.h"
 #include "link/mod_RS232.h"
 #include "link/programming_run.h"
+#include "link/run_outcome.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/qt/qt_core_services.h"
@@ -30,6 +31,15 @@ namespace {
 constexpr std::uint32_t kStillThereMs = 1000;
 // A port that vanished (USB adapter unplugged) is opened again after this pause.
 constexpr std::uint32_t kReopenMs = 3000;
+
+// LCDPROG_PORT_PAUSE_MS, for the tests only: both pauses of --loop this long, so that a test of
+// the continuous cycle on a virtual module that hangs up and comes back waits milliseconds, not
+// seconds. Not in the help: a plant has no reason to change them.
+std::uint32_t Pause_Ms(std::uint32_t usual) {
+    bool given = false;
+    const int ms = qEnvironmentVariableIntValue("LCDPROG_PORT_PAUSE_MS", &given);
+    return given && ms >= 0 ? static_cast<std::uint32_t>(ms) : usual;
+}
 
 // Whole lines straight to the pipe: nothing is left in a buffer when the process ends early.
 void Emit(const QJsonObject& event) {
@@ -60,6 +70,9 @@ class Worker final : public RunObserver {
           pump_(services_.pump),
           serial_(services_.serial) {
         Attach_Receive_Handler(serial_, state_);
+        // Watching the device node too: a node that goes away closes the port even where the
+        // driver reports no error.
+        serial_.SetPortsChangedHandler([] {});
     }
 
     int Run();
@@ -78,8 +91,8 @@ class Worker final : public RunObserver {
     void On_Commands();
     void On_Stop();
     bool Run_Unit();  // true when programmed
-    // The unit's result event; block_ holds the blocks acknowledged.
-    QJsonObject Result(bool ok, RunFailure failure);
+    // The unit's result event.
+    QJsonObject Result(RunOutcome outcome);
     void Wait_For_Module(bool present);
     void Pause(std::uint32_t ms);
 
@@ -92,13 +105,18 @@ class Worker final : public RunObserver {
     platform::EventPump& pump_;
     platform::SerialControl& serial_;
 
+    // A port closed under the run (its device gone) ends the unit at once: no retries on a dead
+    // line, for the window's waits are no use to a bench whose operator just pulled a cable.
     platform::KeptMessages messages_;
-    const LinkIo io_{state_, serial_, clock_, pump_, messages_, *this};
+    const LinkIo io_{state_, serial_, clock_, pump_, messages_, *this, /*endOnClosedPort=*/true};
 
     // The quiet detections of --loop: their messages dropped.
     ProbeWatch probe_;
     platform::KeptMessages probeMessages_;
-    const LinkIo probeIo_{state_, serial_, clock_, pump_, probeMessages_, probe_};
+    const LinkIo probeIo_{
+        state_, serial_, clock_, pump_, probeMessages_, probe_, /*endOnClosedPort=*/true};
+    const std::uint32_t stillThereMs_ = Pause_Ms(kStillThereMs);
+    const std::uint32_t reopenMs_ = Pause_Ms(kReopenMs);
 
     Phase phase_ = Phase::Idle;
     bool stop_ = false;
@@ -239,30 +257,45 @@ void Worker::On_Stop() {
             Emit({{"event", "stopped"}});
             break;
         case Phase::Detect:
-        case Phase::Reset:
+        case Phase::Reset: {
             // Nothing has been written yet, or the reset request is already on the line: no
             // reason to keep the operator waiting up to nine seconds for a silent module.
-            Emit(Result(false, RunFailure::Stopped));
+            RunOutcome stopped;
+            stopped.failure = RunFailure::Stopped;
+            stopped.blocks = phase_ == Phase::Reset ? kBlocks : 0;
+            Emit(Result(stopped));
             break;
+        }
     }
     ::_exit(kExitInterrupted);
 }
 
-QJsonObject Worker::Result(bool ok, RunFailure failure) {
-    // The window's message boxes become the unit's failure text.
-    const std::string error = messages_.Joined("\r\n");
+QJsonObject Worker::Result(RunOutcome outcome) {
+    const bool ok = outcome.failure == RunFailure::None;
+    // The window's message boxes become the unit's failure text; a lost port's is the control's
+    // own, which names the device (the boxes would only list every step that then failed).
+    std::string error = messages_.Joined("\r\n");
+    if (outcome.failure == RunFailure::PortLost) {
+        error = serial_.LastError();
+        if (error.empty()) {
+            error = "Il dispositivo " + device_ + " non risponde più: porta chiusa.";
+        }
+    }
     QJsonObject result{{"event", ok ? "done" : "failed"},
                        {"unit", unit_},
-                       {"blocks", block_},
+                       {"blocks", outcome.blocks},
                        {"retries", retries_},
                        {"seconds", (clock_.Milliseconds() - unitStarted_) / 1000.0}};
+    if (outcome.block) {
+        result.insert("block", *outcome.block);
+    }
     if (!error.empty()) {
         result.insert("error", QString::fromStdString(error));
     }
     if (!ok) {
-        result.insert("failure", Run_Failure_Name(failure));
+        result.insert("failure", Run_Failure_Name(outcome.failure));
     }
-    if (failure == RunFailure::Stopped) {
+    if (outcome.failure == RunFailure::Stopped) {
         result.insert("interrupted", true);
     }
     return result;
@@ -283,11 +316,8 @@ bool Worker::Run_Unit() {
     phase_ = Phase::Detect;
     const RunResult run = Write_Memory_Image(io_);
     phase_ = Phase::Idle;
-    block_ = run.block;
-    const bool ok = run.failure == RunFailure::None;
-    const QJsonObject result = Result(ok, run.failure);
-    Emit(result);
-    return ok;
+    Emit(Result(Outcome_Of(run, (clock_.Milliseconds() - unitStarted_) / 1000.0)));
+    return run.failure == RunFailure::None;
 }
 
 void Worker::Pause(std::uint32_t ms) {
@@ -313,7 +343,7 @@ void Worker::Wait_For_Module(bool present) {
         }
         if (!serial_.PortOpen() && !Open_Line()) {
             serial_.SetPortOpen(false);
-            Pause(kReopenMs);
+            Pause(reopenMs_);
             continue;
         }
         probe_.missed = false;
@@ -326,7 +356,7 @@ void Worker::Wait_For_Module(bool present) {
             break;
         }
         if (answered) {
-            Pause(kStillThereMs);
+            Pause(stillThereMs_);
         }
     }
     phase_ = Phase::Idle;

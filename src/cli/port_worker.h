@@ -15,10 +15,13 @@
 //                    {"event":"block","block":N}               block N is about to go out
 //                    {"event":"retry","block":N,"attempt":A}   block N sent again (A = 2, 3)
 //                    {"event":"done"|"failed","unit":K,"blocks":N,"retries":R,"seconds":S,
-//                     "error":TEXT,"interrupted":BOOL,         the unit's result; a failed one
-//                     "failure":KIND}                          says where: "module-not-found",
+//                     "block":B,"error":TEXT,"interrupted":BOOL, the unit's result: N blocks
+//                     "failure":KIND}                          acknowledged; a failed one names
+//                                                              its kind ("module-not-found",
 //                                                              "block-failed", "reset-failed",
-//                                                              "stopped" or "port-lost"
+//                                                              "stopped" or "port-lost") and,
+//                                                              when it ended in the write, the
+//                                                              block B it ended at
 //                    {"event":"waiting","for":"unplug"|"plug"} --loop: between units
 //                    {"event":"stopped"}                       --loop: stopped while waiting
 //
@@ -26,6 +29,11 @@
 // once, since nothing has been written; during the EEPROM run it is the window's Stop (the run
 // ends at its next wait, no reset follows); during the reset the reset is completed (the image
 // is whole and the reset makes the module use it), then the process ends.
+//
+// A port that goes away (the serial control reports its device gone, or the device node
+// disappears) ends the unit at once as "port-lost", with the control's text naming the device;
+// --loop then waits for the port to come back. LCDPROG_PORT_PAUSE_MS sets --loop's pauses (still
+// there, reopen) for the tests.
 
 #include <string>
 

@@ -16,7 +16,7 @@ namespace lcdprog::cli {
 
 QByteArray Json_Line(const QJsonObject& object) {
     static const char* const kOrder[] = {
-        "event", "time",    "port",   "by_id",   "unit",    "image_sha256", "result",
+        "event", "time",    "port",   "by_id",   "unit",    "image_sha256", "result", "failure",
         "block", "attempt", "blocks", "retries", "seconds", "interrupted",  "error"};
     QStringList keys;
     for (const char* key : kOrder) {
@@ -48,44 +48,45 @@ UnitLog::~UnitLog() {
     }
 }
 
-bool UnitLog::Open(const std::string& path, std::string& error) {
+platform::Result<> UnitLog::Open(const std::string& path) {
+    using platform::Refusal;
+    using platform::RefusalKind;
     const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644);
     if (fd < 0) {
-        error = "impossibile aprire il registro " + path + ": " + platform::System_Reason(errno);
-        return false;
+        return Refusal{RefusalKind::Unwritable, "impossibile aprire il registro " + path + ": " +
+                                                    platform::System_Reason(errno)};
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = "il registro " + path + " non è un file normale";
         ::close(fd);
-        return false;
+        return Refusal{RefusalKind::NotRegular, "il registro " + path + " non è un file normale"};
     }
     char last = '\n';
     if (st.st_size > 0 && ::pread(fd, &last, 1, st.st_size - 1) == 1 && last != '\n') {
         if (!Write_All(fd, "\n", 1)) {
-            error =
-                "impossibile scrivere nel registro " + path + ": " + platform::System_Reason(errno);
+            const int error = errno;
             ::close(fd);
-            return false;
+            return Refusal{RefusalKind::Unwritable, "impossibile scrivere nel registro " + path +
+                                                        ": " + platform::System_Reason(error)};
         }
     }
     fd_ = fd;
     path_ = path;
-    return true;
+    return {};
 }
 
-bool UnitLog::Append(const QJsonObject& record, std::string& error) {
+platform::Result<> UnitLog::Append(const QJsonObject& record) {
     if (fd_ < 0) {
-        return true;
+        return {};
     }
     const QByteArray line = Json_Line(record);
     if (!Write_All(fd_, line.constData(), static_cast<std::size_t>(line.size())) ||
         ::fdatasync(fd_) != 0) {
-        error =
-            "impossibile scrivere nel registro " + path_ + ": " + platform::System_Reason(errno);
-        return false;
+        return platform::Refusal{
+            platform::RefusalKind::Unwritable,
+            "impossibile scrivere nel registro " + path_ + ": " + platform::System_Reason(errno)};
     }
-    return true;
+    return {};
 }
 
 }  // namespace lcdprog::cli

@@ -6,6 +6,8 @@
 #include <QJsonObject>
 #include <string>
 
+#include "platform/result.h"
+
 namespace lcdprog::cli {
 
 // The object as one compact JSON line (with its '\n'), keys in reading order: what happened,
@@ -21,11 +23,12 @@ class UnitLog {
 
     // Opens (creating it if needed) for appending. A file whose last line was cut off (power
     // lost in the middle of a write by some other program) gets its line ended first, so the
-    // next record starts on a line of its own. False with a reason in `error`.
-    bool Open(const std::string& path, std::string& error);
+    // next record starts on a line of its own.
+    platform::Result<> Open(const std::string& path);
 
     // One write() of the whole line, then fdatasync(): a crash leaves the line whole or absent.
-    bool Append(const QJsonObject& record, std::string& error);
+    // Nothing is written before Open.
+    platform::Result<> Append(const QJsonObject& record);
 
   private:
     int fd_ = -1;

@@ -21,19 +21,99 @@
 #include "cli/port_supervisor.h"
 #include "cli/unit_log.h"
 #include "link/mod_RS232.h"
+#include "link/run_outcome.h"
 
 namespace lcdprog::cli {
 namespace {
 
 constexpr int kRedrawMs = 100;       // the terminal's lines, at most ten times a second
 constexpr int kPlainEveryMs = 5000;  // one plain line per port this often while writing
-constexpr int kBarWidth = 30;
+constexpr std::size_t kBarWidth = 20;
+// A port's name is never cut shorter than this: its end (ttyUSB0, -if00-port0) tells it apart.
+constexpr std::size_t kShortestName = 12;
 
 int gSignalPipe[2] = {-1, -1};
 
 void On_Signal(int) {
     const char c = 1;
     (void)!::write(gSignalPipe[1], &c, 1);
+}
+
+// Where each character of a UTF-8 text starts: one column each.
+std::vector<std::size_t> Character_Starts(const std::string& text) {
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+            starts.push_back(i);
+        }
+    }
+    return starts;
+}
+
+std::size_t Columns(const std::string& text) {
+    return Character_Starts(text).size();
+}
+
+// The first (or, `fromEnd`, the last) `columns` columns of a text, whole characters only.
+std::string Cut(const std::string& text, std::size_t columns, bool fromEnd) {
+    const std::vector<std::size_t> starts = Character_Starts(text);
+    if (starts.size() <= columns) {
+        return text;
+    }
+    if (fromEnd) {
+        return columns == 0 ? std::string() : text.substr(starts[starts.size() - columns]);
+    }
+    return text.substr(0, starts[columns]);
+}
+
+// `name` in at most `columns` columns: cut from its start, where an ellipsis says so.
+std::string Name_In(const std::string& name, std::size_t columns) {
+    if (Columns(name) <= columns) {
+        return name;
+    }
+    std::string cut = "…";
+    cut += Cut(name, columns > 0 ? columns - 1 : 0, /*fromEnd=*/true);
+    return cut;
+}
+
+std::string Joined(const std::vector<std::string>& parts) {
+    std::string line;
+    for (const std::string& part : parts) {
+        if (!part.empty()) {
+            if (!line.empty()) {
+                line += "  ";
+            }
+            line += part;
+        }
+    }
+    return line;
+}
+
+// A port's line in `width` columns (0: no limit), so that it never wraps (the redraw counts one
+// row per port) and its numbers stay: the bar goes first, then the name is shortened from its
+// start (its end tells ports apart), then the words take their short form or go, then the name
+// is shortened further; only a terminal too narrow even for the numbers cuts them.
+std::string Fit_Line(const std::string& name, const std::vector<std::string>& words,
+                     const std::string& bar, const std::string& numbers, int width) {
+    const std::string said = words.empty() ? std::string() : words.front();
+    const std::string whole = Joined({name, said, bar, numbers});
+    const std::size_t room = static_cast<std::size_t>(std::max(width, 0));
+    if (width <= 0 || Columns(whole) <= room) {
+        return whole;
+    }
+    std::vector<std::string> forms = words;
+    forms.emplace_back();
+    for (const std::string& form : forms) {
+        const std::string rest = Joined({form, numbers});
+        const std::size_t taken = Columns(rest) + (rest.empty() ? 0 : 2);
+        const std::size_t nameRoom = room > taken ? room - taken : 0;
+        if (nameRoom >= std::min(kShortestName, Columns(name))) {
+            return Joined({Name_In(name, nameRoom), rest});
+        }
+    }
+    const std::size_t taken = Columns(numbers) + 2;
+    return Cut(Joined({Name_In(name, room > taken + 4 ? room - taken : 4), numbers}), room,
+               /*fromEnd=*/false);
 }
 
 // The terminal's view of a write: lines redrawn in place on a terminal, a plain line now and then
@@ -66,7 +146,8 @@ class TerminalView final : public PortObserver {
 
   private:
     void Json_Out(const PortState& port, QJsonObject event);
-    std::string Line_Of(const PortState& port) const;
+    // The port's line; cut to `width` columns (0: as long as it is).
+    std::string Line_Of(const PortState& port, int width = 0) const;
     void Draw();
     void Note(const std::string& text, bool always = false);
     void Plain_Tick();
@@ -105,7 +186,7 @@ void TerminalView::On_Opening_Done(bool started) {
     for (const auto& port : supervisor_.Ports()) {
         if (port->openFailed) {
             std::fprintf(stderr, "lcdprog-cli: %s: %s\n", port->device.c_str(),
-                         One_Line(port->openError).c_str());
+                         lcdprog::One_Line(port->openError).c_str());
         }
     }
     if (supervisor_.Open_Failures()) {
@@ -148,17 +229,14 @@ void TerminalView::On_Result(const PortState& port, const UnitResult& r) {
     out.insert("time", QString::fromStdString(r.time));
     Json_Out(port, out);
     std::string note =
-        port.device + ": modulo " + std::to_string(r.unit) + " " + Unit_Result_Text(r);
+        port.device + ": modulo " + std::to_string(r.unit) + ": " + Outcome_Text(r.outcome);
     if (r.retries > 0) {
         note +=
             " (" + std::to_string(r.retries) + (r.retries == 1 ? " ripetizione)" : " ripetizioni)");
     }
-    if (!r.error.empty()) {
-        note += ": " + One_Line(r.error);
-    }
     // A failure is told even with --quiet or --json: the exit status alone does not say which
     // port or why.
-    Note(note, !r.ok && !r.interrupted);
+    Note(note, !r.Ok() && !r.Interrupted());
 }
 
 void TerminalView::On_Interrupt(int interrupts) {
@@ -168,43 +246,69 @@ void TerminalView::On_Interrupt(int interrupts) {
     }
 }
 
-std::string TerminalView::Line_Of(const PortState& port) const {
-    std::string state;
+std::string TerminalView::Line_Of(const PortState& port, int width) const {
+    // What the port is doing, in a long and (where the line is short of room) a short form.
+    std::vector<std::string> words;
+    std::string bar;
+    std::string numbers;
     switch (port.step) {
         case PortStep::Opening:
-            state = "apertura della porta";
+            words = {"apertura della porta"};
             break;
         case PortStep::Detecting:
-            state = "ricerca del modulo";
+            words = {"ricerca del modulo"};
             break;
         case PortStep::Writing: {
-            std::string bar(kBarWidth, '.');
-            std::fill_n(bar.begin(), port.block * kBarWidth / kBlocks, '#');
-            char buffer[96];
-            std::snprintf(buffer, sizeof buffer, "[%s] %3d/%d", bar.c_str(), port.block, kBlocks);
-            state = buffer;
-            if (const int left = Seconds_Left(port, supervisor_.Elapsed_Ms()); left >= 0) {
-                state += "  " + std::to_string(left) + " s";
+            // Whoever glances at the line must not pull this unit.
+            words = {"SCRITTURA, NON SCOLLEGARE", "NON SCOLLEGARE"};
+            // Appended piece by piece: GCC 12 at -O3 sees an impossible length (-Wstringop-
+            // overflow) in `const char* + std::string` here.
+            const auto done =
+                static_cast<std::size_t>(std::clamp(port.block, 0, kBlocks) * kBarWidth / kBlocks);
+            bar = "[";
+            bar.append(done, '#');
+            bar.append(kBarWidth - done, '.');
+            bar += ']';
+            numbers = std::to_string(port.block);
+            numbers += '/';
+            numbers += std::to_string(kBlocks);
+            if (const auto left = Seconds_Left(port, supervisor_.Elapsed_Ms())) {
+                numbers += ' ';
+                numbers += std::to_string(*left);
+                numbers += " s";
             }
             break;
         }
         case PortStep::Waiting:
-            state = port.waitingForPlug ? "in attesa di un nuovo modulo"
-                                        : "in attesa che il modulo sia scollegato";
+            words = {port.waitingForPlug ? "in attesa di un nuovo modulo"
+                                         : "in attesa che il modulo sia scollegato",
+                     port.waitingForPlug ? "in attesa" : "da scollegare"};
             break;
         case PortStep::Idle:
-            state = port.last ? Unit_Result_Text(*port.last) : "";
+            if (port.last) {
+                // The whole text is in the line above, which stays.
+                words = {"modulo " + std::to_string(port.last->unit) + ": " +
+                             Outcome_Text(port.last->outcome),
+                         port.last->Ok()            ? "programmato"
+                         : port.last->Interrupted() ? "interrotto"
+                                                    : "fallito"};
+            }
             break;
     }
     if (port.ended && port.step != PortStep::Idle) {
-        state = port.openFailed ? "non aperta" : "terminata";
+        words = {port.openFailed ? "non aperta" : "terminata"};
+        bar.clear();
+        numbers.clear();
     }
-    std::string line = port.device + "  " + state;
     if (options_.loop) {
-        line += "  | programmati " + std::to_string(port.programmed) + ", falliti " +
-                std::to_string(port.failed);
+        // Short, so that the words still fit an 80-column line beside them; the summary spells
+        // them out.
+        const UnitCounts& c = port.counts;
+        numbers += (numbers.empty() ? "" : "  ") + std::string("| progr. ") +
+                   std::to_string(c.programmed) + ", fall. " + std::to_string(c.failed) +
+                   ", interr. " + std::to_string(c.interrupted);
     }
-    return line;
+    return Fit_Line(port.device, words, bar, numbers, width);
 }
 
 void TerminalView::On_Change() {
@@ -226,11 +330,9 @@ void TerminalView::Draw() {
         out += "\x1b[" + std::to_string(drawnLines_) + "F";
     }
     for (const auto& port : supervisor_.Ports()) {
-        std::string line = Line_Of(*port);
-        if (static_cast<int>(line.size()) >= width) {
-            line.resize(static_cast<std::size_t>(std::max(0, width - 1)));
-        }
-        out += "\x1b[2K" + line + "\n";
+        // One column short of the width: a line that fills the last column wraps on some
+        // terminals, and the redraw counts one line per port.
+        out += "\x1b[2K" + Line_Of(*port, width - 1) + "\n";
     }
     drawnLines_ = static_cast<int>(supervisor_.Ports().size());
     std::fputs(out.c_str(), stderr);
@@ -264,6 +366,15 @@ void TerminalView::Plain_Tick() {
     }
 }
 
+// "3 moduli programmati, 1 fallito, 1 interrotto": a stopped unit says nothing about its module,
+// so it is neither programmed nor failed, as the station counts it.
+std::string Counts_Text(const UnitCounts& c) {
+    return std::to_string(c.programmed) +
+           (c.programmed == 1 ? " modulo programmato, " : " moduli programmati, ") +
+           std::to_string(c.failed) + (c.failed == 1 ? " fallito, " : " falliti, ") +
+           std::to_string(c.interrupted) + (c.interrupted == 1 ? " interrotto" : " interrotti");
+}
+
 void TerminalView::Summary(bool interrupted) {
     redraw_.stop();
     plainTick_.stop();
@@ -271,19 +382,14 @@ void TerminalView::Summary(bool interrupted) {
     if (options_.quiet || options_.json || !supervisor_.Started()) {
         return;
     }
-    int programmed = 0;
-    int failed = 0;
+    UnitCounts all;
     for (const auto& port : supervisor_.Ports()) {
-        programmed += port->programmed;
-        failed += port->failed;
+        all += port->counts;
     }
-    std::string text = "Riepilogo: " + std::to_string(programmed) +
-                       (programmed == 1 ? " modulo programmato, " : " moduli programmati, ") +
-                       std::to_string(failed) + (failed == 1 ? " fallito" : " falliti");
+    std::string text = "Riepilogo: " + Counts_Text(all);
     if (options_.loop) {
         for (const auto& port : supervisor_.Ports()) {
-            text += "\n  " + port->device + ": programmati " + std::to_string(port->programmed) +
-                    ", falliti " + std::to_string(port->failed);
+            text += "\n  " + port->device + ": " + Counts_Text(port->counts);
         }
     }
     std::fprintf(stderr, "%s%s\n", text.c_str(), interrupted ? " (interrotto)" : "");
@@ -356,10 +462,9 @@ int Run_Write(const Options& options, const Image& image) {
     TerminalView view(options, supervisor);
     supervisor.Add_Observer(view);
     if (!options.logFile.empty()) {
-        std::string error;
-        if (!supervisor.Open_Log(options.logFile, error)) {
+        if (const platform::Result<> opened = supervisor.Open_Log(options.logFile); !opened) {
             std::fprintf(stderr, "lcdprog-cli: %s; nessun modulo è stato scritto.\n",
-                         error.c_str());
+                         opened.Text().c_str());
             return kExitUsage;
         }
     }

@@ -40,11 +40,18 @@ std::uint32_t Remaining_Ms(platform::Clock& clock, std::uint32_t start) {
     return elapsed >= kReplyTimeoutMs ? 0 : kReplyTimeoutMs - elapsed;
 }
 
+bool Port_Gone(const LinkIo& io) {
+    return io.endOnClosedPort && !io.serial.PortOpen();
+}
+
 // Send, wait, report and validate, up to three times. The packet is sent as given at every
 // attempt: a retry repeats exactly the bytes of the first.
 ExchangeResult Exchange(const LinkIo& io, const std::string& packet,
                         const ExchangeOptions& options) {
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        if (Port_Gone(io)) {
+            return ExchangeResult::Failed;
+        }
         io.observer.Attempt(attempt + 1);
         // A write that fails (port gone) is not reported here: it shows as a missing reply.
         io.serial.Output(packet);
@@ -62,7 +69,7 @@ ExchangeResult Exchange(const LinkIo& io, const std::string& packet,
             if (io.state.RxLength >= options.expectedLength) {
                 break;
             }
-            if (io.clock.Milliseconds() - start >= kReplyTimeoutMs) {
+            if (io.clock.Milliseconds() - start >= kReplyTimeoutMs || Port_Gone(io)) {
                 break;
             }
         }

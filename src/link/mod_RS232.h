@@ -30,6 +30,11 @@ struct LinkIo {
     platform::EventPump& pump;
     platform::MessageBox& messages;
     RunObserver& observer;
+    // Once the serial control has closed the port under the run (the device went away), every
+    // exchange ends at once, without a request on the dead line or a wait for its reply. The port
+    // process's choice, so that a pulled cable is told within a second; the window leaves it off,
+    // and its waits run out as they always have.
+    bool endOnClosedPort = false;
 };
 
 // The serial control's event handler: appends received bytes to the state's RxBuffer.

@@ -59,7 +59,8 @@ RunResult Write_Memory_Image(const LinkIo& link) {
     RunFeed feed;
     feed.Subscribe(link.observer);
     feed.Subscribe(reached);
-    const LinkIo io{link.state, link.serial, link.clock, link.pump, messages, feed};
+    const LinkIo io{link.state, link.serial, link.clock,          link.pump,
+                    messages,   feed,        link.endOnClosedPort};
 
     RunResult result;
     if (!Find_Module(io)) {

@@ -528,6 +528,10 @@ void frm_Config_LCD::smnu_Comunicazione_Click(int index) {
 }
 
 void frm_Config_LCD::closeEvent(QCloseEvent* event) {
+    if (Refuse_Close_While_Locked()) {
+        event->ignore();
+        return;
+    }
     if (state_.RunInProgress) {
         // A programming run is yielding to the window system from inside one of its waits:
         // the operator is told in the caption that it must end first, and the window stays.

@@ -7,10 +7,12 @@
 #include <array>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "main_window/picture_import.h"
+#include "platform/project_lock.h"
 #include "platform/services.h"
 #include "platform/staged_files.h"
 #include "project/project_state.h"
@@ -44,7 +46,7 @@ enum class GlyphCommand;
 // Creating the window builds its controls only. The caller then runs Form_Load() (the window's
 // start-up) and shows the window only when it returned true: a missing or unusable white
 // background file ends the program from inside Form_Load().
-class frm_Config_LCD final : public QMainWindow {
+class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     Q_OBJECT
   public:
     // `showSerialWindow` is the command "&Attiva/Disattiva seriale": main() wires it to the
@@ -107,6 +109,10 @@ class frm_Config_LCD final : public QMainWindow {
     // How the picture editor is run (tests draw in it in place of the operator).
     void Set_Picture_Editor_Runner(RunPictureEditor run) { runEditor_ = std::move(run); }
 
+    // The production station's lock (frm_Config_LCD_lock.cpp).
+    void LockProject(std::function<void()> closeRefused) override;
+    void UnlockProject() override;
+
     static const QString kCaption;
     // The colour identifiers a grid cell stores (in kColourRole): system colours 8 and 5.
     static constexpr unsigned kWindowText = 0x80000008u;
@@ -127,6 +133,10 @@ class frm_Config_LCD final : public QMainWindow {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    struct ProjectLockState;
+    // While locked, a close is refused and whoever locked is told; true when it was.
+    bool Refuse_Close_While_Locked();
+
     // One panel type: its slot array, picture size and controls.
     struct Panel {
         ImageSlots* images = nullptr;
@@ -239,6 +249,8 @@ class frm_Config_LCD final : public QMainWindow {
     QUndoStack* undoStack_ = nullptr;
     QMenu* mnu_Modifica = nullptr;
     std::array<GlyphGrid*, 2> glyphGrids_{};
+    // While the station holds the project. Shared: its deleter is made where the state is known.
+    std::shared_ptr<ProjectLockState> lock_;
 };
 
 }  // namespace lcdprog

@@ -1,27 +1,48 @@
 #pragma once
 
 #include <QDialog>
-#include <QFont>
 #include <QString>
+#include <map>
 #include <optional>
+#include <string>
 
+#include "picture/pixel_font.h"
 #include "state/glyph_tools.h"
 
+class QComboBox;
 class QDialogButtonBox;
-class QFontComboBox;
 class QLabel;
 class QLineEdit;
 class QSlider;
+class QSpinBox;
 
 namespace lcdprog {
 
-// One character of `font` drawn into a glyph of `size`: the largest pixel size whose ink (pixels
-// darker than `threshold`, 0-255) fits, centred. nullopt for a character with no ink at all.
-std::optional<GlyphColumns> Render_Character(const QFont& font, const QString& character,
-                                             int threshold, GlyphSize size);
+// A font "Da carattere..." offers: a pixel font's file, or an outline family.
+struct CharacterFont {
+    QString name;           // as the list shows it
+    std::string pixelFile;  // a pixel font's file; empty for an outline family
+    QString family;         // an outline font's family
+};
+
+// One character of a font in a glyph cell, and what the operator is told about it.
+struct CharacterGlyph {
+    // The glyph, when the character is one the font has, has ink and fits the cell whole.
+    std::optional<GlyphColumns> glyph;
+    QString said;
+    // The font gave levels between ink and paper, so the threshold decides which is which.
+    bool shaded = false;
+};
+
+// The character `text` (exactly one: more is refused) of `font` (`pixels`: a pixel font already
+// read, else an outline family drawn at the cell's size) in the glyph cell of `size`, on the
+// cell's baseline and never scaled: a symbol keeps its own place and size.
+CharacterGlyph Character_Glyph(const CharacterFont& font, const picture::PixelFont* pixels,
+                               const QString& text, int threshold, GlyphSize size);
 
 // "Da carattere...": a font, a character and a threshold, with the glyph they give shown before
-// it is taken. The window takes Glyph() when exec() returned Accepted.
+// it is taken. The window takes Glyph() when exec() returned Accepted. The choices are kept for
+// the next time, for each glyph size.
 class frm_Da_Carattere final : public QDialog {
     Q_OBJECT
   public:
@@ -30,12 +51,17 @@ class frm_Da_Carattere final : public QDialog {
 
   private:
     void Show_Preview();
+    void Remember() const;
+    CharacterFont Font() const;
 
     GlyphSize size_;
     std::optional<GlyphColumns> glyph_;
-    QFontComboBox* cmb_Font = nullptr;
+    // Pixel fonts already read, by file (nothing: the file is not a font).
+    std::map<std::string, std::optional<picture::PixelFont>> pixelFonts_;
+    QComboBox* cmb_Font = nullptr;
     QLineEdit* txt_Carattere = nullptr;
     QSlider* sld_Soglia = nullptr;
+    QSpinBox* txt_Soglia = nullptr;
     QLabel* pct_Anteprima = nullptr;
     QLabel* lbl_Esito = nullptr;
     QDialogButtonBox* buttons_ = nullptr;

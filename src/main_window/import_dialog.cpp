@@ -13,6 +13,7 @@
 
 #include "compiler/image_decoder.h"
 #include "platform/qt/accessibility.h"
+#include "platform/qt/crisp_picture.h"
 #include "preview_window/frm_Anteprima.h"
 
 namespace lcdprog {
@@ -62,7 +63,7 @@ void frm_Importa_Immagine::Build_Controls(const std::string& sourceName, int pan
     Build_Shape_Rows(*form);
     Build_Tone_Rows(*form);
 
-    pct_Anteprima = new QLabel;
+    pct_Anteprima = new platform::CrispPicture;
     Name_Control(pct_Anteprima, QStringLiteral("pct_Anteprima"),
                  QStringLiteral("Anteprima di ") + QString::fromStdString(sourceName),
                  QStringLiteral("Come il modulo mostrerà l'immagine"));
@@ -216,23 +217,15 @@ void frm_Importa_Immagine::Refresh() {
         placedKey_ = key;
     }
     result_ = picture::Quantise(placed_, s);
-    const int zoom = std::max(1, kPreviewWidth / panel.width);
-    const QImage shown = Preview();
-    pct_Anteprima->setPixmap(
-        QPixmap::fromImage(shown.scaled(shown.width() * zoom, shown.height() * zoom,
-                                        Qt::IgnoreAspectRatio, Qt::FastTransformation)));
+    pct_Anteprima->setPixmap(QPixmap::fromImage(Preview()));
+    pct_Anteprima->Set_Zoom(std::max(1, kPreviewWidth / panel.width));
 }
 
 QImage frm_Importa_Immagine::Preview() const {
-    QImage image(result_.width, result_.height, QImage::Format_RGB32);
-    for (int y = 0; y < result_.height; ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < result_.width; ++x) {
-            // Palette index 0 is the pixel the module darkens.
-            line[x] = result_.Black(x, y) ? frm_Anteprima::kDark : frm_Anteprima::kLit;
-        }
-    }
-    return image;
+    // Palette index 0 is the pixel the module darkens.
+    return platform::Dots_Image(
+        result_.width, result_.height, [this](int x, int y) { return result_.Black(x, y); },
+        frm_Anteprima::kDark, frm_Anteprima::kLit);
 }
 
 }  // namespace lcdprog

@@ -22,6 +22,9 @@ class QSlider;
 class QSpinBox;
 
 namespace lcdprog {
+namespace platform {
+class CrispPicture;
+}
 
 class frm_Importa_Immagine final : public QDialog {
     Q_OBJECT
@@ -77,7 +80,7 @@ class frm_Importa_Immagine final : public QDialog {
     QSpinBox* txt_Luminosita = nullptr;
     QSpinBox* txt_Contrasto = nullptr;
     QCheckBox* chk_Inverti = nullptr;
-    QLabel* pct_Anteprima = nullptr;
+    platform::CrispPicture* pct_Anteprima = nullptr;
     QPushButton* cmd_OK = nullptr;
     QPushButton* cmd_Annulla = nullptr;
 };

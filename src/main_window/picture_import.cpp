@@ -122,54 +122,40 @@ std::optional<SlotPicture> Import_Picture(platform::Services& services, ProgramS
         return std::nullopt;
     }
     const PanelLayout& layout = kPanelLayouts[static_cast<std::size_t>(dialog.Panel())];
-    const std::optional<std::string> written = Save_Slot_Picture(
-        services, state, picture::Bmp_File(dialog.Result()),
-        picture::Output_Name(source, layout.width, layout.height), projectPath, true);
+    const std::string name = picture::Output_Name(source, layout.width, layout.height);
+    const std::string bytes = picture::Bmp_File(dialog.Result());
+
+    const std::optional<std::string> target =
+        Picture_Destination(services, state, projectPath, name);
+    if (!target) {
+        return std::nullopt;
+    }
+    // Qt's save form has already asked before replacing a file; beside a project it is asked here.
+    const bool ask = !projectPath.empty();
+    const std::optional<std::string> written = Save_Picture(services, *target, bytes, ask);
     if (!written) {
         return std::nullopt;
     }
     return SlotPicture{dialog.Panel(), dialog.Slot(), *written};
 }
 
-std::optional<std::string> Save_Slot_Picture(platform::Services& services, ProgramState& state,
-                                             const std::string& bytes, const std::string& name,
-                                             const std::string& projectPath, bool ask) {
-    std::string target;
-    if (!projectPath.empty()) {
-        const QDir folder = QFileInfo(Native(projectPath)).dir();
-        if (!folder.mkpath(QString::fromLatin1(kImagesFolder))) {
-            services.messages.Show(
-                "Impossibile creare la cartella " +
-                    QFile::encodeName(folder.filePath(kImagesFolder)).toStdString(),
-                "ERROR", platform::MessageIcon::Critical);
-            return std::nullopt;
-        }
-        target = QFile::encodeName(folder.filePath(QString::fromLatin1(kImagesFolder) + '/' +
-                                                   QString::fromStdString(name)))
-                     .toStdString();
-        const platform::FileContents there = services.files.Read(target, bytes.size() + 1);
-        if (!ask && there.status != platform::FileStatus::Missing &&
-            !(there.status == platform::FileStatus::Ok && there.bytes == bytes)) {
-            target = Free_Name(services.files, target, bytes);
-            if (target.empty()) {
-                services.messages.Show(
-                    "Nessun nome libero per " + name + " nella cartella " + kImagesFolder + ".",
-                    "ERROR", platform::MessageIcon::Critical);
-                return std::nullopt;
-            }
-        }
-    } else {
-        // With no project there is no folder of its own: the operator says where, the name
-        // proposed. Qt's save form has already asked before replacing a file.
-        const std::optional<std::string> chosen =
-            Choose_File(state, services.dialog, kBmpFilter, true, ".bmp", name);
-        if (!chosen) {
-            return std::nullopt;
-        }
-        target = *chosen;
-        ask = false;
+std::optional<std::string> Picture_Destination(platform::Services& services, ProgramState& state,
+                                               const std::string& projectPath,
+                                               const std::string& name) {
+    if (projectPath.empty()) {
+        // With no project there is no folder of its own: the operator says where.
+        return Choose_File(state, services.dialog, kBmpFilter, true, ".bmp", name);
     }
-    return Save_Picture(services, target, bytes, ask);
+    const QDir folder = QFileInfo(Native(projectPath)).dir();
+    if (!folder.mkpath(QString::fromLatin1(kImagesFolder))) {
+        services.messages.Show("Impossibile creare la cartella " +
+                                   QFile::encodeName(folder.filePath(kImagesFolder)).toStdString(),
+                               "ERROR", platform::MessageIcon::Critical);
+        return std::nullopt;
+    }
+    return QFile::encodeName(folder.filePath(QString::fromLatin1(kImagesFolder) + '/' +
+                                             QString::fromStdString(name)))
+        .toStdString();
 }
 
 std::vector<SlotPicture> Reversed_Palettes(const platform::FileService& files,

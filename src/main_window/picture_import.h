@@ -42,15 +42,12 @@ std::optional<SlotPicture> Import_Picture(platform::Services& services, ProgramS
                                           int slot, const std::string& projectPath,
                                           const RunImportDialog& run = {});
 
-// The standard file `bytes` of a slot's picture, named `name`: in the folder "immagini" beside the
-// open project, or where the save form of the file dialog says (proposing `name`) when there is
-// none. Beside a project, a different file of that name is replaced only when the operator agrees
-// (`ask`); otherwise the picture takes the first free name beside it ("name_2.bmp"), so that it
-// never changes another slot's picture. The path written; nothing when cancelled or refused (with
-// its message), nothing written then.
-std::optional<std::string> Save_Slot_Picture(platform::Services& services, ProgramState& state,
-                                             const std::string& bytes, const std::string& name,
-                                             const std::string& projectPath, bool ask);
+// Where a picture made for a slot goes: `name` in the folder "immagini" beside the open project
+// (made when missing), or, with no project, the path the save form of the file dialog gives,
+// proposing `name`. Nothing when cancelled, or after a message when the folder cannot be made.
+std::optional<std::string> Picture_Destination(platform::Services& services, ProgramState& state,
+                                               const std::string& projectPath,
+                                               const std::string& name);
 
 // The pictures among `taken` whose palette is reversed.
 std::vector<SlotPicture> Reversed_Palettes(const platform::FileService& files,

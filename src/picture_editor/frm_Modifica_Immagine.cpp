@@ -150,7 +150,6 @@ frm_Modifica_Immagine::frm_Modifica_Immagine(Bits picture, const QString& captio
     : QDialog(parent), model_(picture), original_(std::move(picture)), messages_(messages) {
     setWindowTitle(caption);
     Name(this, QStringLiteral("frm_Modifica_Immagine"), caption);
-    fonts_ = Text_Fonts();
     history_ = new QUndoStack(this);
 
     canvas_ = new PictureCanvas;
@@ -399,10 +398,11 @@ QLayout* frm_Modifica_Immagine::Build_Options() {
          QStringLiteral("Il testo che lo strumento Testo scrive"));
     cmb_Carattere = new QComboBox;
     int preferred = 0;
-    for (std::size_t i = 0; i < fonts_.size(); ++i) {
-        cmb_Carattere->addItem(fonts_[i].name);
+    const std::vector<TextFont>& fonts = fonts_.List();
+    for (std::size_t i = 0; i < fonts.size(); ++i) {
+        cmb_Carattere->addItem(fonts[i].name);
         // Thirteen rows: a clear label with room for two lines on a 64-row panel.
-        if (fonts_[i].name.startsWith(QStringLiteral("6x13 "))) {
+        if (fonts[i].name.startsWith(QStringLiteral("6x13 "))) {
             preferred = static_cast<int>(i);
         }
     }
@@ -482,23 +482,24 @@ void frm_Modifica_Immagine::Set_Text(const QString& text) {
 }
 
 void frm_Modifica_Immagine::Refresh_Text() {
-    const int index = cmb_Carattere->currentIndex();
-    if (index < 0 || index >= static_cast<int>(fonts_.size())) {
+    const auto index = static_cast<std::size_t>(cmb_Carattere->currentIndex());
+    if (index >= fonts_.List().size()) {
         return;
     }
-    const TextFont& font = fonts_[static_cast<std::size_t>(index)];
+    const TextFont& font = fonts_.List()[index];
     // A pixel font has the one size it was drawn at, and a bold cut or none.
     txt_Dimensione->setEnabled(!font.Pixel());
-    chk_Grassetto->setEnabled(!font.Pixel() || !font.boldFile.isEmpty());
+    chk_Grassetto->setEnabled(!font.Pixel() || !font.boldFile.empty());
     int missing = 0;
-    model_.Set_Text(Text_Raster(font, txt_Testo->text(), txt_Dimensione->value(),
+    model_.Set_Text(fonts_.Line(index, txt_Testo->text(), txt_Dimensione->value(),
                                 chk_Grassetto->isChecked() && chk_Grassetto->isEnabled(), missing),
                     txt_Soglia->value());
     lbl_Stato->setText(
-        missing == 0 ? QString()
-                     : QStringLiteral("%1 non ha %2 dei caratteri scritti: non vengono disegnati.")
-                           .arg(font.name)
-                           .arg(missing));
+        missing == 0
+            ? QString()
+            : QStringLiteral("Il font %1 non ha %2 dei caratteri del testo: non vengono disegnati.")
+                  .arg(font.name)
+                  .arg(missing));
     Show_State();
 }
 

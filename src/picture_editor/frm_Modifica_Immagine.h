@@ -46,7 +46,7 @@ class frm_Modifica_Immagine final : public QDialog {
     bool Changed() const;
 
     void Set_Tool(DrawingTool tool);
-    // The text tool's font (as Text_Fonts() lists it), size, boldness and threshold, and its text.
+    // The text tool's font (as TextFonts lists it), size, boldness and threshold, and its text.
     void Set_Text_Options(const QString& font, int pixelSize, bool bold, int threshold);
     void Set_Text(const QString& text);
     // Ctrl+V: the editor's own copy exactly as it was copied; any other picture on the clipboard
@@ -88,7 +88,7 @@ class frm_Modifica_Immagine final : public QDialog {
     EditorModel model_;
     picture::Bits original_;
     platform::MessageBox& messages_;
-    std::vector<TextFont> fonts_;
+    TextFonts fonts_;
 
     QUndoStack* history_ = nullptr;
     PictureCanvas* canvas_ = nullptr;

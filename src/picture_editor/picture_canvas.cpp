@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/qt/crisp_picture.h"
 #include "preview_window/frm_Anteprima.h"
 
 namespace lcdprog {
@@ -41,7 +42,7 @@ PictureCanvas::PictureCanvas(QWidget* parent) : QWidget(parent) {
 }
 
 int PictureCanvas::Device_Scale() const {
-    return std::max(1, static_cast<int>(std::lround(zoom_ * devicePixelRatioF())));
+    return platform::Device_Pixels_Per_Dot(zoom_, devicePixelRatioF());
 }
 
 void PictureCanvas::Set_Zoom(int zoom) {
@@ -81,13 +82,9 @@ Point PictureCanvas::Pixel_At(QPointF position) const {
 void PictureCanvas::Show_Picture(const picture::Bits& picture) {
     if (picture.width != picture_.width || picture.height != picture_.height) {
         picture_ = picture;
-        lcd_ = QImage(picture.width, picture.height, QImage::Format_RGB32);
-        for (int y = 0; y < picture.height; ++y) {
-            auto* row = reinterpret_cast<QRgb*>(lcd_.scanLine(y));
-            for (int x = 0; x < picture.width; ++x) {
-                row[x] = picture.Black(x, y) ? frm_Anteprima::kDark : frm_Anteprima::kLit;
-            }
-        }
+        lcd_ = platform::Dots_Image(
+            picture.width, picture.height, [&](int x, int y) { return picture.Black(x, y); },
+            frm_Anteprima::kDark, frm_Anteprima::kLit);
         cursor_ = {std::clamp(cursor_.x, 0, std::max(0, picture.width - 1)),
                    std::clamp(cursor_.y, 0, std::max(0, picture.height - 1))};
         Resize();

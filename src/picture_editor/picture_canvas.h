@@ -30,8 +30,8 @@ class PictureCanvas final : public QWidget {
     static constexpr int kGridZoom = 4;  // from here on the pixels are told apart by a grid
     void Set_Zoom(int zoom);
     int Zoom() const { return zoom_; }
-    // Device pixels per picture pixel: the zoom at the screen's scale, rounded to whole ones so
-    // that every picture pixel is drawn the same size, with no smoothing.
+    // Device pixels per picture pixel at the screen's scale, a whole number (as the preview and
+    // the picture boxes draw), so that every picture pixel is drawn the same size, unsmoothed.
     int Device_Scale() const;
 
     // The keyboard's pixel, kept inside the picture; the mouse moves it too.

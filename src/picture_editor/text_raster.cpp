@@ -1,143 +1,63 @@
 #include "picture_editor/text_raster.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFontDatabase>
-#include <QFontMetrics>
-#include <QImage>
-#include <QPainter>
-#include <QRegularExpression>
-#include <algorithm>
-#include <map>
-#include <optional>
-
-#include "picture/gzip.h"
-#include "picture/pixel_font.h"
+#include "platform/qt/character_fonts.h"
 
 namespace lcdprog {
 namespace {
 
-const QString kPixelFontFolder = QStringLiteral("/usr/share/fonts/X11/misc");
-// The packed fixed fonts are a few tens of kilobytes; anything much larger is not one of them.
-constexpr qint64 kPackedFontLimit = 4 << 20;
-
-// A font is read once, the first time it is used; a file that is not a font stays remembered as
-// such.
-const std::optional<picture::PixelFont>& Pixel_Font(const QString& file) {
-    static std::map<QString, std::optional<picture::PixelFont>> read;
-    const auto found = read.find(file);
-    if (found != read.end()) {
-        return found->second;
-    }
-    QFile packed(file);
-    std::optional<picture::PixelFont> font;
-    if (packed.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = packed.read(kPackedFontLimit);
-        if (const std::optional<std::string> pcf = picture::Gunzip(bytes.toStdString())) {
-            font = picture::PixelFont::Read(*pcf);
-        }
-    }
-    return read.emplace(file, std::move(font)).first->second;
-}
-
-picture::CharacterRaster Pixel_Text(const QString& file, const QString& text, int& missing) {
-    const std::optional<picture::PixelFont>& font = Pixel_Font(file);
-    std::vector<picture::CharacterRaster> glyphs;
-    for (const char32_t c : text.toStdU32String()) {
-        std::optional<picture::CharacterRaster> glyph = font ? font->Glyph(c) : std::nullopt;
-        if (glyph) {
-            glyphs.push_back(std::move(*glyph));
-        } else {
-            ++missing;
-        }
-    }
-    return glyphs.empty() ? picture::CharacterRaster{} : picture::Join(glyphs);
-}
-
-picture::CharacterRaster Outline_Text(const QString& family, const QString& text, int pixelSize,
-                                      bool bold, int& missing) {
-    QFont font(family);
-    font.setPixelSize(std::max(pixelSize, 1));
-    font.setBold(bold);
-    font.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::NoFontMerging));
-    font.setHintingPreference(QFont::PreferFullHinting);
-    const QFontMetrics metrics(font);
-    QString drawn;
-    for (const char32_t c : text.toStdU32String()) {
-        if (metrics.inFontUcs4(c)) {
-            drawn += QString::fromUcs4(&c, 1);
-        } else {
-            ++missing;
-        }
-    }
-    if (drawn.isEmpty()) {
-        return {};
-    }
-    // A size's worth of room on every side: italics and accents reach beyond the advance and
-    // the ascent, and are measured, not cut.
-    const int room = font.pixelSize();
-    const int advance = metrics.horizontalAdvance(drawn);
-    QImage canvas(advance + 2 * room, metrics.height() + 2 * room, QImage::Format_Grayscale8);
-    canvas.fill(255);
-    {
-        QPainter painter(&canvas);
-        painter.setRenderHint(QPainter::TextAntialiasing, false);
-        painter.setFont(font);
-        painter.setPen(Qt::black);
-        painter.drawText(room, room + metrics.ascent(), drawn);
-    }
-    picture::CharacterRaster raster;
-    raster.width = canvas.width();
-    raster.height = canvas.height();
-    raster.left = -room;
-    raster.ascent = room + metrics.ascent();
-    raster.advance = advance;
-    raster.level.reserve(static_cast<std::size_t>(raster.width) * raster.height);
-    for (int y = 0; y < canvas.height(); ++y) {
-        const uchar* line = canvas.constScanLine(y);
-        raster.level.insert(raster.level.end(), line, line + canvas.width());
-    }
-    return raster;
-}
+// As "Da carattere..." lists them, so that "5x8" reads as a cell font.
+const QString kPixelSuffix = QStringLiteral(" (font a pixel)");
 
 }  // namespace
 
-std::vector<TextFont> Text_Fonts() {
-    std::vector<TextFont> fonts;
-    // The fixed family's Unicode cuts: "6x13.pcf.gz", its bold "6x13B.pcf.gz".
-    static const QRegularExpression fixed(QStringLiteral("^(\\d+)x(\\d+)\\.pcf\\.gz$"));
-    const QDir folder(kPixelFontFolder);
-    std::vector<std::pair<std::pair<int, int>, QString>> sizes;
-    for (const QString& file : folder.entryList(QDir::Files)) {
-        const QRegularExpressionMatch match = fixed.match(file);
-        if (match.hasMatch()) {
-            sizes.push_back({{match.captured(2).toInt(), match.captured(1).toInt()},
-                             match.captured(1) + 'x' + match.captured(2)});
+TextFonts::TextFonts() {
+    const std::vector<platform::PixelFontFile> files = platform::Pixel_Font_Files();
+    for (const platform::PixelFontFile& file : files) {
+        TextFont font{file.name + kPixelSuffix, file.path, {}};
+        for (const platform::PixelFontFile& other : files) {
+            if (other.name == file.name + QLatin1Char('B')) {
+                font.boldFile = other.path;
+            }
         }
+        fonts_.push_back(std::move(font));
     }
-    std::sort(sizes.begin(), sizes.end());
-    for (const auto& [size, name] : sizes) {
-        const QString bold = folder.filePath(name + QStringLiteral("B.pcf.gz"));
-        fonts.push_back({name + QStringLiteral(" (pixel)"),
-                         folder.filePath(name + QStringLiteral(".pcf.gz")),
-                         QFile::exists(bold) ? bold : QString()});
+    for (const QString& family : platform::Outline_Families()) {
+        fonts_.push_back({family, {}, {}});
     }
-    for (const QString& family : QFontDatabase::families()) {
-        if (!QFontDatabase::isPrivateFamily(family)) {
-            fonts.push_back({family, {}, {}});
-        }
-    }
-    return fonts;
 }
 
-picture::CharacterRaster Text_Raster(const TextFont& font, const QString& text, int pixelSize,
-                                     bool bold, int& missing) {
+picture::CharacterRaster TextFonts::Line(std::size_t index, const QString& text, int pixelSize,
+                                         bool bold, int& missing) {
     missing = 0;
-    if (font.Pixel()) {
-        return Pixel_Text(bold && !font.boldFile.isEmpty() ? font.boldFile : font.pixelFile, text,
-                          missing);
+    if (index >= fonts_.size()) {
+        return {};
     }
-    return Outline_Text(font.name, text, pixelSize, bold, missing);
+    const TextFont& font = fonts_[index];
+    const picture::PixelFont* pixels = nullptr;
+    if (font.Pixel()) {
+        const std::string& file = bold && !font.boldFile.empty() ? font.boldFile : font.pixelFile;
+        auto read = pixelFonts_.find(file);
+        if (read == pixelFonts_.end()) {
+            read = pixelFonts_.emplace(file, platform::Load_Pixel_Font(file)).first;
+        }
+        if (!read->second) {
+            missing = static_cast<int>(text.toStdU32String().size());
+            return {};
+        }
+        pixels = &*read->second;
+    }
+    std::vector<picture::CharacterRaster> characters;
+    for (const char32_t c : text.toStdU32String()) {
+        std::optional<picture::CharacterRaster> raster =
+            pixels != nullptr ? pixels->Glyph(c)
+                              : platform::Outline_Character(font.name, pixelSize, c, bold);
+        if (raster) {
+            characters.push_back(std::move(*raster));
+        } else {
+            ++missing;
+        }
+    }
+    return characters.empty() ? picture::CharacterRaster{} : picture::Join(characters);
 }
 
 }  // namespace lcdprog

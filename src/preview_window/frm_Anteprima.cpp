@@ -6,7 +6,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPen>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -20,6 +19,7 @@
 #include "compiler/mod_Compilatore.h"
 #include "main_window/mod_Funzioni_Varie.h"
 #include "platform/qt/accessibility.h"
+#include "platform/qt/crisp_picture.h"
 #include "platform/staged_files.h"
 
 namespace lcdprog {
@@ -29,19 +29,9 @@ constexpr const char* kBinFilter = "Tutti i file |*.*| Immagine EEPROM (*.bin) |
 constexpr int kGlyphScale = 6;  // glyphs are tiny: shown this many times the zoom
 
 QImage Lcd_Image(const PanelPicture& picture) {
-    QImage image(picture.width, picture.height, QImage::Format_RGB32);
-    for (int y = 0; y < picture.height; ++y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < picture.width; ++x) {
-            row[x] = picture.Dark(x, y) ? frm_Anteprima::kDark : frm_Anteprima::kLit;
-        }
-    }
-    return image;
-}
-
-QPixmap Zoomed(const QImage& image, int zoom) {
-    return QPixmap::fromImage(image.scaled(image.width() * zoom, image.height() * zoom,
-                                           Qt::IgnoreAspectRatio, Qt::FastTransformation));
+    return platform::Dots_Image(
+        picture.width, picture.height, [&](int x, int y) { return picture.Dark(x, y); },
+        frm_Anteprima::kDark, frm_Anteprima::kLit);
 }
 
 }  // namespace
@@ -113,7 +103,7 @@ QWidget* frm_Anteprima::Build_Pictures() {
         for (int s = 0; s < kSlotsPerPanel; ++s) {
             const QString text = QStringLiteral("Immagine numero %1:").arg(s + 1);
             auto* caption = new QLabel(text);
-            auto* picture = new QLabel;
+            auto* picture = new platform::CrispPicture;
             platform::Name_Control(picture, QStringLiteral("pct_Anteprima_%1_%2").arg(type).arg(s),
                                    type + QStringLiteral(", ") + text, QString());
             inner->addWidget(caption, (s / 2) * 2, s % 2);
@@ -129,7 +119,7 @@ QWidget* frm_Anteprima::Build_Pictures() {
     const QString glyphNames[] = {QStringLiteral("Font 5x8 pixel"),
                                   QStringLiteral("Font 10x16 pixel")};
     for (int g = 0; g < 2; ++g) {
-        auto* glyph = new QLabel;
+        auto* glyph = new platform::CrispPicture;
         platform::Name_Control(glyph, QStringLiteral("pct_Anteprima_Font_%1").arg(g), glyphNames[g],
                                QString());
         fontRow->addWidget(new QLabel(glyphNames[g] + QLatin1Char(':')));
@@ -233,18 +223,20 @@ QImage frm_Anteprima::Glyph(int which) const {
 void frm_Anteprima::Show_Pictures() {
     for (int p = 0; p < static_cast<int>(kPanelLayouts.size()); ++p) {
         for (int s = 0; s < kSlotsPerPanel; ++s) {
-            QLabel* box = pictures_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)];
-            QPixmap shown = Zoomed(Picture(p, s), zoom_);
+            platform::CrispPicture* box =
+                pictures_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)];
+            QImage shown = Picture(p, s);
             const std::string& kept =
                 kept_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)];
             if (!kept.empty()) {
                 QPainter painter(&shown);
-                painter.setPen(QPen(Qt::red, 2));
-                painter.drawRect(shown.rect().adjusted(1, 1, -2, -2));
+                painter.setPen(Qt::red);
+                painter.drawRect(shown.rect().adjusted(0, 0, -1, -1));
                 painter.drawLine(shown.rect().topLeft(), shown.rect().bottomRight());
                 painter.drawLine(shown.rect().topRight(), shown.rect().bottomLeft());
             }
-            box->setPixmap(shown);
+            box->setPixmap(QPixmap::fromImage(shown));
+            box->Set_Zoom(zoom_);
             box->setToolTip(kept.empty() ? QString()
                                          : QStringLiteral("Immagine non caricata: %1. Il modulo "
                                                           "riceverà l'immagine bianca.")
@@ -252,7 +244,8 @@ void frm_Anteprima::Show_Pictures() {
         }
     }
     for (int g = 0; g < 2; ++g) {
-        glyphs_[static_cast<std::size_t>(g)]->setPixmap(Zoomed(Glyph(g), zoom_ * kGlyphScale));
+        glyphs_[static_cast<std::size_t>(g)]->setPixmap(QPixmap::fromImage(Glyph(g)));
+        glyphs_[static_cast<std::size_t>(g)]->Set_Zoom(zoom_ * kGlyphScale);
     }
 }
 

@@ -13,6 +13,9 @@
 
 class QHBoxLayout;
 class QLabel;
+namespace lcdprog::platform {
+class CrispPicture;
+}
 class QPushButton;
 class QSpinBox;
 
@@ -62,8 +65,9 @@ class frm_Anteprima final : public QWidget {
     MemoryImageBytes image_{};
     bool current_ = false;
     int zoom_ = 2;
-    std::array<std::array<QLabel*, kSlotsPerPanel>, kPanelLayouts.size()> pictures_{};
-    std::array<QLabel*, 2> glyphs_{};
+    std::array<std::array<platform::CrispPicture*, kSlotsPerPanel>, kPanelLayouts.size()>
+        pictures_{};
+    std::array<platform::CrispPicture*, 2> glyphs_{};
     QWidget* content_ = nullptr;
     PicturePaths kept_;
     QSpinBox* txt_Zoom = nullptr;

@@ -163,19 +163,6 @@ platform::Result<UnitRecord> Parse_Record_Line(const QByteArray& line) {
     r.imageSha256 = Text(o, "image_sha256");
     r.retries = Whole(o, "retries").value_or(0);
     r.seconds = o.value(QLatin1String("seconds")).toDouble();
-    if (r.record == 1) {
-        // Version 1 named the device "port" and the text "error", and kept no failure kind;
-        // its "blocks" did not say whether the run ever reached the EEPROM, so it is not read.
-        r.device = Text(o, "port");
-        r.text = One_Line(Text(o, "error"));
-        r.failure = r.result == Outcome::Ok ? std::optional(RunFailure::None) : std::nullopt;
-        return r;
-    }
-    r.id = Text(o, "id");
-    if (QUuid::fromString(r.id).isNull()) {
-        return Bad_Field("id");
-    }
-    r.id = QUuid::fromString(r.id).toString(QUuid::WithoutBraces);
     // A record that failed without saying how is still a failure, of a kind no one knows.
     r.failure = r.result == Outcome::Ok ? std::optional(RunFailure::None) : std::nullopt;
     if (const QJsonValue f = o.value(QLatin1String("failure")); !f.isNull() && !f.isUndefined()) {
@@ -184,6 +171,19 @@ platform::Result<UnitRecord> Parse_Record_Line(const QByteArray& line) {
             return Bad_Field("failure");
         }
     }
+    if (r.record == 1) {
+        // Version 1 named the device "port" and the text "error", and kept the failure kind
+        // only in its later lines; its "blocks" did not say whether the run ever reached the
+        // EEPROM, so it is not read.
+        r.device = Text(o, "port");
+        r.text = One_Line(Text(o, "error"));
+        return r;
+    }
+    r.id = Text(o, "id");
+    if (QUuid::fromString(r.id).isNull()) {
+        return Bad_Field("id");
+    }
+    r.id = QUuid::fromString(r.id).toString(QUuid::WithoutBraces);
     r.block = Whole(o, "block");
     r.station = Text(o, "station");
     r.position = Text(o, "position");

@@ -38,8 +38,6 @@ class RunStatus final : public RunObserver {
     Phase phase_ = Phase::Idle;
     std::uint32_t runStartMs_ = 0;
     std::uint32_t writeStartMs_ = 0;
-    int block_ = 0;
-    bool wrote_ = false;  // a block of this run went out
 };
 
 }  // namespace lcdprog

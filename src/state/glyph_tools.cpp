@@ -114,39 +114,4 @@ std::vector<std::string> Rows_Of_Text(std::string_view text) {
     return rows;
 }
 
-std::optional<GlyphColumns> Centre_Ink(const std::vector<std::uint8_t>& grey, int width, int height,
-                                       int threshold, GlyphSize size) {
-    if (width <= 0 || height <= 0 || grey.size() < static_cast<std::size_t>(width) * height) {
-        return std::nullopt;
-    }
-    const auto ink = [&](int x, int y) {
-        return grey[static_cast<std::size_t>(y) * width + x] < threshold;
-    };
-    int left = width, right = -1, top = height, bottom = -1;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            if (ink(x, y)) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-        }
-    }
-    if (right < 0 || right - left + 1 > size.columns || bottom - top + 1 > size.rows) {
-        return std::nullopt;
-    }
-    const int dx = (size.columns - (right - left + 1) + 1) / 2 - left;
-    const int dy = (size.rows - (bottom - top + 1) + 1) / 2 - top;
-    GlyphColumns glyph(static_cast<std::size_t>(size.columns), 0);
-    for (int y = top; y <= bottom; ++y) {
-        for (int x = left; x <= right; ++x) {
-            if (ink(x, y)) {
-                glyph[x + dx] |= 1u << (y + dy);
-            }
-        }
-    }
-    return glyph;
-}
-
 }  // namespace lcdprog

@@ -51,11 +51,4 @@ std::string Glyph_Text(const GlyphColumns& glyph, int rows);
 // it taken away, so that rows copied out of a project file paste as well.
 std::vector<std::string> Rows_Of_Text(std::string_view text);
 
-// A grey picture (one byte per pixel, 0 black, row after row) fitted into a glyph: the pixels
-// darker than `threshold` are ink; when the ink's bounding box fits into `size` it is placed in
-// the middle (an odd spare pixel goes right and down). nullopt when it does not fit or there is
-// no ink.
-std::optional<GlyphColumns> Centre_Ink(const std::vector<std::uint8_t>& grey, int width, int height,
-                                       int threshold, GlyphSize size);
-
 }  // namespace lcdprog

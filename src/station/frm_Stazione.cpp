@@ -2,30 +2,35 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
-#include <QPointer>
-#include <QProcess>
 #include <QProgressBar>
+#include <QPromise>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScreen>
 #include <QScrollArea>
-#include <QTemporaryDir>
+#include <QSettings>
+#include <QThreadPool>
 #include <QVBoxLayout>
+#include <QVariantMap>
 #include <cmath>
 
+#include "cli/commands.h"
 #include "link/mod_RS232.h"
-#include "main_window/frm_Config_LCD.h"
+#include "link/run_outcome.h"
+#include "platform/decimal_text.h"
+#include "platform/posix_file_service.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/port_table.h"
 
@@ -36,20 +41,21 @@ using platform::Name_Control;
 
 const QString kCaption = QStringLiteral("Stazione di produzione");
 constexpr int kRefreshMs = 100;  // the panels follow their ports at most ten times a second
-constexpr int kCompileMs = 60000;
 
-// Colours of the last result, readable on the light window background.
+// What the settings keep: each position's name and tick by the device's stable name, and the
+// continuous cycle.
+const QString kPositionsKey = QStringLiteral("stazione/posti");
+const QString kCycleKey = QStringLiteral("stazione/ciclo_continuo");
+
+// Colours of the result, readable on the light window background.
 const char* const kOkColour = "#1b7f2a";
 const char* const kFailedColour = "#c0141c";
 const char* const kStoppedColour = "#9a5b00";
+const char* const kWritingColour = "#1f4e9c";
+const char* const kResultStyle = "font-size: 15pt; font-weight: bold; color: %1;";
 
 QString Q(const std::string& text) {
     return QString::fromStdString(text);
-}
-
-// "3,5": figures with the decimal comma.
-QString Decimal(double value, int decimals) {
-    return QString::number(value, 'f', decimals).replace(QLatin1Char('.'), QLatin1Char(','));
 }
 
 QLabel* Labelled_Value(QHBoxLayout* row, const QString& caption, const QString& name) {
@@ -80,10 +86,19 @@ std::string Default_Record(const std::string& project) {
         .toStdString();
 }
 
+QString Default_Name(int index) {
+    return QStringLiteral("Posto %1").arg(index + 1);
+}
+
+void Set_Result(QLabel* label, const QString& text, const char* colour) {
+    label->setText(text);
+    label->setStyleSheet(QString::fromLatin1(kResultStyle).arg(QLatin1String(colour)));
+}
+
 }  // namespace
 
 frm_Stazione::frm_Stazione(const StationSetup& setup, QWidget* parent)
-    : QWidget(parent, Qt::Window), setup_(setup), lock_(setup.cover) {
+    : QWidget(parent, Qt::Window), setup_(setup) {
     askPin = [this](const QString& prompt) -> std::optional<QString> {
         bool ok = false;
         const QString pin =
@@ -96,18 +111,25 @@ frm_Stazione::frm_Stazione(const StationSetup& setup, QWidget* parent)
     if (!setup_.projectPath.empty()) {
         recordPath_ = Default_Record(setup_.projectPath);
     }
+    if (!setup_.files) {
+        setup_.files = std::make_shared<platform::PosixFileService>();
+    }
     Build_Controls();
     refresh_.setSingleShot(true);
     connect(&refresh_, &QTimer::timeout, this, [this] { Refresh(); });
-    Compile();
+    Prepare_Image();
     Enable_Controls();
     Show_Counts();
 }
 
 frm_Stazione::~frm_Stazione() {
-    // The window went without a close (the program ended): its ports' processes go with it.
+    // The window went without a close (the program ended): its ports' processes go with it, and
+    // the main window is let go.
     if (supervisor_ != nullptr) {
         supervisor_->Terminate_All();
+    }
+    if (locked_ && setup_.lock != nullptr) {
+        setup_.lock->UnlockProject();
     }
 }
 
@@ -120,10 +142,25 @@ void frm_Stazione::Build_Controls() {
     Name_Control(this, QStringLiteral("frm_Stazione"), title, QString());
     platform::Follow_Title(this);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(Build_Header());
-    layout->addWidget(Build_Ports(), 1);
-    layout->addWidget(Build_Footer());
-    resize(900, 640);
+    QWidget* header = Build_Header();
+    QScrollArea* ports = Build_Ports();
+    QWidget* footer = Build_Footer();
+    layout->addWidget(header);
+    layout->addWidget(ports, 1);
+    layout->addWidget(footer);
+    // As large as the positions want, within the screen (eight fit a 1366 x 768 one); a scroll
+    // area only for benches larger than that.
+    const QMargins m = layout->contentsMargins();
+    const QSize inside = ports->widget()->sizeHint();
+    QSize size(std::max({inside.width(), header->sizeHint().width(), footer->sizeHint().width()}) +
+                   m.left() + m.right(),
+               header->sizeHint().height() + inside.height() + footer->sizeHint().height() +
+                   2 * layout->spacing() + m.top() + m.bottom());
+    size = size.expandedTo(QSize(760, 480));
+    if (const QScreen* screen = this->screen(); screen != nullptr) {
+        size = size.boundedTo(screen->availableSize());
+    }
+    resize(size);
 }
 
 QWidget* frm_Stazione::Build_Header() {
@@ -160,25 +197,27 @@ QWidget* frm_Stazione::Build_Header() {
     return box;
 }
 
-// The ports as lcdprog-cli ports lists them: the device, then its by-id name and USB serial
-// number where known.
-QWidget* frm_Stazione::Build_Ports() {
+// The ports as lcdprog-cli ports lists them, each a position of the bench named by the operator;
+// its device, by-id name and USB serial number are in its details.
+QScrollArea* frm_Stazione::Build_Ports() {
     const platform::PortTable table = platform::PortTable::FromEnvironment();
     auto* area = new QScrollArea;
     area->setObjectName(QStringLiteral("scr_Porte"));
     area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
     auto* inside = new QWidget;
     auto* grid = new QGridLayout(inside);
-    const int columns = table.Count() <= 2 ? 1 : table.Count() <= 6 ? 2 : 4;
+    grid->setContentsMargins(0, 0, 0, 0);
+    // Four across from five positions on: two rows of four fit a 1366 x 768 screen.
+    const int columns = table.Count() <= 2 ? table.Count() : table.Count() <= 4 ? 2 : 4;
     for (int n = 1; n <= table.Count(); ++n) {
         const std::string device = table.DevicePath(n);
-        std::string description = table.Description(n);
-        // The first line is the device itself, which the check box already names.
-        const auto eol = description.find('\n');
-        description = eol == std::string::npos ? std::string() : description.substr(eol + 1);
-        Panel panel = Build_Panel(n - 1, device, description);
+        Panel panel = Build_Panel(n - 1, device, table.Description(n));
         grid->addWidget(panel.frame, (n - 1) / columns, (n - 1) % columns);
         panels_.emplace(device, panel);
+    }
+    for (int c = 0; c < columns; ++c) {
+        grid->setColumnStretch(c, 1);
     }
     if (table.Count() == 0) {
         auto* none = new QLabel(QStringLiteral("Nessuna porta seriale trovata."));
@@ -201,48 +240,90 @@ frm_Stazione::Panel frm_Stazione::Build_Panel(int index, const std::string& devi
                                               const std::string& description) {
     const QString i = QString::number(index);
     const QString dev = Q(device);
+    const std::string byId = platform::By_Id_Name(device);
+    const QVariantMap remembered =
+        QSettings().value(kPositionsKey).toMap().value(Q(byId.empty() ? device : byId)).toMap();
+    const QString name = remembered.value(QStringLiteral("nome"), Default_Name(index)).toString();
+
     Panel p;
+    p.index = index;
+    p.key = byId.empty() ? device : byId;
     p.frame = new QGroupBox;
-    Name_Control(p.frame, QStringLiteral("fra_Porta_") + i, dev, Q(description));
+    Name_Control(p.frame, QStringLiteral("fra_Porta_") + i, name, Q(description));
     auto* v = new QVBoxLayout(p.frame);
-    p.check = new QCheckBox(dev);
-    Name_Control(p.check, QStringLiteral("chk_Porta_") + i, dev, Q(description));
-    v->addWidget(p.check);
-    if (!description.empty()) {
-        auto* details = new QLabel(Q(description));
-        Name_Control(details, QStringLiteral("lbl_Dettagli_") + i, QString(),
-                     QStringLiteral("Dettagli ") + dev);
-        details->setStyleSheet(QStringLiteral("color: palette(mid);"));
-        v->addWidget(details);
-    }
+    v->setContentsMargins(6, 4, 6, 4);
+    v->setSpacing(2);
+
+    auto* top = new QHBoxLayout;
+    p.check = new QCheckBox;
+    Name_Control(p.check, QStringLiteral("chk_Porta_") + i, name,
+                 QStringLiteral("Programmare il modulo su ") + dev);
+    p.check->setChecked(remembered.value(QStringLiteral("spuntato"), false).toBool());
+    connect(p.check, &QCheckBox::toggled, this, [this] { Remember_Positions(); });
+    p.name = new QLineEdit(name);
+    Name_Control(p.name, QStringLiteral("txt_Posto_") + i, QStringLiteral("Nome del posto"),
+                 QStringLiteral("Il nome resta legato al dispositivo ") + dev);
+    p.name->setFrame(false);
+    p.name->setStyleSheet(QStringLiteral("font-weight: bold; background: transparent;"));
+    // An empty name goes back to the default: a position always has one.
+    connect(p.name, &QLineEdit::editingFinished, this, [this, device] {
+        Panel& panel = panels_.at(device);
+        if (panel.name->text().trimmed().isEmpty()) {
+            panel.name->setText(Default_Name(panel.index));
+        }
+        panel.check->setAccessibleName(panel.name->text());
+        panel.frame->setAccessibleName(panel.name->text());
+        Remember_Positions();
+    });
+    p.stop = Button(QStringLiteral("Ferma"), QStringLiteral("cmd_Ferma_Porta_") + i);
+    p.stop->setAccessibleName(QStringLiteral("Ferma ") + name);
+    connect(p.stop, &QPushButton::clicked, this, [this, device] { cmd_Ferma_Porta_Click(device); });
+    top->addWidget(p.check);
+    top->addWidget(p.name, 1);
+    top->addWidget(p.stop);
+    v->addLayout(top);
+
+    // The device, whole in the tool tip with its by-id name and USB details.
+    p.device = new QLabel;
+    Name_Control(p.device, QStringLiteral("lbl_Dettagli_") + i, QString(),
+                 QStringLiteral("Dispositivo ") + name);
+    p.device->setToolTip(Q(description));
+    p.device->setStyleSheet(QStringLiteral("color: palette(mid);"));
+    p.device->setText(p.device->fontMetrics().elidedText(dev, Qt::ElideLeft, 280));
+    v->addWidget(p.device);
+
+    auto* line = new QHBoxLayout;
     p.state = new QLabel(QStringLiteral("in attesa"));
     Name_Control(p.state, QStringLiteral("lbl_Stato_") + i, QString(),
-                 QStringLiteral("Stato ") + dev);
-    v->addWidget(p.state);
+                 QStringLiteral("Stato ") + name);
+    p.seconds = new QLabel;
+    Name_Control(p.seconds, QStringLiteral("lbl_Secondi_") + i, QString(),
+                 QStringLiteral("Secondi rimanenti ") + name);
+    line->addWidget(p.state, 1);
+    line->addWidget(p.seconds);
+    v->addLayout(line);
     p.bar = new QProgressBar;
-    Name_Control(p.bar, QStringLiteral("pgb_Porta_") + i, QStringLiteral("Blocchi ") + dev,
+    Name_Control(p.bar, QStringLiteral("pgb_Porta_") + i, QStringLiteral("Blocchi ") + name,
                  QString());
     p.bar->setRange(0, kBlocks);
     p.bar->setTextVisible(false);
+    p.bar->setMaximumHeight(12);
     v->addWidget(p.bar);
-    p.seconds = new QLabel;
-    Name_Control(p.seconds, QStringLiteral("lbl_Secondi_") + i, QString(),
-                 QStringLiteral("Secondi rimanenti ") + dev);
-    v->addWidget(p.seconds);
     p.result = new QLabel;
     Name_Control(p.result, QStringLiteral("lbl_Risultato_") + i, QString(),
-                 QStringLiteral("Risultato ") + dev);
-    p.result->setStyleSheet(QStringLiteral("font-size: 22pt; font-weight: bold;"));
+                 QStringLiteral("Risultato ") + name);
+    p.result->setWordWrap(true);
+    Set_Result(p.result, QString(), kOkColour);
+    // Room for two lines, so that the panels do not jump when a result comes or goes.
+    p.result->setMinimumHeight(2 * QFontMetrics(p.result->font()).height() + 8);
     v->addWidget(p.result);
     p.detail = new QLabel;
     Name_Control(p.detail, QStringLiteral("lbl_Esito_") + i, QString(),
-                 QStringLiteral("Esito ") + dev);
+                 QStringLiteral("Esito ") + name);
     p.detail->setWordWrap(true);
+    p.detail->setMinimumHeight(2 * p.detail->fontMetrics().height());
+    p.detail->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     v->addWidget(p.detail);
-    p.stop = Button(QStringLiteral("Ferma"), QStringLiteral("cmd_Ferma_Porta_") + i);
-    p.stop->setAccessibleName(QStringLiteral("Ferma ") + dev);
-    connect(p.stop, &QPushButton::clicked, this, [this, device] { cmd_Ferma_Porta_Click(device); });
-    v->addWidget(p.stop, 0, Qt::AlignRight);
     return p;
 }
 
@@ -254,6 +335,8 @@ QWidget* frm_Stazione::Build_Footer() {
     lbl_Programmati =
         Labelled_Value(counts, QStringLiteral("Programmati"), QStringLiteral("lbl_Programmati"));
     lbl_Falliti = Labelled_Value(counts, QStringLiteral("Falliti"), QStringLiteral("lbl_Falliti"));
+    lbl_Interrotti =
+        Labelled_Value(counts, QStringLiteral("Interrotti"), QStringLiteral("lbl_Interrotti"));
     lbl_Moduli_Ora =
         Labelled_Value(counts, QStringLiteral("Moduli all'ora"), QStringLiteral("lbl_Moduli_Ora"));
     lbl_Resa = Labelled_Value(counts, QStringLiteral("Resa"), QStringLiteral("lbl_Resa"));
@@ -267,6 +350,9 @@ QWidget* frm_Stazione::Build_Footer() {
                  chk_Ciclo_Continuo->text(),
                  QStringLiteral("Ogni porta aspetta che il modulo sia tolto e che ne arrivi uno "
                                 "nuovo, poi lo programma, fino a Ferma"));
+    chk_Ciclo_Continuo->setChecked(QSettings().value(kCycleKey, false).toBool());
+    connect(chk_Ciclo_Continuo, &QCheckBox::toggled, this,
+            [](bool on) { QSettings().setValue(kCycleKey, on); });
     cmd_Blocca = Button(QStringLiteral("Blocca"), QStringLiteral("cmd_Blocca"));
     connect(cmd_Avvia, &QPushButton::clicked, this, [this] { cmd_Avvia_Click(); });
     connect(cmd_Ferma, &QPushButton::clicked, this, [this] { cmd_Ferma_Click(); });
@@ -280,10 +366,22 @@ QWidget* frm_Stazione::Build_Footer() {
     return box;
 }
 
-// The image every port gets, made once by lcdprog-cli image: the compiler lcdprog-cli write
-// uses, which also refuses a project whose pictures cannot all be used (the window would show
-// those slots white; a production run must not program them so).
-void frm_Stazione::Compile() {
+void frm_Stazione::Remember_Positions() const {
+    QSettings settings;
+    QVariantMap positions = settings.value(kPositionsKey).toMap();
+    for (const auto& [device, panel] : panels_) {
+        positions.insert(Q(panel.key),
+                         QVariantMap{{QStringLiteral("nome"), panel.name->text()},
+                                     {QStringLiteral("spuntato"), panel.check->isChecked()}});
+    }
+    settings.setValue(kPositionsKey, positions);
+}
+
+// The image every port gets, made once with the compiler lcdprog-cli uses, which also refuses a
+// project whose pictures cannot all be used (the window would show those slots white; a
+// production run must not program them so). Pictures on a slow share take their time: the
+// compile runs on a thread of the pool and the window stays at the operator's hand meanwhile.
+void frm_Stazione::Prepare_Image() {
     if (setup_.projectPath.empty()) {
         Note(
             QStringLiteral("Nessun progetto aperto: aprire o salvare un progetto, poi riaprire la "
@@ -296,37 +394,42 @@ void frm_Stazione::Compile() {
                            "stazione."));
         return;
     }
-    QTemporaryDir folder;
-    const QString bin = folder.filePath(QStringLiteral("image.bin"));
-    QProcess cli;
-    cli.start(setup_.cliProgram,
-              {QStringLiteral("image"), Q(setup_.projectPath), QStringLiteral("-o"), bin});
-    const bool finished = cli.waitForFinished(kCompileMs);
-    QFile file(bin);
-    if (!finished || cli.exitStatus() != QProcess::NormalExit || cli.exitCode() != 0 ||
-        !file.open(QIODevice::ReadOnly) || file.size() != static_cast<qint64>(image_.size())) {
-        QString why = QString::fromUtf8(cli.readAllStandardError()).trimmed();
-        // lcdprog-cli explains itself on its error output; Qt's own texts are English.
-        if (why.isEmpty() && cli.error() == QProcess::FailedToStart) {
-            why = QStringLiteral("impossibile avviare ") + setup_.cliProgram;
-        } else if (why.isEmpty() && !finished) {
-            why = QStringLiteral("lcdprog-cli non ha finito entro %1 secondi.")
-                      .arg(kCompileMs / 1000);
-        } else if (why.isEmpty() && cli.exitStatus() != QProcess::NormalExit) {
-            why = QStringLiteral("lcdprog-cli si è interrotto inaspettatamente.");
-        } else if (why.isEmpty()) {
-            why = QStringLiteral("lcdprog-cli non ha scritto un'immagine valida.");
-        }
-        Note(QStringLiteral("Impossibile preparare l'immagine del progetto:\n") + why);
+    Note(QStringLiteral("Preparazione dell'immagine del progetto..."));
+    preparing_ = true;
+    using Compiled = std::shared_ptr<const platform::Result<cli::Image>>;
+    auto promise = std::make_shared<QPromise<Compiled>>();
+    auto* watcher = new QFutureWatcher<Compiled>(this);
+    connect(watcher, &QFutureWatcher<Compiled>::finished, this, [this, watcher] {
+        Take_Image(*watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(promise->future());
+    // The job keeps what it reads by value: a station closed meanwhile only drops its result.
+    QThreadPool::globalInstance()->start(
+        [promise, files = setup_.files, path = setup_.projectPath] {
+            promise->start();
+            promise->addResult(std::make_shared<const platform::Result<cli::Image>>(
+                cli::Compile_Project(*files, path)));
+            promise->finish();
+        });
+}
+
+void frm_Stazione::Take_Image(const platform::Result<cli::Image>& image) {
+    preparing_ = false;
+    if (!image) {
+        Note(QStringLiteral("Impossibile preparare l'immagine del progetto:\n") +
+             Q(image.Why().text));
         return;
     }
-    file.read(reinterpret_cast<char*>(image_.data()), static_cast<qint64>(image_.size()));
+    image_ = *image;
     sha256_ = cli::Image_Sha256(image_);
     lbl_SHA256->setText(Q(sha256_));
     imageReady_ = true;
+    Note(QString());
     // A project changed on disk is not taken up while the station is open: see Project_Changed.
     projectWatch_ = new QFileSystemWatcher({Q(setup_.projectPath)}, this);
     connect(projectWatch_, &QFileSystemWatcher::fileChanged, this, [this] { Project_Changed(); });
+    Enable_Controls();
 }
 
 void frm_Stazione::Project_Changed() {
@@ -383,9 +486,9 @@ void frm_Stazione::cmd_Avvia_Click() {
     }
     auto supervisor = std::make_unique<cli::PortSupervisor>(
         cli::SupervisorSettings{setup_.cliProgram, chk_Ciclo_Continuo->isChecked(), false}, image_);
-    std::string error;
-    if (!supervisor->Open_Log(recordPath_, error)) {
-        Note(QStringLiteral("Nessun modulo è stato scritto: ") + Q(error) + QStringLiteral("."));
+    if (const platform::Result<> opened = supervisor->Open_Log(recordPath_); !opened) {
+        Note(QStringLiteral("Nessun modulo è stato scritto: ") + Q(opened.Text()) +
+             QStringLiteral("."));
         return;
     }
     Note(QString());
@@ -394,10 +497,12 @@ void frm_Stazione::cmd_Avvia_Click() {
     started_ = true;
     runClock_.start();
     for (const std::string& device : devices) {
+        // The units of the last run may have been swapped since: nothing of theirs stays.
         Panel& panel = panels_.at(device);
         panel.bar->setValue(0);
         panel.seconds->clear();
         panel.state->setText(QStringLiteral("ricerca del modulo"));
+        Clear_Result(panel);
     }
     Enable_Controls();
     supervisor_->Start(devices);
@@ -416,7 +521,7 @@ void frm_Stazione::cmd_Ferma_Porta_Click(const std::string& device) {
 }
 
 void frm_Stazione::cmd_Blocca_Click() {
-    if (!lock_.Locked()) {
+    if (!locked_) {
         const auto pin = askPin(QStringLiteral("PIN per sbloccare (tenuto solo in memoria):"));
         if (!pin) {
             return;
@@ -433,7 +538,18 @@ void frm_Stazione::cmd_Blocca_Click() {
         // Only a salted hash stays in memory, never the PIN itself.
         pinSalt_ = QByteArray::number(QRandomGenerator::system()->generate64());
         pinHash_ = QCryptographicHash::hash(pinSalt_ + pin->toUtf8(), QCryptographicHash::Sha256);
-        lock_.Lock();
+        locked_ = true;
+        if (setup_.lock != nullptr) {
+            // Closing the main window would end the program, and the station with it.
+            setup_.lock->LockProject([this] {
+                Note(
+                    QStringLiteral("La stazione è bloccata: il programma non si chiude. "
+                                   "Sbloccarla con il PIN, poi chiudere."));
+                show();
+                raise();
+                activateWindow();
+            });
+        }
         Note(QString());
     } else {
         const auto pin = askPin(QStringLiteral("PIN per sbloccare:"));
@@ -445,7 +561,10 @@ void frm_Stazione::cmd_Blocca_Click() {
             Note(QStringLiteral("PIN errato: la stazione resta bloccata."));
             return;
         }
-        lock_.Unlock();
+        locked_ = false;
+        if (setup_.lock != nullptr) {
+            setup_.lock->UnlockProject();
+        }
         pinHash_.clear();
         Note(QString());
     }
@@ -458,12 +577,13 @@ void frm_Stazione::Enable_Controls() {
     cmd_Ferma->setEnabled(running);
     chk_Ciclo_Continuo->setEnabled(!running);
     // The record is chosen once, before the first unit.
-    cmd_Registro->setEnabled(!started_ && !lock_.Locked());
-    const QString blocca = lock_.Locked() ? QStringLiteral("Sblocca") : QStringLiteral("Blocca");
+    cmd_Registro->setEnabled(!started_ && !locked_);
+    const QString blocca = locked_ ? QStringLiteral("Sblocca") : QStringLiteral("Blocca");
     cmd_Blocca->setText(blocca);
     cmd_Blocca->setAccessibleName(blocca);
     for (auto& [device, panel] : panels_) {
         panel.check->setEnabled(!running);
+        panel.name->setReadOnly(locked_);
         bool portRunning = false;
         if (running) {
             for (const auto& port : supervisor_->Ports()) {
@@ -475,12 +595,7 @@ void frm_Stazione::Enable_Controls() {
 }
 
 void frm_Stazione::On_Result(const cli::PortState&, const cli::UnitResult& result) {
-    // A unit the operator stopped says nothing about the modules: neither count has it.
-    if (result.ok) {
-        ++programmed_;
-    } else if (!result.interrupted) {
-        ++failed_;
-    }
+    counts_.Add(result);
 }
 
 void frm_Stazione::On_Log_Failed(const std::string& error) {
@@ -525,66 +640,79 @@ void frm_Stazione::Refresh() {
     Enable_Controls();
 }
 
+void frm_Stazione::Clear_Result(Panel& panel) {
+    Set_Result(panel.result, QString(), kOkColour);
+    panel.detail->clear();
+}
+
 void frm_Stazione::Show_Port(Panel& panel, const cli::PortState& port) {
-    QString state = QStringLiteral("ricerca del modulo");
     const auto& last = port.last;
-    const bool shown =
-        last && port.step != cli::PortStep::Writing && port.step != cli::PortStep::Detecting;
+    const bool writing = port.step == cli::PortStep::Writing;
+    QString state = QStringLiteral("ricerca del modulo");
     if (port.openFailed) {
         state = QStringLiteral("scollegato");
-    } else if (port.step == cli::PortStep::Writing) {
+    } else if (writing) {
         state = QStringLiteral("scrittura");
-    } else if (port.step == cli::PortStep::Waiting && port.waitingForPlug) {
-        state = QStringLiteral("in attesa");
-    } else if (shown) {
-        state = last->ok            ? QStringLiteral("programmato")
-                : last->portLost    ? QStringLiteral("scollegato")
-                : last->interrupted ? QStringLiteral("in attesa")
-                                    : QStringLiteral("fallito");
+    } else if (port.step == cli::PortStep::Opening) {
+        state = QStringLiteral("apertura della porta");
+    } else if (port.step == cli::PortStep::Waiting) {
+        state = port.waitingForPlug ? QStringLiteral("in attesa di un modulo")
+                                    : QStringLiteral("togliere il modulo");
+    } else if (last && port.step == cli::PortStep::Idle) {
+        state = last->Ok()                                      ? QStringLiteral("programmato")
+                : last->outcome.failure == RunFailure::PortLost ? QStringLiteral("scollegato")
+                : last->Interrupted()                           ? QStringLiteral("interrotto")
+                                                                : QStringLiteral("fallito");
     } else if (port.ended) {
         state = QStringLiteral("in attesa");
     }
     panel.state->setText(state);
-    panel.bar->setValue(port.step == cli::PortStep::Writing || shown ? port.block : 0);
-    const int left = cli::Seconds_Left(port, supervisor_->Elapsed_Ms());
-    panel.seconds->setText(left >= 0 ? QStringLiteral("%1 s rimanenti").arg(left) : QString());
+    panel.bar->setValue(writing ? port.block : last ? last->outcome.blocks : 0);
+    const auto left = cli::Seconds_Left(port, supervisor_->Elapsed_Ms());
+    panel.seconds->setText(left ? Q(Seconds_Left_Text(*left)) : QString());
+
+    // A result is shown only while its unit is in place: the supervisor forgets it when a new
+    // unit starts or the unit was taken away.
     if (port.openFailed) {
-        panel.result->setText(QStringLiteral("NON APERTA"));
-        panel.result->setStyleSheet(
-            QStringLiteral("font-size: 22pt; font-weight: bold; color: %1;").arg(kFailedColour));
-        panel.detail->setText(Q(cli::One_Line(port.openError)));
+        Set_Result(panel.result, QStringLiteral("NON APERTA"), kFailedColour);
+        panel.detail->setText(Q(One_Line(port.openError)));
+    } else if (writing) {
+        Set_Result(panel.result, QStringLiteral("IN SCRITTURA: NON SCOLLEGARE"), kWritingColour);
+        panel.detail->setText(QStringLiteral("modulo %1").arg(port.unit));
     } else if (last) {
-        const char* colour = last->ok            ? kOkColour
-                             : last->interrupted ? kStoppedColour
-                                                 : kFailedColour;
-        panel.result->setText(last->ok            ? QStringLiteral("OK")
-                              : last->interrupted ? QStringLiteral("INTERROTTO")
-                                                  : QStringLiteral("FALLITO"));
-        panel.result->setStyleSheet(
-            QStringLiteral("font-size: 22pt; font-weight: bold; color: %1;").arg(colour));
-        QString detail =
-            QStringLiteral("modulo %1: ").arg(last->unit) + Q(cli::Unit_Result_Text(*last));
-        if (!last->error.empty()) {
-            detail += QStringLiteral(": ") + Q(cli::One_Line(last->error));
-        }
-        panel.detail->setText(detail);
+        const RunFailure failure = last->outcome.failure;
+        Set_Result(panel.result,
+                   last->Ok()                        ? QStringLiteral("OK")
+                   : failure == RunFailure::PortLost ? QStringLiteral("PORTA PERSA")
+                   : last->Interrupted()             ? QStringLiteral("INTERROTTO")
+                                                     : QStringLiteral("FALLITO"),
+                   last->Ok()            ? kOkColour
+                   : last->Interrupted() ? kStoppedColour
+                                         : kFailedColour);
+        panel.detail->setText(QStringLiteral("modulo %1: ").arg(last->unit) +
+                              Q(Outcome_Text(last->outcome)));
+    } else {
+        Clear_Result(panel);
     }
 }
 
 void frm_Stazione::Show_Counts() {
-    lbl_Programmati->setText(QString::number(programmed_));
-    lbl_Falliti->setText(QString::number(failed_));
+    lbl_Programmati->setText(QString::number(counts_.programmed));
+    lbl_Falliti->setText(QString::number(counts_.failed));
+    lbl_Interrotti->setText(QString::number(counts_.interrupted));
     const qint64 ms = runMs_ + (Running() ? runClock_.elapsed() : 0);
-    lbl_Moduli_Ora->setText(programmed_ > 0 && ms > 0
-                                ? QString::number(std::lround(programmed_ * 3600000.0 / ms))
+    lbl_Moduli_Ora->setText(counts_.programmed > 0 && ms > 0
+                                ? QString::number(std::lround(counts_.programmed * 3600000.0 / ms))
                                 : QStringLiteral("-"));
-    const int units = programmed_ + failed_;
-    lbl_Resa->setText(units > 0 ? Decimal(100.0 * programmed_ / units, 1) + QStringLiteral(" %")
+    // Stopped units say nothing about the modules: the yield is of those that ran to the end.
+    const int units = counts_.programmed + counts_.failed;
+    lbl_Resa->setText(units > 0 ? Q(platform::Decimal_Text(100.0 * counts_.programmed / units, 1)) +
+                                      QStringLiteral(" %")
                                 : QStringLiteral("-"));
 }
 
 void frm_Stazione::closeEvent(QCloseEvent* event) {
-    if (lock_.Locked()) {
+    if (locked_) {
         Note(QStringLiteral("Sbloccare la stazione prima di chiuderla."));
         event->ignore();
         return;
@@ -607,26 +735,6 @@ void frm_Stazione::closeEvent(QCloseEvent* event) {
             event->accept();
         }
     }
-}
-
-frm_Stazione* Show_frm_Stazione(frm_Config_LCD* mainWindow) {
-    static QPointer<frm_Stazione> station;
-    if (station == nullptr) {
-        StationSetup setup;
-        setup.projectPath = mainWindow->Project_Path();
-        setup.unsavedChanges = mainWindow->Modified();
-        // lcdprog-cli lies beside lcdprog, in the build tree and in an installed tree alike.
-        setup.cliProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/lcdprog-cli");
-        setup.cover = mainWindow;
-        station = new frm_Stazione(setup);
-        station->setAttribute(Qt::WA_DeleteOnClose);
-        QObject::connect(mainWindow, &frm_Config_LCD::projectChanged, station,
-                         &frm_Stazione::Project_Changed);
-    }
-    station->show();
-    station->raise();
-    station->activateWindow();
-    return station;
 }
 
 }  // namespace lcdprog

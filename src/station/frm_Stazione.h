@@ -1,9 +1,9 @@
 #pragma once
 
 // The production station: many modules at once for an operator who never opens a terminal. One
-// panel per serial port, each programmed by a port process of lcdprog-cli through the same
-// supervisor lcdprog-cli write uses; the image is the project's, compiled once by lcdprog-cli
-// when the station opens.
+// panel per serial port (a position of the bench), each programmed by a port process of
+// lcdprog-cli through the same supervisor lcdprog-cli write uses; the image is the project's,
+// compiled once in the background when the station opens, by the compiler lcdprog-cli uses.
 
 #include <QElapsedTimer>
 #include <QString>
@@ -16,27 +16,29 @@
 #include <string>
 
 #include "cli/port_supervisor.h"
-#include "station/cover_lock.h"
+#include "platform/file_service.h"
+#include "platform/project_lock.h"
 
 class QCheckBox;
 class QCloseEvent;
 class QFileSystemWatcher;
-class QGridLayout;
 class QGroupBox;
 class QLabel;
-class QMainWindow;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QScrollArea;
 
 namespace lcdprog {
-
-class frm_Config_LCD;
 
 struct StationSetup {
     std::string projectPath;  // empty: no project open
     bool unsavedChanges = false;
-    QString cliProgram;            // lcdprog-cli
-    QMainWindow* cover = nullptr;  // what "Blocca" covers
+    QString cliProgram;                     // lcdprog-cli, which runs the ports' processes
+    platform::ProjectLock* lock = nullptr;  // what "Blocca" holds still besides the station
+    // Where the project's pictures are read, from a thread of their own: the system's files when
+    // null. Must outlive the station's preparation of the image.
+    std::shared_ptr<platform::FileService> files = nullptr;
 };
 
 class frm_Stazione final : public QWidget, private cli::PortObserver {
@@ -53,9 +55,15 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
 
     // The project shown in the main window changed (or its file did): the image stays.
     void Project_Changed();
+    // The window that the lock holds is gone (closed while unlocked): "Blocca" holds the station
+    // alone from now on.
+    void Project_Window_Gone() { setup_.lock = nullptr; }
 
+    // The project's image is being compiled (the station opens at once and says so meanwhile).
+    bool Preparing_Image() const { return preparing_; }
+    bool Image_Ready() const { return imageReady_; }
     bool Running() const { return supervisor_ != nullptr; }
-    bool Locked() const { return lock_.Locked(); }
+    bool Locked() const { return locked_; }
     const std::string& Sha256() const { return sha256_; }
     const std::string& Record_Path() const { return recordPath_; }
 
@@ -68,9 +76,14 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    // One position of the bench: a serial port and the unit plugged into it.
     struct Panel {
+        int index = 0;
+        std::string key;  // what the settings remember it by: the by-id name, else the device
         QGroupBox* frame = nullptr;
         QCheckBox* check = nullptr;
+        QLineEdit* name = nullptr;
+        QLabel* device = nullptr;
         QLabel* state = nullptr;
         QProgressBar* bar = nullptr;
         QLabel* seconds = nullptr;
@@ -82,15 +95,18 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
 
     void Build_Controls();
     QWidget* Build_Header();
-    QWidget* Build_Ports();
+    QScrollArea* Build_Ports();
     QWidget* Build_Footer();
     Panel Build_Panel(int index, const std::string& device, const std::string& description);
-    void Compile();
+    void Prepare_Image();
+    void Take_Image(const platform::Result<cli::Image>& image);
     void Choose_Record();
     void Check_Presence();
     void Note(const QString& text);
+    void Remember_Positions() const;
     void Refresh();
     void Show_Port(Panel& panel, const cli::PortState& port);
+    void Clear_Result(Panel& panel);
     void Show_Counts();
     void Enable_Controls();
     void Finish_Run();
@@ -103,20 +119,20 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
 
     StationSetup setup_;
     cli::Image image_{};
+    bool preparing_ = false;
     bool imageReady_ = false;
     std::string sha256_;
     std::string recordPath_;
     bool started_ = false;  // once: the record file is then fixed
     std::unique_ptr<cli::PortSupervisor> supervisor_;
-    std::map<std::string, Panel> panels_;
-    CoverLock lock_;
+    std::map<std::string, Panel> panels_;  // by device
+    bool locked_ = false;
     QByteArray pinSalt_;
     QByteArray pinHash_;
     bool closeWhenStopped_ = false;
 
-    int programmed_ = 0;
-    int failed_ = 0;
-    qint64 runMs_ = 0;  // time spent programming, for units per hour
+    cli::UnitCounts counts_;  // of every run since the station opened
+    qint64 runMs_ = 0;        // time spent programming, for units per hour
     QElapsedTimer runClock_;
 
     QTimer refresh_;
@@ -134,12 +150,9 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
     QPushButton* cmd_Blocca = nullptr;
     QLabel* lbl_Programmati = nullptr;
     QLabel* lbl_Falliti = nullptr;
+    QLabel* lbl_Interrotti = nullptr;
     QLabel* lbl_Moduli_Ora = nullptr;
     QLabel* lbl_Resa = nullptr;
 };
-
-// "Stazione di produzione...": the station for the main window's project, one at most; a second
-// call brings it to the front.
-frm_Stazione* Show_frm_Stazione(frm_Config_LCD* mainWindow);
 
 }  // namespace lcdprog

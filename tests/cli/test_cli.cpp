@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "compiler/mod_Compilatore.h"
+#include "link/run_outcome.h"
 #include "picture/picture.h"
 #include "platform/posix_file_service.h"
 #include "project/project_file.h"
@@ -172,94 +173,135 @@ void Expect_Bad_Input_Refused(const TempFolder& dir, const std::string& sim) {
     }
 }
 
-// Bad input leaves the module untouched; then Ctrl-C at the terminal (the whole process group)
-// stops a write as Stop does: no reset follows.
-TEST(CliOneModule, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
+// Bad input leaves the modules untouched. Then two modules at once, one of them gone silent
+// at block 10: once the other is programmed, Ctrl-C at the terminal (the whole process group)
+// stops the silent one as Stop does, with no reset after it, and the summary counts it as
+// neither programmed nor failed.
+TEST(CliWrite, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
     TempFolder dir;
     const Projects projects(dir);
-    SimProcess sim(dir, {});
-    ASSERT_TRUE(sim.Next_Device()) << sim.Log();
+    SimProcess good(dir, {"--page-ms", "0"}, "good");
+    SimProcess silent(dir, {"--page-ms", "0", "--fault", "silent:block=10"}, "silent");
+    ASSERT_TRUE(good.Next_Device() && silent.Next_Device()) << good.Log() << silent.Log();
     Write_File(dir / "short.bin", std::string(100, '\0'));
     Eeprom image{};
     for (std::size_t i = 0; i < image.size(); ++i) {
         image[i] = static_cast<std::uint8_t>(i * 7 + i / 128);
     }
     Write_File(dir / "image.bin", std::string(image.begin(), image.end()));
-    Expect_Bad_Input_Refused(dir, sim.Link());
+    Expect_Bad_Input_Refused(dir, good.Link());
 
+    // Standard error is where the operator reads the progress; it is read here line by line.
     const std::string log = dir / "units.jsonl";
-    ChildProcess cli({Bin_Folder() + "/lcdprog-cli", "write", dir / "image.bin", "--port",
-                      sim.Link(), "--json", "--log", log},
-                     dir / "cli.err");
+    ChildProcess cli({"/bin/sh", "-c", "exec \"$0\" \"$@\" 2>&1", Bin_Folder() + "/lcdprog-cli",
+                      "write", dir / "image.bin", "--port", good.Link(), "--port", silent.Link(),
+                      "--log", log});
+    const std::string programmed = good.Link() + ": modulo 1: Programmazione completata";
+    std::string text;
     while (const auto line = cli.Next_Line(60000)) {
-        const auto event = Json_Lines(*line).front();
-        if (event.value("event") == "block" && event.value("block").toInt() == 64) {
+        text += *line + "\n";
+        if (line->starts_with(programmed)) {
             break;
         }
     }
-    EXPECT_EQ(cli.Stop(SIGINT), 130) << Read_Whole_File(dir / "cli.err");
+    EXPECT_EQ(cli.Stop(SIGINT), 130) << text;
+    while (const auto line = cli.Next_Line(1000)) {
+        text += *line + "\n";
+    }
+    EXPECT_NE(
+        text.find("\nRiepilogo: 1 modulo programmato, 0 falliti, 1 interrotto (interrotto)\n"),
+        std::string::npos)
+        << text;
     const auto records = Json_Lines(Read_Whole_File(log));
-    ASSERT_EQ(records.size(), 1u);
-    EXPECT_EQ(records[0].value("result").toString(), "interrupted");
-    const int stoppedAt = records[0].value("blocks").toInt();
-    EXPECT_GE(stoppedAt, 64);
-    sim.Stop();
+    ASSERT_EQ(records.size(), 2u);
+    const QJsonObject& stopped = records[1];
+    EXPECT_EQ(stopped.value("port").toString().toStdString(), silent.Link());
+    EXPECT_EQ(stopped.value("result").toString(), "interrupted");
+    EXPECT_EQ(stopped.value("failure").toString(), "stopped");
+    const int stoppedAt = stopped.value("blocks").toInt();
+    EXPECT_LE(stoppedAt, 10);
+    silent.Stop();
     // The block under way when the stop came may or may not have been stored; beyond it the
     // EEPROM is blank, so no bad input above wrote anything either.
-    EXPECT_TRUE(Holds_First_Blocks(sim.Saved_Eeprom(), image, stoppedAt) ||
-                Holds_First_Blocks(sim.Saved_Eeprom(), image, stoppedAt + 1));
-    EXPECT_EQ(sim.Log().find("reset"), std::string::npos) << sim.Log();
+    EXPECT_TRUE(Holds_First_Blocks(silent.Saved_Eeprom(), image, stoppedAt) ||
+                Holds_First_Blocks(silent.Saved_Eeprom(), image, stoppedAt + 1));
+    EXPECT_EQ(silent.Log().find("reset"), std::string::npos) << silent.Log();
 }
 
-// The image made from a project is the window's compile of it; two modules at once, one of them
-// failing at block 100, get it; the record of both.
-TEST(CliWrite, ImageAndTwoModulesOneFailingAndTheirRecord) {
+// The image made from a project is the window's compile of it; four modules at once get it, and
+// each end is told as it happened: one programmed, one failing at block 100, one whose reset goes
+// unanswered, one whose line drops at block 200 (told at once, naming the device, not after the
+// window's retries). The record of each, by its failure kind.
+TEST(CliWrite, ImageAndFourModulesAndTheirRecord) {
     TempFolder dir;
     const Projects projects(dir);
     const Eeprom image = Window_Compile(projects.good);
     std::string text;
     ASSERT_EQ(Run_Cli(dir, {"image", projects.good, "-o", dir / "out.bin"}, text), 0) << text;
     EXPECT_EQ(Read_Whole_File(dir / "out.bin"), std::string(image.begin(), image.end()));
-    SimProcess good(dir, {}, "good");
-    SimProcess failing(dir, {"--fault", "badsum:block=100"}, "failing");
-    ASSERT_TRUE(good.Next_Device() && failing.Next_Device());
-    for (const char* output : {"out1.bin", "out2.bin", "png2", "png3"}) {
-        EXPECT_FALSE(std::filesystem::exists(dir / output)) << output;
+    const struct {
+        const char* fault;
+        const char* result;
+        const char* failure;
+        RunOutcome outcome;
+        int stored;  // leading blocks of the EEPROM that hold the image
+    } rows[] = {
+        {"none", "ok", "", {RunFailure::None, 512}, 512},
+        // A write the module stored but whose acknowledgement was spoiled is in its EEPROM.
+        {"badsum:block=100", "failed", "block-failed", {RunFailure::BlockFailed, 100, 100}, 101},
+        {"badsum:reset", "failed", "reset-failed", {RunFailure::ResetFailed, 512}, 512},
+        // Hung up as block 200 arrived: the module stored it, nobody heard.
+        {"hangup:block=200", "failed", "port-lost", {RunFailure::PortLost, 200, 200}, 201},
+    };
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    std::vector<std::string> args = {"write", projects.good, "--log", dir / "units.jsonl",
+                                     "--quiet"};
+    for (const auto& row : rows) {
+        sims.push_back(std::make_unique<SimProcess>(
+            dir, std::vector<std::string>{"--page-ms", "0", "--fault", row.fault},
+            "lcd" + std::to_string(sims.size())));
+        ASSERT_TRUE(sims.back()->Next_Device());
+        args.insert(args.end(), {"--port", sims.back()->Link()});
     }
-
-    const std::string log = dir / "units.jsonl";
-    Write_File(log, "{\"earlier\":true}\n");
-
-    const std::vector<std::string> args = {"write",     projects.good, "--port",
-                                           good.Link(), "--port",      failing.Link(),
-                                           "--log",     log,           "--quiet"};
+    Write_File(dir / "units.jsonl", "{\"earlier\":true}\n");
     EXPECT_EQ(Run_Cli(dir, args, text), 1) << text;
-    good.Stop();
-    failing.Stop();
-    EXPECT_TRUE(Holds_First_Blocks(good.Saved_Eeprom(), image, 512));
-    // A write the module stored but whose acknowledgement was spoiled is still in its EEPROM.
-    EXPECT_TRUE(Holds_First_Blocks(failing.Saved_Eeprom(), image, 101));
+
     const QByteArray bytes(reinterpret_cast<const char*>(image.data()), std::ssize(image));
     const QString sha = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
-    const auto records = Json_Lines(Read_Whole_File(log));
-    ASSERT_EQ(records.size(), 3u) << Read_Whole_File(log);
+    const auto records = Json_Lines(Read_Whole_File(dir / "units.jsonl"));
+    ASSERT_EQ(records.size(), 5u) << Read_Whole_File(dir / "units.jsonl");
     EXPECT_TRUE(records[0].value("earlier").toBool());
-    std::set<std::string> units;  // the two finish in either order
-    for (const QJsonObject& rec : std::span(records).subspan(1)) {
-        EXPECT_EQ(rec.value("image_sha256").toString(), sha);
-        EXPECT_TRUE(std::regex_match(rec.value("time").toString().toStdString(),
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].fault);
+        SimProcess& sim = *sims[i];
+        const auto record = std::find_if(records.begin(), records.end(), [&](const auto& r) {
+            return r.value("port").toString().toStdString() == sim.Link();
+        });
+        ASSERT_NE(record, records.end());
+        EXPECT_EQ(record->value("image_sha256").toString(), sha);
+        EXPECT_TRUE(std::regex_match(record->value("time").toString().toStdString(),
                                      std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
-        units.insert((QStringList{rec.value("port").toString(), rec.value("result").toString(),
-                                  QString::number(rec.value("blocks").toInt()),
-                                  QString::number(rec.value("retries").toInt()),
-                                  rec.value("error").toString()})
-                         .join(' ')
-                         .toStdString());
+        EXPECT_EQ(
+            (QStringList{record->value("result").toString(), record->value("failure").toString(),
+                         QString::number(record->value("blocks").toInt())}),
+            (QStringList{rows[i].result, rows[i].failure,
+                         QString::number(rows[i].outcome.blocks)}));
+        RunOutcome told = rows[i].outcome;
+        if (told.failure == RunFailure::PortLost) {
+            // The serial control's own words, which name the device; no retry on a dead line.
+            told.why = record->value("error").toString().toStdString();
+            EXPECT_TRUE(told.why.starts_with("Il dispositivo " + sim.Link() + " ")) << told.why;
+            EXPECT_EQ(record->value("retries").toInt(), 0);
+        }
+        // A failure is told even with --quiet, in the words every view uses.
+        if (told.failure != RunFailure::None) {
+            EXPECT_NE(text.find("\n" + sim.Link() + ": modulo 1: " + Outcome_Text(told)),
+                      std::string::npos)
+                << text;
+        }
+        sim.Stop();
+        EXPECT_TRUE(Holds_First_Blocks(sim.Saved_Eeprom(), image, rows[i].stored));
     }
-    EXPECT_EQ(units, (std::set<std::string>{
-                         good.Link() + " ok 512 0 ",
-                         failing.Link() + " failed 100 2 Comunicazione seriale interrotta.\r\n"
-                                          "Scrittura EEPROM I2C fallita!"}));
 }
 
 // A port process's failed unit names the step it failed at, for its parent to act on without
@@ -283,8 +325,9 @@ TEST(CliPortProcess, AFailedUnitNamesWhereItFailed) {
         }
     }
     EXPECT_EQ((QStringList{result.value("event").toString(), result.value("failure").toString(),
-                           QString::number(result.value("blocks").toInt())}),
-              (QStringList{"failed", "block-failed", "3"}))
+                           QString::number(result.value("blocks").toInt()),
+                           QString::number(result.value("block").toInt(-1))}),
+              (QStringList{"failed", "block-failed", "3", "3"}))
         << Read_Whole_File(dir / "worker.err");
 }
 

@@ -17,6 +17,7 @@
 #include "main_window/frm_Da_Carattere.h"
 #include "main_window/glyph_grid.h"
 #include "main_window/main_window_harness.h"
+#include "platform/qt/character_fonts.h"
 #include "state/glyph_tools.h"
 
 namespace lcdprog::test {
@@ -165,30 +166,68 @@ TEST_F(EditingWindow, PastingAGlyphOfAnotherSizeIsRefusedAndChangesNothing) {
     EXPECT_FALSE(h->window->History()->canUndo());
 }
 
-TEST(FromCharacter, TheFittedCharacterLandsInsideTheGrid) {
-    for (const GlyphSize size : {kGlyph5x8, kGlyph10x16}) {
-        for (const QString character : {"W", "g", "."}) {
-            SCOPED_TRACE(character.toStdString() + size.name);
-            const auto glyph = Render_Character(QApplication::font(), character, 128, size);
-            ASSERT_TRUE(glyph.has_value());
-            ASSERT_EQ(glyph->size(), static_cast<std::size_t>(size.columns));
-            unsigned all = 0;
-            int first = size.columns, last = -1;
-            for (int c = 0; c < size.columns; ++c) {
-                EXPECT_EQ((*glyph)[c] >> size.rows, 0u);
-                all |= (*glyph)[c];
-                if ((*glyph)[c] != 0) {
-                    first = std::min(first, c);
-                    last = c;
-                }
-            }
-            EXPECT_LE(std::abs(first - (size.columns - 1 - last)), 1);  // centred
-            EXPECT_LE(std::abs(std::countr_zero(all) -
-                               (size.rows - static_cast<int>(std::bit_width(all)))),
-                      1);
-        }
+// A pixel font's character lands in the cell exactly as the font draws it, on the cell's
+// baseline; an outline font's keeps its own size and place; what cannot be a clean glyph is
+// refused with the reason, never replaced by another font's character or by the first of two.
+TEST(FromCharacter, EachCharacterAsItsFontDrawsItOnTheBaselineOrTheReason) {
+    CharacterFont pixel{"5x8 (font a pixel)", "", ""};
+    for (const platform::PixelFontFile& file : platform::Pixel_Font_Files()) {
+        pixel.pixelFile = file.name == "5x8" ? file.path : pixel.pixelFile;
     }
-    EXPECT_FALSE(Render_Character(QApplication::font(), " ", 128, kGlyph5x8).has_value());
+    const std::optional<picture::PixelFont> five = platform::Load_Pixel_Font(pixel.pixelFile);
+    ASSERT_TRUE(five) << "xfonts-base";
+    const CharacterFont outline{"DejaVu Sans", "", "DejaVu Sans"};
+    const struct {
+        const CharacterFont& font;
+        GlyphSize size;
+        QString character;
+        Rows rows;  // none: refused
+        QString said;
+    } cases[] = {
+        {pixel,
+         kGlyph5x8,
+         "A",
+         {".....", ".##..", "#..#.", "#..#.", "####.", "#..#.", "#..#.", "....."},
+         "Glifo 5x8: 14 punti accesi."},
+        {pixel,
+         kGlyph5x8,
+         "8",
+         {".....", ".##..", "#..#.", ".##..", "#..#.", "#..#.", ".##..", "....."},
+         "Glifo 5x8: 12 punti accesi."},
+        {pixel,
+         kGlyph5x8,
+         "°",
+         {".....", "..#..", ".#.#.", "..#..", ".....", ".....", ".....", "....."},
+         "Glifo 5x8: 4 punti accesi."},
+        {pixel, kGlyph5x8, "⚠", {}, "Il font 5x8 (font a pixel) non ha il carattere «⚠»."},
+        {pixel, kGlyph5x8, "AB", {}, "Un solo carattere alla volta: «AB» ne ha 2."},
+        {pixel, kGlyph5x8, "", {}, "Scrivere un carattere."},
+        {outline,
+         kGlyph10x16,
+         "°",
+         {"..........", "..........", "..........", "..........", "...##.....", "..#..#....",
+          "..#..#....", "...##.....", "..........", "..........", "..........", "..........",
+          "..........", "..........", "..........", ".........."},
+         "Glifo 10x16: 8 punti accesi."},
+        {outline,
+         kGlyph10x16,
+         "g",
+         {},
+         "Il carattere «g» del font DejaVu Sans non entra nella cella 10x16: 4 punti "
+         "resterebbero fuori."},
+        {outline, kGlyph10x16, "漢", {}, "Il font DejaVu Sans non ha il carattere «漢»."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.font.name.toStdString() + " " + c.character.toStdString());
+        const CharacterGlyph glyph = Character_Glyph(
+            c.font, c.font.pixelFile.empty() ? nullptr : &*five, c.character, 128, c.size);
+        EXPECT_EQ(glyph.glyph ? Glyph_Rows(*glyph.glyph, c.size.rows) : Rows{}, c.rows);
+        EXPECT_EQ(glyph.said, c.said);
+    }
+    // The list shows each family once, by its name alone.
+    const QStringList families = platform::Outline_Families();
+    EXPECT_EQ(families.count("DejaVu Sans"), 1);
+    EXPECT_EQ(families.filter("[").size(), 0);
 }
 
 // Every accessible object of the window answers every text, its role and its state; the grid's

@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -17,13 +18,18 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "compiler/picture_check.h"
+#include "main_window/import_dialog.h"
 #include "main_window/main_window_harness.h"
 #include "platform/posix_file_service.h"
+#include "platform/qt/crisp_picture.h"
+#include "preview_window/frm_Anteprima.h"
 #include "serial_window/frm_RS232.h"
 
 namespace lcdprog::test {
@@ -316,6 +322,79 @@ TEST(ScreenReaderWalk, EveryControlOfBothWindowsIsNamedDescribedAndShownWhole) {
     auto* stop = serial.findChild<QWidget*>("cmd_Stop_RS232");
     EXPECT_TRUE(!frame->isEnabled() && !frame->isAncestorOf(stop) && stop->isEnabled());
     EXPECT_EQ(stop->parentWidget()->childAt(stop->geometry().center()), stop);
+}
+
+// What a widget paints on an image of `ratio` (a screen at 100, 125, 150 or 200 %): the colours
+// inside its contents, and how many device pixels wide the picture is in its middle row.
+std::pair<std::set<QRgb>, int> Drawn(QWidget* widget, qreal ratio) {
+    QImage target((QSizeF(widget->size()) * ratio).toSize(), QImage::Format_ARGB32);
+    target.setDevicePixelRatio(ratio);
+    target.fill(Qt::transparent);
+    widget->render(&target, QPoint(), QRegion(), QWidget::DrawChildren);
+    // The device pixels wholly inside the contents: the frame around them is the style's.
+    const QRect inside = widget->contentsRect();
+    const QRect pixels = QRect(QPoint(static_cast<int>(std::ceil(inside.left() * ratio)),
+                                      static_cast<int>(std::ceil(inside.top() * ratio))),
+                               QPoint(static_cast<int>((inside.right() + 1) * ratio) - 1,
+                                      static_cast<int>((inside.bottom() + 1) * ratio) - 1))
+                             .intersected(target.rect());
+    std::set<QRgb> colours;
+    int wide = 0;
+    for (int y = pixels.top(); y <= pixels.bottom(); ++y) {
+        for (int x = pixels.left(); x <= pixels.right(); ++x) {
+            const QRgb c = target.pixel(x, y);
+            if (qAlpha(c) != 0) {
+                colours.insert(c);
+                wide += y == pixels.center().y() ? 1 : 0;
+            }
+        }
+    }
+    return {colours, wide};
+}
+
+// The preview, the import dialog and the picture boxes draw each dot as whole device pixels,
+// never blended: two colours in, two colours out, at every scale factor.
+TEST(Crisp, EveryPictureStaysTwoColouredAtEveryScale) {
+    FakeFileService files;
+    for (int w = 0; w < 3; ++w) {
+        files.Put(kFolder + "/" + kWhites[w], White_File(w));
+    }
+    MainWindowHarness h(files);
+    ASSERT_TRUE(h.window->Form_Load());
+    h.window->smnu_Anteprima_Click(0);
+    picture::Rgba ramp{240, 16, {}};
+    for (int i = 0; i < 240 * 16; ++i) {
+        const auto grey = static_cast<std::uint8_t>(i % 240);
+        ramp.pixels.insert(ramp.pixels.end(), {grey, grey, grey, 255});
+    }
+    frm_Importa_Immagine dialog(ramp, "ramp.png", 0, 0);
+    dialog.findChild<QComboBox*>("cmb_Conversione")->setCurrentIndex(1);
+    const QRgb black = qRgb(0, 0, 0), white = qRgb(255, 255, 255);
+    const std::set<QRgb> lcd = {frm_Anteprima::kDark, frm_Anteprima::kLit};
+    const struct {
+        QWidget* widget;
+        int dots;  // across, in the middle row
+        std::set<QRgb> colours;
+    } rows[] = {
+        {h.window->Preview()->findChild<QWidget*>("pct_Anteprima_64128A_0"), 128, lcd},
+        {h.window->Preview()->findChild<QWidget*>("pct_Anteprima_Font_0"), 5, lcd},
+        {dialog.findChild<QWidget*>("pct_Anteprima"), 128, lcd},
+        {h.Box(2, 3), 240, {black, white}},
+    };
+    h.state.Font_5x8 = {0x11, 0, 0, 0, 0};
+    h.window->Preview()->Refresh();
+    for (const qreal ratio : {1.0, 1.25, 1.5, 2.0}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(row.widget->objectName().toStdString() + " at " + std::to_string(ratio));
+            auto* picture = static_cast<platform::CrispPicture*>(row.widget);
+            // Without its frame, whose edge the style may draw into the picture's first pixel.
+            picture->setFrameStyle(QFrame::NoFrame);
+            picture->resize(picture->sizeHint());
+            const auto [colours, wide] = Drawn(picture, ratio);
+            EXPECT_EQ(colours, row.colours);
+            EXPECT_EQ(wide, row.dots * platform::Device_Pixels_Per_Dot(picture->Zoom(), ratio));
+        }
+    }
 }
 
 }  // namespace

@@ -249,9 +249,11 @@ TEST_F(EditorWindow, TheKeyboardDrawsAndTheCanvasSaysWhere) {
     auto* status = editor->findChild<QLabel*>("lbl_Stato");
     Keys({Qt::Key_T, Qt::Key_Space});
     EXPECT_EQ(status->text(), "Scrivere prima il testo nella casella Testo.");
-    editor->Set_Text_Options(QStringLiteral("5x8 (pixel)"), 12, false, 128);
+    editor->Set_Text_Options(QStringLiteral("5x8 (font a pixel)"), 12, false, 128);
     editor->Set_Text(QStringLiteral("I漢"));
-    EXPECT_EQ(status->text(), "5x8 (pixel) non ha 1 dei caratteri scritti: non vengono disegnati.");
+    EXPECT_EQ(
+        status->text(),
+        "Il font 5x8 (font a pixel) non ha 1 dei caratteri del testo: non vengono disegnati.");
     Keys({Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Space, Qt::Key_Space});
     EXPECT_EQ(Undo_Text(), "Annulla testo");
     const Pixels drawn = Rows(editor->Result());

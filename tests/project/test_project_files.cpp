@@ -8,6 +8,7 @@
 #include <fstream>
 
 #include "platform/posix_file_service.h"
+#include "project/picture_names.h"
 #include "project/project_file.h"
 #include "project/project_state.h"
 #include "support/fakes.h"
@@ -100,6 +101,39 @@ TEST(ProjectFile, SavedMovedAndOpenedAgain) {
     EXPECT_EQ(state.Images_64128A[3].FullPath, "/opt/lcdprog/Sfondo_Bianco_128x64.bmp");
     EXPECT_EQ(state.Images_64240B[1].FileName, "Sfondo_Bianco_240x64.bmp");
     EXPECT_EQ(state.Font_10x16, saved.font10x16);
+}
+
+// A new picture never replaces a file that holds other bytes: it takes the first free name, or
+// the one that already holds exactly its bytes.
+TEST(PictureNames, ANewPictureReplacesNoOtherPicture) {
+    test::FakeFileService files;
+    files.Put("/p/a.b/logo.bmp", "old");
+    files.Put("/p/a.b/logo_2.bmp", "new");
+    files.Put("/p/a.b/logo_3.bmp", "other");
+    files.Put("/p/pic", "old");
+    const struct {
+        std::string wanted, bytes, name;
+    } rows[] = {
+        {"/p/free.bmp", "new", "/p/free.bmp"},
+        {"/p/a.b/logo.bmp", "old", "/p/a.b/logo.bmp"},
+        {"/p/a.b/logo.bmp", "new", "/p/a.b/logo_2.bmp"},
+        {"/p/a.b/logo.bmp", "newer", "/p/a.b/logo_4.bmp"},
+        {"/p/pic", "new", "/p/pic_2"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.wanted + " " + row.bytes);
+        EXPECT_EQ(Unused_Picture_Name(files, row.wanted, row.bytes), row.name);
+    }
+
+    const QTemporaryDir dir;
+    const std::string logo = dir.path().toStdString() + "/logo.bmp";
+    const platform::PosixFileService disk;
+    ASSERT_EQ(*Write_New_Picture(disk, logo, "first"), logo);
+    EXPECT_EQ(*Write_New_Picture(disk, logo, "second"), dir.path().toStdString() + "/logo_2.bmp");
+    EXPECT_EQ(disk.Read(logo, 100).bytes, "first");
+    EXPECT_EQ(Write_New_Picture(disk, "/nessuna/cartella/x.bmp", "x").Text(),
+              "Impossibile scrivere il file /nessuna/cartella/x.bmp:\r\nIl file o la cartella "
+              "non esiste.");
 }
 
 }  // namespace

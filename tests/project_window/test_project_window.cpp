@@ -308,8 +308,8 @@ TEST(ProjectWindow, ASaveThatFailsLeavesTheOldFileAndTheWindowAsTheyWere) {
     }
 }
 
-// A project saved in a fresh folder that is also the program folder, its window started.
-struct SavedProject : ::testing::Test {
+// A fresh folder that is also the program folder, the window started on it.
+struct ProgramFolder : ::testing::Test {
     const QTemporaryDir dir;
     // The recent projects go to the folder, and the window reads them when it is made.
     const bool settingsInDir =
@@ -317,12 +317,33 @@ struct SavedProject : ::testing::Test {
     const std::string root = dir.path().toStdString() + "/";
     platform::PosixFileService files{dir.path().toStdString()};
     MainWindowHarness h{files};
+    // What the picture editor drew last: a rectangle from (0, 0) to `corner`, with the mouse.
+    picture::Bits drawn;
+    picture::Point corner{239, 63};
 
     void SetUp() override {
         for (int w = 0; w < 3; ++w) {
             std::ofstream(root + kWhites[w], std::ios::binary) << White_File(w);
         }
         ASSERT_TRUE(h.window->Form_Load());
+        h.window->Set_Picture_Editor_Runner([this](frm_Modifica_Immagine& editor) {
+            editor.Set_Tool(DrawingTool::Rectangle);
+            PictureCanvas* canvas = editor.Canvas();
+            const int s = canvas->Device_Scale();
+            QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(1, 1));
+            QTest::mouseRelease(canvas, Qt::LeftButton, {},
+                                QPoint(corner.x * s + 1, corner.y * s + 1));
+            drawn = editor.Result();
+            return true;
+        });
+        h.Find<QTabWidget>("SST_Select_Image")->setCurrentIndex(2);
+    }
+};
+
+// The same with a project saved there.
+struct SavedProject : ProgramFolder {
+    void SetUp() override {
+        ProgramFolder::SetUp();
         h.dialog.answer = root + "job.lcdprj";
         ASSERT_TRUE(h.window->Save_Project_As());
     }
@@ -406,19 +427,6 @@ TEST_F(SavedProject, ImportAndTheReversedPaletteFix) {
 // agree pixel for pixel.
 TEST_F(SavedProject, AnEditedPictureTakesItsSlot) {
     const auto before = h.Take();
-    // Each edit draws a rectangle from (0, 0) to the corner given, with the mouse.
-    picture::Bits drawn;
-    picture::Point corner{239, 63};
-    h.window->Set_Picture_Editor_Runner([&](frm_Modifica_Immagine& editor) {
-        editor.Set_Tool(DrawingTool::Rectangle);
-        PictureCanvas* canvas = editor.Canvas();
-        const int s = canvas->Device_Scale();
-        QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(1, 1));
-        QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(corner.x * s + 1, corner.y * s + 1));
-        drawn = editor.Result();
-        return true;
-    });
-    h.Find<QTabWidget>("SST_Select_Image")->setCurrentIndex(2);
     QTest::mouseDClick(h.Box(2, 1), Qt::LeftButton);
     const std::string first = root + "immagini/Sfondo_Bianco_240x64_mod.bmp";
     EXPECT_EQ(h.state.Images_64240B[1].FullPath, platform::Lower_Case_Path(first));
@@ -456,6 +464,23 @@ TEST_F(SavedProject, AnEditedPictureTakesItsSlot) {
                                           "sfondo_bianco_240x64_mod.bmp",
                                           "ERROR", platform::MessageIcon::Critical,
                                           "file non trovato"}}));
+}
+
+// With no project the save form says where; a file there is not replaced but, once the operator
+// agrees, kept beside the new name.
+TEST_F(ProgramFolder, AnEditedPictureWithoutAProjectKeepsTheFileChosen) {
+    const std::string other = Make_Picture({240, 64, 1, false, "BM", 0x42});
+    std::ofstream(root + "x.bmp", std::ios::binary) << other;
+    h.dialog.answer = root + "x.bmp";
+    h.messages.takeFirst = true;
+    h.window->smnu_Modifica_Immagine_Click();
+    EXPECT_EQ(h.messages.asked,
+              "Il file x.bmp esiste già ed è diverso, e può essere l'immagine di un altro spazio: "
+              "scrivere l'immagine modificata come x_2.bmp? | Modifica immagine | Nuovo nome / "
+              "Annulla");
+    EXPECT_EQ(files.Read(root + "x.bmp", 1 << 16).bytes, other);
+    EXPECT_EQ(files.Read(root + "x_2.bmp", 1 << 16).bytes, picture::Bmp_File(drawn));
+    EXPECT_EQ(h.state.Images_64240B[0].FullPath, platform::Lower_Case_Path(root + "x_2.bmp"));
 }
 
 }  // namespace

@@ -68,11 +68,11 @@ TEST(UnitRecordTest, LinesAreWrittenInOrderAndReadBack) {
     } rows[] = {
         {kSampleLine, kSampleLine},
         {R"({"time":"2026-05-04T10:00:00.000Z","port":"/dev/ttyS0","by_id":null,"unit":1,)"
-         R"("image_sha256":"ab","result":"failed","blocks":7,"retries":2,"seconds":1.5,)"
-         R"("error":"Modulo non trovato\r\nverificare"})",
+         R"("image_sha256":"ab","result":"failed","failure":"port-lost","blocks":7,)"
+         R"("retries":2,"seconds":1.5,"error":"Modulo non trovato\r\nverificare"})",
          R"({"record":1,"id":"","time":"2026-05-04T10:00:00.000Z","station":"","position":null,)"
          R"("unit":1,"device":"/dev/ttyS0","by_id":null,"project":"","image_sha256":"ab",)"
-         R"("result":"failed","failure":null,"block":null,"retries":2,"seconds":1.5,)"
+         R"("result":"failed","failure":"port-lost","block":null,"retries":2,"seconds":1.5,)"
          R"("operator":null,"order":null,"serial":null,"reprogrammed":false,"software":"",)"
          R"("text":"Modulo non trovato verificare"})"
          "\n"},

@@ -1,5 +1,7 @@
-// The production station over real port processes and virtual modules on pseudo-terminals: three
-// modules at once with one failing, the continuous cycle re-arming, the lock, closing mid-run.
+// The production station over real port processes and virtual modules on pseudo-terminals
+// (unpaced: a unit takes a fraction of a second): every way a unit can end on its panel, in the
+// counts and in the record, no result left over a unit being written, the lock, opening while
+// the pictures are slow to read, eight named positions on one screen, closing mid-run.
 
 #include <dirent.h>
 #include <unistd.h>
@@ -9,16 +11,24 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
 #include <QTest>
+#include <chrono>
+#include <condition_variable>
 #include <fstream>
-#include <regex>
+#include <mutex>
 #include <sstream>
 
 #include <gtest/gtest.h>
 
+#include "link/run_outcome.h"
 #include "main_window/main_window_harness.h"
+#include "platform/posix_file_service.h"
 #include "project/project_file.h"
 #include "station/frm_Stazione.h"
 #include "support/processes.h"
@@ -26,19 +36,32 @@
 namespace lcdprog::test {
 namespace {
 
-// A project of white pictures and its station, on the given modules' lines.
+// A virtual module that answers at once, on a line as fast as it goes.
+std::vector<std::string> Unpaced(std::vector<std::string> args = {}) {
+    args.insert(args.begin(), {"--page-ms", "0", "--baud", "4000000"});
+    return args;
+}
+
+// A project of white pictures and its station, on the given modules' lines, with settings of
+// its own in the test's folder.
 struct Station {
     Station(const TempFolder& dir, const std::vector<std::string>& links,
-            QMainWindow* cover = nullptr)
+            platform::ProjectLock* lock = nullptr,
+            std::shared_ptr<platform::FileService> files = nullptr)
         : project(dir / "job.lcdprj") {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(dir / "settings"));
         std::ofstream(project) << Serialize_Project(Project{}, project);
         std::string ports;
         for (const auto& link : links) {
             ports += (ports.empty() ? "" : ":") + link;
         }
         qputenv("LCDPROG_PORTS", QByteArray::fromStdString(ports));
+        if (!files) {
+            files = std::make_shared<platform::PosixFileService>(Bin_Folder());
+        }
         window = new frm_Stazione(
-            {project, false, QString::fromStdString(Bin_Folder()) + "/lcdprog-cli", cover});
+            {project, false, QString::fromStdString(Bin_Folder()) + "/lcdprog-cli", lock, files});
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->show();
     }
@@ -51,6 +74,7 @@ struct Station {
         return Find<QLabel>(name, port)->text();
     }
     void Start(int ports) {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->Preparing_Image(); }, 30000));
         for (int i = 0; i < ports; ++i) {
             Find<QCheckBox>("chk_Porta_", i)->setChecked(true);
         }
@@ -94,74 +118,105 @@ int Port_Processes_Left() {
     return left;
 }
 
-TEST(Station, ThreeModulesOneFailingPanelsCountsAndRecord) {
+// Five units at once, each ending its own way; the one gone silent is stopped with its own
+// Ferma once the others have ended. A stopped unit is neither programmed nor failed.
+TEST(Station, EveryEndOnItsPanelInTheCountsAndInTheRecord) {
     TempFolder dir;
-    SimProcess a(dir, {}, "a");
-    SimProcess b(dir, {"--fault", "badsum:block=100"}, "b");
-    SimProcess c(dir, {}, "c");
-    ASSERT_TRUE(a.Next_Device() && b.Next_Device() && c.Next_Device());
-    Station s(dir, {a.Link(), b.Link(), c.Link()});
-    EXPECT_EQ(s.window->Record_Path(), dir / "job.log.jsonl");
-    EXPECT_EQ(s.Text("lbl_SHA256").toStdString(), s.window->Sha256());
-    s.Start(3);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !s.window->Running(); }, 60000));
-
     const struct {
-        const char *state, *result, *detail;
-    } panels[] = {
-        // Seconds with the decimal comma, as the window writes them.
-        {"programmato", "OK", R"(modulo 1: programmato in \d+,\d s)"},
-        {"fallito", "FALLITO",
-         R"(modulo 1: fallito al blocco 101: Comunicazione seriale interrotta\. Scrittura EEPROM )"
-         R"(I2C fallita!)"},
-        {"programmato", "OK", R"(modulo 1: programmato in \d+,\d s)"},
+        const char* fault;
+        const char* state;
+        const char* result;
+        const char* failure;
+        RunOutcome outcome;
+    } rows[] = {
+        {"none", "programmato", "OK", "", {RunFailure::None, 512}},
+        {"badsum:block=100",
+         "fallito",
+         "FALLITO",
+         "block-failed",
+         {RunFailure::BlockFailed, 100, 100}},
+        {"badsum:reset", "fallito", "FALLITO", "reset-failed", {RunFailure::ResetFailed, 512}},
+        {"hangup:block=200",
+         "scollegato",
+         "PORTA PERSA",
+         "port-lost",
+         {RunFailure::PortLost, 200, 200}},
+        {"silent:block=10", "interrotto", "INTERROTTO", "stopped", {RunFailure::Stopped, 10, 10}},
     };
-    for (int i = 0; i < 3; ++i) {
-        SCOPED_TRACE(i);
-        EXPECT_EQ(s.Text("lbl_Stato_", i), panels[i].state);
-        EXPECT_EQ(s.Text("lbl_Risultato_", i), panels[i].result);
-        EXPECT_TRUE(
-            std::regex_match(s.Text("lbl_Esito_", i).toStdString(), std::regex(panels[i].detail)))
-            << s.Text("lbl_Esito_", i).toStdString();
+    std::vector<std::unique_ptr<SimProcess>> sims;
+    std::vector<std::string> links;
+    for (const auto& row : rows) {
+        sims.push_back(std::make_unique<SimProcess>(dir, Unpaced({"--fault", row.fault}),
+                                                    "lcd" + std::to_string(sims.size()), false));
+        ASSERT_TRUE(sims.back()->Next_Device());
+        links.push_back(sims.back()->Link());
     }
-    EXPECT_EQ(s.Text("lbl_Programmati"), "2");
-    EXPECT_EQ(s.Text("lbl_Falliti"), "1");
-    EXPECT_EQ(s.Text("lbl_Resa"), "66,7 %");
+    Station s(dir, links);
+    EXPECT_EQ(s.window->Record_Path(), dir / "job.log.jsonl");
+    s.Start(5);
+    EXPECT_EQ(s.Text("lbl_SHA256").toStdString(), s.window->Sha256());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return s.Text("lbl_Programmati") == "1" && s.Text("lbl_Falliti") == "3"; }, 60000));
+    s.Find<QPushButton>("cmd_Ferma_Porta_", 4)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !s.window->Running(); }, 30000));
 
     const auto records = s.Records();
-    ASSERT_EQ(records.size(), 3u);
-    for (const QJsonObject& record : records) {
-        // The same fields as lcdprog-cli's record (keys() is sorted).
-        QStringList fields{"blocks",  "by_id",   "image_sha256", "port", "result",
-                           "retries", "seconds", "time",         "unit"};
-        if (record.contains("error")) {
-            fields.insert(2, "error");
+    ASSERT_EQ(records.size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].fault);
+        const auto record = std::find_if(records.begin(), records.end(), [&](const auto& r) {
+            return r.value("port").toString().toStdString() == links[i];
+        });
+        ASSERT_NE(record, records.end());
+        EXPECT_EQ(record->value("image_sha256").toString().toStdString(), s.window->Sha256());
+        EXPECT_EQ(record->value("failure").toString(), rows[i].failure);
+        EXPECT_EQ(record->value("blocks").toInt(), rows[i].outcome.blocks);
+        RunOutcome outcome = rows[i].outcome;
+        outcome.seconds = record->value("seconds").toDouble();
+        if (outcome.failure == RunFailure::PortLost) {
+            outcome.why = record->value("error").toString().toStdString();
         }
-        EXPECT_EQ(record.keys(), fields);
-        EXPECT_EQ(record.value("image_sha256").toString().toStdString(), s.window->Sha256());
-        const bool failing = record.value("port").toString().toStdString() == b.Link();
-        EXPECT_EQ(record.value("result").toString(), failing ? "failed" : "ok");
-        EXPECT_EQ(record.value("blocks").toInt(), failing ? 100 : 512);
+        const int p = static_cast<int>(i);
+        EXPECT_EQ(s.Text("lbl_Stato_", p), rows[i].state);
+        EXPECT_EQ(s.Text("lbl_Risultato_", p), rows[i].result);
+        EXPECT_EQ(s.Text("lbl_Esito_", p).toStdString(), "modulo 1: " + Outcome_Text(outcome));
     }
+    EXPECT_EQ(s.Text("lbl_Programmati"), "1");
+    EXPECT_EQ(s.Text("lbl_Falliti"), "3");
+    EXPECT_EQ(s.Text("lbl_Interrotti"), "1");
+    EXPECT_EQ(s.Text("lbl_Resa"), "25,0 %");
 }
 
 // --loop: the module goes (its line drops right after it was programmed) and comes back, and the
-// port programs it again; closing the station then stops the port and leaves no process.
-TEST(Station, ContinuousCycleReArmsAndClosingLeavesNoProcess) {
+// port programs it again, showing nothing of the first unit's result while the second is being
+// written; closing the station then stops the port and leaves no process.
+TEST(Station, ContinuousCycleShowsNoOldResultOverTheNextUnitAndClosingLeavesNoProcess) {
     TempFolder dir;
+    qputenv("LCDPROG_PORT_PAUSE_MS", "10");
     // Packets: a quiet detection, the unit's detection, 512 blocks, the reset, then the quiet
-    // detection that finds the module gone.
-    SimProcess sim(dir, {"--fault", "hangup:packet=516", "--reopen-after", "300"}, "lcd");
+    // detection that finds the module gone (it hangs up). Back 50 ms later: a quiet detection,
+    // the unit's, and the second unit's block 50 (packet 569), answered late so that its writing
+    // is seen.
+    SimProcess sim(dir,
+                   Unpaced({"--fault", "hangup:packet=516", "--fault", "late=300:packet=569",
+                            "--reopen-after", "50"}),
+                   "lcd", false);
     ASSERT_TRUE(sim.Next_Device());
     Station s(dir, {sim.Link()});
     s.Find<QCheckBox>("chk_Ciclo_Continuo")->setChecked(true);
     s.Start(1);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return s.Text("lbl_Programmati") == "2"; }, 60000));
-    for (const QJsonObject& record : s.Records()) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.Text("lbl_Programmati") == "1"; }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.Text("lbl_Stato_", 0) == "scrittura"; }, 30000));
+    EXPECT_EQ(s.Text("lbl_Risultato_", 0), "IN SCRITTURA: NON SCOLLEGARE");
+    EXPECT_EQ(s.Text("lbl_Esito_", 0), "modulo 2");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.Text("lbl_Programmati") == "2"; }, 30000));
+    qunsetenv("LCDPROG_PORT_PAUSE_MS");
+    const auto records = s.Records();
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].value("unit").toInt(), 2);
+    for (const QJsonObject& record : records) {
         EXPECT_EQ(record.value("result").toString(), "ok");
     }
-    ASSERT_EQ(s.Records().size(), 2u);
-    EXPECT_EQ(s.Records()[1].value("unit").toInt(), 2);
     EXPECT_TRUE(s.window->Running());  // waiting for the next module
 
     s.window->askClose = [](const QString&) { return true; };
@@ -174,7 +229,7 @@ TEST(Station, ContinuousCycleReArmsAndClosingLeavesNoProcess) {
 // answer then simply closes the window.
 TEST(Station, RunEndingDuringTheCloseQuestionStillCloses) {
     TempFolder dir;
-    SimProcess sim(dir, {}, "lcd");
+    SimProcess sim(dir, Unpaced(), "lcd", false);
     ASSERT_TRUE(sim.Next_Device());
     Station s(dir, {sim.Link()});
     s.Start(1);
@@ -186,8 +241,9 @@ TEST(Station, RunEndingDuringTheCloseQuestionStillCloses) {
     EXPECT_EQ(Port_Processes_Left(), 0);
 }
 
-// Locked, the main window's editing and project commands do nothing; the PIN unlocks it.
-TEST(Station, LockKeepsTheProjectUnchanged) {
+// Locked, the main window's editing and project commands do nothing, and neither window closes
+// (the program would end); the PIN unlocks it.
+TEST(Station, LockHoldsTheProjectAndBothWindows) {
     TempFolder dir;
     FakeFileService files;
     MainWindowHarness h(files);
@@ -221,7 +277,13 @@ TEST(Station, LockKeepsTheProjectUnchanged) {
     EXPECT_TRUE(h.dialog.requests.empty());
     EXPECT_EQ(h.state.Font_5x8, font);
     EXPECT_TRUE(h.Find<QAction>("smnu_Stazione_0")->isEnabled());
-    EXPECT_FALSE(s.window->close());  // not while locked
+    EXPECT_FALSE(s.window->close());
+    EXPECT_EQ(s.Text("lbl_Avviso"), "Sbloccare la stazione prima di chiuderla.");
+    EXPECT_FALSE(h.window->close());
+    EXPECT_EQ(s.Text("lbl_Avviso"),
+              "La stazione è bloccata: il programma non si chiude. Sbloccarla con il PIN, poi "
+              "chiudere.");
+    EXPECT_TRUE(h.messages.shown.empty());  // the main window asked nothing itself
 
     s.Find<QPushButton>("cmd_Blocca")->click();  // the wrong PIN
     EXPECT_TRUE(s.window->Locked());
@@ -231,6 +293,90 @@ TEST(Station, LockKeepsTheProjectUnchanged) {
     EXPECT_TRUE(h.Find<QAction>("smnu_Apri_Progetto")->isEnabled());
     EXPECT_TRUE(h.Find<QAction>("smnu_Annulla")->isEnabled());
     EXPECT_TRUE(grid->isEnabled());
+}
+
+// Pictures on a share that answers slowly: every read waits until the test lets it through.
+class SlowFiles final : public platform::FileService {
+  public:
+    bool FileExists(const std::string& path) const override { return files_.FileExists(path); }
+    std::string GetFileName(const std::string& path) const override {
+        return files_.GetFileName(path);
+    }
+    platform::FileContents Read(const std::string& path, std::size_t limit) const override {
+        std::unique_lock lock(mutex_);
+        ++waiting_;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return open_; });
+        return files_.Read(path, limit);
+    }
+    std::string ProgramFolder() const override { return files_.ProgramFolder(); }
+    std::string ProgramDataFile(const std::string& name) const override {
+        return files_.ProgramDataFile(name);
+    }
+    // A read is waiting, or 30 s went by.
+    bool Wait_For_A_Reader() const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::seconds(30), [this] { return waiting_ > 0; });
+    }
+    void Let_Through() {
+        const std::lock_guard lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+
+  private:
+    platform::PosixFileService files_{Bin_Folder()};
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    mutable int waiting_ = 0;
+    bool open_ = false;
+};
+
+// The station is up and at the operator's hand while its image waits for the pictures.
+TEST(Station, OpensAtOnceWhileThePicturesAreSlowToRead) {
+    TempFolder dir;
+    auto files = std::make_shared<SlowFiles>();
+    Station s(dir, {}, nullptr, files);
+    ASSERT_TRUE(files->Wait_For_A_Reader());
+    EXPECT_TRUE(s.window->Preparing_Image());
+    EXPECT_FALSE(s.Find<QPushButton>("cmd_Avvia")->isEnabled());
+    EXPECT_EQ(s.Text("lbl_Avviso"), "Preparazione dell'immagine del progetto...");
+    files->Let_Through();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.window->Image_Ready(); }, 30000));
+    EXPECT_EQ(s.Text("lbl_SHA256").toStdString(), s.window->Sha256());
+    EXPECT_FALSE(s.Find<QLabel>("lbl_Avviso")->isVisibleTo(s.window));
+}
+
+// Eight positions fit a 1366 x 768 screen (less its title bar and panel) without scrolling;
+// each keeps the name and tick it was given, by its device, and so does the continuous cycle.
+TEST(Station, EightNamedPositionsFitTheScreenAndAreRemembered) {
+    TempFolder dir;
+    std::vector<std::string> links;
+    for (int i = 0; i < 8; ++i) {
+        links.push_back(dir / ("ttyLCD" + std::to_string(i)));
+    }
+    {
+        Station s(dir, links);
+        s.window->resize(1366, 700);
+        QCoreApplication::processEvents();
+        const auto* area = s.Find<QScrollArea>("scr_Porte");
+        EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
+        EXPECT_FALSE(area->verticalScrollBar()->isVisible());
+        for (int i = 0; i < 8; ++i) {
+            EXPECT_EQ(s.Find<QLineEdit>("txt_Posto_", i)->text(), QString("Posto %1").arg(i + 1));
+        }
+        auto* name = s.Find<QLineEdit>("txt_Posto_", 2);
+        name->setText("Banco A");
+        emit name->editingFinished();
+        s.Find<QCheckBox>("chk_Porta_", 5)->setChecked(true);
+        s.Find<QCheckBox>("chk_Ciclo_Continuo")->setChecked(true);
+    }
+    Station again(dir, links);
+    EXPECT_EQ(again.Find<QLineEdit>("txt_Posto_", 2)->text(), "Banco A");
+    EXPECT_EQ(again.Find<QLineEdit>("txt_Posto_", 3)->text(), "Posto 4");
+    EXPECT_TRUE(again.Find<QCheckBox>("chk_Porta_", 5)->isChecked());
+    EXPECT_FALSE(again.Find<QCheckBox>("chk_Porta_", 4)->isChecked());
+    EXPECT_TRUE(again.Find<QCheckBox>("chk_Ciclo_Continuo")->isChecked());
 }
 
 // A port process that cannot be started ends its port as one that did not open, so the run ends.

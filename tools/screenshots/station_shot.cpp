@@ -7,13 +7,38 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "main_window/frm_Config_LCD.h"
 #include "station/frm_Stazione.h"
 
 namespace lcdprog::screenshots {
 
+// Waits in the event loop until `done`, looking now and then; false when two minutes went first.
+template <typename Done>
+bool Wait_For(Done done) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    poll.start(50);
+    loop.exec();
+    return done();
+}
+
 frm_Stazione* Program_With_Station(frm_Config_LCD* window, QString* error) {
-    frm_Stazione* station = Show_frm_Stazione(window);
+    StationSetup setup;
+    setup.projectPath = window->Project_Path();
+    setup.cliProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/lcdprog-cli");
+    setup.lock = window;
+    auto* station = new frm_Stazione(setup);
+    station->setAttribute(Qt::WA_DeleteOnClose);
+    station->show();
     station->resize(980, 720);
+    // The image is prepared in the background.
+    Wait_For([&] { return !station->Preparing_Image(); });
     auto* start = station->findChild<QPushButton*>(QStringLiteral("cmd_Avvia"));
     if (start == nullptr || !start->isEnabled()) {
         const auto* note = station->findChild<QLabel*>(QStringLiteral("lbl_Avviso"));
@@ -28,18 +53,8 @@ frm_Stazione* Program_With_Station(frm_Config_LCD* window, QString* error) {
         }
     }
     start->click();
-    // Every port ends within a run's worst waits; the station is looked at now and then.
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!station->Running()) {
-            loop.quit();
-        }
-    });
-    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-    poll.start(50);
-    loop.exec();
-    if (station->Running()) {
+    // Every port ends within a run's worst waits.
+    if (!Wait_For([&] { return !station->Running(); })) {
         *error = QStringLiteral("the station's ports did not end within two minutes");
         return nullptr;
     }

@@ -16,6 +16,7 @@
 #include <QTextEdit>
 
 #include "platform/qt/accessibility.h"
+#include "platform/qt/crisp_picture.h"
 #include "platform/qt/twips.h"
 
 namespace lcdprog::platform {
@@ -74,8 +75,9 @@ QWidget* New_Control(const ControlRow& row, QWidget* parent) {
             return combo;
         }
         case Kind::PictureBox: {
-            // One pixel of border around a picture shown at its own size.
-            auto* box = new QLabel(parent);
+            // One pixel of border around a picture shown at its own size, in whole device
+            // pixels at any scale factor.
+            auto* box = new CrispPicture(parent);
             box->setFrameStyle(QFrame::Panel | QFrame::Sunken);
             box->setLineWidth(1);
             box->setAlignment(Qt::AlignLeft | Qt::AlignTop);
