@@ -25,12 +25,12 @@
 
 #include "compiler/mod_Compilatore.h"
 #include "compiler/picture_check.h"
-#include "main_window/history_step.h"
 #include "main_window/mod_Funzioni_Varie.h"
 #include "main_window/picture_watch.h"
 #include "picture/picture.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/crisp_picture.h"
+#include "platform/qt/history_step.h"
 #include "platform/qt/layout.h"
 #include "platform/qt/twips.h"
 #include "preview_window/frm_Anteprima.h"
@@ -228,6 +228,7 @@ frm_Config_LCD::frm_Config_LCD(platform::Services& services, ProgramState& state
     Build_Menus();
     Build_Project_Menus();
     Build_Editing();
+    Build_Picture_Editing();
     // A .lcdprj dropped anywhere on the window opens it; a picture goes on the box it lands on.
     setAcceptDrops(true);
 }
@@ -543,10 +544,10 @@ bool frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
     const std::string beforeReason = keptReasons_[which][index];
     const QString where =
         QStringLiteral("immagine %1 del %2").arg(index + 1).arg(kPictureTabs[which].type);
-    undoStack_->push(
-        new HistoryStep((step.isEmpty() ? QStringLiteral("Scelta dell'") : step) + where,
-                        [=, this] { Put_Slot(which, index, before, beforeKept, beforeReason); },
-                        [=, this] { Put_Slot(which, index, taken, {}, {}); }, false));
+    undoStack_->push(new platform::HistoryStep(
+        (step.isEmpty() ? QStringLiteral("Scelta dell'") : step) + where,
+        [=, this] { Put_Slot(which, index, before, beforeKept, beforeReason); },
+        [=, this] { Put_Slot(which, index, taken, {}, {}); }, false));
     return true;
 }
 
@@ -698,6 +699,16 @@ bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
                 Drop_Picture(static_cast<PanelIndex>(p), i, file);
             }
         }
+        return true;
+    }
+    // A double click or Enter on a box opens its picture in the editor.
+    const bool edit = (event->type() == QEvent::MouseButtonDblClick &&
+                       static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) ||
+                      (event->type() == QEvent::KeyPress &&
+                       (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Return ||
+                        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Enter));
+    if (edit && Slot_Of(watched, p, i)) {
+        Edit_Picture(static_cast<PanelIndex>(p), i);
         return true;
     }
     const bool press = event->type() == QEvent::MouseButtonPress;

@@ -41,6 +41,9 @@ namespace platform {
 class CrispPicture;
 }
 class frm_Anteprima;
+class frm_Modifica_Immagine;
+// Shows the picture editor; true when the operator pressed "OK". Tests replace it.
+using RunPictureEditor = std::function<bool(frm_Modifica_Immagine&)>;
 class GlyphGrid;
 class PictureWatch;
 enum class GlyphCommand;
@@ -110,6 +113,13 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     void smnu_Reimporta_Click();
     // How the import dialog is run (tests answer it in place of the operator).
     void Set_Import_Dialog_Runner(RunImportDialog run) { runImport_ = std::move(run); }
+    // "Modifica immagine...": the focused box's picture (slot 1 of the tab on show when no box
+    // has the focus) in the picture editor; a double click or Enter on a box opens its own. What
+    // the editor gives back is saved as a new file and taken by the slot as one step of the
+    // history.
+    void smnu_Modifica_Immagine_Click();
+    // How the picture editor is run (tests draw in it in place of the operator).
+    void Set_Picture_Editor_Runner(RunPictureEditor run) { runEditor_ = std::move(run); }
 
     // The production station's lock (frm_Config_LCD_lock.cpp).
     void LockProject(std::function<void()> closeRefused) override;
@@ -203,8 +213,11 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     void Import_Into(PanelIndex which, int index, const std::string& source,
                      const std::optional<picture::Settings>& settings = std::nullopt,
                      const QString& step = QStringLiteral("Importa "));
-    // The box with the focus on the current tab's panel (the first when none has it).
-    std::pair<PanelIndex, int> Focused_Slot() const;
+    // The panel of the tab on show (the first for the glyph tab) and its focused box's slot.
+    void Current_Slot(PanelIndex& which, int& slot) const;
+    void Build_Picture_Editing();
+    // The slot's picture, as the compiler reads it, through the editor and back into the slot.
+    void Edit_Picture(PanelIndex which, int index);
     // How the picture a slot shows was imported; null when it was not.
     const Project::Import* Import_Of(int p, int s) const;
     bool Reversed_Kept(const std::string& path) const;
@@ -281,6 +294,8 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     QAction* smnu_Importa_Immagine = nullptr;
     QAction* smnu_Reimporta = nullptr;
     RunImportDialog runImport_;
+    RunPictureEditor runEditor_;
+    QAction* smnu_Modifica_Immagine = nullptr;
     QUndoStack* undoStack_ = nullptr;
     QMenu* mnu_Modifica = nullptr;
     std::array<GlyphGrid*, 2> glyphGrids_{};

@@ -14,10 +14,10 @@
 #include "main_window/frm_Config_LCD.h"
 #include "main_window/frm_Da_Carattere.h"
 #include "main_window/glyph_grid.h"
-#include "main_window/history_step.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/crisp_picture.h"
 #include "platform/qt/focus_frame.h"
+#include "platform/qt/history_step.h"
 
 namespace lcdprog {
 namespace {
@@ -33,16 +33,7 @@ void frm_Config_LCD::Build_Editing() {
     platform::Name_Control(mnu_Modifica, QStringLiteral("mnu_Modifica"), editing, QString());
     // After "&Comunicazione", in front of the menus that came later.
     menuBar()->insertMenu(mnu_Visualizza->menuAction(), mnu_Modifica);
-    // The items name the step they undo or redo: "Annulla modifica del glifo 5x8".
-    QAction* undo = undoStack_->createUndoAction(mnu_Modifica, QStringLiteral("&Annulla"));
-    undo->setObjectName(QStringLiteral("smnu_Annulla"));
-    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    QAction* redo = undoStack_->createRedoAction(mnu_Modifica, QStringLiteral("&Ripeti"));
-    redo->setObjectName(QStringLiteral("smnu_Ripeti"));
-    redo->setShortcuts(
-        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
-    mnu_Modifica->addAction(undo);
-    mnu_Modifica->addAction(redo);
+    platform::Add_History_Actions(undoStack_, mnu_Modifica);
     connect(undoStack_, &QUndoStack::indexChanged, this, [this] { Follow_History(); });
     // Saving moves the clean point without changing anything: only the title follows.
     connect(undoStack_, &QUndoStack::cleanChanged, this, [this](bool clean) {
@@ -109,7 +100,7 @@ void frm_Config_LCD::Follow_History() {
 void frm_Config_LCD::Record_Glyph_Step(int glyph, const GlyphColumns& before, const QString& step) {
     const GlyphColumns after = Glyph_Of(glyph);
     // The step's own words, which the undo and redo items put after "Annulla" and "Ripeti".
-    undoStack_->push(new HistoryStep(
+    undoStack_->push(new platform::HistoryStep(
         step + QStringLiteral(" del glifo ") + QLatin1String(kGlyphSizes[glyph].name),
         [=, this] { Show_Glyph(glyph, before); }, [=, this] { Show_Glyph(glyph, after); }, true));
 }

@@ -10,10 +10,10 @@
 
 #include "compiler/picture_check.h"
 #include "main_window/frm_Config_LCD.h"
-#include "main_window/history_step.h"
 #include "main_window/mod_Funzioni_Varie.h"
 #include "platform/lower_case_path.h"
 #include "platform/qt/crisp_picture.h"
+#include "platform/qt/history_step.h"
 
 namespace lcdprog {
 
@@ -35,17 +35,16 @@ void frm_Config_LCD::Build_Import_Menu() {
     mnu_File->insertSeparator(smnu_File_0);
 }
 
-std::pair<frm_Config_LCD::PanelIndex, int> frm_Config_LCD::Focused_Slot() const {
+void frm_Config_LCD::Current_Slot(PanelIndex& which, int& slot) const {
     // The tab on show names the panel (the glyph tab: the first panel); the focused box the slot.
     const int tab = SST_Select_Image->currentIndex();
-    const auto which = static_cast<PanelIndex>(tab >= 0 && tab < kPanelCount ? tab : 0);
-    int slot = 0;
+    which = static_cast<PanelIndex>(tab >= 0 && tab < kPanelCount ? tab : 0);
+    slot = 0;
     for (int i = 0; i < kSlotsPerPanel; ++i) {
         if (panels_[which].pictures[i]->hasFocus()) {
             slot = i;
         }
     }
-    return {which, slot};
 }
 
 void frm_Config_LCD::smnu_Importa_Immagine_Click() {
@@ -55,12 +54,16 @@ void frm_Config_LCD::smnu_Importa_Immagine_Click() {
     if (!source) {
         return;
     }
-    const auto [which, slot] = Focused_Slot();
+    PanelIndex which = k64128A;
+    int slot = 0;
+    Current_Slot(which, slot);
     Import_Into(which, slot, *source);
 }
 
 void frm_Config_LCD::smnu_Reimporta_Click() {
-    const auto [which, slot] = Focused_Slot();
+    PanelIndex which = k64128A;
+    int slot = 0;
+    Current_Slot(which, slot);
     const Project::Import* import = Import_Of(which, slot);
     if (import == nullptr) {
         services_.messages.Show("L'immagine numero " + std::to_string(slot + 1) + " del " +
@@ -149,7 +152,7 @@ void frm_Config_LCD::Check_Palettes(const std::vector<SlotPicture>& taken) {
     const std::vector<std::string> before = reversedKept_;
     std::vector<std::string> after = before;
     after.insert(after.end(), paths.begin(), paths.end());
-    undoStack_->push(new HistoryStep(
+    undoStack_->push(new platform::HistoryStep(
         QStringLiteral("Lascia così la tavolozza invertita"), [=, this] { reversedKept_ = before; },
         [=, this] { reversedKept_ = after; }, false));
 }

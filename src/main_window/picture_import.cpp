@@ -83,41 +83,52 @@ std::optional<ImportedPicture> Import_Picture(platform::Services& services, Prog
     const std::string name = picture::Output_Name(source, layout.width, layout.height);
     const std::string bytes = picture::Bmp_File(dialog.Result());
 
-    std::string target;
-    if (!projectPath.empty()) {
-        const std::string folder = Pictures_Folder(projectPath);
-        if (!QDir().mkpath(Native(folder))) {
-            services.messages.Show("Impossibile creare la cartella " + folder, "ERROR",
-                                   platform::MessageIcon::Critical);
-            return std::nullopt;
-        }
-        target = folder + "/" + name;
-    } else {
-        // With no project there is no folder of its own: the operator says where, the name
-        // proposed. A file there is not replaced, and the dialog does not offer to.
-        const std::optional<std::string> chosen =
-            Choose_File(state, services.dialog, kBmpFilter, true, ".bmp", name, false);
-        if (!chosen) {
-            return std::nullopt;
-        }
-        target = *chosen;
-        const std::string free = Unused_Picture_Name(services.files, target, bytes);
-        if (!free.empty() && free != target &&
-            !services.messages.AskTwo(
-                "Il file " + services.files.GetFileName(target) +
-                    " esiste già ed è diverso. Un'importazione non sostituisce un file, che può "
-                    "essere l'immagine di un altro spazio o di un altro progetto: scrivere questa "
-                    "immagine come " +
-                    services.files.GetFileName(free) + "?",
-                frm_Importa_Immagine::kCaption.toStdString(), "Nuovo nome", "Annulla")) {
-            return std::nullopt;
-        }
-    }
-    const std::optional<std::string> written = Save_Picture(services, target, bytes);
+    const std::optional<std::string> written = Save_Slot_Picture(
+        services, state, projectPath, name, bytes, frm_Importa_Immagine::kCaption.toStdString());
     if (!written) {
         return std::nullopt;
     }
     return ImportedPicture{{dialog.Panel(), dialog.Slot(), *written}, source, dialog.Settings()};
+}
+
+std::optional<std::string> Picture_Destination(platform::Services& services, ProgramState& state,
+                                               const std::string& projectPath,
+                                               const std::string& name) {
+    if (projectPath.empty()) {
+        // With no project there is no folder of its own: the operator says where, the name
+        // proposed. A file there is not replaced (Save_Slot_Picture), so the dialog does not
+        // offer to.
+        return Choose_File(state, services.dialog, kBmpFilter, true, ".bmp", name, false);
+    }
+    const std::string folder = Pictures_Folder(projectPath);
+    if (!QDir().mkpath(Native(folder))) {
+        services.messages.Show("Impossibile creare la cartella " + folder, "ERROR",
+                               platform::MessageIcon::Critical);
+        return std::nullopt;
+    }
+    return folder + "/" + name;
+}
+
+std::optional<std::string> Save_Slot_Picture(platform::Services& services, ProgramState& state,
+                                             const std::string& projectPath,
+                                             const std::string& name, const std::string& bytes,
+                                             const std::string& title) {
+    const std::optional<std::string> target =
+        Picture_Destination(services, state, projectPath, name);
+    if (!target) {
+        return std::nullopt;
+    }
+    const std::string free = Unused_Picture_Name(services.files, *target, bytes);
+    if (projectPath.empty() && !free.empty() && free != *target &&
+        !services.messages.AskTwo("Il file " + services.files.GetFileName(*target) +
+                                      " esiste già ed è diverso, e può essere l'immagine di un "
+                                      "altro spazio o di un altro progetto: scrivere questa "
+                                      "immagine come " +
+                                      services.files.GetFileName(free) + "?",
+                                  title, "Nuovo nome", "Annulla")) {
+        return std::nullopt;
+    }
+    return Save_Picture(services, *target, bytes);
 }
 
 std::vector<SlotPicture> Reversed_Palettes(const platform::FileService& files,

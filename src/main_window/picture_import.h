@@ -55,6 +55,23 @@ std::optional<ImportedPicture> Import_Picture(
 // defaults.
 picture::Settings Remembered_Import_Settings(int panel);
 
+// Where a picture made for a slot goes: `name` in the folder "immagini" beside the open project
+// (made when missing), or, with no project, the path the save form of the file dialog gives,
+// proposing `name`. Nothing when cancelled, or after a message when the folder cannot be made.
+std::optional<std::string> Picture_Destination(platform::Services& services, ProgramState& state,
+                                               const std::string& projectPath,
+                                               const std::string& name);
+
+// Writes `bytes`, a picture made for a slot (imported or edited), where Picture_Destination says
+// and never over a file that holds another picture (picture_names.h): beside a project a
+// different picture takes the next free name; a name the operator chose is asked about first,
+// in a question titled `title`. The path written; nothing when cancelled or refused, with its
+// message.
+std::optional<std::string> Save_Slot_Picture(platform::Services& services, ProgramState& state,
+                                             const std::string& projectPath,
+                                             const std::string& name, const std::string& bytes,
+                                             const std::string& title);
+
 // The pictures among `taken` whose palette is reversed.
 std::vector<SlotPicture> Reversed_Palettes(const platform::FileService& files,
                                            const std::vector<SlotPicture>& taken);

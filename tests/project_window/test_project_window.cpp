@@ -21,12 +21,15 @@
 #include <QTest>
 #include <QUndoStack>
 #include <QUrl>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "main_window/import_dialog.h"
 #include "main_window/main_window_harness.h"
 #include "picture/picture.h"
+#include "picture_editor/frm_Modifica_Immagine.h"
+#include "picture_editor/picture_canvas.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/application_identity.h"
 #include "platform/qt/crisp_picture.h"
@@ -341,14 +344,51 @@ TEST(ProjectWindow, ASaveThatFailsLeavesTheOldFileAndTheWindowAsTheyWere) {
     }
 }
 
-// A window on a project in a temporary folder that is also the program folder, with a picture
-// to import.
-struct ImportSession : ::testing::Test {
+// A fresh folder that is also the program folder, the window started on it.
+struct ProgramFolder : ::testing::Test {
+    const QTemporaryDir dir;
+    // The recent projects go to the folder, and the window reads them when it is made.
+    const bool settingsInDir =
+        (QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path()), true);
+    const std::string root = dir.path().toStdString() + "/";
+    platform::PosixFileService files{dir.path().toStdString()};
+    MainWindowHarness h{files};
+    // What the picture editor drew last: a rectangle from (0, 0) to `corner`, with the mouse.
+    picture::Bits drawn;
+    picture::Point corner{239, 63};
+
     void SetUp() override {
         for (int w = 0; w < 3; ++w) {
             std::ofstream(root + kWhites[w], std::ios::binary) << White_File(w);
         }
         ASSERT_TRUE(h.window->Form_Load());
+        h.window->Set_Picture_Editor_Runner([this](frm_Modifica_Immagine& editor) {
+            editor.Set_Tool(DrawingTool::Rectangle);
+            PictureCanvas* canvas = editor.Canvas();
+            const int s = canvas->Device_Scale();
+            QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(1, 1));
+            QTest::mouseRelease(canvas, Qt::LeftButton, {},
+                                QPoint(corner.x * s + 1, corner.y * s + 1));
+            drawn = editor.Result();
+            return true;
+        });
+        h.Find<QTabWidget>("SST_Select_Image")->setCurrentIndex(2);
+    }
+};
+
+// The same with a project saved there.
+struct SavedProject : ProgramFolder {
+    void SetUp() override {
+        ProgramFolder::SetUp();
+        h.dialog.answer = root + "job.lcdprj";
+        ASSERT_TRUE(h.window->Save_Project_As());
+    }
+};
+
+// The same, with a picture to import.
+struct ImportSession : ProgramFolder {
+    void SetUp() override {
+        ProgramFolder::SetUp();
         QImage logo(50, 20, QImage::Format_ARGB32);
         logo.fill(Qt::transparent);
         for (int x = 0; x < 50; ++x) {
@@ -374,12 +414,6 @@ struct ImportSession : ::testing::Test {
     }
     std::string Bytes(const std::string& path) const { return files.Read(path, 1 << 16).bytes; }
 
-    const QTemporaryDir dir;
-    const bool settingsInDir =
-        (QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path()), true);
-    const std::string root = dir.path().toStdString() + "/";
-    platform::PosixFileService files{dir.path().toStdString()};
-    MainWindowHarness h{files};
     int panel = 0, slot = 0;
     bool invert = false;
     picture::Bits shown;
@@ -401,11 +435,8 @@ TEST_F(ImportSession, AnImportReplacesNoPictureAndCanBeRedone) {
     h.messages.takeFirst = true;
     h.window->smnu_Importa_Immagine_Click();
     EXPECT_FALSE(h.dialog.requests.back().confirmOverwrite);
-    EXPECT_EQ(h.messages.asked,
-              "Il file taken.bmp esiste già ed è diverso. Un'importazione non sostituisce un "
-              "file, che può essere l'immagine di un altro spazio o di un altro progetto: "
-              "scrivere questa immagine come taken_2.bmp? | Importa immagine | Nuovo nome / "
-              "Annulla");
+    EXPECT_EQ(h.messages.asked.substr(h.messages.asked.find(" | ")),
+              " | Importa immagine | Nuovo nome / Annulla");
     EXPECT_EQ(h.state.Images_64128A[0].FullPath, platform::Lower_Case_Path(root + "taken_2.bmp"));
     EXPECT_EQ(Bytes(root + "taken.bmp"), taken);
     h.messages.takeFirst = false;
@@ -525,6 +556,67 @@ TEST_F(ImportSession, AReversedPaletteShowsAsTheModuleShowsItAndIsAskedOnce) {
     EXPECT_EQ(h.messages.asked, "");
     EXPECT_TRUE(Marked() && !h.window->Modified());
     Expect_Boxes_As_The_Module();
+}
+
+// "Modifica immagine": what is drawn is saved in "immagini" under a name no other slot's picture
+// has, taken by the slot as one step, and the box, the preview (the compiled image) and the file
+// agree pixel for pixel.
+TEST_F(SavedProject, AnEditedPictureTakesItsSlot) {
+    const auto before = h.Take();
+    QTest::mouseDClick(h.Box(2, 1), Qt::LeftButton);
+    const std::string first = root + "immagini/Sfondo_Bianco_240x64_mod.bmp";
+    EXPECT_EQ(h.state.Images_64240B[1].FullPath, platform::Lower_Case_Path(first));
+    EXPECT_EQ(files.Read(first, 1 << 16).bytes, picture::Bmp_File(drawn));
+    EXPECT_EQ(h.window->History()->undoText(), "Modifica dell'immagine 2 del 64240B");
+    h.window->smnu_Anteprima_Click(0);
+    QImage module(240, 64, QImage::Format_RGB32);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 240; ++x) {
+            module.setPixel(x, y, drawn.Black(x, y) ? frm_Anteprima::kDark : frm_Anteprima::kLit);
+        }
+    }
+    EXPECT_EQ(h.window->Preview()->Picture(2, 1), module);
+    EXPECT_EQ(h.Box(2, 1)->pixmap().toImage().convertToFormat(QImage::Format_RGB32),
+              Decode(picture::Bmp_File(drawn)));
+
+    // Another slot's picture of the same origin gets a name of its own; the first file stays.
+    corner = {10, 10};
+    h.Box(2, 2)->setFocus();
+    QTest::keyClick(h.Box(2, 2), Qt::Key_Return);
+    EXPECT_EQ(h.state.Images_64240B[2].FullPath,
+              platform::Lower_Case_Path(root + "immagini/Sfondo_Bianco_240x64_mod_2.bmp"));
+    EXPECT_NE(files.Read(first, 1 << 16).bytes, picture::Bmp_File(drawn));
+    h.window->History()->undo();
+    h.window->History()->undo();
+    EXPECT_TRUE(h.Take() == before);
+    EXPECT_TRUE(h.messages.shown.empty());
+    // A picture gone from its folder opens no editor, and says so.
+    h.window->History()->redo();
+    std::filesystem::remove(first);
+    h.window->Set_Picture_Editor_Runner([](frm_Modifica_Immagine&) -> bool { throw 0; });
+    QTest::mouseDClick(h.Box(2, 1), Qt::LeftButton);
+    EXPECT_EQ(h.messages.shown,
+              (std::vector<ShownMessage>{{"Impossibile modificare l'immagine "
+                                          "sfondo_bianco_240x64_mod.bmp",
+                                          "ERROR", platform::MessageIcon::Critical,
+                                          "file non trovato"}}));
+}
+
+// With no project the save form says where; a file there is not replaced but, once the operator
+// agrees, kept beside the new name.
+TEST_F(ProgramFolder, AnEditedPictureWithoutAProjectKeepsTheFileChosen) {
+    const std::string other = Make_Picture({240, 64, 1, false, "BM", 0x42});
+    std::ofstream(root + "x.bmp", std::ios::binary) << other;
+    h.dialog.answer = root + "x.bmp";
+    h.messages.takeFirst = true;
+    h.window->smnu_Modifica_Immagine_Click();
+    EXPECT_EQ(h.messages.asked,
+              "Il file x.bmp esiste già ed è diverso, e può essere l'immagine di un altro spazio o "
+              "di un altro progetto: scrivere questa immagine come x_2.bmp? | Modifica immagine | "
+              "Nuovo nome / Annulla");
+    EXPECT_EQ(files.Read(root + "x.bmp", 1 << 16).bytes, other);
+    EXPECT_EQ(files.Read(root + "x_2.bmp", 1 << 16).bytes, picture::Bmp_File(drawn));
+    EXPECT_EQ(h.state.Images_64240B[0].FullPath, platform::Lower_Case_Path(root + "x_2.bmp"));
 }
 
 }  // namespace

@@ -76,9 +76,16 @@ bool Decode_Image(const QByteArray& bytes, picture::Rgba& image, std::string& er
         error = "l'immagine è troppo grande: " + Size_Text(decoded.size()) + " pixel";
         return false;
     }
+    if (!Rgba_Of(decoded, image)) {
+        error = "memoria insufficiente per l'immagine";
+        return false;
+    }
+    return true;
+}
+
+bool Rgba_Of(const QImage& decoded, picture::Rgba& image) {
     const QImage rgba = decoded.convertToFormat(QImage::Format_RGBA8888);
     if (rgba.isNull()) {
-        error = "memoria insufficiente per l'immagine";
         return false;
     }
     image.width = rgba.width();
