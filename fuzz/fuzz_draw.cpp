@@ -15,46 +15,15 @@
 #include <cstdlib>
 #include <vector>
 
+#include "drawing_input.h"
 #include "picture/character.h"
 #include "picture/drawing.h"
 
 namespace {
 
 using namespace lcdprog::picture;
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-class Input {
-  public:
-    Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-    bool Done() const { return at_ >= size_; }
-    std::uint8_t Byte() { return at_ < size_ ? data_[at_++] : 0; }
-    int Coordinate() {
-        const std::uint8_t b = Byte();
-        if (b < 0xF0) {
-            return int(b) - 64;
-        }
-        std::uint32_t v = 0;
-        for (int i = 0; i < 4; ++i) {
-            v = v << 8 | Byte();
-        }
-        return static_cast<int>(v);
-    }
-    Point Where() {
-        const int x = Coordinate();
-        return {x, Coordinate()};
-    }
-    Pen Ink_Or_Paper() { return Byte() % 2 ? Pen::Paper : Pen::Ink; }
-
-  private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t at_ = 0;
-};
+using lcdprog::fuzz::Check;
+using lcdprog::fuzz::Input;
 
 // A helper's result may be cut at the ends of int's range; only one that was not must be exact.
 bool Near(Point p) {

@@ -46,7 +46,7 @@ std::string Check_Picture_Name(const std::string& chosen, platform::MessageBox& 
 std::optional<std::string> Choose_File(ProgramState& state, platform::FileDialog& dialog,
                                        const char* filter, bool saveForm,
                                        const std::string& extension,
-                                       const std::string& proposedName) {
+                                       const std::string& proposedName, bool confirmOverwrite) {
     state.SaveDialogMode = saveForm;
     platform::FileDialogRequest request;
     request.cancelError = true;
@@ -54,6 +54,7 @@ std::optional<std::string> Choose_File(ProgramState& state, platform::FileDialog
     request.filterIndex = 2;
     request.saveForm = state.SaveDialogMode;
     request.fileName = proposedName;
+    request.confirmOverwrite = confirmOverwrite;
     std::optional<std::string> chosen = dialog.Show(request);
     state.SaveDialogMode = false;
     if (chosen && saveForm && std::filesystem::path(*chosen).extension().empty()) {

@@ -21,9 +21,10 @@ namespace {
 // A compressed font is well under a megabyte; anything larger is not one of these.
 constexpr qint64 kFontFileLimit = 4 << 20;
 
-QFont Drawing_Font(const QString& family, int pixels) {
+QFont Drawing_Font(const QString& family, int pixels, bool bold = false) {
     QFont font(family);
     font.setPixelSize(pixels);
+    font.setBold(bold);
     font.setHintingPreference(QFont::PreferFullHinting);
     // No smoothing: a pixel is ink or it is not. No merging: a character the font lacks is not
     // borrowed from another font.
@@ -104,8 +105,8 @@ int Outline_Pixel_Size(const QString& family, int rows) {
 }
 
 std::optional<picture::CharacterRaster> Outline_Character(const QString& family, int pixels,
-                                                          char32_t character) {
-    const QFont font = Drawing_Font(family, pixels);
+                                                          char32_t character, bool bold) {
+    const QFont font = Drawing_Font(family, pixels, bold);
     // The family asked for, not the one the font database would take in its place.
     if (!QFontInfo(font).family().startsWith(family, Qt::CaseInsensitive) ||
         !QRawFont::fromFont(font).supportsCharacter(character)) {

@@ -43,9 +43,9 @@ int Outline_Pixel_Size(const QString& family, int rows);
 
 // One character (a Unicode code point) of an outline family at `pixels` (its pixel size), with
 // full hinting and no smoothing (levels 0 and 255, unless the font engine smooths regardless),
-// as a raster on its baseline. Nothing when the family itself has no glyph for it (or there is no
-// such family).
+// as a raster on its baseline; its bold cut when `bold`. Nothing when the family itself has no
+// glyph for it (or there is no such family).
 std::optional<picture::CharacterRaster> Outline_Character(const QString& family, int pixels,
-                                                          char32_t character);
+                                                          char32_t character, bool bold = false);
 
 }  // namespace lcdprog::platform

@@ -48,6 +48,9 @@ bool Decode_Image(const QByteArray& bytes, picture::Rgba& image, std::string& er
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAllocationLimit(kImageAllocationLimitMb);
+    // A phone stores its photos as the sensor saw them and says in EXIF which way is up: the
+    // picture is taken the way it is meant to be seen, in the dialog and on the command line.
+    reader.setAutoTransform(true);
     // A picture whose header claims a huge size is refused before its pixels are decoded: that
     // is what a decompression bomb relies on.
     if (!reader.canRead()) {
@@ -73,9 +76,16 @@ bool Decode_Image(const QByteArray& bytes, picture::Rgba& image, std::string& er
         error = "l'immagine è troppo grande: " + Size_Text(decoded.size()) + " pixel";
         return false;
     }
+    if (!Rgba_Of(decoded, image)) {
+        error = "memoria insufficiente per l'immagine";
+        return false;
+    }
+    return true;
+}
+
+bool Rgba_Of(const QImage& decoded, picture::Rgba& image) {
     const QImage rgba = decoded.convertToFormat(QImage::Format_RGBA8888);
     if (rgba.isNull()) {
-        error = "memoria insufficiente per l'immagine";
         return false;
     }
     image.width = rgba.width();

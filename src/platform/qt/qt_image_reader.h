@@ -4,6 +4,7 @@
 // lcdprog-cli convert. Everything after decoding is the Qt-free picture/ library.
 
 #include <QByteArray>
+#include <QImage>
 #include <string>
 
 #include "picture/picture.h"
@@ -27,5 +28,8 @@ std::string Image_File_Filter();
 bool Read_Image_File(const std::string& path, picture::Rgba& image, std::string& error);
 // The same for bytes already in memory (the fuzzer feeds these).
 bool Decode_Image(const QByteArray& bytes, picture::Rgba& image, std::string& error);
+// A picture already decoded (one on the clipboard), as the decoder hands its pixels on; false
+// when there is no memory for the copy.
+bool Rgba_Of(const QImage& decoded, picture::Rgba& image);
 
 }  // namespace lcdprog::platform
