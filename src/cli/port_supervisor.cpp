@@ -4,7 +4,6 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
-#include <QFileInfo>
 #include <QJsonDocument>
 #include <algorithm>
 #include <cstdio>
@@ -242,7 +241,9 @@ void PortSupervisor::On_Event(Job& job, const QJsonObject& event) {
             if (unit) {
                 port.unit = *unit;
             } else {
-                Log_Failed(unit.Why().text);
+                // The record is still written, with the number the port's process gave it.
+                Warn_Once(numberingFailed_,
+                          unit.Why().text + ": i moduli sono numerati da 1 in ogni processo");
             }
         }
         port.unitOpen = true;
@@ -333,17 +334,18 @@ void PortSupervisor::Record(const PortState& port, const UnitResult& r) {
     record.reprogrammed = port.identity.reprogrammed;
     record.text = QString::fromStdString(Outcome_Text(r.outcome));
     if (const platform::Result<> appended = record_->Append(record); !appended) {
-        Log_Failed(appended.Text());
+        logFailed_ = true;
+        Warn_Once(appendFailed_, appended.Text() + ": le unità seguenti non sono registrate");
         return;
     }
     Notify([&](PortObserver& o) { o.On_Recorded(record); });
 }
 
-// Said once: the units after it are not recorded either, and the operator needs to hear it once.
-void PortSupervisor::Log_Failed(const std::string& error) {
-    if (!logFailed_) {
-        logFailed_ = true;
-        Notify([&](PortObserver& o) { o.On_Log_Failed(error); });
+// Said once: the same failure comes back with every unit, and the operator needs to hear it once.
+void PortSupervisor::Warn_Once(bool& said, const std::string& text) {
+    if (!said) {
+        said = true;
+        Notify([&](PortObserver& o) { o.On_Log_Failed(text); });
     }
 }
 

@@ -114,7 +114,9 @@ class PortObserver {
     virtual void On_Result(const PortState&, const UnitResult&) {}
     // The unit's record, once it is in the record file.
     virtual void On_Recorded(const records::UnitRecord& /*record*/) {}
-    virtual void On_Log_Failed(const std::string& /*error*/) {}
+    // The record file went wrong, and what it means for the units ("...: le unità seguenti non
+    // sono registrate"); said once per kind of failure.
+    virtual void On_Log_Failed(const std::string& /*text*/) {}
     virtual void On_Port_Ended(const PortState&) {}
     // After every event and every process end.
     virtual void On_Change() {}
@@ -193,7 +195,7 @@ class PortSupervisor {
     void On_Finished(Job& job, int exitCode, QProcess::ExitStatus status);
     void After_Opening(Job& job);
     void Record(const PortState& port, const UnitResult& result);
-    void Log_Failed(const std::string& error);
+    void Warn_Once(bool& said, const std::string& text);
     template <typename Call>
     void Notify(Call call) {
         for (PortObserver* o : observers_) {
@@ -210,6 +212,8 @@ class PortSupervisor {
     std::unique_ptr<records::RecordFile> record_;  // null: no record is kept
     RecordContext context_;
     bool logFailed_ = false;
+    bool appendFailed_ = false;  // said
+    bool numberingFailed_ = false;
     int good_ = 0;
     bool started_ = false;  // "go" went to at least one port
     bool openingDone_ = false;

@@ -994,8 +994,7 @@ void frm_Stazione::On_Recorded(const records::UnitRecord& record) {
 }
 
 void frm_Stazione::On_Log_Failed(const std::string& error) {
-    Note(QStringLiteral("Attenzione: ") + Q(error) +
-         QStringLiteral(". Le unità seguenti non sono registrate."));
+    Note(QStringLiteral("Attenzione: ") + Q(error) + QStringLiteral("."));
 }
 
 void frm_Stazione::On_Change() {
