@@ -206,6 +206,11 @@ frm_Stazione::~frm_Stazione() {
     if (locked_ && setup_.lock != nullptr) {
         setup_.lock->UnlockProject();
     }
+    // QWidget's destructor takes the focus away from a field, which then reports its editing
+    // finished: to a station that is no longer there.
+    for (QLineEdit* field : findChildren<QLineEdit*>()) {
+        field->disconnect(this);
+    }
 }
 
 void frm_Stazione::Build_Controls() {
