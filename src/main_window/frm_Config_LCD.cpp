@@ -28,6 +28,7 @@
 #include "compiler/picture_check.h"
 #include "main_window/mod_Funzioni_Varie.h"
 #include "platform/qt/accessibility.h"
+#include "platform/qt/announcer.h"
 #include "platform/qt/history_step.h"
 #include "platform/qt/layout.h"
 #include "platform/qt/twips.h"
@@ -225,8 +226,9 @@ frm_Config_LCD::frm_Config_LCD(platform::Services& services, ProgramState& state
 }
 
 void frm_Config_LCD::Build_Controls() {
+    // Named by its title, which a screen reader reads as the window's name.
+    setObjectName(QStringLiteral("frm_Config_LCD"));
     setWindowTitle(kCaption);
-    Name_Control(this, QStringLiteral("frm_Config_LCD"), kCaption, QString());
 
     auto* client = new QWidget(this);
     client->setFixedSize(Twips(8220), Twips(5925));
@@ -467,7 +469,8 @@ void frm_Config_LCD::Show_Slot(PanelIndex which, int index, const ImageSlot& slo
 void frm_Config_LCD::Name_Picture_Boxes() {
     for (int p = 0; p < kPanelCount; ++p) {
         for (int i = 0; i < kSlotsPerPanel; ++i) {
-            panels_[p].pictures[i]->setAccessibleName(
+            platform::Set_Spoken_Name(
+                panels_[p].pictures[i],
                 QStringLiteral("Immagine numero %1: %2, display %3")
                     .arg(i + 1)
                     .arg(QString::fromStdString((*panels_[p].images)[i].FileName))
@@ -512,6 +515,9 @@ bool frm_Config_LCD::Toggle_Cell(QTableWidget* grid, unsigned mask,
     Paint_Cell(grid, r, c, !wasSet);
     const unsigned bit = 1u << r;
     set(c, wasSet ? get(c) & (bit ^ mask) : get(c) | bit);
+    // The cell's name says its state ("riga 1, colonna 1, acceso"), but Qt tells nobody a cell's
+    // data changed, and Orca 43 would not speak a cell's new name anyway: the new state is said.
+    announcer_->Say(wasSet ? QStringLiteral("spento") : QStringLiteral("acceso"));
     return true;
 }
 

@@ -32,6 +32,9 @@ class QTabWidget;
 class QUndoStack;
 
 namespace lcdprog {
+namespace platform {
+class Announcer;
+}
 
 class frm_Anteprima;
 class frm_Modifica_Immagine;
@@ -249,6 +252,8 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     QUndoStack* undoStack_ = nullptr;
     QMenu* mnu_Modifica = nullptr;
     std::array<GlyphGrid*, 2> glyphGrids_{};
+    // Says what a command did where the focus gives no sign of it (undo, a grid's commands).
+    platform::Announcer* announcer_ = nullptr;
     // While the station holds the project. Shared: its deleter is made where the state is known.
     std::shared_ptr<ProjectLockState> lock_;
 };

@@ -141,8 +141,7 @@ void frm_Config_LCD::Keep_Path(int p, int s, const std::string& path, const QStr
     keptPaths_[p][s] = path;
     QLabel* box = panels_[p].pictures[s];
     box->setToolTip(tip);
-    box->setAccessibleDescription(
-        tip.isEmpty() ? QStringLiteral("pct_Image_%1(%2)").arg(kPanelLayouts[p].name).arg(s) : tip);
+    box->setAccessibleDescription(tip);
 }
 
 void frm_Config_LCD::Mark_Kept_Picture(int p, int s, const std::string& path,

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -40,8 +41,8 @@ const QString frm_Anteprima::kCaption = QStringLiteral("Anteprima del modulo LCD
 
 frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, QWidget* parent)
     : QWidget(parent, Qt::Window), services_(services), state_(state) {
+    platform::Name_Window(this, QStringLiteral("frm_Anteprima"));
     setWindowTitle(kCaption);
-    platform::Name_Control(this, QStringLiteral("frm_Anteprima"), kCaption, QString());
 
     QHBoxLayout* top = Build_Top_Row();
     lbl_Stato = new QLabel;
@@ -52,6 +53,10 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, 
     auto* scroll = new QScrollArea;
     scroll->setWidget(Build_Pictures());
     scroll->setWidgetResizable(true);
+    // A Tab stop of its own, so that the keyboard can scroll a zoomed preview: named for what it
+    // shows.
+    platform::Name_Control(scroll, QStringLiteral("scr_Anteprima"),
+                           QStringLiteral("Immagini del modulo"), QString());
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -60,6 +65,13 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, 
 
     connect(txt_Zoom, &QSpinBox::valueChanged, this, [this](int zoom) { Set_Zoom(zoom); });
     connect(cmd_Salva_Bin, &QPushButton::clicked, this, [this] { cmd_Salva_Bin_Click(); });
+    // A window without a window manager around it (a kiosk, a bare X session) still closes from
+    // the keyboard.
+    connect(cmd_Chiudi, &QPushButton::clicked, this, &QWidget::close);
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+    }
     Refresh();
     const QScreen* where = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
     if (where != nullptr) {
@@ -84,8 +96,11 @@ QHBoxLayout* frm_Anteprima::Build_Top_Row() {
                            QStringLiteral("I 65.536 byte che il modulo riceverà"));
     top->addWidget(zoomLabel);
     top->addWidget(txt_Zoom);
+    cmd_Chiudi = new QPushButton(QStringLiteral("&Chiudi"));
+    platform::Name_Control(cmd_Chiudi, QStringLiteral("cmd_Chiudi"), cmd_Chiudi->text(), QString());
     top->addStretch(1);
     top->addWidget(cmd_Salva_Bin);
+    top->addWidget(cmd_Chiudi);
     return top;
 }
 

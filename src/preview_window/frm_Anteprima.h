@@ -73,6 +73,7 @@ class frm_Anteprima final : public QWidget {
     QSpinBox* txt_Zoom = nullptr;
     QLabel* lbl_Stato = nullptr;
     QPushButton* cmd_Salva_Bin = nullptr;
+    QPushButton* cmd_Chiudi = nullptr;
 };
 
 }  // namespace lcdprog

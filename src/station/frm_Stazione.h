@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -28,6 +29,10 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QScrollArea;
+
+namespace lcdprog::platform {
+class Announcer;
+}
 
 namespace lcdprog {
 
@@ -91,6 +96,7 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
         QLabel* detail = nullptr;
         QPushButton* stop = nullptr;
         bool present = true;
+        QString heard;  // the end a screen reader was told of, until the next unit
     };
 
     void Build_Controls();
@@ -105,7 +111,8 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
     void Note(const QString& text);
     void Remember_Positions() const;
     void Refresh();
-    void Show_Port(Panel& panel, const cli::PortState& port);
+    // What ended since the last look goes into `heard`.
+    void Show_Port(Panel& panel, const cli::PortState& port, QStringList& heard);
     void Clear_Result(Panel& panel);
     void Show_Counts();
     void Enable_Controls();
@@ -153,6 +160,7 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
     QLabel* lbl_Interrotti = nullptr;
     QLabel* lbl_Moduli_Ora = nullptr;
     QLabel* lbl_Resa = nullptr;
+    platform::Announcer* announcer_ = nullptr;
 };
 
 }  // namespace lcdprog
