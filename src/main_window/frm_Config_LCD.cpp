@@ -399,8 +399,9 @@ void frm_Config_LCD::Select_Picture(PanelIndex which, int index, Qt::MouseButton
         return;
     }
     state_.SaveDialogMode = false;
-    const std::string path =
-        Select_Picture_File(state_, services_.dialog, services_.messages, &services_.pump);
+    const std::string path = Select_Picture_File(
+        state_, services_.dialog, services_.messages, &services_.pump,
+        "Scegli l'immagine " + std::to_string(index + 1) + " del " + kPictureTabs[which].type);
     if (Take_Picture(which, index, path)) {
         Check_Palettes({{which, index, path}});
     }

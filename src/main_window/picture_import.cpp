@@ -144,7 +144,8 @@ std::optional<std::string> Picture_Destination(platform::Services& services, Pro
                                                const std::string& name) {
     if (projectPath.empty()) {
         // With no project there is no folder of its own: the operator says where.
-        return Choose_File(state, services.dialog, kBmpFilter, true, ".bmp", name);
+        return Choose_File(state, services.dialog, "Salva l'immagine " + name, kBmpFilter, true,
+                           ".bmp", name);
     }
     const QDir folder = QFileInfo(Native(projectPath)).dir();
     if (!folder.mkpath(QString::fromLatin1(kImagesFolder))) {

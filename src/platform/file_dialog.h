@@ -13,6 +13,10 @@ struct FileDialogRequest {
     int flags = 0;             // 1: the read-only box starts ticked
     bool saveForm = false;     // the save form instead of the open form
     std::string fileName;      // the save form's proposed name ("": none)
+    // What the dialog is for, in the operator's words ("Salva progetto"): a screen reader says it
+    // as the dialog's name, and the window shows it as its title unless `keepTitle`.
+    std::string purpose = {};
+    bool keepTitle = false;  // the platform's own title stays ("Apri", "Salva come")
 };
 
 class FileDialog {

@@ -267,7 +267,7 @@ void frm_Anteprima::Show_Pictures() {
 void frm_Anteprima::cmd_Salva_Bin_Click() {
     // The save form of the same dialog the pictures are chosen with.
     const std::optional<std::string> chosen =
-        Choose_File(state_, services_.dialog, kBinFilter, true, ".bin");
+        Choose_File(state_, services_.dialog, "Salva immagine .bin", kBinFilter, true, ".bin");
     if (!chosen) {
         return;
     }

@@ -166,8 +166,13 @@ void Expect_Right_Click(MainWindowHarness& h, const platform::PosixFileService& 
     ::alarm(0);
     EXPECT_EQ(readError, c.readError);
     const platform::FileDialogRequest& r = h.dialog.requests.back();
-    EXPECT_EQ(std::tuple(r.filter, r.filterIndex, r.flags, r.saveForm, r.cancelError),
-              std::tuple("Tutti i file |*.*| Messaggio (*.bmp) | *.bmp", 2, 1, false, true));
+    const char* const types[] = {"64128A", "64128E", "64240B", "128240A"};
+    EXPECT_EQ(
+        std::tuple(r.filter, r.filterIndex, r.flags, r.saveForm, r.cancelError, r.purpose,
+                   r.keepTitle),
+        std::tuple("Tutti i file |*.*| Messaggio (*.bmp) | *.bmp", 2, 1, false, true,
+                   "Scegli l'immagine " + std::to_string(c.index + 1) + " del " + types[c.panel],
+                   true));
     EXPECT_EQ(h.pump.yields, yields + 1);  // the window system's turn after the dialog
     EXPECT_EQ(h.messages.shown, c.says);
     if (c.says.empty()) {

@@ -82,6 +82,14 @@ std::optional<std::string> QtFileDialog::Show(const FileDialogRequest& request) 
     // is to be opened read-only. Qt's nearest option makes the dialog's own view read-only
     // (no renaming or deleting from inside it), which suits a dialog that only picks a file.
     dialog.setOption(QFileDialog::ReadOnly, (request.flags & 1) != 0);
+    // "Apri" alone does not say which slot is being chosen or what is being saved.
+    const QString purpose = QString::fromStdString(request.purpose);
+    if (!purpose.isEmpty()) {
+        dialog.setAccessibleName(purpose);
+        if (!request.keepTitle) {
+            dialog.setWindowTitle(purpose);
+        }
+    }
 
     const QStringList filters = Name_Filters(request.filter);
     if (!filters.isEmpty()) {
