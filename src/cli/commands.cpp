@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -95,34 +94,6 @@ Result<Image> Compile_Project(platform::FileService& files, const std::string& p
     return image;
 }
 
-namespace {
-
-// The panels' pictures, each a PNG file in `folder`, staged with the command's other outputs.
-Result<> Stage_Pictures(const Image& image, const std::string& folder, platform::StagedFiles& out) {
-    std::error_code ec;
-    if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec)) {
-        return Refusal{RefusalKind::Unwritable, "impossibile creare la cartella " + folder +
-                                                    ": esiste già un file con questo nome."};
-    }
-    if (std::string reason; !out.Make_Folder(folder, reason)) {
-        return Refusal{RefusalKind::Unwritable,
-                       "impossibile creare la cartella " + folder + ": " + reason};
-    }
-    for (const NamedPicture& named : Named_Pictures(ImageView(image), 1)) {
-        const QByteArray png = Png_Of(named.picture, named.scale);
-        const std::string path = folder + "/" + named.name + ".png";
-        std::string reason;
-        if (!out.Stage(path,
-                       std::string_view(png.constData(), static_cast<std::size_t>(png.size())),
-                       reason)) {
-            return Refusal{RefusalKind::Unwritable, "impossibile scrivere " + path + ": " + reason};
-        }
-    }
-    return {};
-}
-
-}  // namespace
-
 Result<Image> Load_Input(const std::string& input) {
     if (Is_Image_File(input)) {
         return Load_Image_File(input);
@@ -184,7 +155,8 @@ int Run_Image(const Options& options) {
         return kExitUsage;
     }
     if (!options.pngDir.empty()) {
-        if (const Result<> staged = Stage_Pictures(image, options.pngDir, out); !staged) {
+        if (const Result<> staged = Stage_Png_Pictures(ImageView(image), options.pngDir, out);
+            !staged) {
             std::fprintf(stderr, "lcdprog-cli: %s\n", staged.Why().text.c_str());
             return kExitUsage;
         }

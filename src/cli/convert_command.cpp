@@ -112,18 +112,14 @@ std::string Read_Settings(const QCommandLineParser& parser, const ConvertOptions
         }
     }
     if (parser.isSet(o.dither)) {
-        const std::map<QString, picture::Conversion> modes = {
-            {"threshold", picture::Conversion::Threshold},
-            {"floyd-steinberg", picture::Conversion::FloydSteinberg},
-            {"atkinson", picture::Conversion::Atkinson},
-            {"bayer", picture::Conversion::Bayer},
-        };
-        const auto mode = modes.find(parser.value(o.dither));
-        if (mode == modes.end()) {
+        const auto& names = picture::kConversionNames;
+        const auto mode =
+            std::find(std::begin(names), std::end(names), parser.value(o.dither).toStdString());
+        if (mode == std::end(names)) {
             return "--dither non valido: \"" + parser.value(o.dither).toStdString() +
                    "\" (threshold, floyd-steinberg, atkinson o bayer)";
         }
-        settings.conversion = mode->second;
+        settings.conversion = static_cast<picture::Conversion>(mode - std::begin(names));
     }
     return picture::Check_Settings(settings);
 }

@@ -16,7 +16,6 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPixmap>
 #include <QSettings>
 #include <QTabWidget>
@@ -27,8 +26,11 @@
 #include "compiler/mod_Compilatore.h"
 #include "compiler/picture_check.h"
 #include "main_window/mod_Funzioni_Varie.h"
+#include "main_window/picture_watch.h"
+#include "picture/picture.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/announcer.h"
+#include "platform/qt/crisp_picture.h"
 #include "platform/qt/history_step.h"
 #include "platform/qt/layout.h"
 #include "platform/qt/twips.h"
@@ -47,6 +49,10 @@ using platform::Name_Control;
 using platform::Twips;
 
 const std::string kInvalidPicture = "Selezionata immagine non valida";
+// Enough for the header and the palette of any information header a 1-bit file may carry.
+constexpr std::size_t kPaletteBytes = 1024;
+// The corner of a box whose picture the module shows as a negative.
+constexpr QRgb kReversedMark = 0xFFE07000;
 // The compiler refuses a picture file longer than 32767 bytes (its positions are 16-bit), so
 // such a file is not shown or accepted here either: the operator learns it when choosing the
 // file, not at the next programming run. One byte more is read so that the length is known.
@@ -216,6 +222,9 @@ frm_Config_LCD::frm_Config_LCD(platform::Services& services, ProgramState& state
     panels_[k64128E] = {&state_.Images_64128E, 128, 64, nullptr, {}, {}, {}};
     panels_[k64240B] = {&state_.Images_64240B, 240, 64, nullptr, {}, {}, {}};
     panels_[k128240A] = {&state_.Images_128240A, 240, 128, nullptr, {}, {}, {}};
+    watch_ = new PictureWatch(this);
+    connect(watch_, &PictureWatch::changed, this,
+            [this](const QStringList& paths) { Picture_Files_Changed(paths); });
     Build_Controls();
     Build_Menus();
     Build_Project_Menus();
@@ -231,7 +240,8 @@ void frm_Config_LCD::Build_Controls() {
     setWindowTitle(kCaption);
 
     auto* client = new QWidget(this);
-    client->setFixedSize(Twips(8220), Twips(5925));
+    // At least its designed size; larger, the tabs follow it and the glyph grids grow.
+    client->setMinimumSize(Twips(8220), Twips(5925));
     setCentralWidget(client);
     // The window's controls were laid out for an 8.25 pt font.
     QFont small = font();
@@ -250,7 +260,8 @@ void frm_Config_LCD::Build_Controls() {
         const QPixmap designPicture = Design_Time_Picture(panel.width, panel.height);
         for (int i = 0; i < kSlotsPerPanel; ++i) {
             panel.labels[i] = c.Get<QLabel>(QStringLiteral("lbl_Image_%1_%2").arg(type).arg(i));
-            panel.pictures[i] = c.Get<QLabel>(QStringLiteral("pct_Image_%1_%2").arg(type).arg(i));
+            panel.pictures[i] =
+                c.Get<platform::CrispPicture>(QStringLiteral("pct_Image_%1_%2").arg(type).arg(i));
             panel.pictures[i]->setPixmap(designPicture);
             panel.pictures[i]->installEventFilter(this);
             // A picture file dropped on the box takes its slot, as a right-click choice.
@@ -279,6 +290,10 @@ void frm_Config_LCD::Build_Controls() {
     connect(msh_Font_10x16, &QTableWidget::cellClicked, this, [this] { msh_Font_10x16_Click(); });
     msh_Font_5x8->installEventFilter(this);
     msh_Font_10x16->installEventFilter(this);
+    msh_Font_5x8->viewport()->installEventFilter(this);
+    msh_Font_10x16->viewport()->installEventFilter(this);
+    client->installEventFilter(this);
+    fra_Font_64128A_64128E->parentWidget()->installEventFilter(this);
 }
 
 void frm_Config_LCD::Build_Menus() {
@@ -321,6 +336,10 @@ bool frm_Config_LCD::Form_Load() {
             grid->setRowHeight(r, Twips(kCellTwips));
         }
     }
+    glyphBase_ = {Twips(kCellTwips),     fra_Font_64128A_64128E->geometry(),
+                  fra_5x8->geometry(),   msh_Font_5x8->geometry(),
+                  fra_10x16->geometry(), msh_Font_10x16->geometry()};
+    Fit_Glyph_Grids();
     // A new window starts a new history, with nothing unsaved.
     undoStack_->clear();
     Name_Picture_Boxes();
@@ -338,7 +357,7 @@ bool frm_Config_LCD::Load_White_Background(const char* fileName,
         services_.program.EndNow();
         return false;
     }
-    const QImage image = Load_Picture(path);
+    const QImage image = Module_Picture(*which.begin(), path).image;
     if (image.isNull()) {
         services_.messages.Show(
             "File " + name + " non leggibile come immagine. Impossibile continuare", "ERROR",
@@ -346,16 +365,96 @@ bool frm_Config_LCD::Load_White_Background(const char* fileName,
         services_.program.EndNow();
         return false;
     }
-    const QPixmap picture = QPixmap::fromImage(image);
     for (PanelIndex index : which) {
         Panel& panel = panels_[index];
-        panel.white = picture;
+        panel.white = image;
         for (int i = 0; i < kSlotsPerPanel; ++i) {
-            panel.pictures[i]->setPixmap(picture);
             Fill_Slot((*panel.images)[i], index, path, name);
+            Show_Box(index, i);
         }
     }
+    Follow_Picture_Files();
     return true;
+}
+
+frm_Config_LCD::ModulePicture frm_Config_LCD::Module_Picture(int p, const std::string& path) const {
+    const Panel& panel = panels_[p];
+    // As for a right-click choice, a file the picture loader cannot decode is no picture.
+    if (Load_Picture(path).isNull()) {
+        return {};
+    }
+    platform::KeptMessages quiet;
+    CompilerIo io{services_.files, quiet};
+    BitmapRasterArray raster;
+    if (!Load_Bitmap_Raster(io, raster, path, services_.files.GetFileName(path), panel.width,
+                            panel.height)) {
+        return {};
+    }
+    // A stored 0 bit is palette index 0, the pixel the module turns on, whatever colour the
+    // file's palette gives it.
+    ModulePicture picture;
+    picture.image = platform::Dots_Image(
+        panel.width, panel.height,
+        [&](int x, int y) { return ((raster.bytes[y][x / 8] >> (7 - x % 8)) & 1u) == 0; },
+        qRgb(0, 0, 0), qRgb(255, 255, 255));
+    picture.reversed =
+        picture::Has_Reversed_Palette(services_.files.Read(path, kPaletteBytes).bytes);
+    return picture;
+}
+
+void frm_Config_LCD::Show_Box(int p, int s) {
+    const Panel& panel = panels_[p];
+    platform::CrispPicture* box = panel.pictures[s];
+    const QString kept = QString::fromStdString(keptPaths_[p][s]);
+    const std::string& path = (*panel.images)[s].FullPath;
+    const ModulePicture picture = kept.isEmpty() ? Module_Picture(p, path) : ModulePicture{};
+    QString tip;
+    if (!kept.isEmpty()) {
+        tip = QStringLiteral(
+                  "Immagine non caricata: %1 (%2). Il progetto la conserva: salvando, il percorso "
+                  "resta nel file.")
+                  .arg(kept, QString::fromStdString(keptReasons_[p][s]));
+    } else if (picture.image.isNull()) {
+        // The file changed or went away after the slot took it: the slot keeps its path, so the
+        // picture comes back with the file, and until then a run stops at it and says why.
+        tip = QStringLiteral(
+                  "Immagine non leggibile ora: %1. Finché il file non torna il modulo non può "
+                  "essere programmato.")
+                  .arg(QString::fromStdString(path));
+    } else if (picture.reversed) {
+        tip = QStringLiteral(
+            "Tavolozza invertita: il modulo mostra questa immagine in negativo, come qui.");
+    }
+    // A red cross over the white picture: the slot is not empty, its picture is away.
+    box->setPixmap(QPixmap::fromImage(picture.image.isNull() ? platform::Crossed_Out(panel.white)
+                                                             : picture.image));
+    box->Set_Corner_Mark(picture.reversed ? QColor(kReversedMark) : QColor());
+    box->setToolTip(tip);
+    box->setAccessibleDescription(tip);
+}
+
+void frm_Config_LCD::Follow_Picture_Files() {
+    std::vector<std::string> paths;
+    for (const Panel& panel : panels_) {
+        for (const ImageSlot& slot : *panel.images) {
+            if (!slot.FullPath.empty()) {
+                paths.push_back(slot.FullPath);
+            }
+        }
+    }
+    watch_->Follow(paths);
+}
+
+void frm_Config_LCD::Picture_Files_Changed(const QStringList& paths) {
+    for (int p = 0; p < kPanelCount; ++p) {
+        for (int s = 0; s < kSlotsPerPanel; ++s) {
+            if (paths.contains(QString::fromStdString((*panels_[p].images)[s].FullPath))) {
+                Show_Box(p, s);
+            }
+        }
+    }
+    picturesChanged_ = true;
+    Follow_History();
 }
 
 QImage frm_Config_LCD::Load_Picture(const std::string& path) const {
@@ -417,7 +516,7 @@ bool frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
     std::string reason = "Nessun file bitmap scelto.";
     if (!path.empty()) {
         if (Check_Bitmap_Header(services_.files, path, panel.width, panel.height)) {
-            image = Load_Picture(path);
+            image = Module_Picture(which, path).image;
         }
         // The sentence a project and the command line give for the same file.
         reason = Check_Picture_File(services_.files, path, panel.width, panel.height).Text();
@@ -436,35 +535,31 @@ bool frm_Config_LCD::Take_Picture(PanelIndex which, int index, const std::string
         return false;
     }
     // Every way a picture enters a slot comes through here, so each is one step of the history.
+    // A step keeps paths, not pictures: undone or redone, the box shows the file as it is then,
+    // and a file is never replaced by another picture (picture_names.h), so a path brought back
+    // still means the pixels it meant.
     ImageSlot taken;
     Fill_Slot(taken, which, path, services_.files.GetFileName(path));
     const ImageSlot before = (*panel.images)[index];
-    const QPixmap beforePicture = panel.pictures[index]->pixmap();
-    const QPixmap picture = QPixmap::fromImage(image);
     // A picture taken over a kept path drops it; undone, the slot keeps it again.
     const std::string beforeKept = keptPaths_[which][index];
-    const QString beforeTip = panel.pictures[index]->toolTip();
+    const std::string beforeReason = keptReasons_[which][index];
+    const QString where =
+        QStringLiteral("immagine %1 del %2").arg(index + 1).arg(kPictureTabs[which].type);
     undoStack_->push(new platform::HistoryStep(
-        !step.isEmpty() ? step
-                        : QStringLiteral("immagine %1 del %2")
-                              .arg(index + 1)
-                              .arg(QLatin1String(kPictureTabs[which].type)),
-        [=, this] {
-            Show_Slot(which, index, before, beforePicture);
-            Keep_Path(which, index, beforeKept, beforeTip);
-        },
-        [=, this] {
-            Show_Slot(which, index, taken, picture);
-            Keep_Path(which, index, {}, {});
-        },
-        false));
+        (step.isEmpty() ? QStringLiteral("Scelta dell'") : step) + where,
+        [=, this] { Put_Slot(which, index, before, beforeKept, beforeReason); },
+        [=, this] { Put_Slot(which, index, taken, {}, {}); }, false));
     return true;
 }
 
-void frm_Config_LCD::Show_Slot(PanelIndex which, int index, const ImageSlot& slot,
-                               const QPixmap& picture) {
-    panels_[which].pictures[index]->setPixmap(picture);
+void frm_Config_LCD::Put_Slot(PanelIndex which, int index, const ImageSlot& slot,
+                              const std::string& kept, const std::string& keptReason) {
     (*panels_[which].images)[index] = slot;
+    keptPaths_[which][index] = kept;
+    keptReasons_[which][index] = keptReason;
+    Show_Box(which, index);
+    Follow_Picture_Files();
 }
 
 void frm_Config_LCD::Name_Picture_Boxes() {
@@ -486,7 +581,7 @@ void frm_Config_LCD::msh_Font_5x8_Click() {
             msh_Font_5x8, 0xFFu,
             [this](int c) { return static_cast<unsigned>(state_.Font_5x8[c]); },
             [this](int c, unsigned v) { state_.Font_5x8[c] = static_cast<std::uint8_t>(v); })) {
-        Record_Glyph_Step(0, before);
+        Record_Glyph_Step(0, before, QStringLiteral("Punto"));
     }
 }
 
@@ -496,7 +591,7 @@ void frm_Config_LCD::msh_Font_10x16_Click() {
             msh_Font_10x16, 0xFFFFu,
             [this](int c) { return static_cast<unsigned>(state_.Font_10x16[c]); },
             [this](int c, unsigned v) { state_.Font_10x16[c] = static_cast<std::uint16_t>(v); })) {
-        Record_Glyph_Step(1, before);
+        Record_Glyph_Step(1, before, QStringLiteral("Punto"));
     }
 }
 
@@ -573,6 +668,25 @@ bool frm_Config_LCD::Slot_Of(const QObject* watched, int& p, int& i) const {
 }
 
 bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
+    // (Boxes already filtered while the window is being built: the grids come after them.)
+    for (int g = 0; g < 2 && msh_Font_10x16 != nullptr; ++g) {
+        if (watched == (g == 0 ? msh_Font_5x8 : msh_Font_10x16)->viewport() &&
+            Follow_Stroke(g, event)) {
+            return true;
+        }
+    }
+    if (event->type() == QEvent::Resize && watched == centralWidget()) {
+        SST_Select_Image->resize(centralWidget()->size() -
+                                 QSize(Twips(8220 - 8200), Twips(5925 - 5895)));
+        // The station's notice keeps covering all of it.
+        if (auto* notice =
+                findChild<QLabel*>(QStringLiteral("lbl_Bloccato"), Qt::FindDirectChildrenOnly)) {
+            notice->setGeometry(centralWidget()->geometry());
+        }
+    } else if (event->type() == QEvent::Resize && fra_Font_64128A_64128E != nullptr &&
+               watched == fra_Font_64128A_64128E->parentWidget()) {
+        Fit_Glyph_Grids();
+    }
     int p = 0;
     int i = 0;
     // A file dragged onto a picture box: a picture takes that slot, a project opens.
@@ -643,6 +757,81 @@ bool frm_Config_LCD::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void frm_Config_LCD::Set_Glyph_Cell(int glyph, int r, int c, bool on) {
+    Paint_Cell(glyph == 0 ? msh_Font_5x8 : msh_Font_10x16, r, c, on);
+    const unsigned bit = 1u << r;
+    if (glyph == 0) {
+        state_.Font_5x8[c] =
+            static_cast<std::uint8_t>(on ? state_.Font_5x8[c] | bit : state_.Font_5x8[c] & ~bit);
+    } else {
+        state_.Font_10x16[c] = static_cast<std::uint16_t>(on ? state_.Font_10x16[c] | bit
+                                                             : state_.Font_10x16[c] & ~bit);
+    }
+}
+
+bool frm_Config_LCD::Follow_Stroke(int glyph, QEvent* event) {
+    const QEvent::Type type = event->type();
+    if (type != QEvent::MouseButtonPress && type != QEvent::MouseMove &&
+        type != QEvent::MouseButtonRelease) {
+        return false;
+    }
+    QTableWidget* grid = glyph == 0 ? msh_Font_5x8 : msh_Font_10x16;
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    const QModelIndex cell = grid->indexAt(mouse->position().toPoint());
+    if (type == QEvent::MouseButtonPress) {
+        stroke_ = {};
+        if (mouse->button() == Qt::LeftButton && cell.isValid()) {
+            const QVariant colour = cell.data(kColourRole);
+            const bool set = colour.isValid() && colour.toUInt() == kWindowText;
+            stroke_ = {glyph, !set, false, cell.row(), cell.column(), Glyph_Of(glyph)};
+        }
+        return false;  // the grid's own press: the cell becomes current
+    }
+    if (stroke_.glyph != glyph) {
+        return false;
+    }
+    if (type == QEvent::MouseMove) {
+        if (!(mouse->buttons() & Qt::LeftButton) || !cell.isValid() ||
+            (cell.row() == stroke_.row && cell.column() == stroke_.column)) {
+            return stroke_.moved;
+        }
+        if (!stroke_.moved) {
+            stroke_.moved = true;
+            Set_Glyph_Cell(glyph, stroke_.row, stroke_.column, stroke_.on);
+        }
+        // Every cell on the straight way there, however fast the pointer went.
+        const int dr = std::abs(cell.row() - stroke_.row),
+                  dc = std::abs(cell.column() - stroke_.column);
+        const int sr = cell.row() > stroke_.row ? 1 : -1,
+                  sc = cell.column() > stroke_.column ? 1 : -1;
+        int r = stroke_.row, c = stroke_.column, error = dc - dr;
+        while (r != cell.row() || c != cell.column()) {
+            const int twice = 2 * error;
+            if (twice > -dr) {
+                error -= dr;
+                c += sc;
+            }
+            if (twice < dc) {
+                error += dc;
+                r += sr;
+            }
+            Set_Glyph_Cell(glyph, r, c, stroke_.on);
+        }
+        stroke_.row = r;
+        stroke_.column = c;
+        return true;
+    }
+    const Stroke done = std::exchange(stroke_, Stroke{});
+    if (!done.moved) {
+        return false;  // a click: the grid's handler toggles the cell
+    }
+    grid->setCurrentCell(done.row, done.column);
+    if (Glyph_Of(glyph) != done.before) {
+        Record_Glyph_Step(glyph, done.before, QStringLiteral("Tratto"));
+    }
+    return true;
 }
 
 void frm_Config_LCD::Show_Glyphs() {

@@ -8,13 +8,17 @@
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "main_window/picture_import.h"
+#include "picture/picture.h"
 #include "platform/project_lock.h"
 #include "platform/services.h"
 #include "platform/staged_files.h"
+#include "project/project_file.h"
 #include "project/project_state.h"
 #include "state/glyph_tools.h"
 #include "state/mod_variabili.h"
@@ -36,11 +40,15 @@ namespace platform {
 class Announcer;
 }
 
+namespace platform {
+class CrispPicture;
+}
 class frm_Anteprima;
 class frm_Modifica_Immagine;
 // Shows the picture editor; true when the operator pressed "OK". Tests replace it.
 using RunPictureEditor = std::function<bool(frm_Modifica_Immagine&)>;
 class GlyphGrid;
+class PictureWatch;
 enum class GlyphCommand;
 
 // The main window: the background pictures of the four panel types, the two glyph editors and
@@ -102,6 +110,10 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     // "Importa immagine...": asks for any picture, then the dialog for the current tab's panel
     // and the focused box's slot (slot 1 when no box has the focus).
     void smnu_Importa_Immagine_Click();
+    // "Reimporta...": the import dialog again for the focused box's slot (as "Importa
+    // immagine..." picks it), with the picture it was made from and the settings it was made
+    // with; a slot that was not imported is told so.
+    void smnu_Reimporta_Click();
     // How the import dialog is run (tests answer it in place of the operator).
     void Set_Import_Dialog_Runner(RunImportDialog run) { runImport_ = std::move(run); }
     // "Modifica immagine...": the focused box's picture (slot 1 of the tab on show when no box
@@ -146,9 +158,16 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
         int width = 0;
         int height = 0;
         QGroupBox* frame = nullptr;
-        std::array<QLabel*, kSlotsPerPanel> pictures{};
+        std::array<platform::CrispPicture*, kSlotsPerPanel> pictures{};
         std::array<QLabel*, kSlotsPerPanel> labels{};
-        QPixmap white;  // its white background, as start-up loaded it
+        QImage white;  // its white background as the module shows it, as start-up loaded it
+    };
+    // What the module will show for a picture file: the compiler's own reading of it (palette
+    // indexes, not colours), black where a pixel is on. Null when the file cannot be the panel's
+    // picture now.
+    struct ModulePicture {
+        QImage image;
+        bool reversed = false;  // its palette is reversed: the module shows it as a negative
     };
     enum PanelIndex { k64128A, k64128E, k64240B, k128240A, kPanelCount };
 
@@ -159,10 +178,26 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     // The glyph's columns, and a new value for them (grid and table together).
     GlyphColumns Glyph_Of(int glyph) const;
     void Show_Glyph(int glyph, const GlyphColumns& columns);
-    // One history step from `before` to the glyph as it is now, already shown.
-    void Record_Glyph_Step(int glyph, const GlyphColumns& before);
-    // A slot and its box together, as a step of the history puts them back.
-    void Show_Slot(PanelIndex which, int index, const ImageSlot& slot, const QPixmap& picture);
+    // A press and drag on a glyph grid (its viewport's mouse events): every cell the pointer
+    // crosses turns the way the pressed cell turns, and the whole stroke is one step. A press and
+    // a release on one cell stay a click. True when the event was the stroke's.
+    bool Follow_Stroke(int glyph, QEvent* event);
+    void Set_Glyph_Cell(int glyph, int r, int c, bool on);
+    // The grids' cells as large as the Fonts tab has room for, never smaller than at start-up.
+    void Fit_Glyph_Grids();
+    // One history step from `before` to the glyph as it is now, already shown, named `step`
+    // ("Punto", "Specchia orizzontalmente") and the glyph.
+    void Record_Glyph_Step(int glyph, const GlyphColumns& before, const QString& step);
+    // A slot, its kept path and its box together, as a step of the history puts them back.
+    void Put_Slot(PanelIndex which, int index, const ImageSlot& slot, const std::string& kept,
+                  const std::string& keptReason);
+    // The box as the slot and its file are now: what the module will show, or the white picture
+    // crossed out when the picture is away, with a mark and a tool tip that say why.
+    void Show_Box(int p, int s);
+    ModulePicture Module_Picture(int p, const std::string& path) const;
+    // The files the slots show are followed on disk from now on (PictureWatch).
+    void Follow_Picture_Files();
+    void Picture_Files_Changed(const QStringList& paths);
     // The picture boxes' spoken names: slot, file and panel.
     void Name_Picture_Boxes();
     // The title's unsaved mark follows the history: clean is saved.
@@ -171,17 +206,24 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     void Select_Picture(PanelIndex which, int index, Qt::MouseButton button);
     // The header test and the load for a name that passed the name test ("" when it did not),
     // then the box and the slot; a refusal shows "Selezionata immagine non valida". True when
-    // the slot took the picture. `step` names the history's step ("immagine 2 del 64240B" when
-    // empty).
+    // the slot took the picture.
+    // `step` begins the history step's name, which ends with the slot ("Importa immagine 2 del
+    // 64128E"); "" for a right-click choice ("Scelta dell'immagine 2 del 64128E").
     bool Take_Picture(PanelIndex which, int index, const std::string& path,
                       const QString& step = {});
+    // Import: the dialog for `source` starting on this slot (with `settings`, or those last used
+    // for the panel), then Take_Picture with its file; the import is recorded for "Reimporta...".
+    void Import_Into(PanelIndex which, int index, const std::string& source,
+                     const std::optional<picture::Settings>& settings = std::nullopt,
+                     const QString& step = QStringLiteral("Importa "));
     // The panel of the tab on show (the first for the glyph tab) and its focused box's slot.
     void Current_Slot(PanelIndex& which, int& slot) const;
     void Build_Picture_Editing();
     // The slot's picture, as the compiler reads it, through the editor and back into the slot.
     void Edit_Picture(PanelIndex which, int index);
-    // Import: the dialog for `source` starting on this slot, then Take_Picture with its file.
-    void Import_Into(PanelIndex which, int index, const std::string& source);
+    // How the picture a slot shows was imported; null when it was not.
+    const Project::Import* Import_Of(int p, int s) const;
+    bool Reversed_Kept(const std::string& path) const;
     // A file dropped on a picture box: a 1-bit picture of the panel's size is taken as it is,
     // anything else goes through the import dialog for that slot.
     void Drop_Picture(PanelIndex which, int index, const std::string& file);
@@ -197,8 +239,6 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     // A slot whose project picture was not taken: its white picture with a red cross, and a tool
     // tip naming the file and why. An empty `path` takes the mark away.
     void Mark_Kept_Picture(int p, int s, const std::string& path, const std::string& reason);
-    // Records the slot's kept path ("" for none) with the tool tip that names it.
-    void Keep_Path(int p, int s, const std::string& path, const QString& tip);
     // Unsaved changes: asks Salva / Non salvare / Annulla. True when the caller may go on.
     bool Confirm_Discard();
     QString Title() const;
@@ -234,7 +274,16 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     // The open project's paths whose pictures were not taken, and the keys this version does
     // not know: both go back into the file on the next save.
     PicturePaths keptPaths_;
+    PicturePaths keptReasons_;
     Project unknownKeys_;
+    // How the project's imported pictures were made, and the reversed palettes the operator
+    // chose to keep; saved with the project for the pictures its slots still name.
+    std::vector<Project::Import> imports_;
+    std::vector<std::string> reversedKept_;
+    // A picture file changed on disk since the project was opened or saved: what the module
+    // would get is no longer what was saved, so the title says so until the next save.
+    bool picturesChanged_ = false;
+    PictureWatch* watch_ = nullptr;
     // The project file as it was when opened or last saved here; a save over a file that changed
     // since then would destroy somebody else's work.
     platform::FileStamp stamp_;
@@ -246,6 +295,7 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     QMenu* mnu_Visualizza = nullptr;
     QAction* smnu_Anteprima_0 = nullptr;
     QAction* smnu_Importa_Immagine = nullptr;
+    QAction* smnu_Reimporta = nullptr;
     RunImportDialog runImport_;
     RunPictureEditor runEditor_;
     QAction* smnu_Modifica_Immagine = nullptr;
@@ -254,6 +304,21 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     std::array<GlyphGrid*, 2> glyphGrids_{};
     // Says what a command did where the focus gives no sign of it (undo, a grid's commands).
     platform::Announcer* announcer_ = nullptr;
+    struct Stroke {
+        int glyph = -1;  // none
+        bool on = false;
+        bool moved = false;
+        int row = 0, column = 0;  // the last cell painted
+        GlyphColumns before;
+    };
+    Stroke stroke_;
+    // The glyph frames and grids as start-up made them, cells of `cell` pixels; they grow from
+    // there.
+    struct GlyphGeometry {
+        int cell = 0;
+        QRect font, frame5, grid5, frame10, grid10;
+    };
+    GlyphGeometry glyphBase_;
     // While the station holds the project. Shared: its deleter is made where the state is known.
     std::shared_ptr<ProjectLockState> lock_;
 };

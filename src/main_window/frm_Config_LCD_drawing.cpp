@@ -13,7 +13,6 @@
 #include "main_window/picture_import.h"
 #include "picture/picture.h"
 #include "picture_editor/frm_Modifica_Immagine.h"
-#include "project/picture_names.h"
 
 namespace lcdprog {
 namespace {
@@ -36,35 +35,6 @@ std::string Edited_Name(const std::string& fileName) {
     const std::string stem =
         dot == std::string::npos || dot == 0 ? fileName : fileName.substr(0, dot);
     return (stem.empty() ? std::string("immagine") : stem) + "_mod.bmp";
-}
-
-// Writes the edited picture in "immagini" beside the project, or where the save form says with
-// none, never over a file that holds another picture (picture_names.h): it may be another slot's,
-// or one the history brings back. A name the operator chose that is taken is asked about first.
-// The path written; nothing when cancelled or refused, with its message.
-std::optional<std::string> Save_Edited_Picture(platform::Services& services, ProgramState& state,
-                                               const std::string& projectPath,
-                                               const std::string& name, const std::string& bytes) {
-    const std::optional<std::string> target =
-        Picture_Destination(services, state, projectPath, name);
-    if (!target) {
-        return std::nullopt;
-    }
-    const std::string free = Unused_Picture_Name(services.files, *target, bytes);
-    if (projectPath.empty() && !free.empty() && free != *target &&
-        !services.messages.AskTwo("Il file " + services.files.GetFileName(*target) +
-                                      " esiste già ed è diverso, e può essere l'immagine di un "
-                                      "altro spazio: scrivere l'immagine modificata come " +
-                                      services.files.GetFileName(free) + "?",
-                                  "Modifica immagine", "Nuovo nome", "Annulla")) {
-        return std::nullopt;
-    }
-    const platform::Result<std::string> written = Write_New_Picture(services.files, *target, bytes);
-    if (!written) {
-        services.messages.Show(written.Text(), "ERROR", platform::MessageIcon::Critical);
-        return std::nullopt;
-    }
-    return *written;
 }
 
 }  // namespace
@@ -102,11 +72,13 @@ void frm_Config_LCD::Edit_Picture(PanelIndex which, int index) {
                                         usable ? silent.Joined(" ") : usable.Text());
         return;
     }
-    const QString step = QStringLiteral("modifica dell'immagine %1 del %2")
-                             .arg(index + 1)
-                             .arg(QLatin1String(kPanelLayouts[std::size_t(which)].name));
-    frm_Modifica_Immagine editor(Raster_Bits(raster, panel.width, panel.height),
-                                 step.left(1).toUpper() + step.mid(1), services_.messages, this);
+    const QString step = QStringLiteral("Modifica dell'");
+    frm_Modifica_Immagine editor(
+        Raster_Bits(raster, panel.width, panel.height),
+        step + QStringLiteral("immagine %1 del %2")
+                   .arg(index + 1)
+                   .arg(QLatin1String(kPanelLayouts[std::size_t(which)].name)),
+        services_.messages, this);
     if (!(runEditor_ ? runEditor_(editor) : editor.exec() == QDialog::Accepted) ||
         !editor.Changed()) {
         return;
@@ -114,8 +86,8 @@ void frm_Config_LCD::Edit_Picture(PanelIndex which, int index) {
     // Always a file of its own: the one the slot had may be another slot's too, and the
     // history's undo must find it as it was.
     const std::optional<std::string> written =
-        Save_Edited_Picture(services_, state_, projectPath_, Edited_Name(slot.FileName),
-                            picture::Bmp_File(editor.Result()));
+        Save_Slot_Picture(services_, state_, projectPath_, Edited_Name(slot.FileName),
+                          picture::Bmp_File(editor.Result()), "Modifica immagine");
     if (written) {
         Take_Picture(which, index, Check_Picture_Name(*written, services_.messages), step);
     }

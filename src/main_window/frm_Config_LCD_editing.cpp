@@ -9,12 +9,14 @@
 #include <QMenuBar>
 #include <QTableWidget>
 #include <QUndoStack>
+#include <algorithm>
 
 #include "main_window/frm_Config_LCD.h"
 #include "main_window/frm_Da_Carattere.h"
 #include "main_window/glyph_grid.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/announcer.h"
+#include "platform/qt/crisp_picture.h"
 #include "platform/qt/focus_frame.h"
 #include "platform/qt/history_step.h"
 
@@ -37,7 +39,7 @@ void frm_Config_LCD::Build_Editing() {
     connect(undoStack_, &QUndoStack::indexChanged, this, [this] { Follow_History(); });
     // Saving moves the clean point without changing anything: only the title follows.
     connect(undoStack_, &QUndoStack::cleanChanged, this, [this](bool clean) {
-        modified_ = !clean;
+        modified_ = !clean || picturesChanged_;
         if (!state_.RunInProgress) {
             setWindowTitle(Title());
         }
@@ -56,23 +58,51 @@ void frm_Config_LCD::Build_Editing() {
     connect(this, &frm_Config_LCD::projectChanged, this, [this] { Name_Picture_Boxes(); });
 }
 
+void frm_Config_LCD::Fit_Glyph_Grids() {
+    const GlyphGeometry& b = glyphBase_;
+    if (b.cell == 0) {
+        return;  // before start-up
+    }
+    // What the page has beyond the frames' first size (kept margins as at start-up), shared by
+    // the 24 rows of the two grids one above the other and the 10 columns of the wider one.
+    const QWidget* page = fra_Font_64128A_64128E->parentWidget();
+    const int spareWidth = page->width() - b.font.right() - b.font.left();
+    const int spareHeight = page->height() - b.font.bottom() - b.font.left();
+    const int d = std::max(0, std::min(spareWidth / 10, spareHeight / 24));
+    msh_Font_5x8->resize(b.grid5.size() + QSize(5 * d, 8 * d));
+    fra_5x8->resize(b.frame5.size() + QSize(5 * d, 8 * d));
+    fra_10x16->move(b.frame10.topLeft() + QPoint(0, 8 * d));
+    msh_Font_10x16->resize(b.grid10.size() + QSize(10 * d, 16 * d));
+    fra_10x16->resize(b.frame10.size() + QSize(10 * d, 16 * d));
+    fra_Font_64128A_64128E->resize(b.font.size() + QSize(10 * d, 24 * d));
+    for (QTableWidget* grid : {msh_Font_5x8, msh_Font_10x16}) {
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            grid->setColumnWidth(c, b.cell + d);
+        }
+        for (int r = 0; r < grid->rowCount(); ++r) {
+            grid->setRowHeight(r, b.cell + d);
+        }
+    }
+}
+
 frm_Config_LCD::~frm_Config_LCD() {
     // The history is cleared as it is destroyed, after this window has stopped being one.
     QObject::disconnect(undoStack_, nullptr, this, nullptr);
 }
 
 void frm_Config_LCD::Follow_History() {
-    modified_ = !undoStack_->isClean();
+    modified_ = !undoStack_->isClean() || picturesChanged_;
     if (!state_.RunInProgress) {
         setWindowTitle(Title());
     }
     emit projectChanged();
 }
 
-void frm_Config_LCD::Record_Glyph_Step(int glyph, const GlyphColumns& before) {
+void frm_Config_LCD::Record_Glyph_Step(int glyph, const GlyphColumns& before, const QString& step) {
     const GlyphColumns after = Glyph_Of(glyph);
+    // The step's own words, which the undo and redo items put after "Annulla" and "Ripeti".
     undoStack_->push(new platform::HistoryStep(
-        QStringLiteral("modifica del glifo %1").arg(QLatin1String(kGlyphSizes[glyph].name)),
+        step + QStringLiteral(" del glifo ") + QLatin1String(kGlyphSizes[glyph].name),
         [=, this] { Show_Glyph(glyph, before); }, [=, this] { Show_Glyph(glyph, after); }, true));
 }
 
@@ -82,6 +112,7 @@ void frm_Config_LCD::Glyph_Command(int glyph, GlyphCommand command) {
     }
     const GlyphSize size = kGlyphSizes[glyph];
     const GlyphColumns before = Glyph_Of(glyph);
+    QString step = Step_Name(command);
     std::optional<GlyphColumns> after;
     if (const std::optional<GlyphTool> tool = Tool_Of(command)) {
         after = Apply_Glyph_Tool(*tool, before, size.rows);
@@ -90,8 +121,22 @@ void frm_Config_LCD::Glyph_Command(int glyph, GlyphCommand command) {
             QString::fromStdString(Glyph_Text(before, size.rows)));
         return;
     } else if (command == GlyphCommand::Paste) {
-        const std::string text = QGuiApplication::clipboard()->text().toStdString();
-        after = Glyph_From_Rows(Rows_Of_Text(text), size);
+        const std::vector<std::string> rows =
+            Rows_Of_Text(QGuiApplication::clipboard()->text().toStdString());
+        after = Glyph_From_Rows(rows, size);
+        const std::optional<GlyphColumns> small =
+            glyph == 1 ? Glyph_From_Rows(rows, kGlyph5x8) : std::nullopt;
+        if (!after && small) {
+            // Twice as large, a 5x8 glyph fills the 10x16 cell and keeps its baseline.
+            if (!services_.messages.AskTwo(
+                    "Gli appunti contengono un glifo 5x8. Incollarlo nel glifo 10x16 ingrandito "
+                    "2 volte, ogni punto come un quadrato di 2x2?",
+                    "Incolla", "Ingrandisci", "Annulla")) {
+                return;
+            }
+            after = Enlarge_Glyph(*small, kGlyph5x8.rows, 2);
+            step = QStringLiteral("Incolla ingrandito");
+        }
         if (!after) {
             services_.messages.Show("Gli appunti non contengono un glifo " +
                                         std::string(size.name) + ": servono " +
@@ -111,7 +156,7 @@ void frm_Config_LCD::Glyph_Command(int glyph, GlyphCommand command) {
         return;
     }
     Show_Glyph(glyph, *after);
-    Record_Glyph_Step(glyph, before);
+    Record_Glyph_Step(glyph, before, step);
     // The grid's cells change under the focus without a word: the step itself is heard.
     announcer_->Say(undoStack_->undoText());
 }

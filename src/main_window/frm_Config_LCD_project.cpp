@@ -5,14 +5,14 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
-#include <QPen>
 #include <QSettings>
 #include <QUndoStack>
+#include <algorithm>
 
 #include "compiler/image_decoder.h"
 #include "main_window/frm_Config_LCD.h"
 #include "main_window/mod_Funzioni_Varie.h"
+#include "platform/lower_case_path.h"
 #include "platform/qt/accessibility.h"
 #include "project/project_file.h"
 #include "project/project_state.h"
@@ -138,32 +138,11 @@ void frm_Config_LCD::Show_Recent_Projects() {
     mnu_File->setToolTipsVisible(true);
 }
 
-void frm_Config_LCD::Keep_Path(int p, int s, const std::string& path, const QString& tip) {
-    keptPaths_[p][s] = path;
-    QLabel* box = panels_[p].pictures[s];
-    box->setToolTip(tip);
-    box->setAccessibleDescription(tip);
-}
-
 void frm_Config_LCD::Mark_Kept_Picture(int p, int s, const std::string& path,
                                        const std::string& reason) {
-    if (path.empty()) {
-        Keep_Path(p, s, {}, {});
-        return;
-    }
-    // A red cross over the white picture: the slot is not empty, its picture is away.
-    QPixmap marked = panels_[p].white;
-    QPainter painter(&marked);
-    painter.setPen(QPen(Qt::red, 2));
-    painter.drawRect(marked.rect().adjusted(1, 1, -2, -2));
-    painter.drawLine(marked.rect().topLeft(), marked.rect().bottomRight());
-    painter.drawLine(marked.rect().topRight(), marked.rect().bottomLeft());
-    painter.end();
-    panels_[p].pictures[s]->setPixmap(marked);
-    Keep_Path(p, s, path,
-              QStringLiteral("Immagine non caricata: %1 (%2). Il progetto la conserva: salvando, "
-                             "il percorso resta nel file.")
-                  .arg(QString::fromStdString(path), QString::fromStdString(reason)));
+    keptPaths_[p][s] = path;
+    keptReasons_[p][s] = path.empty() ? std::string() : reason;
+    Show_Box(p, s);
 }
 
 bool frm_Config_LCD::Open_Project(const std::string& path) {
@@ -181,27 +160,28 @@ bool frm_Config_LCD::Open_Project(const std::string& path) {
         return false;
     }
     // Each picture must also load, since its box shows it, as for a right-click choice.
-    std::array<std::array<QImage, kSlotsPerPanel>, kPanelCount> loaded{};
     const auto refused = Apply_Project(
         state_, *read, services_.files,
-        [&](int p, int s, const std::string& picture) -> platform::Result<> {
-            loaded[p][s] = Load_Picture(picture);
-            if (loaded[p][s].isNull()) {
+        [&](int p, int, const std::string& picture) -> platform::Result<> {
+            if (Module_Picture(p, picture).image.isNull()) {
                 return platform::Refusal{platform::RefusalKind::Invalid, "immagine non leggibile"};
             }
             return {};
         });
+    keptPaths_ = Kept_Paths(refused);
+    keptReasons_ = {};
+    for (const RefusedPicture& r : refused) {
+        keptReasons_[r.panel][r.slot] = r.reason;
+    }
     for (int p = 0; p < kPanelCount; ++p) {
         for (int s = 0; s < kSlotsPerPanel; ++s) {
-            const bool own = !read->pictures[p][s].empty() && !loaded[p][s].isNull();
-            panels_[p].pictures[s]->setPixmap(own ? QPixmap::fromImage(loaded[p][s])
-                                                  : panels_[p].white);
-            Mark_Kept_Picture(p, s, {}, {});
+            Show_Box(p, s);
         }
     }
-    for (const RefusedPicture& r : refused) {
-        Mark_Kept_Picture(r.panel, r.slot, r.file, r.reason);
-    }
+    imports_ = read->imports;
+    reversedKept_ = read->reversedPalettesKept;
+    picturesChanged_ = false;
+    Follow_Picture_Files();
     unknownKeys_ = *read;
     Show_Glyphs();
     projectPath_ = full;
@@ -250,6 +230,32 @@ bool frm_Config_LCD::Save_Project_As() {
 
 bool frm_Config_LCD::Write_Project_To(const std::string& path) {
     Project project = Capture_Project(state_, services_.files, keptPaths_);
+    // Only what concerns the pictures the slots still name: an import undone, or a picture
+    // replaced since, leaves nothing behind in the file.
+    const auto named = [&](const std::string& path) {
+        for (const auto& panel : project.pictures) {
+            for (const std::string& picture : panel) {
+                if (!picture.empty() &&
+                    platform::Lower_Case_Path(picture) == platform::Lower_Case_Path(path)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    for (auto it = imports_.rbegin(); it != imports_.rend(); ++it) {
+        const bool newer =
+            std::any_of(project.imports.begin(), project.imports.end(),
+                        [&](const Project::Import& seen) { return seen.picture == it->picture; });
+        if (named(it->picture) && !newer) {
+            project.imports.insert(project.imports.begin(), *it);
+        }
+    }
+    for (const std::string& path : reversedKept_) {
+        if (named(path)) {
+            project.reversedPalettesKept.push_back(path);
+        }
+    }
     project.extraTop = unknownKeys_.extraTop;
     project.extraPictures = unknownKeys_.extraPictures;
     project.extraGlyphs = unknownKeys_.extraGlyphs;
@@ -263,6 +269,7 @@ bool frm_Config_LCD::Write_Project_To(const std::string& path) {
     projectPath_ = path;
     stamp_ = platform::Stamp_Of(path);
     modified_ = false;
+    picturesChanged_ = false;
     // Undoing or redoing back to this point brings the saved state back, with no unsaved mark.
     undoStack_->setClean();
     setWindowTitle(Title());

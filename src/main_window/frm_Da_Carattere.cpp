@@ -75,11 +75,12 @@ CharacterGlyph Character_Glyph(const CharacterFont& font, const picture::PixelFo
                                 [](std::uint8_t level) { return level != 0 && level != 255; });
     const picture::CellPlacement placed = picture::Place_In_Cell(*raster, threshold, cell);
     if (placed.inkOutside > 0) {
-        result.said = QStringLiteral(
-                          "Il carattere «%1» del font %2 non entra nella cella %3: %4 punti "
-                          "resterebbero fuori.")
-                          .arg(text, font.name, QLatin1String(size.name))
-                          .arg(placed.inkOutside);
+        result.said =
+            QStringLiteral("Il carattere «%1» del font %2 non entra nella cella %3: %4.")
+                .arg(text, font.name, QLatin1String(size.name),
+                     placed.inkOutside == 1
+                         ? QStringLiteral("1 punto resterebbe fuori")
+                         : QStringLiteral("%1 punti resterebbero fuori").arg(placed.inkOutside));
         return result;
     }
     GlyphColumns glyph(static_cast<std::size_t>(size.columns), 0);
@@ -139,7 +140,7 @@ frm_Da_Carattere::frm_Da_Carattere(GlyphSize size, QWidget* parent) : QDialog(pa
     const QSettings settings;
     const QString group = Settings_Group(size);
     QString font = settings.value(group + QStringLiteral("font")).toString();
-    if (cmb_Font->findText(font) < 0) {
+    if (font.isEmpty() || cmb_Font->findText(font) < 0) {
         const QString width = QString::number(size.columns) + QLatin1Char('x');
         font = QString::fromLatin1(size.name) + kPixelSuffix;
         for (int i = 0; cmb_Font->findText(font) < 0 && i < cmb_Font->count(); ++i) {

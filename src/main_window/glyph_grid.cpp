@@ -42,28 +42,41 @@ struct CommandRow {
     const char* caption;
     QKeySequence keys;
     bool inShiftMenu;
+    const char* step;  // the history step's name, before " del glifo 5x8"
 };
 
 const CommandRow kCommands[] = {
-    {GlyphCommand::Clear, "Pulisci", "Pulisci", QKeySequence(Qt::Key_Delete), false},
-    {GlyphCommand::Invert, "Inverti", "Inverti", QKeySequence(Qt::Key_I), false},
+    {GlyphCommand::Clear, "Pulisci", "Pulisci", QKeySequence(Qt::Key_Delete), false, "Pulisci"},
+    {GlyphCommand::Invert, "Inverti", "Inverti", QKeySequence(Qt::Key_I), false, "Inverti"},
     {GlyphCommand::MirrorHorizontally, "Specchia_Orizzontalmente", "Specchia orizzontalmente",
-     QKeySequence(Qt::Key_H), false},
+     QKeySequence(Qt::Key_H), false, "Specchia orizzontalmente"},
     {GlyphCommand::MirrorVertically, "Specchia_Verticalmente", "Specchia verticalmente",
-     QKeySequence(Qt::Key_V), false},
-    {GlyphCommand::ShiftUp, "Sposta_Su", "Su", QKeySequence(Qt::SHIFT | Qt::Key_Up), true},
-    {GlyphCommand::ShiftDown, "Sposta_Giu", "Giù", QKeySequence(Qt::SHIFT | Qt::Key_Down), true},
+     QKeySequence(Qt::Key_V), false, "Specchia verticalmente"},
+    {GlyphCommand::ShiftUp, "Sposta_Su", "Su", QKeySequence(Qt::SHIFT | Qt::Key_Up), true,
+     "Sposta su"},
+    {GlyphCommand::ShiftDown, "Sposta_Giu", "Giù", QKeySequence(Qt::SHIFT | Qt::Key_Down), true,
+     "Sposta giù"},
     {GlyphCommand::ShiftLeft, "Sposta_Sinistra", "Sinistra", QKeySequence(Qt::SHIFT | Qt::Key_Left),
-     true},
+     true, "Sposta a sinistra"},
     {GlyphCommand::ShiftRight, "Sposta_Destra", "Destra", QKeySequence(Qt::SHIFT | Qt::Key_Right),
-     true},
-    {GlyphCommand::Copy, "Copia", "Copia", QKeySequence(Qt::CTRL | Qt::Key_C), false},
-    {GlyphCommand::Paste, "Incolla", "Incolla", QKeySequence(Qt::CTRL | Qt::Key_V), false},
-    {GlyphCommand::FromCharacter, "Da_Carattere", "Da carattere...", QKeySequence(Qt::Key_F),
-     false},
+     true, "Sposta a destra"},
+    {GlyphCommand::Copy, "Copia", "Copia", QKeySequence(Qt::CTRL | Qt::Key_C), false, "Copia"},
+    {GlyphCommand::Paste, "Incolla", "Incolla", QKeySequence(Qt::CTRL | Qt::Key_V), false,
+     "Incolla"},
+    {GlyphCommand::FromCharacter, "Da_Carattere", "Da carattere...", QKeySequence(Qt::Key_F), false,
+     "Da carattere"},
 };
 
 }  // namespace
+
+QString Step_Name(GlyphCommand command) {
+    for (const CommandRow& row : kCommands) {
+        if (row.command == command) {
+            return QString::fromUtf8(row.step);
+        }
+    }
+    return {};
+}
 
 std::optional<GlyphTool> Tool_Of(GlyphCommand command) {
     switch (command) {

@@ -28,6 +28,9 @@ enum class GlyphCommand {
     FromCharacter,
 };
 
+// A command as its step of the history names it: "Specchia orizzontalmente", "Sposta su".
+QString Step_Name(GlyphCommand command);
+
 // The tool a command is, for the commands that are one.
 std::optional<GlyphTool> Tool_Of(GlyphCommand command);
 

@@ -208,6 +208,18 @@ picture::Settings frm_Importa_Immagine::Settings() const {
     return s;
 }
 
+void frm_Importa_Immagine::Apply_Settings(const picture::Settings& s) {
+    cmb_Scala->setCurrentIndex(static_cast<int>(s.scaling));
+    cmb_Rotazione->setCurrentIndex(std::clamp(s.rotation / 90, 0, 3));
+    chk_Specchia->setChecked(s.mirror);
+    cmb_Conversione->setCurrentIndex(static_cast<int>(s.conversion));
+    txt_Soglia->setValue(s.threshold);
+    txt_Luminosita->setValue(s.brightness);
+    txt_Contrasto->setValue(s.contrast);
+    chk_Inverti->setChecked(s.invert);
+    Refresh();
+}
+
 void frm_Importa_Immagine::Refresh() {
     const picture::Settings s = Settings();
     const PanelLayout& panel = kPanelLayouts[static_cast<std::size_t>(Panel())];

@@ -36,6 +36,8 @@ class frm_Importa_Immagine final : public QDialog {
     int Panel() const;
     int Slot() const;
     picture::Settings Settings() const;
+    // Sets every control to `settings` (out-of-range values at their nearest) and redraws.
+    void Apply_Settings(const picture::Settings& settings);
     // The picture the preview shows, bit for bit what "OK" writes.
     const picture::Bits& Result() const { return result_; }
     // The preview one pixel per panel pixel, in the preview window's colours.

@@ -50,7 +50,7 @@ std::string Check_Picture_Name(const std::string& chosen, platform::MessageBox& 
 std::optional<std::string> Choose_File(ProgramState& state, platform::FileDialog& dialog,
                                        const std::string& purpose, const char* filter,
                                        bool saveForm, const std::string& extension,
-                                       const std::string& proposedName) {
+                                       const std::string& proposedName, bool confirmOverwrite) {
     state.SaveDialogMode = saveForm;
     platform::FileDialogRequest request;
     request.cancelError = true;
@@ -59,6 +59,7 @@ std::optional<std::string> Choose_File(ProgramState& state, platform::FileDialog
     request.saveForm = state.SaveDialogMode;
     request.fileName = proposedName;
     request.purpose = purpose;
+    request.confirmOverwrite = confirmOverwrite;
     std::optional<std::string> chosen = dialog.Show(request);
     state.SaveDialogMode = false;
     if (chosen && saveForm && std::filesystem::path(*chosen).extension().empty()) {

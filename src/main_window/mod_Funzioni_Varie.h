@@ -36,10 +36,12 @@ std::string Check_Picture_Name(const std::string& chosen, platform::MessageBox& 
 // progetto"): its open form, or its save form (SaveDialogMode true while it is up, false again
 // afterwards, as the picture selection expects it), with the filter's second entry chosen. A
 // name saved without an extension gets `extension`. The save form proposes `proposedName` when
-// one is given. Nothing when the operator cancelled.
+// one is given, and asks before an existing file is chosen unless `confirmOverwrite` is false.
+// Nothing when the operator cancelled.
 std::optional<std::string> Choose_File(ProgramState& state, platform::FileDialog& dialog,
                                        const std::string& purpose, const char* filter,
                                        bool saveForm, const std::string& extension = {},
-                                       const std::string& proposedName = {});
+                                       const std::string& proposedName = {},
+                                       bool confirmOverwrite = true);
 
 }  // namespace lcdprog

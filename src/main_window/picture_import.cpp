@@ -2,7 +2,7 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
+#include <QSettings>
 
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
@@ -11,14 +11,14 @@
 #include "picture/picture.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/qt_image_reader.h"
-#include "platform/staged_files.h"
+#include "project/picture_names.h"
+#include "project/project_file.h"
 
 namespace lcdprog {
 namespace {
 
 const std::string kCrLf = "\r\n";
 constexpr const char* kBmpFilter = "Tutti i file |*.*| Immagine bitmap (*.bmp) | *.bmp";
-constexpr const char* kImagesFolder = "immagini";
 // Enough for the header and the palette of any information header a 1-bit file may carry.
 constexpr std::size_t kPaletteReadLimit = 1024;
 
@@ -26,72 +26,20 @@ QString Native(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-// `path` with "_2", "_3"... before its extension: the first name that is free or already holds
-// `bytes`; empty when every one tried is taken.
-std::string Free_Name(const platform::FileService& files, const std::string& path,
-                      const std::string& bytes) {
-    const std::size_t slash = path.find_last_of("/\\");
-    const std::size_t dot = path.rfind('.');
-    const bool ext = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
-    const std::string stem = ext ? path.substr(0, dot) : path;
-    const std::string extension = ext ? path.substr(dot) : std::string();
-    for (int n = 2; n < 100; ++n) {
-        const std::string candidate = stem + "_" + std::to_string(n) + extension;
-        const platform::FileContents file = files.Read(candidate, bytes.size() + 1);
-        if (file.status == platform::FileStatus::Missing ||
-            (file.status == platform::FileStatus::Ok && file.bytes == bytes)) {
-            return candidate;
-        }
-    }
-    return {};
+QString Settings_Key(int panel) {
+    return QStringLiteral("import/") +
+           QLatin1String(kPanelLayouts[static_cast<std::size_t>(panel)].name);
 }
 
-// Writes `bytes` at `path` unless the same bytes are already there. A different file of that
-// name may be another slot's picture, so it is replaced only when `ask` is false (the operator
-// already agreed) or the operator says so now; the default is a free name beside it. The path
-// written, or nothing, with any message shown, when nothing was written and nothing should
-// follow.
+// Writes a new picture where Write_New_Picture says; nothing, after the message, when it cannot.
 std::optional<std::string> Save_Picture(platform::Services& services, const std::string& path,
-                                        const std::string& bytes, bool ask) {
-    const platform::FileContents old = services.files.Read(path, bytes.size() + 1);
-    if (old.status == platform::FileStatus::Ok && old.bytes == bytes) {
-        return path;
-    }
-    std::string target = path;
-    if (ask && old.status != platform::FileStatus::Missing) {
-        const std::string name = services.files.GetFileName(path);
-        const std::string other = Free_Name(services.files, path, bytes);
-        std::vector<std::string> choices;
-        std::string question = "Il file " + name + " esiste già ed è diverso.";
-        if (!other.empty()) {
-            question += " Scrivere questa immagine come " + services.files.GetFileName(other) +
-                        " o sostituire " + name + "?";
-            choices.push_back("Nuovo nome");
-        } else {
-            question += " Sostituirlo?";
-        }
-        choices.push_back("Sostituisci");
-        choices.push_back("Annulla");
-        const std::size_t answer = services.messages.AskChoice(
-            question, frm_Importa_Immagine::kCaption.toStdString(), choices);
-        if (answer + 1 == choices.size()) {
-            return std::nullopt;
-        }
-        if (choices[answer] == "Nuovo nome") {
-            target = other;
-            const platform::FileContents there = services.files.Read(target, bytes.size() + 1);
-            if (there.status == platform::FileStatus::Ok && there.bytes == bytes) {
-                return target;
-            }
-        }
-    }
-    std::string reason;
-    if (!platform::Write_File_Atomically(target, bytes, reason)) {
-        services.messages.Show("Impossibile scrivere il file " + target + ":" + kCrLf + reason,
-                               "ERROR", platform::MessageIcon::Critical);
+                                        const std::string& bytes) {
+    const platform::Result<std::string> written = Write_New_Picture(services.files, path, bytes);
+    if (!written) {
+        services.messages.Show(written.Text(), "ERROR", platform::MessageIcon::Critical);
         return std::nullopt;
     }
-    return target;
+    return *written;
 }
 
 // The slot holds its path lower-cased; a copy goes beside the original as it is spelt on disk.
@@ -106,10 +54,16 @@ std::string Import_Filter() {
     return platform::Image_File_Filter();
 }
 
-std::optional<SlotPicture> Import_Picture(platform::Services& services, ProgramState& state,
-                                          QWidget* parent, const std::string& source, int panel,
-                                          int slot, const std::string& projectPath,
-                                          const RunImportDialog& run) {
+picture::Settings Remembered_Import_Settings(int panel) {
+    const QString text = QSettings().value(Settings_Key(panel)).toString();
+    return Settings_From_Json(text.toStdString()).value_or(picture::Settings{});
+}
+
+std::optional<ImportedPicture> Import_Picture(platform::Services& services, ProgramState& state,
+                                              QWidget* parent, const std::string& source, int panel,
+                                              int slot, const std::string& projectPath,
+                                              const RunImportDialog& run,
+                                              const std::optional<picture::Settings>& settings) {
     picture::Rgba image;
     std::string error;
     if (!platform::Read_Image_File(source, image, error)) {
@@ -118,45 +72,64 @@ std::optional<SlotPicture> Import_Picture(platform::Services& services, ProgramS
     }
     frm_Importa_Immagine dialog(std::move(image), services.files.GetFileName(source), panel, slot,
                                 parent);
+    // Changing the panel in the dialog keeps what is set there: only the start is remembered.
+    dialog.Apply_Settings(settings.value_or(Remembered_Import_Settings(panel)));
     if (!(run ? run(dialog) : dialog.exec() == QDialog::Accepted)) {
         return std::nullopt;
     }
+    QSettings().setValue(Settings_Key(dialog.Panel()),
+                         QString::fromStdString(Settings_Json(dialog.Settings())));
     const PanelLayout& layout = kPanelLayouts[static_cast<std::size_t>(dialog.Panel())];
     const std::string name = picture::Output_Name(source, layout.width, layout.height);
     const std::string bytes = picture::Bmp_File(dialog.Result());
 
-    const std::optional<std::string> target =
-        Picture_Destination(services, state, projectPath, name);
-    if (!target) {
-        return std::nullopt;
-    }
-    // Qt's save form has already asked before replacing a file; beside a project it is asked here.
-    const bool ask = !projectPath.empty();
-    const std::optional<std::string> written = Save_Picture(services, *target, bytes, ask);
+    const std::optional<std::string> written = Save_Slot_Picture(
+        services, state, projectPath, name, bytes, frm_Importa_Immagine::kCaption.toStdString());
     if (!written) {
         return std::nullopt;
     }
-    return SlotPicture{dialog.Panel(), dialog.Slot(), *written};
+    return ImportedPicture{{dialog.Panel(), dialog.Slot(), *written}, source, dialog.Settings()};
 }
 
 std::optional<std::string> Picture_Destination(platform::Services& services, ProgramState& state,
                                                const std::string& projectPath,
                                                const std::string& name) {
     if (projectPath.empty()) {
-        // With no project there is no folder of its own: the operator says where.
+        // With no project there is no folder of its own: the operator says where, the name
+        // proposed. A file there is not replaced (Save_Slot_Picture), so the dialog does not
+        // offer to.
         return Choose_File(state, services.dialog, "Salva l'immagine " + name, kBmpFilter, true,
-                           ".bmp", name);
+                           ".bmp", name, false);
     }
-    const QDir folder = QFileInfo(Native(projectPath)).dir();
-    if (!folder.mkpath(QString::fromLatin1(kImagesFolder))) {
-        services.messages.Show("Impossibile creare la cartella " +
-                                   QFile::encodeName(folder.filePath(kImagesFolder)).toStdString(),
-                               "ERROR", platform::MessageIcon::Critical);
+    const std::string folder = Pictures_Folder(projectPath);
+    if (!QDir().mkpath(Native(folder))) {
+        services.messages.Show("Impossibile creare la cartella " + folder, "ERROR",
+                               platform::MessageIcon::Critical);
         return std::nullopt;
     }
-    return QFile::encodeName(folder.filePath(QString::fromLatin1(kImagesFolder) + '/' +
-                                             QString::fromStdString(name)))
-        .toStdString();
+    return folder + "/" + name;
+}
+
+std::optional<std::string> Save_Slot_Picture(platform::Services& services, ProgramState& state,
+                                             const std::string& projectPath,
+                                             const std::string& name, const std::string& bytes,
+                                             const std::string& title) {
+    const std::optional<std::string> target =
+        Picture_Destination(services, state, projectPath, name);
+    if (!target) {
+        return std::nullopt;
+    }
+    const std::string free = Unused_Picture_Name(services.files, *target, bytes);
+    if (projectPath.empty() && !free.empty() && free != *target &&
+        !services.messages.AskTwo("Il file " + services.files.GetFileName(*target) +
+                                      " esiste già ed è diverso, e può essere l'immagine di un "
+                                      "altro spazio o di un altro progetto: scrivere questa "
+                                      "immagine come " +
+                                      services.files.GetFileName(free) + "?",
+                                  title, "Nuovo nome", "Annulla")) {
+        return std::nullopt;
+    }
+    return Save_Picture(services, *target, bytes);
 }
 
 std::vector<SlotPicture> Reversed_Palettes(const platform::FileService& files,
@@ -171,8 +144,8 @@ std::vector<SlotPicture> Reversed_Palettes(const platform::FileService& files,
     return reversed;
 }
 
-std::vector<SlotPicture> Offer_Palette_Fix(platform::Services& services,
-                                           const std::vector<SlotPicture>& reversed) {
+PaletteAnswer Offer_Palette_Fix(platform::Services& services,
+                                const std::vector<SlotPicture>& reversed) {
     if (reversed.empty()) {
         return {};
     }
@@ -191,10 +164,11 @@ std::vector<SlotPicture> Offer_Palette_Fix(platform::Services& services,
             copyName +
             ") e la usa al suo posto; Lascia così la "
             "programma com'è.";
-    if (!services.messages.AskTwo(text, "Tavolozza invertita", "Correggi", "Lascia così")) {
-        return {};
+    PaletteAnswer answer;
+    answer.fix = services.messages.AskTwo(text, "Tavolozza invertita", "Correggi", "Lascia così");
+    if (!answer.fix) {
+        return answer;
     }
-    std::vector<SlotPicture> fixed;
     for (const SlotPicture& p : reversed) {
         const PanelLayout& layout = kPanelLayouts[static_cast<std::size_t>(p.panel)];
         // The whole file, as the compiler reads it: its rows are taken from the end.
@@ -210,12 +184,11 @@ std::vector<SlotPicture> Offer_Palette_Fix(platform::Services& services,
                                    "ERROR", platform::MessageIcon::Critical);
             continue;
         }
-        if (const std::optional<std::string> written =
-                Save_Picture(services, target, *bytes, true)) {
-            fixed.push_back({p.panel, p.slot, *written});
+        if (const std::optional<std::string> written = Save_Picture(services, target, *bytes)) {
+            answer.fixed.push_back({p.panel, p.slot, *written});
         }
     }
-    return fixed;
+    return answer;
 }
 
 }  // namespace lcdprog

@@ -46,7 +46,14 @@ struct Settings {
     int brightness = 0;   // -100..100
     int contrast = 0;     // -100..100
     bool invert = false;
+    bool operator==(const Settings&) const = default;
 };
+
+// The words the command line's options and the project files use for the scalings and the
+// conversions, in the order of their enums.
+inline constexpr const char* kScalingNames[] = {"fit", "fill", "stretch", "original"};
+inline constexpr const char* kConversionNames[] = {"threshold", "floyd-steinberg", "atkinson",
+                                                   "bayer"};
 
 // A panel-sized picture of levels 0 (black) .. 255 (white), row-major.
 struct Levels {

@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
+#include <system_error>
 
 namespace lcdprog {
 namespace {
@@ -90,6 +92,32 @@ bool Write_Png(const std::string& path, const PanelPicture& picture, int scale,
         return false;
     }
     return true;
+}
+
+platform::Result<> Stage_Png_Pictures(ImageView image, const std::string& folder,
+                                      platform::StagedFiles& out) {
+    using platform::Refusal;
+    using platform::RefusalKind;
+    std::error_code ec;
+    if (std::filesystem::exists(folder, ec) && !std::filesystem::is_directory(folder, ec)) {
+        return Refusal{RefusalKind::Unwritable, "impossibile creare la cartella " + folder +
+                                                    ": esiste già un file con questo nome."};
+    }
+    if (std::string reason; !out.Make_Folder(folder, reason)) {
+        return Refusal{RefusalKind::Unwritable,
+                       "impossibile creare la cartella " + folder + ": " + reason};
+    }
+    for (const NamedPicture& named : Named_Pictures(image, 1)) {
+        const QByteArray png = Png_Of(named.picture, named.scale);
+        const std::string path = folder + "/" + named.name + ".png";
+        std::string reason;
+        if (!out.Stage(path,
+                       std::string_view(png.constData(), static_cast<std::size_t>(png.size())),
+                       reason)) {
+            return Refusal{RefusalKind::Unwritable, "impossibile scrivere " + path + ": " + reason};
+        }
+    }
+    return {};
 }
 
 }  // namespace lcdprog

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "compiler/image_decoder.h"
+#include "platform/result.h"
+#include "platform/staged_files.h"
 
 namespace lcdprog {
 
@@ -15,5 +17,13 @@ QByteArray Png_Of(const PanelPicture& picture, int scale);
 
 // Writes it atomically (a temporary file renamed over the name). False with a reason.
 bool Write_Png(const std::string& path, const PanelPicture& picture, int scale, std::string& error);
+
+// Every picture of `image` (Named_Pictures: the 16 backgrounds one pixel per pixel, the glyphs
+// enlarged), each a PNG file named after it in `folder`, staged with the caller's other outputs:
+// `lcdprog-cli image --png` and the preview's "Salva immagine PNG..." write the same files. The
+// folder is made when missing. Refused, with a reason that starts in lower case and names the
+// file or folder, when one cannot be staged.
+platform::Result<> Stage_Png_Pictures(ImageView image, const std::string& folder,
+                                      platform::StagedFiles& out);
 
 }  // namespace lcdprog

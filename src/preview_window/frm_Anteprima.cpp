@@ -5,7 +5,6 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -22,6 +21,7 @@
 #include "platform/qt/accessibility.h"
 #include "platform/qt/crisp_picture.h"
 #include "platform/staged_files.h"
+#include "png/png_writer.h"
 
 namespace lcdprog {
 namespace {
@@ -65,6 +65,7 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, 
 
     connect(txt_Zoom, &QSpinBox::valueChanged, this, [this](int zoom) { Set_Zoom(zoom); });
     connect(cmd_Salva_Bin, &QPushButton::clicked, this, [this] { cmd_Salva_Bin_Click(); });
+    connect(cmd_Salva_Png, &QPushButton::clicked, this, [this] { cmd_Salva_Png_Click(); });
     // A window without a window manager around it (a kiosk, a bare X session) still closes from
     // the keyboard.
     connect(cmd_Chiudi, &QPushButton::clicked, this, &QWidget::close);
@@ -94,11 +95,17 @@ QHBoxLayout* frm_Anteprima::Build_Top_Row() {
     platform::Name_Control(cmd_Salva_Bin, QStringLiteral("cmd_Salva_Bin"),
                            QStringLiteral("Salva immagine .bin"),
                            QStringLiteral("I 65.536 byte che il modulo riceverà"));
+    cmd_Salva_Png = new QPushButton(QStringLiteral("Salva immagine &PNG..."));
+    platform::Name_Control(cmd_Salva_Png, QStringLiteral("cmd_Salva_Png"),
+                           QStringLiteral("Salva immagine PNG"),
+                           QStringLiteral("Ogni immagine e i due glifi come file PNG in una "
+                                          "cartella, da mostrare a chi deve approvarli"));
     top->addWidget(zoomLabel);
     top->addWidget(txt_Zoom);
     cmd_Chiudi = new QPushButton(QStringLiteral("&Chiudi"));
     platform::Name_Control(cmd_Chiudi, QStringLiteral("cmd_Chiudi"), cmd_Chiudi->text(), QString());
     top->addStretch(1);
+    top->addWidget(cmd_Salva_Png);
     top->addWidget(cmd_Salva_Bin);
     top->addWidget(cmd_Chiudi);
     return top;
@@ -214,6 +221,7 @@ void frm_Anteprima::Refresh() {
     }
     lbl_Stato->setText(status);
     cmd_Salva_Bin->setEnabled(ok);
+    cmd_Salva_Png->setEnabled(ok);
     Show_Pictures();
 }
 
@@ -240,17 +248,10 @@ void frm_Anteprima::Show_Pictures() {
         for (int s = 0; s < kSlotsPerPanel; ++s) {
             platform::CrispPicture* box =
                 pictures_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)];
-            QImage shown = Picture(p, s);
             const std::string& kept =
                 kept_[static_cast<std::size_t>(p)][static_cast<std::size_t>(s)];
-            if (!kept.empty()) {
-                QPainter painter(&shown);
-                painter.setPen(Qt::red);
-                painter.drawRect(shown.rect().adjusted(0, 0, -1, -1));
-                painter.drawLine(shown.rect().topLeft(), shown.rect().bottomRight());
-                painter.drawLine(shown.rect().topRight(), shown.rect().bottomLeft());
-            }
-            box->setPixmap(QPixmap::fromImage(shown));
+            const QImage shown = Picture(p, s);
+            box->setPixmap(QPixmap::fromImage(kept.empty() ? shown : platform::Crossed_Out(shown)));
             box->Set_Zoom(zoom_);
             box->setToolTip(kept.empty() ? QString()
                                          : QStringLiteral("Immagine non caricata: %1. Il modulo "
@@ -287,6 +288,35 @@ void frm_Anteprima::cmd_Salva_Bin_Click() {
             reason)) {
         services_.messages.Show("Impossibile salvare l'immagine " + path + ": " + reason, "ERROR",
                                 platform::MessageIcon::Critical);
+    }
+}
+
+void frm_Anteprima::cmd_Salva_Png_Click() {
+    platform::FileDialogRequest request;
+    request.cancelError = true;
+    request.folder = true;
+    request.purpose = "Scegli la cartella delle immagini PNG";
+    const std::optional<std::string> folder = services_.dialog.Show(request);
+    if (!folder) {
+        return;
+    }
+    // As for the .bin: what a run would send now.
+    Refresh();
+    if (!current_) {
+        services_.messages.Show(
+            "Impossibile salvare le immagini PNG: " + lbl_Stato->text().toStdString(), "ERROR",
+            platform::MessageIcon::Critical);
+        return;
+    }
+    platform::StagedFiles out;
+    const platform::Result<> staged = Stage_Png_Pictures(image_, *folder, out);
+    std::string reason;
+    if (!staged || !out.Commit(reason)) {
+        services_.messages.Show(
+            "Impossibile salvare le immagini PNG: " +
+                (staged ? "impossibile completare i file in " + *folder + ": " + reason
+                        : staged.Text()),
+            "ERROR", platform::MessageIcon::Critical);
     }
 }
 

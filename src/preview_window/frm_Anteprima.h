@@ -24,7 +24,8 @@ namespace lcdprog {
 // The preview: what each panel and both glyphs will show once the module is programmed, decoded
 // from a compiled memory image (never from the picture files themselves), at an integer zoom, in
 // the colours of a lit LCD. The main window calls Refresh() after every change of a slot or a
-// glyph; "Salva immagine .bin..." writes the 65,536 bytes the module would receive.
+// glyph; "Salva immagine .bin..." writes the 65,536 bytes the module would receive, "Salva
+// immagine PNG..." every picture as a PNG file, as `lcdprog-cli image --png` writes them.
 class frm_Anteprima final : public QWidget {
     Q_OBJECT
   public:
@@ -41,6 +42,9 @@ class frm_Anteprima final : public QWidget {
     // file, since what the preview shows there is the white picture a run would send instead.
     void Set_Kept_Paths(const PicturePaths& kept);
     void cmd_Salva_Bin_Click();
+    // Asks for a folder and writes into it 64128A_1.png .. 128240A_4.png, glyph_5x8.png and
+    // glyph_10x16.png (files of those names are replaced), all of them or none.
+    void cmd_Salva_Png_Click();
 
     // True when the last Refresh compiled every picture: the preview is what a run would send.
     bool Current() const { return current_; }
@@ -73,6 +77,7 @@ class frm_Anteprima final : public QWidget {
     QSpinBox* txt_Zoom = nullptr;
     QLabel* lbl_Stato = nullptr;
     QPushButton* cmd_Salva_Bin = nullptr;
+    QPushButton* cmd_Salva_Png = nullptr;
     QPushButton* cmd_Chiudi = nullptr;
 };
 

@@ -112,7 +112,95 @@ std::string Stored_Path(const std::string& picture, const QString& folder) {
     return path.toStdString();
 }
 
+// A path as the file keeps it, made absolute against the project's folder.
+std::string Resolved_Path(const QString& stored, const QString& folder) {
+    return Absolute_Path(
+        (stored.startsWith(QLatin1Char('/')) ? stored : folder + QLatin1Char('/') + stored)
+            .toStdString());
+}
+
+// The keys version 2 added at the top of the file.
+constexpr const char* kImportsKey = "imports";
+constexpr const char* kReversedKey = "reversedPalettesKept";
+
+// The settings as the members of a JSON object, in the order the dialog shows them.
+std::string Settings_Members(const picture::Settings& s) {
+    const auto flag = [](bool on) { return std::string(on ? "true" : "false"); };
+    return "\"scale\": " + Json_String(picture::kScalingNames[static_cast<int>(s.scaling)]) +
+           ", \"rotate\": " + std::to_string(s.rotation) + ", \"mirror\": " + flag(s.mirror) +
+           ", \"dither\": " +
+           Json_String(picture::kConversionNames[static_cast<int>(s.conversion)]) +
+           ", \"threshold\": " + std::to_string(s.threshold) +
+           ", \"brightness\": " + std::to_string(s.brightness) +
+           ", \"contrast\": " + std::to_string(s.contrast) + ", \"invert\": " + flag(s.invert);
+}
+
+// One of `names` by its word; false when the value is not one of them.
+template <std::size_t N>
+bool Read_Name(const QJsonValue& value, const char* const (&names)[N], int& index) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (value.toString() == QLatin1String(names[i])) {
+            index = static_cast<int>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<picture::Settings> Read_Settings(const QJsonObject& object) {
+    picture::Settings s;
+    const auto number = [&](const char* key, int& value) {
+        const QJsonValue v = object.value(QLatin1String(key));
+        if (v.isUndefined()) {
+            return true;
+        }
+        const double d = v.toDouble(0.5);
+        if (!v.isDouble() || d != std::floor(d) || std::abs(d) > 1000) {
+            return false;
+        }
+        value = static_cast<int>(d);
+        return true;
+    };
+    const auto flag = [&](const char* key, bool& value) {
+        const QJsonValue v = object.value(QLatin1String(key));
+        value = v.toBool(value);
+        return v.isUndefined() || v.isBool();
+    };
+    int scaling = static_cast<int>(s.scaling);
+    int conversion = static_cast<int>(s.conversion);
+    const QJsonValue scale = object.value(QStringLiteral("scale"));
+    const QJsonValue dither = object.value(QStringLiteral("dither"));
+    if ((!scale.isUndefined() && !Read_Name(scale, picture::kScalingNames, scaling)) ||
+        (!dither.isUndefined() && !Read_Name(dither, picture::kConversionNames, conversion)) ||
+        !number("rotate", s.rotation) || !number("threshold", s.threshold) ||
+        !number("brightness", s.brightness) || !number("contrast", s.contrast) ||
+        !flag("mirror", s.mirror) || !flag("invert", s.invert)) {
+        return std::nullopt;
+    }
+    s.scaling = static_cast<picture::Scaling>(scaling);
+    s.conversion = static_cast<picture::Conversion>(conversion);
+    if (!picture::Check_Settings(s).empty()) {
+        return std::nullopt;
+    }
+    return s;
+}
+
 }  // namespace
+
+std::string Settings_Json(const picture::Settings& settings) {
+    std::string json = "{";
+    json += Settings_Members(settings);
+    return json + "}";
+}
+
+std::optional<picture::Settings> Settings_From_Json(std::string_view text) {
+    const QJsonDocument document =
+        QJsonDocument::fromJson(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    if (!document.isObject()) {
+        return std::nullopt;
+    }
+    return Read_Settings(document.object());
+}
 
 std::string Absolute_Path(const std::string& path) {
     if (path.empty()) {
@@ -191,9 +279,7 @@ platform::Result<> Read_Pictures(const QJsonObject& pictures, const std::string&
             if (stored.isEmpty()) {
                 continue;
             }
-            const QString path =
-                stored.startsWith(QLatin1Char('/')) ? stored : folder + QLatin1Char('/') + stored;
-            project.pictures[p][s] = Absolute_Path(path.toStdString());
+            project.pictures[p][s] = Resolved_Path(stored, folder);
         }
     }
     return {};
@@ -220,6 +306,41 @@ platform::Result<> Read_Glyphs(const QJsonObject& glyphs, const std::string& pro
     return {};
 }
 
+// Version 2: the imports and the reversed palettes kept, their paths made absolute.
+platform::Result<> Read_Version_2(const QJsonObject& root, const std::string& projectPath,
+                                  Project& project) {
+    const QString folder = Folder_Of(projectPath);
+    const QJsonValue imports = root.value(QLatin1String(kImportsKey));
+    if (!imports.isUndefined() && !imports.isArray()) {
+        return Refuse(projectPath, "le importazioni devono essere un elenco");
+    }
+    for (const QJsonValue& entry : imports.toArray()) {
+        const QJsonObject object = entry.toObject();
+        const QJsonValue picture = object.value(QStringLiteral("picture"));
+        const QJsonValue source = object.value(QStringLiteral("source"));
+        const std::optional<picture::Settings> settings = Read_Settings(object);
+        if (!picture.isString() || picture.toString().isEmpty() || !source.isString() ||
+            source.toString().isEmpty() || !settings) {
+            return Refuse(projectPath, "l'importazione numero " +
+                                           std::to_string(project.imports.size() + 1) +
+                                           " non è corretta");
+        }
+        project.imports.push_back({Resolved_Path(picture.toString(), folder),
+                                   Resolved_Path(source.toString(), folder), *settings});
+    }
+    const QJsonValue reversed = root.value(QLatin1String(kReversedKey));
+    if (!reversed.isUndefined() && !reversed.isArray()) {
+        return Refuse(projectPath, "le tavolozze invertite lasciate così devono essere un elenco");
+    }
+    for (const QJsonValue& entry : reversed.toArray()) {
+        if (!entry.isString() || entry.toString().isEmpty()) {
+            return Refuse(projectPath, "una tavolozza invertita lasciata così non è un percorso");
+        }
+        project.reversedPalettesKept.push_back(Resolved_Path(entry.toString(), folder));
+    }
+    return {};
+}
+
 }  // namespace
 
 platform::Result<Project> Parse_Project(std::string_view bytes, const std::string& projectPath) {
@@ -236,8 +357,17 @@ platform::Result<Project> Parse_Project(std::string_view bytes, const std::strin
     if (platform::Result<> read = Read_Glyphs(glyphs, projectPath, project); !read) {
         return read.Why();
     }
-    project.extraTop = Extra_Keys(*root, {QLatin1String("format"), QLatin1String("version"),
-                                          QLatin1String("pictures"), QLatin1String("glyphs")});
+    // A file of version 1 is read as it always was: keys named like version 2's are its own.
+    const bool second = root->value(QStringLiteral("version")).toInt() >= 2;
+    if (second) {
+        if (platform::Result<> read = Read_Version_2(*root, projectPath, project); !read) {
+            return read.Why();
+        }
+    }
+    project.extraTop = Extra_Keys(
+        *root, {QLatin1String("format"), QLatin1String("version"), QLatin1String("pictures"),
+                QLatin1String("glyphs"), QLatin1String(second ? kImportsKey : "format"),
+                QLatin1String(second ? kReversedKey : "format")});
     std::vector<QLatin1String> panelNames;
     for (const PanelLayout& layout : kPanelLayouts) {
         panelNames.emplace_back(layout.name);
@@ -280,8 +410,9 @@ std::string Serialize_Project(const Project& project, const std::string& project
     // Written by hand rather than through QJsonDocument, which would sort the keys: this order
     // reads top to bottom as the window shows it.
     const QString folder = Folder_Of(projectPath);
+    const bool second = !project.imports.empty() || !project.reversedPalettesKept.empty();
     std::string text = "{\n    \"format\": " + Json_String(kProjectFormat) +
-                       ",\n    \"version\": " + std::to_string(kProjectVersion) +
+                       ",\n    \"version\": " + std::to_string(second ? 2 : 1) +
                        ",\n    \"pictures\": {\n";
     for (int p = 0; p < kProjectPanels; ++p) {
         text += std::string("        \"") + kPanelLayouts[p].name + "\": [\n";
@@ -295,9 +426,41 @@ std::string Serialize_Project(const Project& project, const std::string& project
     text += "\n    },\n    \"glyphs\": {\n        \"5x8\": " +
             Glyph_Array(project.font5x8, kGlyph5x8.rows) +
             ",\n        \"10x16\": " + Glyph_Array(project.font10x16, kGlyph10x16.rows) +
-            Extra_Text(project.extraGlyphs, "        ") + "\n    }" +
-            Extra_Text(project.extraTop, "    ") + "\n}\n";
-    return text;
+            Extra_Text(project.extraGlyphs, "        ") + "\n    }";
+    if (!project.imports.empty()) {
+        text += ",\n    \"";
+        text += kImportsKey;
+        text += "\": [";
+        for (std::size_t i = 0; i < project.imports.size(); ++i) {
+            const Project::Import& import = project.imports[i];
+            text += i == 0 ? "\n        {\"picture\": " : ",\n        {\"picture\": ";
+            text += Json_String(Stored_Path(import.picture, folder));
+            text += ", \"source\": ";
+            text += Json_String(Stored_Path(import.source, folder));
+            text += ", ";
+            text += Settings_Members(import.settings);
+            text += "}";
+        }
+        text += "\n    ]";
+    }
+    if (!project.reversedPalettesKept.empty()) {
+        text += ",\n    \"";
+        text += kReversedKey;
+        text += "\": [";
+        for (std::size_t i = 0; i < project.reversedPalettesKept.size(); ++i) {
+            text += i == 0 ? "" : ", ";
+            text += Json_String(Stored_Path(project.reversedPalettesKept[i], folder));
+        }
+        text += "]";
+    }
+    // A version 1 file's own keys of these names give way to the real ones.
+    std::vector<Project::Extra> extraTop;
+    for (const Project::Extra& extra : project.extraTop) {
+        if (!second || (extra.key != kImportsKey && extra.key != kReversedKey)) {
+            extraTop.push_back(extra);
+        }
+    }
+    return text + Extra_Text(extraTop, "    ") + "\n}\n";
 }
 
 platform::Result<> Write_Project(const Project& project, const std::string& projectPath) {

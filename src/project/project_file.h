@@ -14,8 +14,17 @@
 //       "glyphs": {
 //           "5x8":   ["#....", ...],                  8 rows of 5, top row first
 //           "10x16": ["##........", ...]              16 rows of 10; '#' set, '.' clear
-//       }
+//       },
+//       "imports": [                                  version 2: how imported pictures were
+//           {"picture": "immagini/logo_128x64.bmp",   made, the settings in the command line's
+//            "source": "logo.png", "scale": "fit",    words ("scale", "rotate", "mirror",
+//            "rotate": 0, ...}                        "dither", "threshold", "brightness",
+//       ],                                            "contrast", "invert")
+//       "reversedPalettesKept": ["neg.bmp"]           version 2: answered "Lascia così"
 //   }
+//
+// A file is written as version 1 while it holds nothing of version 2, so that an older program
+// at a station still opens it.
 //
 // Reading never changes the program state: it gives a Project or one message that says why the
 // file is not one. Applying a project to the state is project_state.h.
@@ -23,11 +32,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "compiler/image_decoder.h"
+#include "picture/picture.h"
 #include "platform/file_service.h"
 #include "platform/result.h"
 #include "state/mod_variabili.h"
@@ -35,7 +46,7 @@
 namespace lcdprog {
 
 inline constexpr const char* kProjectFormat = "lcdprog-project";
-inline constexpr int kProjectVersion = 1;
+inline constexpr int kProjectVersion = 2;
 inline constexpr std::size_t kProjectMaxBytes = 1024 * 1024;
 inline constexpr const char* kProjectExtension = ".lcdprj";
 // The save form of the file dialog offers this filter for projects.
@@ -50,6 +61,18 @@ struct Project {
     std::array<std::array<std::string, kSlotsPerPanel>, kProjectPanels> pictures;
     std::array<std::uint8_t, 5> font5x8{};
     std::array<std::uint16_t, 10> font10x16{};
+    // A picture "Importa immagine" wrote, the picture it was made from and the dialog's settings,
+    // so that it can be made again ("Reimporta..."). Kept whether or not either file is there.
+    struct Import {
+        std::string picture;
+        std::string source;
+        picture::Settings settings;
+        bool operator==(const Import&) const = default;
+    };
+    std::vector<Import> imports;
+    // Pictures whose reversed palette the operator chose to keep ("Lascia così"): not asked about
+    // again.
+    std::vector<std::string> reversedPalettesKept;
     // Keys this version does not know (a newer version's, a person's notes), each as its name
     // and its JSON value in compact form, in file order: written back on save so that saving
     // drops nothing from the file. `extraPictures` and `extraGlyphs` are those inside
@@ -63,7 +86,8 @@ struct Project {
     // Written out: clang 14 crashes on a defaulted comparison of this struct.
     bool operator==(const Project& other) const {
         return pictures == other.pictures && font5x8 == other.font5x8 &&
-               font10x16 == other.font10x16 && extraTop == other.extraTop &&
+               font10x16 == other.font10x16 && imports == other.imports &&
+               reversedPalettesKept == other.reversedPalettesKept && extraTop == other.extraTop &&
                extraPictures == other.extraPictures && extraGlyphs == other.extraGlyphs;
     }
 };
@@ -87,6 +111,12 @@ std::string Serialize_Project(const Project& project, const std::string& project
 // one. Refused (Unwritable, with an Italian message) when it could not be written; the old file
 // is then untouched.
 platform::Result<> Write_Project(const Project& project, const std::string& projectPath);
+
+// The settings of "Importa immagine" as the text of a JSON object in the project file's words,
+// and back (a setting left out keeps its default); nothing when the text is not such an object
+// or a setting is of the wrong kind or out of range.
+std::string Settings_Json(const picture::Settings& settings);
+std::optional<picture::Settings> Settings_From_Json(std::string_view text);
 
 // The absolute, cleaned form of a path ("" stays "").
 std::string Absolute_Path(const std::string& path);

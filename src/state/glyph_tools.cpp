@@ -47,6 +47,20 @@ GlyphColumns Apply_Glyph_Tool(GlyphTool tool, const GlyphColumns& glyph, int row
     return out;
 }
 
+GlyphColumns Enlarge_Glyph(const GlyphColumns& glyph, int rows, int factor) {
+    GlyphColumns large;
+    for (const unsigned column : glyph) {
+        unsigned tall = 0;
+        for (int r = 0; r < rows; ++r) {
+            if (((column >> r) & 1u) != 0) {
+                tall |= ((1u << factor) - 1u) << (r * factor);
+            }
+        }
+        large.insert(large.end(), static_cast<std::size_t>(factor), tall);
+    }
+    return large;
+}
+
 std::vector<std::string> Glyph_Rows(const GlyphColumns& glyph, int rows) {
     std::vector<std::string> text(static_cast<std::size_t>(rows), std::string(glyph.size(), '.'));
     for (int r = 0; r < rows; ++r) {

@@ -37,6 +37,10 @@ enum class GlyphTool {
 // ones. Bits above the glyph's rows are dropped.
 GlyphColumns Apply_Glyph_Tool(GlyphTool tool, const GlyphColumns& glyph, int rows);
 
+// The glyph `factor` times as large, each pixel a square of factor x factor: a 5x8 glyph twice is
+// a 10x16 one, with its baseline where the 10x16 cell has its own.
+GlyphColumns Enlarge_Glyph(const GlyphColumns& glyph, int rows, int factor);
+
 // The glyph as rows of '#' (set) and '.' (clear), top row first: the project file's form.
 std::vector<std::string> Glyph_Rows(const GlyphColumns& glyph, int rows);
 

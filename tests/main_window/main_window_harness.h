@@ -9,7 +9,10 @@
 #include <memory>
 #include <tuple>
 
+#include "compiler/image_decoder.h"
+#include "compiler/mod_Compilatore.h"
 #include "main_window/frm_Config_LCD.h"
+#include "platform/qt/crisp_picture.h"
 #include "state/mod_variabili.h"
 #include "support/fakes.h"
 #include "support/picture_files.h"
@@ -53,6 +56,20 @@ struct MainWindowHarness {
     QLabel* Box(int panel, int index) const {
         static const char* const types[] = {"64128A", "64128E", "64240B", "128240A"};
         return Find<QLabel>(QStringLiteral("pct_Image_%1_%2").arg(types[panel]).arg(index));
+    }
+    // What the module will show for slot k (numbered as below), black where a pixel is on, as a
+    // box shows it: compiled from the slots as a run compiles them.
+    QImage Module_View(int k) const {
+        platform::KeptMessages quiet;
+        const platform::Result<MemoryImageBytes> image =
+            Compile_Image({services.files, quiet}, state);
+        if (!image) {
+            return {};
+        }
+        const PanelPicture picture = Decode_Panel_Picture(*image, k / 4, k % 4);
+        return platform::Dots_Image(
+            picture.width, picture.height, [&](int x, int y) { return picture.Dark(x, y); },
+            qRgb(0, 0, 0), qRgb(255, 255, 255));
     }
     // Every slot with the picture its box shows, numbered panel * 4 + index.
     std::array<std::pair<ImageSlot, QImage>, 16> Take() const {

@@ -6,8 +6,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTest>
 #include <QUndoStack>
@@ -148,9 +152,12 @@ TEST_F(EditingWindow, RandomEditsUndoneGiveTheStartAndRedoneTheEnd) {
     // Each step says what it undoes; the menu comes after "&Comunicazione".
     h->dialog.answer = "/p/a.bmp";
     h->window->pct_Image_64240B_MouseDown(1, Qt::RightButton);
-    EXPECT_EQ(Menu("smnu_Annulla")->text(), "&Annulla immagine 2 del 64240B");
-    h->window->Glyph_Command(1, GlyphCommand::Invert);
-    EXPECT_EQ(Menu("smnu_Annulla")->text(), "&Annulla modifica del glifo 10x16");
+    EXPECT_EQ(Menu("smnu_Annulla")->text(), "&Annulla Scelta dell'immagine 2 del 64240B");
+    QApplication::clipboard()->setText(QString::fromStdString(Glyph_Text({1, 0, 0, 0, 0}, 8)));
+    h->window->Glyph_Command(0, GlyphCommand::Paste);
+    h->window->Glyph_Command(0, GlyphCommand::MirrorHorizontally);
+    EXPECT_EQ(Menu("smnu_Annulla")->text(), "&Annulla Specchia orizzontalmente del glifo 5x8");
+    EXPECT_EQ(h->window->History()->undoText(), "Specchia orizzontalmente del glifo 5x8");
     const QList<QAction*> menus = h->window->menuBar()->actions();
     EXPECT_EQ(menus.indexOf(h->Find<QMenu>("mnu_Modifica")->menuAction()),
               menus.indexOf(h->Find<QMenu>("mnu_Comunicazione")->menuAction()) + 1);
@@ -165,9 +172,11 @@ TEST_F(EditingWindow, SpaceCommandsUndoAndRedoAreHeardAndRenameNothing) {
     grid->setCurrentCell(2, 3);
     const std::pair<std::function<void()>, std::string> rows[] = {
         {[&] { QTest::keyClick(grid, Qt::Key_Space); }, "acceso"},
-        {[&] { QTest::keyClick(grid, Qt::Key_H); }, "modifica del glifo 5x8"},
-        {[&] { Menu("smnu_Annulla")->trigger(); }, "Annullato: modifica del glifo 5x8"},
-        {[&] { Menu("smnu_Ripeti")->trigger(); }, "Ripetuto: modifica del glifo 5x8"},
+        {[&] { QTest::keyClick(grid, Qt::Key_H); }, "Specchia orizzontalmente del glifo 5x8"},
+        {[&] { Menu("smnu_Annulla")->trigger(); },
+         "Annullato: Specchia orizzontalmente del glifo 5x8"},
+        {[&] { Menu("smnu_Ripeti")->trigger(); },
+         "Ripetuto: Specchia orizzontalmente del glifo 5x8"},
         {[&] { QTest::keyClick(grid, Qt::Key_Space); }, "acceso"},
         {[&] { QTest::keyClick(grid, Qt::Key_Space); }, "spento"},
     };
@@ -182,17 +191,70 @@ TEST_F(EditingWindow, SpaceCommandsUndoAndRedoAreHeardAndRenameNothing) {
     }
 }
 
-TEST_F(EditingWindow, PastingAGlyphOfAnotherSizeIsRefusedAndChangesNothing) {
-    QApplication::clipboard()->setText(QString::fromStdString(Glyph_Text(GlyphColumns(5, 3), 8)));
+// A 10x16 glyph does not paste into the 5x8 grid; a 5x8 one pastes into the 10x16 grid twice as
+// large when the operator says so, and otherwise changes nothing.
+TEST_F(EditingWindow, PastingAGlyphOfAnotherSize) {
+    QApplication::clipboard()->setText(QString::fromStdString(Glyph_Text(GlyphColumns(10, 1), 16)));
     const State before = Now();
-    h->window->Glyph_Command(1, GlyphCommand::Paste);
+    h->window->Glyph_Command(0, GlyphCommand::Paste);
     EXPECT_TRUE(Now() == before);
     EXPECT_EQ(h->messages.shown,
               (std::vector<ShownMessage>{
-                  {"Gli appunti non contengono un glifo 10x16: servono 16 righe di 10 caratteri "
+                  {"Gli appunti non contengono un glifo 5x8: servono 8 righe di 5 caratteri "
                    "'#' o '.'.",
                    "WARNING", platform::MessageIcon::Exclamation}}));
+    QApplication::clipboard()->setText(QString::fromStdString(Glyph_Text({0x81, 0, 0, 0, 0}, 8)));
+    h->window->Glyph_Command(1, GlyphCommand::Paste);
+    EXPECT_EQ(h->messages.asked,
+              "Gli appunti contengono un glifo 5x8. Incollarlo nel glifo 10x16 ingrandito 2 "
+              "volte, ogni punto come un quadrato di 2x2? | Incolla | Ingrandisci / Annulla");
+    EXPECT_TRUE(Now() == before);
     EXPECT_FALSE(h->window->History()->canUndo());
+    h->messages.takeFirst = true;
+    h->window->Glyph_Command(1, GlyphCommand::Paste);
+    EXPECT_EQ(h->state.Font_10x16, (std::array<std::uint16_t, 10>{0xC003, 0xC003}));
+    EXPECT_EQ(h->window->History()->undoText(), "Incolla ingrandito del glifo 10x16");
+}
+
+// Pressed and dragged, the pointer turns every cell it crosses the way the pressed cell turned,
+// however far it jumps between two moves: one step. A press and release on one cell stays a
+// click.
+TEST_F(EditingWindow, ADragPaintsEveryCellItCrossesInOneStep) {
+    auto* grid = h->Find<QTableWidget>("msh_Font_5x8");
+    const auto At = [&](int r, int c) {
+        return grid->visualRect(grid->model()->index(r, c)).center();
+    };
+    const auto Send = [&](QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+        QMouseEvent event(type, at, grid->viewport()->mapToGlobal(at), Qt::LeftButton, held,
+                          Qt::NoModifier);
+        QApplication::sendEvent(grid->viewport(), &event);
+    };
+    Send(QEvent::MouseButtonPress, At(0, 0), Qt::LeftButton);
+    Send(QEvent::MouseMove, At(0, 4), Qt::LeftButton);
+    Send(QEvent::MouseMove, At(7, 4), Qt::LeftButton);
+    Send(QEvent::MouseButtonRelease, At(7, 4), Qt::NoButton);
+    EXPECT_EQ(h->state.Font_5x8, (std::array<std::uint8_t, 5>{1, 1, 1, 1, 0xFF}));
+    EXPECT_EQ(h->window->History()->undoText(), "Tratto del glifo 5x8");
+    EXPECT_EQ(grid->item(7, 4)->data(Qt::AccessibleTextRole), "riga 8, colonna 5, acceso");
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, At(0, 2));
+    EXPECT_EQ(h->state.Font_5x8[2], 0);
+    h->window->History()->undo();
+    h->window->History()->undo();
+    EXPECT_EQ(h->state.Font_5x8, (std::array<std::uint8_t, 5>{}));
+}
+
+// On a large window the grids' cells grow, square, and stay inside the Fonts tab.
+TEST_F(EditingWindow, TheGridsGrowWithTheWindow) {
+    h->window->resize(1200, 900);
+    QApplication::processEvents();
+    for (const char* name : {"msh_Font_5x8", "msh_Font_10x16"}) {
+        auto* grid = h->Find<QTableWidget>(name);
+        EXPECT_GE(grid->columnWidth(0), 25) << name;
+        EXPECT_EQ(grid->columnWidth(0), grid->rowHeight(0));
+        const QRect inside(grid->mapTo(grid->window(), QPoint()), grid->size());
+        const QWidget* page = h->Find<QWidget>("fra_Font_64128A_64128E")->parentWidget();
+        EXPECT_TRUE(QRect(page->mapTo(page->window(), QPoint()), page->size()).contains(inside));
+    }
 }
 
 // A pixel font's character lands in the cell exactly as the font draws it, on the cell's
@@ -257,6 +319,24 @@ TEST(FromCharacter, EachCharacterAsItsFontDrawsItOnTheBaselineOrTheReason) {
     const QStringList families = platform::Outline_Families();
     EXPECT_EQ(families.count("DejaVu Sans"), 1);
     EXPECT_EQ(families.filter("[").size(), 0);
+}
+
+// "Usa" keeps the font, the character and the threshold for the next time, for that grid only.
+TEST(FromCharacter, TheDialogStartsWhereItWasLeft) {
+    const auto Fields = [](const frm_Da_Carattere& d) {
+        return std::tuple(d.findChild<QComboBox*>("cmb_Font")->currentText(),
+                          d.findChild<QLineEdit*>("txt_Carattere")->text(),
+                          d.findChild<QSlider*>("sld_Soglia")->value());
+    };
+    frm_Da_Carattere first(kGlyph5x8, nullptr);
+    EXPECT_EQ(Fields(first), std::tuple("5x8 (font a pixel)", "A", 128));
+    first.findChild<QComboBox*>("cmb_Font")->setCurrentText("DejaVu Sans");
+    first.findChild<QLineEdit*>("txt_Carattere")->setText("°");
+    first.findChild<QSlider*>("sld_Soglia")->setValue(200);
+    first.findChild<QPushButton*>("cmd_Usa")->click();
+    EXPECT_EQ(Fields(frm_Da_Carattere(kGlyph5x8, nullptr)), std::tuple("DejaVu Sans", "°", 200));
+    EXPECT_EQ(Fields(frm_Da_Carattere(kGlyph10x16, nullptr)),
+              std::tuple("10x20 (font a pixel)", "A", 128));
 }
 
 // Every accessible object of the window answers every text, its role and its state; the grid's

@@ -104,5 +104,29 @@ TEST(ImageReader, DecodesToStraightRgbaAndRefusesEveryBadFileWithItsReason) {
     }
 }
 
+// A phone's photo as its sensor stored it, with the EXIF orientation "turn 90° clockwise to view".
+TEST(ImageReader, APhotoTakenSidewaysArrivesUpright) {
+    QImage sideways(16, 8, QImage::Format_RGB32);
+    sideways.fill(Qt::white);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            sideways.setPixel(x, y, qRgb(0, 0, 0));
+        }
+    }
+    // APP1 "Exif": a big-endian TIFF header and one entry, Orientation (0x0112) = 6.
+    const char exif[] =
+        "\xFF\xE1\x00\x22"
+        "Exif\0\0MM\x00\x2A\x00\x00\x00\x08"
+        "\x00\x01\x01\x12\x00\x03\x00\x00\x00\x01\x00\x06\x00\x00"
+        "\x00\x00\x00\x00";
+    const QByteArray photo = Encoded(sideways, "JPEG").insert(2, QByteArray(exif, sizeof exif - 1));
+    picture::Rgba rgba;
+    std::string error;
+    ASSERT_TRUE(Decode_Image(photo, rgba, error)) << error;
+    ASSERT_EQ(std::tie(rgba.width, rgba.height), std::tuple(8, 16));
+    const auto grey = [&](int x, int y) { return rgba.pixels[(y * 8 + x) * 4]; };
+    EXPECT_TRUE(grey(4, 3) < 60 && grey(4, 12) > 200);  // the left half is now on top
+}
+
 }  // namespace
 }  // namespace lcdprog::platform

@@ -21,6 +21,12 @@ std::string Replace(std::string text, const std::string& from, const std::string
     return text.replace(text.find(from), from.size(), to);
 }
 
+// A file of version 2 with `key` added at the top.
+std::string Version_2(const std::string& text, const std::string& key) {
+    return Replace(Replace(text, "\"version\": 1", "\"version\": 2"), "\n}\n",
+                   ",\n" + key + "\n}\n");
+}
+
 TEST(ProjectFile, EachKindOfBadFileGetsOneClearMessage) {
     const std::string good = Serialize_Project({}, "/w/p.lcdprj");
     const std::string bad = "Il file p.lcdprj non è un progetto valido: ";
@@ -30,9 +36,9 @@ TEST(ProjectFile, EachKindOfBadFileGetsOneClearMessage) {
         {"{\"format\": ", bad + "il testo JSON non è corretto (carattere 11)."},
         {"[1, 2]", bad + "il testo JSON non è un oggetto."},
         {Replace(good, "lcdprog-project", "other"), bad + "manca il formato \"lcdprog-project\"."},
-        {Replace(good, "\"version\": 1", "\"version\": 2"),
+        {Replace(good, "\"version\": 1", "\"version\": 3"),
          "Il progetto p.lcdprj è stato salvato da una versione più recente del programma "
-         "(formato 2); questa versione legge fino al formato 1."},
+         "(formato 3); questa versione legge fino al formato 2."},
         {Replace(good, "\"version\": 1", "\"version\": 1.5"),
          bad + "la versione manca o non è un numero intero positivo."},
         {Replace(good, "\"64240B\": [\n            \"\",", "\"64240B\": ["),
@@ -44,6 +50,17 @@ TEST(ProjectFile, EachKindOfBadFileGetsOneClearMessage) {
         {Replace(good, "\"..........\"", "\".........X\""),
          bad + "il font 10x16 deve avere 16 righe di 10 caratteri '#' o '.'."},
         {good + std::string(kProjectMaxBytes, ' '), bad + "supera 1 MiB."},
+        {Version_2(good, "\"imports\": {}"), bad + "le importazioni devono essere un elenco."},
+        {Version_2(good, "\"imports\": [{\"picture\": \"a.bmp\"}]"),
+         bad + "l'importazione numero 1 non è corretta."},
+        {Version_2(good,
+                   "\"imports\": [{\"picture\": \"a.bmp\", \"source\": \"a.png\", "
+                   "\"dither\": \"sfumato\"}]"),
+         bad + "l'importazione numero 1 non è corretta."},
+        {Version_2(good, "\"reversedPalettesKept\": \"a.bmp\""),
+         bad + "le tavolozze invertite lasciate così devono essere un elenco."},
+        {Version_2(good, "\"reversedPalettesKept\": [7]"),
+         bad + "una tavolozza invertita lasciata così non è un percorso."},
     };
     test::FakeFileService files;
     for (const auto& c : cases) {
@@ -101,6 +118,47 @@ TEST(ProjectFile, SavedMovedAndOpenedAgain) {
     EXPECT_EQ(state.Images_64128A[3].FullPath, "/opt/lcdprog/Sfondo_Bianco_128x64.bmp");
     EXPECT_EQ(state.Images_64240B[1].FileName, "Sfondo_Bianco_240x64.bmp");
     EXPECT_EQ(state.Font_10x16, saved.font10x16);
+}
+
+// How pictures were imported and which reversed palettes stay as they are travel with the project
+// (paths relative to it) and need version 2; a file of version 1 is read as it always was, a key
+// of those names being only a key it does not know.
+TEST(ProjectFile, ImportsAndKeptPalettesNeedVersion2AndMoveWithTheProject) {
+    Project project;
+    project.pictures[0][1] = "/job/immagini/logo_128x64.bmp";
+    picture::Settings settings;
+    settings.scaling = picture::Scaling::Fill;
+    settings.rotation = 270;
+    settings.mirror = true;
+    settings.conversion = picture::Conversion::Atkinson;
+    settings.threshold = 90;
+    settings.brightness = -20;
+    settings.contrast = 35;
+    settings.invert = true;
+    project.imports = {{"/job/immagini/logo_128x64.bmp", "/foto/logo.jpg", settings}};
+    project.reversedPalettesKept = {"/job/neg.bmp"};
+    const std::string text = Serialize_Project(project, "/job/p.lcdprj");
+    EXPECT_NE(text.find("\"version\": 2,"), std::string::npos);
+    EXPECT_NE(text.find("{\"picture\": \"immagini/logo_128x64.bmp\", \"source\": "
+                        "\"/foto/logo.jpg\", \"scale\": \"fill\", \"rotate\": 270, \"mirror\": "
+                        "true, \"dither\": \"atkinson\", \"threshold\": 90, \"brightness\": -20, "
+                        "\"contrast\": 35, \"invert\": true}"),
+              std::string::npos);
+    Project moved = *Parse_Project(text, "/elsewhere/p.lcdprj");
+    EXPECT_EQ(moved.imports[0].picture, "/elsewhere/immagini/logo_128x64.bmp");
+    EXPECT_EQ(moved.reversedPalettesKept, std::vector<std::string>{"/elsewhere/neg.bmp"});
+    moved.pictures = project.pictures;
+    moved.imports[0].picture = project.imports[0].picture;
+    moved.reversedPalettesKept = project.reversedPalettesKept;
+    EXPECT_EQ(moved, project);
+
+    const std::string first =
+        Replace(Serialize_Project({}, "/job/p.lcdprj"), "\n}\n", ",\n\"imports\": \"nota\"\n}\n");
+    const Project old = *Parse_Project(first, "/job/p.lcdprj");
+    EXPECT_TRUE(old.imports.empty());
+    EXPECT_EQ(old.extraTop, (std::vector<Project::Extra>{{"imports", "\"nota\""}}));
+    EXPECT_EQ(Settings_From_Json(Settings_Json(settings)), settings);
+    EXPECT_EQ(Settings_From_Json("{\"threshold\": 300}"), std::nullopt);
 }
 
 // A new picture never replaces a file that holds other bytes: it takes the first free name, or

@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -31,8 +32,10 @@
 #include "picture_editor/picture_canvas.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/application_identity.h"
+#include "platform/qt/crisp_picture.h"
 #include "preview_window/frm_Anteprima.h"
 #include "project/project_file.h"
+#include "support/processes.h"
 
 namespace lcdprog::test {
 namespace {
@@ -65,6 +68,7 @@ struct ProjectSession : ::testing::Test {
     void Drops_And_The_Preview();
     void Unsaved_Changes();
     void Kept_Pictures();
+    void Pictures_As_Png();
     void Recent_Projects();
 };
 
@@ -216,6 +220,37 @@ void ProjectSession::Kept_Pictures() {
     EXPECT_EQ(*Read_Project(files, away), kept);
 }
 
+// "Salva immagine PNG..." writes the very files `lcdprog-cli image --png` writes for the project.
+void ProjectSession::Pictures_As_Png() {
+    // Pictures of the project's own in every slot: the command line has its own white ones.
+    for (int k = 0; k < 16; ++k) {
+        const int width = k < 8 ? 128 : 240, height = k < 12 ? 64 : 128;
+        const auto pattern = static_cast<std::uint8_t>(0x10 + k * 9);
+        Drop(h.Box(k / 4, k % 4), Put("slot" + std::to_string(k) + ".bmp",
+                                      Make_Picture({width, height, 1, false, "BM", pattern})));
+    }
+    h.dialog.answer = dir.path().toStdString() + "/png.lcdprj";
+    ASSERT_TRUE(h.window->Save_Project_As());
+    messages.shown.clear();
+    const std::string shown = dir.path().toStdString() + "/anteprima";
+    const std::string cli = dir.path().toStdString() + "/cli";
+    ASSERT_TRUE(QDir(dir.path()).mkdir("anteprima"));
+    h.dialog.answer = shown;
+    preview->cmd_Salva_Png_Click();
+    EXPECT_TRUE(h.dialog.requests.back().folder && messages.shown.empty());
+    ChildProcess image({Bin_Folder() + "/lcdprog-cli", "image", h.window->Project_Path(), "-o",
+                        cli + ".bin", "--png", cli});
+    ASSERT_EQ(image.Wait_Exit(30000), 0);
+    const QStringList names = QDir(QString::fromStdString(cli)).entryList(QDir::Files);
+    EXPECT_EQ(names.size(), 18);
+    EXPECT_EQ(QDir(QString::fromStdString(shown)).entryList(QDir::Files), names);
+    for (const QString& name : names) {
+        EXPECT_EQ(Read_Whole_File(shown + "/" + name.toStdString()),
+                  Read_Whole_File(cli + "/" + name.toStdString()))
+            << name.toStdString();
+    }
+}
+
 // Recent projects of the same name show their folder; one that is gone is named in full and
 // leaves the list.
 void ProjectSession::Recent_Projects() {
@@ -247,11 +282,12 @@ void ProjectSession::Recent_Projects() {
     EXPECT_EQ(QGuiApplication::applicationDisplayName(), "x");
 }
 
-TEST_F(ProjectSession, DropsPreviewUnsavedChangesKeptPicturesAndRecentProjects) {
+TEST_F(ProjectSession, DropsPreviewUnsavedChangesKeptPicturesRecentProjectsAndPng) {
     ASSERT_NO_FATAL_FAILURE(Drops_And_The_Preview());
     ASSERT_NO_FATAL_FAILURE(Unsaved_Changes());
     ASSERT_NO_FATAL_FAILURE(Kept_Pictures());
-    Recent_Projects();
+    ASSERT_NO_FATAL_FAILURE(Recent_Projects());
+    Pictures_As_Png();
 }
 
 // A save that cannot be done leaves the old file as it was and no temporary file, tried as a
@@ -350,57 +386,147 @@ struct SavedProject : ProgramFolder {
     }
 };
 
-// "Importa immagine...": the file lands in "immagini" beside the project and its slot takes it,
-// compiled exactly as the dialog showed it; a different file of that name is kept unless the
-// operator agrees. A reversed palette, dropped or in an opened project, is offered one fix.
-TEST_F(SavedProject, ImportAndTheReversedPaletteFix) {
-    QImage logo(50, 20, QImage::Format_ARGB32);
-    logo.fill(Qt::transparent);
-    for (int x = 0; x < 50; ++x) {
-        logo.setPixel(x, x % 20, qRgba(x * 5, 0, 0, 255));
+// The same, with a picture to import.
+struct ImportSession : ProgramFolder {
+    void SetUp() override {
+        ProgramFolder::SetUp();
+        QImage logo(50, 20, QImage::Format_ARGB32);
+        logo.fill(Qt::transparent);
+        for (int x = 0; x < 50; ++x) {
+            logo.setPixel(x, x % 20, qRgba(x * 5, 0, 0, 255));
+        }
+        ASSERT_TRUE(logo.save(QString::fromStdString(root + "Logo.png")));
+        h.window->Set_Import_Dialog_Runner([this](frm_Importa_Immagine& d) {
+            opened = {d.Panel(), d.Slot()};
+            openedWith = d.Settings();
+            d.findChild<QComboBox*>("cmb_Display")->setCurrentIndex(panel);
+            d.findChild<QComboBox*>("cmb_Immagine")->setCurrentIndex(slot);
+            d.findChild<QComboBox*>("cmb_Conversione")->setCurrentIndex(1);
+            d.findChild<QCheckBox*>("chk_Inverti")->setChecked(invert);
+            shown = d.Result();
+            return true;
+        });
     }
-    ASSERT_TRUE(logo.save(QString::fromStdString(root + "Logo.png")));
+    // Every box shows what the module will show.
+    void Expect_Boxes_As_The_Module() const {
+        for (int k = 0; k < 16; ++k) {
+            EXPECT_EQ(h.Take()[k].second, h.Module_View(k)) << k;
+        }
+    }
+    std::string Bytes(const std::string& path) const { return files.Read(path, 1 << 16).bytes; }
 
-    picture::Bits shown;
+    int panel = 0, slot = 0;
     bool invert = false;
-    h.window->Set_Import_Dialog_Runner([&](frm_Importa_Immagine& d) {
-        d.findChild<QComboBox*>("cmb_Display")->setCurrentIndex(3);
-        d.findChild<QComboBox*>("cmb_Immagine")->setCurrentIndex(2);
-        d.findChild<QComboBox*>("cmb_Conversione")->setCurrentIndex(1);
-        d.findChild<QCheckBox*>("chk_Inverti")->setChecked(invert);
-        shown = d.Result();
-        return true;
-    });
+    picture::Bits shown;
+    std::vector<int> opened;
+    picture::Settings openedWith;
+};
+
+// The same source imported into two slots with other settings: the second picture takes a name
+// of its own without a question, the first file and its box stay as they were, and every box is
+// what the module gets, undone and redone too. Changed on disk by another program, a picture
+// reaches its box, the preview and the title at once. "Reimporta..." opens the dialog with the
+// source and the settings the slot's picture was made with, also after the project was saved
+// and opened again; each panel's import starts with the settings last taken for it.
+TEST_F(ImportSession, AnImportReplacesNoPictureAndCanBeRedone) {
+    // With no project the operator names the file; one that holds another picture is kept.
+    const std::string taken = Make_Picture({128, 64});
+    std::ofstream(root + "taken.bmp", std::ios::binary) << taken;
+    h.dialog.queued = {root + "Logo.png", root + "taken.bmp"};
+    h.messages.takeFirst = true;
+    h.window->smnu_Importa_Immagine_Click();
+    EXPECT_FALSE(h.dialog.requests.back().confirmOverwrite);
+    EXPECT_EQ(h.messages.asked.substr(h.messages.asked.find(" | ")),
+              " | Importa immagine | Nuovo nome / Annulla");
+    EXPECT_EQ(h.state.Images_64128A[0].FullPath, platform::Lower_Case_Path(root + "taken_2.bmp"));
+    EXPECT_EQ(Bytes(root + "taken.bmp"), taken);
+    h.messages.takeFirst = false;
+    h.dialog.answer = root + "job.lcdprj";
+    ASSERT_TRUE(h.window->Save_Project_As());
+
+    panel = 1, slot = 0;
     h.dialog.answer = root + "Logo.png";
     h.window->smnu_Importa_Immagine_Click();
-    const std::string written = root + "immagini/Logo_240x128.bmp";
-    EXPECT_EQ(h.state.Images_128240A[2].FullPath, platform::Lower_Case_Path(written));
-    EXPECT_EQ(files.Read(written, 1 << 16).bytes, picture::Bmp_File(shown));
-    EXPECT_TRUE(h.window->Modified() && h.messages.shown.empty());
-    invert = true;  // another picture of the same name: kept when the operator says "Annulla"
-    const picture::Bits first = shown;
-    h.window->smnu_Importa_Immagine_Click();
-    EXPECT_EQ(h.messages.asked,
-              "Il file Logo_240x128.bmp esiste già ed è diverso. Scrivere questa immagine come "
-              "Logo_240x128_2.bmp o sostituire Logo_240x128.bmp? | Importa immagine | "
-              "Nuovo nome / Sostituisci / Annulla");
-    EXPECT_EQ(files.Read(written, 1 << 16).bytes, picture::Bmp_File(first));
-    // "Nuovo nome": both pictures kept, the slot takes the new one.
-    h.messages.choice = 0;
-    h.window->smnu_Importa_Immagine_Click();
-    EXPECT_EQ(files.Read(written, 1 << 16).bytes, picture::Bmp_File(first));
-    EXPECT_EQ(files.Read(root + "immagini/Logo_240x128_2.bmp", 1 << 16).bytes,
-              picture::Bmp_File(shown));
-    EXPECT_EQ(h.state.Images_128240A[2].FullPath,
-              platform::Lower_Case_Path(root + "immagini/Logo_240x128_2.bmp"));
+    const std::string first = root + "immagini/Logo_128x64.bmp";
+    ASSERT_EQ(h.state.Images_64128E[0].FullPath, platform::Lower_Case_Path(first));
+    EXPECT_EQ(Bytes(first), picture::Bmp_File(shown));
+    const std::string firstBytes = Bytes(first);
+    picture::Settings floyd;
+    floyd.conversion = picture::Conversion::FloydSteinberg;
 
-    // The module would show this one as a negative: its palette has white first.
+    panel = 0, slot = 1, invert = true;
+    h.messages.asked.clear();
+    h.window->smnu_Importa_Immagine_Click();
+    EXPECT_EQ(h.messages.asked, "");
+    const std::string second = root + "immagini/Logo_128x64_2.bmp";
+    EXPECT_EQ(h.state.Images_64128A[1].FullPath, platform::Lower_Case_Path(second));
+    EXPECT_EQ(Bytes(second), picture::Bmp_File(shown));
+    EXPECT_EQ(Bytes(first), firstBytes);
+    Expect_Boxes_As_The_Module();
+    EXPECT_EQ(h.Find<QAction>("smnu_Annulla")->text(), "&Annulla Importa immagine 2 del 64128A");
+    h.window->History()->undo();
+    EXPECT_EQ(h.state.Images_64128A[1].FileName, kWhites[0]);
+    Expect_Boxes_As_The_Module();
+    h.window->History()->redo();
+    Expect_Boxes_As_The_Module();
+    ASSERT_TRUE(h.window->Save_Project());
+
+    // Another program writes the first picture again, as editors do: a new file renamed over it.
+    h.window->smnu_Anteprima_Click(0);
+    const std::string edited = Make_Picture({128, 64, 1, false, "BM", 0x0F});
+    std::ofstream(first + ".tmp", std::ios::binary) << edited;
+    QSignalSpy followed(h.window.get(), &frm_Config_LCD::projectChanged);
+    std::rename((first + ".tmp").c_str(), first.c_str());
+    ASSERT_TRUE(followed.wait(5000));
+    EXPECT_EQ(h.Take()[4].second, Decode(edited));
+    EXPECT_EQ(h.window->Preview()->Picture(1, 0).pixel(0, 63) == frm_Anteprima::kDark,
+              qGray(Decode(edited).pixel(0, 63)) < 128);
+    EXPECT_TRUE(h.window->Modified());
+    Expect_Boxes_As_The_Module();
+
+    // "Reimporta..." on the first slot: its source and its settings, after a reopening too.
+    ASSERT_TRUE(h.window->Save_Project());
+    h.messages.answer = platform::SaveChoice::Discard;
+    ASSERT_TRUE(h.window->Open_Project(root + "job.lcdprj"));
+    h.window->Preview()->close();
+    h.window->show();
+    h.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(h.window.get()));
+    h.Find<QTabWidget>("SST_Select_Image")->setCurrentIndex(1);
+    h.Box(1, 0)->setFocus();
+    ASSERT_TRUE(h.Box(1, 0)->hasFocus());
+    opened.clear();
+    panel = 1, slot = 0, invert = false;
+    h.window->smnu_Reimporta_Click();
+    EXPECT_EQ(opened, (std::vector<int>{1, 0}));
+    EXPECT_EQ(openedWith, floyd);
+    EXPECT_EQ(h.Find<QAction>("smnu_Annulla")->text(), "&Annulla Reimporta immagine 1 del 64128E");
+    h.Box(1, 1)->setFocus();
+    ASSERT_TRUE(h.Box(1, 1)->hasFocus());
+    h.messages.shown.clear();
+    h.window->smnu_Reimporta_Click();
+    EXPECT_EQ(h.messages.shown,
+              (std::vector<ShownMessage>{
+                  {"L'immagine numero 2 del 64128E non è stata importata: non c'è un'immagine di "
+                   "partenza da cui rifarla.",
+                   "WARNING", platform::MessageIcon::Exclamation}}));
+    // The last settings taken for the 64128A panel were the inverted ones.
+    h.Find<QTabWidget>("SST_Select_Image")->setCurrentIndex(0);
+    h.window->smnu_Importa_Immagine_Click();
+    floyd.invert = true;
+    EXPECT_EQ(openedWith, floyd);
+}
+
+// A reversed palette: "Correggi" puts a corrected copy in the slot; "Lascia così" shows the box as
+// the module will (the negative) with a mark that says so, and is asked once: the project keeps
+// the answer.
+TEST_F(ImportSession, AReversedPaletteShowsAsTheModuleShowsItAndIsAskedOnce) {
+    h.dialog.answer = root + "job.lcdprj";
+    ASSERT_TRUE(h.window->Save_Project_As());
     std::string reversed = Make_Picture({128, 64});
     reversed.replace(54, 8, std::string("\xFF\xFF\xFF\0\0\0\0\0", 8));
     std::ofstream(root + "Neg.bmp", std::ios::binary) << reversed;
-    h.messages.asked.clear();
     h.messages.takeFirst = true;
-    h.window->Set_Import_Dialog_Runner({});  // a dialog now would hang the test
     h.dialog.answer = root + "Neg.bmp";
     h.window->pct_Image_64128A_MouseDown(1, Qt::RightButton);
     EXPECT_EQ(h.messages.asked,
@@ -410,17 +536,27 @@ TEST_F(SavedProject, ImportAndTheReversedPaletteFix) {
               "(Neg_lcd.bmp) e la usa al suo posto; Lascia così la programma com'è. | "
               "Tavolozza invertita | Correggi / Lascia così");
     EXPECT_EQ(h.state.Images_64128A[1].FullPath, platform::Lower_Case_Path(root + "Neg_lcd.bmp"));
-    EXPECT_EQ(files.Read(root + "Neg_lcd.bmp", 1 << 16).bytes,
-              picture::Fix_Reversed_Palette(reversed, 128, 64));
-    // Named by an opened project it is caught as well, with the same single question.
-    h.state.Images_64128A[1].FullPath = root + "Neg.bmp";
+    EXPECT_EQ(Bytes(root + "Neg_lcd.bmp"), picture::Fix_Reversed_Palette(reversed, 128, 64));
+
+    h.messages.takeFirst = false;
+    h.messages.asked.clear();
+    h.window->pct_Image_64128A_MouseDown(2, Qt::RightButton);
+    EXPECT_NE(h.messages.asked.find("neg.bmp ha la tavolozza"), std::string::npos);
+    auto* box = static_cast<platform::CrispPicture*>(h.Box(0, 2));
+    const auto Marked = [&] {
+        return box->Corner_Mark().isValid() &&
+               box->toolTip() ==
+                   "Tavolozza invertita: il modulo mostra questa immagine in negativo, come qui.";
+    };
+    EXPECT_TRUE(Marked());
+    Expect_Boxes_As_The_Module();
+    EXPECT_NE(h.Take()[2].second, Decode(reversed));  // the file's own colours would lie
     ASSERT_TRUE(h.window->Save_Project());
     h.messages.asked.clear();
-    h.messages.takeFirst = false;
     ASSERT_TRUE(h.window->Open_Project(root + "job.lcdprj"));
-    EXPECT_NE(h.messages.asked.find("neg.bmp ha la tavolozza"), std::string::npos);
-    EXPECT_EQ(h.state.Images_64128A[1].FullPath, platform::Lower_Case_Path(root + "Neg.bmp"));
-    EXPECT_FALSE(h.window->Modified());
+    EXPECT_EQ(h.messages.asked, "");
+    EXPECT_TRUE(Marked() && !h.window->Modified());
+    Expect_Boxes_As_The_Module();
 }
 
 // "Modifica immagine": what is drawn is saved in "immagini" under a name no other slot's picture
@@ -432,7 +568,7 @@ TEST_F(SavedProject, AnEditedPictureTakesItsSlot) {
     const std::string first = root + "immagini/Sfondo_Bianco_240x64_mod.bmp";
     EXPECT_EQ(h.state.Images_64240B[1].FullPath, platform::Lower_Case_Path(first));
     EXPECT_EQ(files.Read(first, 1 << 16).bytes, picture::Bmp_File(drawn));
-    EXPECT_EQ(h.window->History()->undoText(), "modifica dell'immagine 2 del 64240B");
+    EXPECT_EQ(h.window->History()->undoText(), "Modifica dell'immagine 2 del 64240B");
     h.window->smnu_Anteprima_Click(0);
     QImage module(240, 64, QImage::Format_RGB32);
     for (int y = 0; y < 64; ++y) {
@@ -476,9 +612,9 @@ TEST_F(ProgramFolder, AnEditedPictureWithoutAProjectKeepsTheFileChosen) {
     h.messages.takeFirst = true;
     h.window->smnu_Modifica_Immagine_Click();
     EXPECT_EQ(h.messages.asked,
-              "Il file x.bmp esiste già ed è diverso, e può essere l'immagine di un altro spazio: "
-              "scrivere l'immagine modificata come x_2.bmp? | Modifica immagine | Nuovo nome / "
-              "Annulla");
+              "Il file x.bmp esiste già ed è diverso, e può essere l'immagine di un altro spazio o "
+              "di un altro progetto: scrivere questa immagine come x_2.bmp? | Modifica immagine | "
+              "Nuovo nome / Annulla");
     EXPECT_EQ(files.Read(root + "x.bmp", 1 << 16).bytes, other);
     EXPECT_EQ(files.Read(root + "x_2.bmp", 1 << 16).bytes, picture::Bmp_File(drawn));
     EXPECT_EQ(h.state.Images_64240B[0].FullPath, platform::Lower_Case_Path(root + "x_2.bmp"));

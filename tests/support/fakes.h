@@ -111,10 +111,16 @@ class FakeFileDialog : public platform::FileDialog {
   public:
     std::optional<std::string> Show(const platform::FileDialogRequest& request) override {
         requests.push_back(request);
+        if (!queued.empty()) {
+            const std::optional<std::string> next = queued.front();
+            queued.pop_front();
+            return next;
+        }
         return answer;
     }
     std::vector<platform::FileDialogRequest> requests;
-    std::optional<std::string> answer;  // nothing: cancelled
+    std::deque<std::optional<std::string>> queued;  // answered first, one a dialog
+    std::optional<std::string> answer;              // then this; nothing: cancelled
 };
 
 class FakeTextControl : public platform::TextControl {

@@ -46,6 +46,16 @@ QImage Crisp_Image(const QImage& dots, int zoom, qreal ratio) {
     return crisp;
 }
 
+QImage Crossed_Out(QImage dots) {
+    QPainter painter(&dots);
+    painter.setPen(Qt::red);
+    painter.drawRect(dots.rect().adjusted(0, 0, -1, -1));
+    painter.drawLine(dots.rect().topLeft(), dots.rect().bottomRight());
+    painter.drawLine(dots.rect().topRight(), dots.rect().bottomLeft());
+    painter.end();
+    return dots;
+}
+
 CrispPicture::CrispPicture(QWidget* parent) : QLabel(parent) {}
 
 void CrispPicture::Set_Zoom(int zoom) {

@@ -27,6 +27,10 @@ int Device_Pixels_Per_Dot(int zoom, qreal ratio);
 // device pixels.
 QImage Crisp_Image(const QImage& dots, int zoom, qreal ratio);
 
+// `dots` with a red frame and a red cross over them, one dot wide: the slot keeps a picture that
+// is away, and this stands in its place.
+QImage Crossed_Out(QImage dots);
+
 // A label whose pixmap holds one pixel per dot and is shown `zoom` logical pixels per dot, crisp
 // on whatever it is painted on (a screen at any scale, a grab, a print). pixmap() stays the dots
 // themselves, what tests and screen readers are given.

@@ -77,11 +77,15 @@ std::optional<std::string> QtFileDialog::Show(const FileDialogRequest& request) 
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     dialog.setProxyModel(new ItalianFileColumns(&dialog));
     dialog.setAcceptMode(request.saveForm ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.saveForm ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    dialog.setFileMode(request.saveForm ? QFileDialog::AnyFile
+                       : request.folder ? QFileDialog::Directory
+                                        : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::ShowDirsOnly, request.folder);
     // Flag 1 ticks the read-only box of the classic dialog, which only tells the caller the file
     // is to be opened read-only. Qt's nearest option makes the dialog's own view read-only
     // (no renaming or deleting from inside it), which suits a dialog that only picks a file.
     dialog.setOption(QFileDialog::ReadOnly, (request.flags & 1) != 0);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
     // "Apri" alone does not say which slot is being chosen or what is being saved.
     const QString purpose = QString::fromStdString(request.purpose);
     if (!purpose.isEmpty()) {

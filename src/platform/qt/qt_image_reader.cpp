@@ -48,6 +48,9 @@ bool Decode_Image(const QByteArray& bytes, picture::Rgba& image, std::string& er
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
     reader.setAllocationLimit(kImageAllocationLimitMb);
+    // A phone stores its photos as the sensor saw them and says in EXIF which way is up: the
+    // picture is taken the way it is meant to be seen, in the dialog and on the command line.
+    reader.setAutoTransform(true);
     // A picture whose header claims a huge size is refused before its pixels are decoded: that
     // is what a decompression bomb relies on.
     if (!reader.canRead()) {
