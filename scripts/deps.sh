@@ -37,9 +37,11 @@ lcdprog_ensure_packages() {
 }
 
 # libqt6sql6-psql is the Qt SQL driver the plant database is reached through (loaded at run time).
+# qt6-base-private-dev: the GUI tests switch Qt's accessibility on to hear what a screen reader
+# hears, which only Qt's platform layer can do.
 LCDPROG_BUILD_PACKAGES=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-serialport-dev libqt6svg6
     libgl-dev libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins qt6-translations-l10n
-    desktop-file-utils appstream libqt6sql6-psql zlib1g-dev xfonts-base)
+    desktop-file-utils appstream libqt6sql6-psql zlib1g-dev xfonts-base qt6-base-private-dev)
 # The records' tests start a throw-away PostgreSQL server of their own (initdb, pg_ctl).
 LCDPROG_SERVER_PACKAGES=(postgresql)
 # What ./test.sh needs on top: what builds the Debian package and checks it, and the server.

@@ -29,6 +29,7 @@
 #include "main_window/picture_watch.h"
 #include "picture/picture.h"
 #include "platform/qt/accessibility.h"
+#include "platform/qt/announcer.h"
 #include "platform/qt/crisp_picture.h"
 #include "platform/qt/history_step.h"
 #include "platform/qt/layout.h"
@@ -234,8 +235,9 @@ frm_Config_LCD::frm_Config_LCD(platform::Services& services, ProgramState& state
 }
 
 void frm_Config_LCD::Build_Controls() {
+    // Named by its title, which a screen reader reads as the window's name.
+    setObjectName(QStringLiteral("frm_Config_LCD"));
     setWindowTitle(kCaption);
-    Name_Control(this, QStringLiteral("frm_Config_LCD"), kCaption, QString());
 
     auto* client = new QWidget(this);
     // At least its designed size; larger, the tabs follow it and the glyph grids grow.
@@ -428,8 +430,7 @@ void frm_Config_LCD::Show_Box(int p, int s) {
                                                              : picture.image));
     box->Set_Corner_Mark(picture.reversed ? QColor(kReversedMark) : QColor());
     box->setToolTip(tip);
-    box->setAccessibleDescription(
-        tip.isEmpty() ? QStringLiteral("pct_Image_%1(%2)").arg(kPanelLayouts[p].name).arg(s) : tip);
+    box->setAccessibleDescription(tip);
 }
 
 void frm_Config_LCD::Follow_Picture_Files() {
@@ -497,8 +498,9 @@ void frm_Config_LCD::Select_Picture(PanelIndex which, int index, Qt::MouseButton
         return;
     }
     state_.SaveDialogMode = false;
-    const std::string path =
-        Select_Picture_File(state_, services_.dialog, services_.messages, &services_.pump);
+    const std::string path = Select_Picture_File(
+        state_, services_.dialog, services_.messages, &services_.pump,
+        "Scegli l'immagine " + std::to_string(index + 1) + " del " + kPictureTabs[which].type);
     if (Take_Picture(which, index, path)) {
         Check_Palettes({{which, index, path}});
     }
@@ -563,7 +565,8 @@ void frm_Config_LCD::Put_Slot(PanelIndex which, int index, const ImageSlot& slot
 void frm_Config_LCD::Name_Picture_Boxes() {
     for (int p = 0; p < kPanelCount; ++p) {
         for (int i = 0; i < kSlotsPerPanel; ++i) {
-            panels_[p].pictures[i]->setAccessibleName(
+            platform::Set_Spoken_Name(
+                panels_[p].pictures[i],
                 QStringLiteral("Immagine numero %1: %2, display %3")
                     .arg(i + 1)
                     .arg(QString::fromStdString((*panels_[p].images)[i].FileName))
@@ -608,6 +611,9 @@ bool frm_Config_LCD::Toggle_Cell(QTableWidget* grid, unsigned mask,
     Paint_Cell(grid, r, c, !wasSet);
     const unsigned bit = 1u << r;
     set(c, wasSet ? get(c) & (bit ^ mask) : get(c) | bit);
+    // The cell's name says its state ("riga 1, colonna 1, acceso"), but Qt tells nobody a cell's
+    // data changed, and Orca 43 would not speak a cell's new name anyway: the new state is said.
+    announcer_->Say(wasSet ? QStringLiteral("spento") : QStringLiteral("acceso"));
     return true;
 }
 

@@ -36,6 +36,9 @@ class QTabWidget;
 class QUndoStack;
 
 namespace lcdprog {
+namespace platform {
+class Announcer;
+}
 
 namespace platform {
 class CrispPicture;
@@ -299,6 +302,8 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     QUndoStack* undoStack_ = nullptr;
     QMenu* mnu_Modifica = nullptr;
     std::array<GlyphGrid*, 2> glyphGrids_{};
+    // Says what a command did where the focus gives no sign of it (undo, a grid's commands).
+    platform::Announcer* announcer_ = nullptr;
     struct Stroke {
         int glyph = -1;  // none
         bool on = false;

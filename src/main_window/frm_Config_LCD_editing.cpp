@@ -15,6 +15,7 @@
 #include "main_window/frm_Da_Carattere.h"
 #include "main_window/glyph_grid.h"
 #include "platform/qt/accessibility.h"
+#include "platform/qt/announcer.h"
 #include "platform/qt/crisp_picture.h"
 #include "platform/qt/focus_frame.h"
 #include "platform/qt/history_step.h"
@@ -33,7 +34,8 @@ void frm_Config_LCD::Build_Editing() {
     platform::Name_Control(mnu_Modifica, QStringLiteral("mnu_Modifica"), editing, QString());
     // After "&Comunicazione", in front of the menus that came later.
     menuBar()->insertMenu(mnu_Visualizza->menuAction(), mnu_Modifica);
-    platform::Add_History_Actions(undoStack_, mnu_Modifica);
+    announcer_ = new platform::Announcer(this);
+    platform::Add_History_Actions(undoStack_, mnu_Modifica, announcer_);
     connect(undoStack_, &QUndoStack::indexChanged, this, [this] { Follow_History(); });
     // Saving moves the clean point without changing anything: only the title follows.
     connect(undoStack_, &QUndoStack::cleanChanged, this, [this](bool clean) {
@@ -54,7 +56,6 @@ void frm_Config_LCD::Build_Editing() {
         }
     }
     connect(this, &frm_Config_LCD::projectChanged, this, [this] { Name_Picture_Boxes(); });
-    platform::Follow_Title(this);
 }
 
 void frm_Config_LCD::Fit_Glyph_Grids() {
@@ -156,6 +157,8 @@ void frm_Config_LCD::Glyph_Command(int glyph, GlyphCommand command) {
     }
     Show_Glyph(glyph, *after);
     Record_Glyph_Step(glyph, before, step);
+    // The grid's cells change under the focus without a word: the step itself is heard.
+    announcer_->Say(undoStack_->undoText());
 }
 
 }  // namespace lcdprog

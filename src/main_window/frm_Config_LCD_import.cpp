@@ -49,8 +49,8 @@ void frm_Config_LCD::Current_Slot(PanelIndex& which, int& slot) const {
 
 void frm_Config_LCD::smnu_Importa_Immagine_Click() {
     const std::string filter = Import_Filter();
-    const std::optional<std::string> source =
-        Choose_File(state_, services_.dialog, filter.c_str(), false);
+    const std::optional<std::string> source = Choose_File(
+        state_, services_.dialog, "Scegli l'immagine da importare", filter.c_str(), false);
     if (!source) {
         return;
     }

@@ -40,7 +40,8 @@ void frm_Config_LCD::Build_Project_Menus() {
         {&smnu_Apri_Progetto, "smnu_Apri_Progetto", QStringLiteral("Apri progetto..."),
          QKeySequence(Qt::CTRL | Qt::Key_O),
          [this] {
-             if (const auto chosen = Choose_File(state_, services_.dialog, kProjectFilter, false)) {
+             if (const auto chosen = Choose_File(state_, services_.dialog, "Apri progetto",
+                                                 kProjectFilter, false)) {
                  Open_Project(*chosen);
              }
          }},
@@ -219,7 +220,8 @@ bool frm_Config_LCD::Save_Project() {
 bool frm_Config_LCD::Save_Project_As() {
     // The save form of the same dialog the pictures are chosen with.
     const std::optional<std::string> path =
-        Choose_File(state_, services_.dialog, kProjectFilter, true, kProjectExtension);
+        Choose_File(state_, services_.dialog, "Salva progetto con nome", kProjectFilter, true,
+                    kProjectExtension);
     if (!path) {
         return false;
     }

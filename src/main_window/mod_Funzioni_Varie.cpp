@@ -15,13 +15,17 @@ constexpr int kReadOnlyTicked = 1;
 }  // namespace
 
 std::string Select_Picture_File(const ProgramState& state, platform::FileDialog& dialog,
-                                platform::MessageBox& messages, platform::EventPump* pump) {
+                                platform::MessageBox& messages, platform::EventPump* pump,
+                                const std::string& purpose) {
     platform::FileDialogRequest request;
     request.cancelError = true;
     request.filter = kPictureFilter;
     request.filterIndex = kBitmapFilterIndex;
     request.flags = kReadOnlyTicked;
     request.saveForm = state.SaveDialogMode;
+    // The title is the platform's, as the picture selection has always had it.
+    request.purpose = purpose;
+    request.keepTitle = true;
     const std::optional<std::string> chosen = dialog.Show(request);
     if (pump != nullptr) {
         pump->Yield(0);
@@ -44,8 +48,8 @@ std::string Check_Picture_Name(const std::string& chosen, platform::MessageBox& 
 }
 
 std::optional<std::string> Choose_File(ProgramState& state, platform::FileDialog& dialog,
-                                       const char* filter, bool saveForm,
-                                       const std::string& extension,
+                                       const std::string& purpose, const char* filter,
+                                       bool saveForm, const std::string& extension,
                                        const std::string& proposedName, bool confirmOverwrite) {
     state.SaveDialogMode = saveForm;
     platform::FileDialogRequest request;
@@ -54,6 +58,7 @@ std::optional<std::string> Choose_File(ProgramState& state, platform::FileDialog
     request.filterIndex = 2;
     request.saveForm = state.SaveDialogMode;
     request.fileName = proposedName;
+    request.purpose = purpose;
     request.confirmOverwrite = confirmOverwrite;
     std::optional<std::string> chosen = dialog.Show(request);
     state.SaveDialogMode = false;

@@ -98,7 +98,8 @@ std::optional<std::string> Picture_Destination(platform::Services& services, Pro
         // With no project there is no folder of its own: the operator says where, the name
         // proposed. A file there is not replaced (Save_Slot_Picture), so the dialog does not
         // offer to.
-        return Choose_File(state, services.dialog, kBmpFilter, true, ".bmp", name, false);
+        return Choose_File(state, services.dialog, "Salva l'immagine " + name, kBmpFilter, true,
+                           ".bmp", name, false);
     }
     const std::string folder = Pictures_Folder(projectPath);
     if (!QDir().mkpath(Native(folder))) {

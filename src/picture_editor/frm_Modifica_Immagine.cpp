@@ -258,7 +258,8 @@ QMenuBar* frm_Modifica_Immagine::Build_Menus() {
     QMenu* edit = bar->addMenu(QStringLiteral("&Modifica"));
     Name(edit, QStringLiteral("mnu_Modifica"), QStringLiteral("Modifica"));
     // Their shortcuts work wherever the focus is in this window, the menu never opened.
-    const std::array<QAction*, 2> history = platform::Add_History_Actions(history_, edit);
+    const std::array<QAction*, 2> history =
+        platform::Add_History_Actions(history_, edit, new platform::Announcer(this));
     addActions({history[0], history[1]});
     edit->addSeparator();
 

@@ -18,6 +18,10 @@ struct FileDialogRequest {
     bool confirmOverwrite = true;
     // The open form picks a folder instead of a file (with the dialog's own button to make one).
     bool folder = false;
+    // What the dialog is for, in the operator's words ("Salva progetto"): a screen reader says it
+    // as the dialog's name, and the window shows it as its title unless `keepTitle`.
+    std::string purpose = {};
+    bool keepTitle = false;  // the platform's own title stays ("Apri", "Salva come")
 };
 
 class FileDialog {

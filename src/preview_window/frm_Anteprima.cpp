@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QShortcut>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -40,8 +41,8 @@ const QString frm_Anteprima::kCaption = QStringLiteral("Anteprima del modulo LCD
 
 frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, QWidget* parent)
     : QWidget(parent, Qt::Window), services_(services), state_(state) {
+    platform::Name_Window(this, QStringLiteral("frm_Anteprima"));
     setWindowTitle(kCaption);
-    platform::Name_Control(this, QStringLiteral("frm_Anteprima"), kCaption, QString());
 
     QHBoxLayout* top = Build_Top_Row();
     lbl_Stato = new QLabel;
@@ -52,6 +53,10 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, 
     auto* scroll = new QScrollArea;
     scroll->setWidget(Build_Pictures());
     scroll->setWidgetResizable(true);
+    // A Tab stop of its own, so that the keyboard can scroll a zoomed preview: named for what it
+    // shows.
+    platform::Name_Control(scroll, QStringLiteral("scr_Anteprima"),
+                           QStringLiteral("Immagini del modulo"), QString());
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -61,6 +66,13 @@ frm_Anteprima::frm_Anteprima(platform::Services& services, ProgramState& state, 
     connect(txt_Zoom, &QSpinBox::valueChanged, this, [this](int zoom) { Set_Zoom(zoom); });
     connect(cmd_Salva_Bin, &QPushButton::clicked, this, [this] { cmd_Salva_Bin_Click(); });
     connect(cmd_Salva_Png, &QPushButton::clicked, this, [this] { cmd_Salva_Png_Click(); });
+    // A window without a window manager around it (a kiosk, a bare X session) still closes from
+    // the keyboard.
+    connect(cmd_Chiudi, &QPushButton::clicked, this, &QWidget::close);
+    for (const QKeySequence& keys :
+         {QKeySequence(Qt::Key_Escape), QKeySequence(QKeySequence::Close)}) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+    }
     Refresh();
     const QScreen* where = parent != nullptr ? parent->screen() : QGuiApplication::primaryScreen();
     if (where != nullptr) {
@@ -90,9 +102,12 @@ QHBoxLayout* frm_Anteprima::Build_Top_Row() {
                                           "cartella, da mostrare a chi deve approvarli"));
     top->addWidget(zoomLabel);
     top->addWidget(txt_Zoom);
+    cmd_Chiudi = new QPushButton(QStringLiteral("&Chiudi"));
+    platform::Name_Control(cmd_Chiudi, QStringLiteral("cmd_Chiudi"), cmd_Chiudi->text(), QString());
     top->addStretch(1);
     top->addWidget(cmd_Salva_Png);
     top->addWidget(cmd_Salva_Bin);
+    top->addWidget(cmd_Chiudi);
     return top;
 }
 
@@ -253,7 +268,7 @@ void frm_Anteprima::Show_Pictures() {
 void frm_Anteprima::cmd_Salva_Bin_Click() {
     // The save form of the same dialog the pictures are chosen with.
     const std::optional<std::string> chosen =
-        Choose_File(state_, services_.dialog, kBinFilter, true, ".bin");
+        Choose_File(state_, services_.dialog, "Salva immagine .bin", kBinFilter, true, ".bin");
     if (!chosen) {
         return;
     }
@@ -280,6 +295,7 @@ void frm_Anteprima::cmd_Salva_Png_Click() {
     platform::FileDialogRequest request;
     request.cancelError = true;
     request.folder = true;
+    request.purpose = "Scegli la cartella delle immagini PNG";
     const std::optional<std::string> folder = services_.dialog.Show(request);
     if (!folder) {
         return;

@@ -78,6 +78,7 @@ class frm_Anteprima final : public QWidget {
     QLabel* lbl_Stato = nullptr;
     QPushButton* cmd_Salva_Bin = nullptr;
     QPushButton* cmd_Salva_Png = nullptr;
+    QPushButton* cmd_Chiudi = nullptr;
 };
 
 }  // namespace lcdprog

@@ -22,6 +22,7 @@
 #include "link/mod_RS232.h"
 #include "link/programming_run.h"
 #include "platform/qt/accessibility.h"
+#include "platform/qt/announcer.h"
 #include "platform/qt/layout.h"
 #include "platform/qt/twips.h"
 #include "state/mod_variabili.h"
@@ -137,10 +138,8 @@ const QString frm_RS232::kCaption = QStringLiteral("Comunicazione seriale verso 
 
 frm_RS232::frm_RS232(platform::Services& services, ProgramState& state)
     : services_(services), state_(state) {
-    setObjectName(QStringLiteral("frm_RS232"));
+    platform::Name_Window(this, QStringLiteral("frm_RS232"));
     setWindowTitle(kCaption);
-    setAccessibleName(kCaption);
-    setAccessibleDescription(QStringLiteral("frm_RS232"));
     Build_Controls();
     setFixedSize(Twips(5805), Twips(kStatusTop + kStatusHeight));
     Centre_On_Screen();
@@ -186,7 +185,7 @@ void frm_RS232::Build_Controls() {
     Fit_Labels_And_Boxes();
     Attach_Run_View();
     Set_Tab_Order();
-    platform::Follow_Title(this);
+    announcer_ = new platform::Announcer(this);
 
     connect(cmd_ON, &QPushButton::clicked, this, &frm_RS232::cmd_ON_Click);
     connect(cmd_OFF, &QPushButton::clicked, this, &frm_RS232::cmd_OFF_Click);
@@ -405,9 +404,16 @@ void frm_RS232::Ports_Changed() {
         List_Ports(/*firstProbe=*/false);
         runStatus_.Say(lost.empty() ? "Il dispositivo " + device + " è stato scollegato." : lost);
         together_.Flush();
+        Announce_Status();
         return;
     }
     List_Ports(/*firstProbe=*/false);
+    // The list followed a device plugged in or pulled out: what it is now is heard.
+    Announce_Status();
+}
+
+void frm_RS232::Announce_Status() {
+    announcer_->Say(QString::fromStdString(runStatus_.Text()));
 }
 
 void frm_RS232::showEvent(QShowEvent* event) {
@@ -454,6 +460,9 @@ void frm_RS232::cmd_ON_Click() {
         return;
     }
     cmd_OFF->setEnabled(true);
+    // ON goes away under the focus: OFF, its counterpart, takes it at once, rather than the
+    // focus walking down the Tab chain.
+    platform::Pass_Focus(cmd_ON, cmd_OFF);
     cmd_ON->setEnabled(false);
     fra_Comandi->setEnabled(true);
     cmd_Write_RS232->setEnabled(true);
@@ -461,6 +470,7 @@ void frm_RS232::cmd_ON_Click() {
     lostDuringRun_ = false;
     runStatus_.Say("COM " + std::to_string(port) + " aperta");
     together_.Flush();
+    Announce_Status();
 }
 
 void frm_RS232::cmd_OFF_Click() {
@@ -468,10 +478,20 @@ void frm_RS232::cmd_OFF_Click() {
     spy_->SetText("");
     runStatus_.Say("Porta chiusa");
     spy_->Flush();
+    // OFF, and then "Scrivi modulo LCD", go away under the focus: it waits outside the window's
+    // controls and lands once on ON, the counterpart, instead of stopping at each of them.
+    const bool focusOnOff = cmd_OFF->hasFocus();
+    if (focusOnOff) {
+        cmd_OFF->clearFocus();
+    }
     cmd_OFF->setEnabled(false);
     cmd_ON->setEnabled(true);
     fra_Comandi->setEnabled(false);
     cmd_Write_RS232->setEnabled(false);
+    if (focusOnOff && cmd_ON->isEnabled()) {
+        cmd_ON->setFocus(Qt::OtherFocusReason);
+    }
+    Announce_Status();
     openDevice_.clear();
     lostDuringRun_ = false;
     if (portsChanged_) {
@@ -516,6 +536,8 @@ void frm_RS232::cmd_Write_RS232_Click() {
     cmd_Exit->setEnabled(true);
     cmd_OFF->setEnabled(true);
     state_.RunInProgress = false;
+    // The bar stops at 511 of 512 after a good run: the end is told in words, whatever it was.
+    Announce_Status();
     if (closeAfterRun_) {
         closeAfterRun_ = false;
         close();

@@ -23,8 +23,9 @@ namespace lcdprog {
 
 struct LinkIo;
 namespace platform {
+class Announcer;
 class Controls;
-}
+}  // namespace platform
 
 // The serial port window: the port list, ON/OFF, the programming command, Stop and the trace.
 // Every port operation goes to the program's one serial control in Services.
@@ -67,6 +68,8 @@ class frm_RS232 final : public QWidget {
     void Report_No_Port(int failedPort);
     void Ports_Changed();
     void Show_Error_RS232(const std::string& line);
+    // The status line's words, heard by a screen reader wherever the focus is.
+    void Announce_Status();
 
     platform::Services& services_;
     ProgramState& state_;
@@ -105,6 +108,7 @@ class frm_RS232 final : public QWidget {
     QProgressBar* pgb_RS232 = nullptr;
     QPushButton* cmd_Exit = nullptr;
     QLabel* lbl_Stato = nullptr;
+    platform::Announcer* announcer_ = nullptr;
 
     // What a run is shown in: counters, trace and progress bar of this window, brought up to
     // date together with the status line.

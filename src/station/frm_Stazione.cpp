@@ -39,6 +39,7 @@
 #include "platform/decimal_text.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/accessibility.h"
+#include "platform/qt/announcer.h"
 #include "platform/qt/port_table.h"
 #include "records/uploader.h"
 #include "station/panel_words.h"
@@ -167,6 +168,7 @@ platform::Result<> Check_Job(const ProductionJob& job) {
 
 frm_Stazione::frm_Stazione(const StationSetup& setup, QWidget* parent)
     : QWidget(parent, Qt::Window), setup_(setup) {
+    platform::Name_Window(this, QStringLiteral("frm_Stazione"));
     askPin = [this](const QString& prompt) -> std::optional<QString> {
         bool ok = false;
         const QString pin =
@@ -219,8 +221,7 @@ void frm_Stazione::Build_Controls() {
             ? kCaption
             : kCaption + QStringLiteral(" - ") + QFileInfo(Q(setup_.projectPath)).fileName();
     setWindowTitle(title);
-    Name_Control(this, QStringLiteral("frm_Stazione"), title, QString());
-    platform::Follow_Title(this);
+    announcer_ = new platform::Announcer(this);
     auto* layout = new QVBoxLayout(this);
     QWidget* header = Build_Header();
     QScrollArea* ports = Build_Ports();
@@ -323,6 +324,9 @@ QScrollArea* frm_Stazione::Build_Ports() {
     area->setObjectName(QStringLiteral("scr_Porte"));
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);
+    // Tab goes through the positions themselves, and the area follows the focus: a stop of its
+    // own would be a nameless one.
+    area->setFocusPolicy(Qt::NoFocus);
     auto* inside = new QWidget;
     auto* grid = new QGridLayout(inside);
     grid->setContentsMargins(0, 0, 0, 0);
@@ -390,8 +394,8 @@ frm_Stazione::Panel frm_Stazione::Build_Panel(int index, const std::string& devi
         if (panel.name->text().trimmed().isEmpty()) {
             panel.name->setText(Default_Name(panel.index));
         }
-        panel.check->setAccessibleName(panel.name->text());
-        panel.frame->setAccessibleName(panel.name->text());
+        platform::Set_Spoken_Name(panel.check, panel.name->text());
+        platform::Set_Spoken_Name(panel.frame, panel.name->text());
         Remember_Positions();
     });
     p.stop = Button(QStringLiteral("Ferma"), QStringLiteral("cmd_Ferma_Porta_") + i);
@@ -616,6 +620,10 @@ void frm_Stazione::Check_Presence() {
 void frm_Stazione::Note(const QString& text) {
     lbl_Avviso->setText(text);
     lbl_Avviso->setVisible(!text.isEmpty());
+    // A refusal or a warning is heard where the operator is, not only shown above the ports.
+    if (!text.isEmpty()) {
+        announcer_->Say(text);
+    }
 }
 
 void frm_Stazione::cmd_Avvia_Click() {
@@ -849,6 +857,7 @@ void frm_Stazione::Take_Serial(Panel& panel) {
     panel.serial->clear();
     const auto refuse = [&](const QString& why) {
         panel.refusal = why;
+        panel.heard.clear();  // the same refusal again is heard again
         Refresh();
     };
     if (platform::Result<> ok = records::Check_Storable(QStringLiteral("la matricola"), serial);
@@ -958,7 +967,17 @@ void frm_Stazione::cmd_Blocca_Click() {
 
 void frm_Stazione::Enable_Controls() {
     const bool running = Running();
-    cmd_Avvia->setEnabled(imageReady_ && !running);
+    const bool avvia = imageReady_ && !running;
+    // Avvia and Ferma take turns: the one coming on first, so that the focus goes straight from
+    // the one going off to it (Qt would walk it down to "Blocca", speaking every stop on the way).
+    if (running) {
+        cmd_Ferma->setEnabled(true);
+        platform::Pass_Focus(cmd_Avvia, cmd_Ferma);
+    } else if (avvia) {
+        cmd_Avvia->setEnabled(true);
+        platform::Pass_Focus(cmd_Ferma, cmd_Avvia);
+    }
+    cmd_Avvia->setEnabled(avvia);
     cmd_Ferma->setEnabled(running);
     chk_Ciclo_Continuo->setEnabled(!running);
     chk_Chiedi_Matricola->setEnabled(!running);
@@ -968,7 +987,7 @@ void frm_Stazione::Enable_Controls() {
     txt_Database->setReadOnly(running || locked_);
     const QString blocca = locked_ ? QStringLiteral("Sblocca") : QStringLiteral("Blocca");
     cmd_Blocca->setText(blocca);
-    cmd_Blocca->setAccessibleName(blocca);
+    platform::Set_Spoken_Name(cmd_Blocca, blocca);
     for (auto& [device, panel] : panels_) {
         panel.check->setEnabled(!running);
         panel.name->setReadOnly(locked_);
@@ -977,6 +996,9 @@ void frm_Stazione::Enable_Controls() {
             for (const auto& port : supervisor_->Ports()) {
                 portRunning = portRunning || (port->device == device && !port->ended);
             }
+        }
+        if (!portRunning) {
+            platform::Pass_Focus(panel.stop, running ? cmd_Ferma : cmd_Avvia);
         }
         panel.stop->setEnabled(portRunning);
     }
@@ -1032,8 +1054,14 @@ void frm_Stazione::Refresh() {
     if (supervisor_ == nullptr) {
         return;
     }
+    QStringList heard;
     for (const auto& port : supervisor_->Ports()) {
-        Show_Port(panels_.at(port->device), *port);
+        Show_Port(panels_.at(port->device), *port, heard);
+    }
+    // Units that ended together are heard in one sentence: each announcement cuts off the one
+    // before it.
+    if (!heard.isEmpty()) {
+        announcer_->Say(heard.join(QStringLiteral(". ")));
     }
     Show_Counts();
     Enable_Controls();
@@ -1051,9 +1079,10 @@ void frm_Stazione::Refresh() {
 void frm_Stazione::Clear_Result(Panel& panel) {
     Set_Result(panel.result, QString(), kOkColour);
     panel.detail->clear();
+    panel.heard.clear();
 }
 
-void frm_Stazione::Show_Port(Panel& panel, const cli::PortState& port) {
+void frm_Stazione::Show_Port(Panel& panel, const cli::PortState& port, QStringList& heard) {
     const PanelWords words =
         Panel_Words(port, {chk_Chiedi_Matricola->isChecked(), panel.pendingSerial, panel.refusal});
     const auto& last = port.last;
@@ -1065,6 +1094,14 @@ void frm_Stazione::Show_Port(Panel& panel, const cli::PortState& port) {
     Set_Result(panel.result, words.result, Colour_Of(words.tone));
     panel.detail->setText(words.detail);
     panel.serial->setEnabled(Serial_Wanted(panel));
+    // A unit's end, a port that would not open or a serial refused is heard once, named by its
+    // position.
+    if (words.result.isEmpty()) {
+        panel.heard.clear();
+    } else if (words.tone != Tone::Writing && panel.heard != words.detail) {
+        panel.heard = words.detail;
+        heard << panel.name->text() + QStringLiteral(", ") + panel.heard;
+    }
 }
 
 void frm_Stazione::Show_Counts() {

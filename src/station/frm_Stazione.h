@@ -9,6 +9,7 @@
 
 #include <QElapsedTimer>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
@@ -38,6 +39,10 @@ namespace lcdprog::records {
 class BackgroundUploader;
 struct UploadStatus;
 }  // namespace lcdprog::records
+
+namespace lcdprog::platform {
+class Announcer;
+}
 
 namespace lcdprog {
 
@@ -116,6 +121,7 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
         QString pendingSerial;  // taken, for the port's next unit
         bool pendingReprogrammed = false;
         QString refusal;  // why the last serial typed was refused
+        QString heard;    // the end a screen reader was told of, until the next unit
     };
 
     void Build_Controls();
@@ -130,7 +136,8 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
     void Note(const QString& text);
     void Remember_Positions() const;
     void Refresh();
-    void Show_Port(Panel& panel, const cli::PortState& port);
+    // What ended since the last look goes into `heard`.
+    void Show_Port(Panel& panel, const cli::PortState& port, QStringList& heard);
     void Clear_Result(Panel& panel);
     void Show_Counts();
     void Enable_Controls();
@@ -202,6 +209,7 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
     QLabel* lbl_Moduli_Ora = nullptr;
     QLabel* lbl_Resa = nullptr;
     QTableWidget* tbl_Commessa = nullptr;
+    platform::Announcer* announcer_ = nullptr;
 };
 
 }  // namespace lcdprog

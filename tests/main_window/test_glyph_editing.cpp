@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QUndoStack>
 #include <bit>
+#include <functional>
 #include <random>
 
 #include "main_window/frm_Da_Carattere.h"
@@ -23,6 +24,7 @@
 #include "main_window/main_window_harness.h"
 #include "platform/qt/character_fonts.h"
 #include "state/glyph_tools.h"
+#include "support/screen_reader.h"
 
 namespace lcdprog::test {
 namespace {
@@ -135,7 +137,8 @@ TEST_F(EditingWindow, RandomEditsUndoneGiveTheStartAndRedoneTheEnd) {
     const State end = Now();
     EXPECT_TRUE(h->window->Modified());
     EXPECT_TRUE(h->window->windowTitle().startsWith("senza nome* "));
-    EXPECT_EQ(h->window->accessibleName(), h->window->windowTitle());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(h->window.get())->text(QAccessible::Name),
+              h->window->windowTitle());
     while (Menu("smnu_Annulla")->isEnabled()) {
         Menu("smnu_Annulla")->trigger();
     }
@@ -158,6 +161,34 @@ TEST_F(EditingWindow, RandomEditsUndoneGiveTheStartAndRedoneTheEnd) {
     const QList<QAction*> menus = h->window->menuBar()->actions();
     EXPECT_EQ(menus.indexOf(h->Find<QMenu>("mnu_Modifica")->menuAction()),
               menus.indexOf(h->Find<QMenu>("mnu_Comunicazione")->menuAction()) + 1);
+}
+
+// Heard without moving: Space says the cell's new state, a grid's command and undo and redo the
+// step, at once; and a glyph edit renames nothing (the picture boxes keep their names).
+TEST_F(EditingWindow, SpaceCommandsUndoAndRedoAreHeardAndRenameNothing) {
+    ScreenReader reader;
+    auto* grid = h->Find<QTableWidget>("msh_Font_5x8");
+    grid->setFocus();
+    grid->setCurrentCell(2, 3);
+    const std::pair<std::function<void()>, std::string> rows[] = {
+        {[&] { QTest::keyClick(grid, Qt::Key_Space); }, "acceso"},
+        {[&] { QTest::keyClick(grid, Qt::Key_H); }, "Specchia orizzontalmente del glifo 5x8"},
+        {[&] { Menu("smnu_Annulla")->trigger(); },
+         "Annullato: Specchia orizzontalmente del glifo 5x8"},
+        {[&] { Menu("smnu_Ripeti")->trigger(); },
+         "Ripetuto: Specchia orizzontalmente del glifo 5x8"},
+        {[&] { QTest::keyClick(grid, Qt::Key_Space); }, "acceso"},
+        {[&] { QTest::keyClick(grid, Qt::Key_Space); }, "spento"},
+    };
+    for (const auto& [act, heard] : rows) {
+        SCOPED_TRACE(heard);
+        reader.Clear();
+        act();
+        EXPECT_EQ(reader.Announced(), std::vector<std::string>{heard});
+        for (const auto& event : reader.Events()) {
+            EXPECT_NE(event.type, QAccessible::NameChanged) << event.id << ": " << event.name;
+        }
+    }
 }
 
 // A 10x16 glyph does not paste into the 5x8 grid; a 5x8 one pastes into the 10x16 grid twice as

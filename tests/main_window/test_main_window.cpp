@@ -12,22 +12,26 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 
 #include "compiler/picture_check.h"
 #include "main_window/import_dialog.h"
 #include "main_window/main_window_harness.h"
 #include "platform/posix_file_service.h"
+#include "platform/qt/accessibility_bus.h"
 #include "platform/qt/crisp_picture.h"
 #include "preview_window/frm_Anteprima.h"
 #include "serial_window/frm_RS232.h"
@@ -163,8 +167,13 @@ void Expect_Right_Click(MainWindowHarness& h, const platform::PosixFileService& 
     ::alarm(0);
     EXPECT_EQ(readError, c.readError);
     const platform::FileDialogRequest& r = h.dialog.requests.back();
-    EXPECT_EQ(std::tuple(r.filter, r.filterIndex, r.flags, r.saveForm, r.cancelError),
-              std::tuple("Tutti i file |*.*| Messaggio (*.bmp) | *.bmp", 2, 1, false, true));
+    const char* const types[] = {"64128A", "64128E", "64240B", "128240A"};
+    EXPECT_EQ(
+        std::tuple(r.filter, r.filterIndex, r.flags, r.saveForm, r.cancelError, r.purpose,
+                   r.keepTitle),
+        std::tuple("Tutti i file |*.*| Messaggio (*.bmp) | *.bmp", 2, 1, false, true,
+                   "Scegli l'immagine " + std::to_string(c.index + 1) + " del " + types[c.panel],
+                   true));
     EXPECT_EQ(h.pump.yields, yields + 1);  // the window system's turn after the dialog
     EXPECT_EQ(h.messages.shown, c.says);
     if (c.says.empty()) {
@@ -247,24 +256,49 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
     }
 }
 
-// Each control has a name (no "&", a text box's from its label) and a description (tool tip, or
-// its name with the index in parentheses), shows its whole caption; returns how many it met.
+// The AccessibleIds a screen reader's tools find in `window`'s accessibility tree, as the
+// accessibility bus hands them out.
+std::set<std::string> Ids_In(QAccessibleInterface* object, int depth = 0) {
+    std::set<std::string> ids;
+    if (object == nullptr || depth > 30) {
+        return ids;
+    }
+    ids.insert(platform::Accessible_Id(object->object()).toStdString());
+    for (int i = 0; i < object->childCount(); ++i) {
+        ids.merge(Ids_In(object->child(i), depth + 1));
+    }
+    return ids;
+}
+
+// A window as a screen reader meets it: a window named by its title; every control of the
+// program's own with a spoken name (no "&", no blank at either end, a text box's from its label)
+// and a description that is its tool tip or nothing, never a control's name; every Tab stop
+// named; every caption shown whole. Returns how many controls it met.
 int Walk(QWidget* window) {
-    static const QRegularExpression control("^(SST|fra|lbl|txt|cmb|cmd|pct|msh|rtb|pgb)_");
+    static const QRegularExpression control("^(SST|fra|lbl|txt|cmb|cmd|pct|msh|rtb|pgb|scr)_");
+    QAccessibleInterface* self = QAccessible::queryAccessibleInterface(window);
+    EXPECT_EQ(self->role(), QAccessible::Window);
+    EXPECT_EQ(self->text(QAccessible::Name), window->windowTitle());
     int walked = 0;
     for (QWidget* w : window->findChildren<QWidget*>()) {
-        QString name = w->objectName();
+        const QString name = w->objectName();
+        QAccessibleInterface* object = QAccessible::queryAccessibleInterface(w);
+        const QString spoken = object->text(QAccessible::Name);
+        SCOPED_TRACE(name.toStdString());
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(window) && !w->focusProxy()) {
+            EXPECT_FALSE(spoken.isEmpty());
+        }
+        const QString description = object->text(QAccessible::Description);
+        EXPECT_TRUE(name.isEmpty() ||
+                    (description != name && description != platform::Accessible_Id(w)));
         // A tab page is announced by its tab.
         if (!control.match(name).hasMatch() || qobject_cast<QStackedWidget*>(w->parentWidget())) {
             continue;
         }
         ++walked;
-        SCOPED_TRACE(name.toStdString());
         // As a screen reader gets it: a label with text is read as that text.
-        const QString spoken = QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
-        EXPECT_FALSE(spoken.isEmpty() || spoken.contains('&'));
-        const QString unnamed = name.replace(QRegularExpression("_(\\d+)$"), "(\\1)");
-        EXPECT_EQ(w->accessibleDescription(), w->toolTip().isEmpty() ? unnamed : w->toolTip());
+        EXPECT_FALSE(spoken.isEmpty() || spoken.contains('&') || spoken != spoken.trimmed());
+        EXPECT_EQ(w->accessibleDescription(), w->toolTip());
         QString caption;
         if (auto* frame = qobject_cast<QGroupBox*>(w)) {
             caption = frame->title();
@@ -274,7 +308,7 @@ int Walk(QWidget* window) {
             caption = label->text();
             // A picture box adds its file and panel to its label's words.
             EXPECT_TRUE(!label->buddy() || label->buddy()->accessibleName().startsWith(caption));
-            if (name.startsWith("pct_")) {  // a pixel of border around the panel's picture
+            if (name.startsWith("pct_Image_")) {  // a pixel of border around the panel's picture
                 EXPECT_EQ(label->size(), label->pixmap().size() + QSize(2, 2));
             }
         } else if (auto* grid = qobject_cast<QTableWidget*>(w)) {
@@ -288,19 +322,100 @@ int Walk(QWidget* window) {
     return walked;
 }
 
-TEST(ScreenReaderWalk, EveryControlOfBothWindowsIsNamedDescribedAndShownWhole) {
+// The specified control names, each found in its window's accessibility tree as an AccessibleId.
+std::set<std::string> Specified_Main_Window_Ids() {
+    std::set<std::string> ids = {"frm_Config_LCD", "SST_Select_Image", "fra_Font_64128A_64128E",
+                                 "fra_5x8",        "msh_Font_5x8",     "fra_10x16",
+                                 "msh_Font_10x16"};
+    for (const char* type : {"64128A", "64128E", "64240B", "128240A"}) {
+        ids.insert(std::string("fra_Select_Image_") + type);
+        for (int i = 0; i < 4; ++i) {
+            for (const char* kind : {"pct_Image_", "lbl_Image_"}) {
+                ids.insert(kind + std::string(type) + "(" + std::to_string(i) + ")");
+            }
+        }
+    }
+    return ids;
+}
+const std::set<std::string> kSerialWindowIds = {"frm_RS232",
+                                                "fra_Select_RS232",
+                                                "fra_RS232",
+                                                "cmb_RS232",
+                                                "fra_Speed",
+                                                "lbl_Baud_Rates",
+                                                "lbl_Lenght_Byte",
+                                                "lbl_Parity_Bit",
+                                                "lbl_Stop_Bit",
+                                                "txt_Baud_Rates",
+                                                "txt_Lenght_Byte",
+                                                "txt_Parity_Bit",
+                                                "txt_Stop_Bit",
+                                                "fra_Set_Port",
+                                                "cmd_ON",
+                                                "cmd_OFF",
+                                                "fra_Comandi",
+                                                "cmd_Write_RS232",
+                                                "rtb_RS232_SPY",
+                                                "lbl_Send_Packet",
+                                                "lbl_Received_Packet",
+                                                "txt_Send_Packet",
+                                                "txt_Received_Packet",
+                                                "cmd_Stop_RS232",
+                                                "pgb_RS232",
+                                                "cmd_Exit"};
+
+// The labels a control is labelled by, as a screen reader reads them out with its name.
+QStringList Labels_Of(QWidget* w) {
+    QStringList labels;
+    for (const auto& [label, relation] :
+         QAccessible::queryAccessibleInterface(w)->relations(QAccessible::Label)) {
+        labels << label->text(QAccessible::Name);
+    }
+    return labels;
+}
+
+TEST(ScreenReaderWalk, EveryControlOfTheWindowsIsFoundNamedDescribedAndShownWhole) {
     FakeFileService files;
     for (int w = 0; w < 3; ++w) {
         files.Put(kFolder + "/" + kWhites[w], White_File(w));
     }
     MainWindowHarness h(files);
     ASSERT_TRUE(h.window->Form_Load());
+    h.window->show();
     EXPECT_GE(Walk(h.window.get()), 42);
+    std::set<std::string> missing;
+    std::ranges::set_difference(Specified_Main_Window_Ids(),
+                                Ids_In(QAccessible::queryAccessibleInterface(h.window.get())),
+                                std::inserter(missing, missing.end()));
+    EXPECT_TRUE(missing.empty()) << *missing.begin();
     h.serial.ports[1] = FakeSerialControl::Port::Free;
     frm_RS232 serial(h.services, h.state);
     serial.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&serial));
     EXPECT_GE(Walk(&serial), 25);
+    missing.clear();
+    std::ranges::set_difference(kSerialWindowIds,
+                                Ids_In(QAccessible::queryAccessibleInterface(&serial)),
+                                std::inserter(missing, missing.end()));
+    EXPECT_TRUE(missing.empty()) << *missing.begin();
+    // A frame's caption labels only what it names: the port list's frame its list, and none of
+    // the controls that merely stand inside the outer frame.
+    EXPECT_EQ(Labels_Of(serial.findChild<QWidget*>("cmb_RS232")).join('|'), "Porte disponibili:");
+    EXPECT_EQ(Labels_Of(serial.findChild<QWidget*>("txt_Baud_Rates")).join('|'), "Baud Rates:");
+    for (const char* alone : {"cmd_Stop_RS232", "cmd_Exit", "pgb_RS232", "rtb_RS232_SPY"}) {
+        EXPECT_TRUE(Labels_Of(serial.findChild<QWidget*>(alone)).isEmpty()) << alone;
+    }
+    frm_Anteprima preview(h.services, h.state);
+    preview.show();
+    EXPECT_GE(Walk(&preview), 2);
+    // It closes from the keyboard even with no window manager to do it: Escape, or "Chiudi".
+    preview.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&preview));
+    QTest::keyClick(&preview, Qt::Key_Escape);
+    EXPECT_FALSE(preview.isVisible());
+    preview.show();
+    preview.findChild<QPushButton*>("cmd_Chiudi")->click();
+    EXPECT_FALSE(preview.isVisible());
     // The status line is read as what it says now.
     auto* status = serial.findChild<QLabel*>("lbl_Stato");
     status->setText("Modulo non trovato");

@@ -143,6 +143,7 @@ void ProjectSession::Unsaved_Changes() {
     h.dialog.answer = project;
     ASSERT_TRUE(h.window->Save_Project_As());
     EXPECT_TRUE(h.dialog.requests.back().saveForm && !h.state.SaveDialogMode);
+    EXPECT_EQ(h.dialog.requests.back().purpose, "Salva progetto con nome");
     using platform::SaveChoice;
     h.Find<QTableWidget>("msh_Font_5x8")->setCurrentCell(0, 0);
     for (const SaveChoice answer : {SaveChoice::Cancel, SaveChoice::Discard, SaveChoice::Save}) {

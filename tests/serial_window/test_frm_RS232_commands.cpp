@@ -1,8 +1,11 @@
 #include <QLabel>
 
+#include <tuple>
+
 #include <gmock/gmock.h>
 
 #include "serial_window_fixture.h"
+#include "support/screen_reader.h"
 
 namespace lcdprog::test {
 namespace {
@@ -44,6 +47,25 @@ TEST_F(CommandTest, OnOpensThePortReadFromTheFourthCharacterOrSaysWhyAndChangesN
         EXPECT_EQ(serial.CommPort(), portBefore);
         EXPECT_FALSE(serial.PortOpen());
         EXPECT_EQ(Now(), kPortClosed);
+    }
+}
+
+// From the keyboard: ON hands the focus to OFF and OFF back to ON, straight, and each is heard
+// saying what became of the port wherever the focus is.
+TEST_F(CommandTest, OnAndOffHandTheFocusToEachOtherAndAreHeard) {
+    serial.ports = {{1, FakeSerialControl::Port::Free}};
+    Open_Window().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ScreenReader reader;
+    Find("cmd_ON")->setFocus();
+    const std::tuple<const char*, const char*, const char*> steps[] = {
+        {"cmd_ON", "cmd_OFF", "COM 1 aperta"}, {"cmd_OFF", "cmd_ON", "Porta chiusa"}};
+    for (const auto& [pressed, focused, heard] : steps) {
+        SCOPED_TRACE(pressed);
+        reader.Clear();
+        QTest::keyClick(Find(pressed), Qt::Key_Space);
+        EXPECT_EQ(reader.Focused(), std::vector<std::string>{focused});
+        EXPECT_EQ(reader.Announced(), std::vector<std::string>{heard});
     }
 }
 
@@ -128,6 +150,7 @@ TEST_F(RunTest, CompileDetectProgramAndResetUnlessStoppedWhileProgramming) {
          "Programmazione completata: 65536 byte in [1-9][0-9]*,[0-9] s"},
         // clang-format on
     };
+    ScreenReader reader;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         Ready_To_Run();
@@ -147,7 +170,11 @@ TEST_F(RunTest, CompileDetectProgramAndResetUnlessStoppedWhileProgramming) {
                 Click("cmd_Stop_RS232");
             }
         };
+        reader.Clear();
         Click("cmd_Write_RS232");
+        // The end, whatever it was, is heard in the status line's words.
+        EXPECT_EQ(reader.Announced(),
+                  std::vector<std::string>{Find<QLabel>("lbl_Stato")->text().toStdString()});
         EXPECT_EQ(Count_Sent('\x87'), c.detects);
         EXPECT_EQ(Count_Sent('\x04'), c.writes);
         EXPECT_EQ(Count_Sent('\xFE'), c.resets);

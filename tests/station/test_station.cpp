@@ -35,6 +35,7 @@
 #include "records/work_order.h"
 #include "station/frm_Stazione.h"
 #include "support/processes.h"
+#include "support/screen_reader.h"
 
 namespace lcdprog::test {
 namespace {
@@ -188,6 +189,18 @@ TEST(Station, EveryEndOnItsPanelInTheCountsAndInTheRecord) {
     EXPECT_EQ(s.Find<QLineEdit>("txt_Database")->text(), "");
     const QString away = QString::fromStdString(dir / "spento");
     s.Type("txt_Database", "host=" + away + " dbname=impianto user=linea1");
+    // Listened to as a screen reader does: a refusal and every unit's end are heard, the focus
+    // goes from Avvia to Ferma and back, and no control repeats its name while the ports run.
+    ScreenReader reader;
+    s.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(s.window));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.window->Image_Ready(); }, 30000));
+    s.Find<QPushButton>("cmd_Avvia")->setFocus();
+    reader.Clear();
+    s.Find<QPushButton>("cmd_Avvia")->click();
+    EXPECT_EQ(
+        reader.Announced(),
+        std::vector<std::string>{"Nessuna porta selezionata: spuntare le porte da programmare."});
     s.Start(5);
     EXPECT_EQ(s.Text("lbl_SHA256").toStdString(), s.window->Sha256());
     ASSERT_TRUE(QTest::qWaitFor(
@@ -238,6 +251,18 @@ TEST(Station, EveryEndOnItsPanelInTheCountsAndInTheRecord) {
         30000))
         << s.Text("lbl_Database").toStdString();
     EXPECT_EQ(Files_Holding(dir, "segreta"), std::vector<std::string>{});
+    std::string heard;
+    for (const std::string& said : reader.Announced()) {
+        heard += said + ". ";
+    }
+    for (int p = 0; p < static_cast<int>(std::size(rows)); ++p) {
+        EXPECT_NE(heard.find("Posto " + std::to_string(p + 1) + ", " +
+                             s.Text("lbl_Esito_", p).toStdString() + "."),
+                  std::string::npos)
+            << heard;
+    }
+    EXPECT_EQ(reader.Focused(), (std::vector<std::string>{"cmd_Ferma", "cmd_Avvia"}));
+    EXPECT_EQ(reader.Repeated_Names(), std::vector<std::string>{});
 }
 
 // Chiedi matricola: each position waits for its unit's serial, typed or scanned, and the focus

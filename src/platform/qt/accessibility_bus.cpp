@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDBusVirtualObject>
 #include <QPointer>
 #include <QXmlStreamReader>
@@ -15,6 +16,8 @@ namespace {
 const QString kConnectionName = QStringLiteral("a11y");
 const QString kAccessiblePath = QStringLiteral("/org/a11y/atspi/accessible");
 const QString kProperties = QStringLiteral("org.freedesktop.DBus.Properties");
+const QString kAccessible = QStringLiteral("org.a11y.atspi.Accessible");
+const QString kAccessibleId = QStringLiteral("AccessibleId");
 
 // How many arguments `member` of `interface` takes, as the adaptor describes itself; -1 when it
 // does not describe that method.
@@ -64,8 +67,20 @@ class GuardedAdaptor final : public QDBusVirtualObject {
     GuardedAdaptor(QDBusVirtualObject* qtAdaptor, QObject* parent)
         : QDBusVirtualObject(parent), qt_(qtAdaptor) {}
 
+    // Qt's description of its interfaces, with the AccessibleId property the guard answers.
     QString introspect(const QString& path) const override {
-        return qt_ ? qt_->introspect(path) : QString();
+        if (qt_ == nullptr) {
+            return {};
+        }
+        QString xml = qt_->introspect(path);
+        const QString opening = QStringLiteral("<interface name=\"%1\">").arg(kAccessible);
+        const qsizetype at = xml.indexOf(opening);
+        if (at >= 0 && !xml.contains(kAccessibleId)) {
+            xml.insert(at + opening.size(),
+                       QStringLiteral("\n    <property access=\"read\" type=\"s\" name=\"%1\"/>")
+                           .arg(kAccessibleId));
+        }
+        return xml;
     }
 
     bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override {
@@ -87,6 +102,15 @@ class GuardedAdaptor final : public QDBusVirtualObject {
             }
             if (message.member() == QStringLiteral("GetAll")) {
                 return Answer_Get_All(message, connection, arguments[0].toString());
+            }
+            if (message.member() == QStringLiteral("Get") &&
+                arguments[0].toString() == kAccessible &&
+                arguments[1].toString() == kAccessibleId) {
+                QAccessibleInterface* object = Object_At(message.path());
+                const QString id = object != nullptr && object->isValid()
+                                       ? Accessible_Id(object->object())
+                                       : QString();
+                return connection.send(message.createReply(QVariant::fromValue(QDBusVariant(id))));
             }
         } else {
             const int taken = Arguments_Taken(qt_->introspect(message.path()), message.interface(),
@@ -114,12 +138,32 @@ class GuardedAdaptor final : public QDBusVirtualObject {
             values.insert(QStringLiteral("Name"), object->text(QAccessible::Name));
             values.insert(QStringLiteral("Description"), object->text(QAccessible::Description));
             values.insert(QStringLiteral("ChildCount"), object->childCount());
+            values.insert(kAccessibleId, Accessible_Id(object->object()));
         }
         return connection.send(message.createReply(QVariant::fromValue(values)));
     }
 
     QPointer<QDBusVirtualObject> qt_;
 };
+
+}  // namespace
+
+QString Accessible_Id(const QObject* object) {
+    if (object == nullptr) {
+        return {};
+    }
+    const QString name = object->objectName();
+    const qsizetype underscore = name.lastIndexOf(QLatin1Char('_'));
+    bool element = underscore > 0 && underscore + 1 < name.size();
+    for (qsizetype i = underscore + 1; element && i < name.size(); ++i) {
+        element = name[i].isDigit();
+    }
+    return element ? name.left(underscore) + QLatin1Char('(') + name.mid(underscore + 1) +
+                         QLatin1Char(')')
+                   : name;
+}
+
+namespace {
 
 // Wraps Qt's adaptor once it is on the bus; true when it is (or already was) wrapped.
 bool Wrap_Adaptor() {

@@ -9,6 +9,8 @@
 #include <functional>
 #include <utility>
 
+#include "platform/qt/announcer.h"
+
 namespace lcdprog::platform {
 
 // One step of a window's history (the main window's, the picture editor's): what puts the state
@@ -35,8 +37,11 @@ class HistoryStep final : public QUndoCommand {
 };
 
 // "&Annulla" and "&Ripeti" added to `menu` as smnu_Annulla and smnu_Ripeti, with the usual keys;
-// each names the step it undoes or redoes ("Annulla modifica del glifo 5x8").
-inline std::array<QAction*, 2> Add_History_Actions(QUndoStack* history, QMenu* menu) {
+// each names the step it undoes or redoes ("Annulla modifica del glifo 5x8"). What was undone or
+// redone is said by `announcer` ("Annullato: modifica del glifo 5x8"): the keys change nothing
+// under the focus that a screen reader would speak.
+inline std::array<QAction*, 2> Add_History_Actions(QUndoStack* history, QMenu* menu,
+                                                   Announcer* announcer) {
     QAction* undo = history->createUndoAction(menu, QStringLiteral("&Annulla"));
     undo->setObjectName(QStringLiteral("smnu_Annulla"));
     undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
@@ -46,6 +51,13 @@ inline std::array<QAction*, 2> Add_History_Actions(QUndoStack* history, QMenu* m
         {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
     menu->addAction(undo);
     menu->addAction(redo);
+    // Connected after the stack's own: the step just undone is the one to redo now.
+    QObject::connect(undo, &QAction::triggered, announcer, [history, announcer] {
+        announcer->Say(QStringLiteral("Annullato: ") + history->redoText());
+    });
+    QObject::connect(redo, &QAction::triggered, announcer, [history, announcer] {
+        announcer->Say(QStringLiteral("Ripetuto: ") + history->undoText());
+    });
     return {undo, redo};
 }
 

@@ -35,6 +35,24 @@ class TightTabStyle final : public QProxyStyle {
     }
 };
 
+// The inside of a frame, where the controls it does not name are put. Qt presents every direct
+// child of a titled frame as labelled by the frame, so a screen reader would give the frame's
+// caption to each of them ("Seleziona porta seriale tra quelle disponibili:" for Stop, Exit, the
+// trace and the counters). It covers the whole frame, so the controls keep their places.
+class FrameInside final : public QWidget {
+  public:
+    explicit FrameInside(QGroupBox* frame) : QWidget(frame) {
+        setGeometry(frame->rect());
+        frame->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Resize) {
+            setGeometry(static_cast<QWidget*>(watched)->rect());
+        }
+        return false;
+    }
+};
+
 QTableWidget* New_Grid(QWidget* parent) {
     auto* grid = new QTableWidget(parent);
     grid->horizontalHeader()->hide();
@@ -128,10 +146,18 @@ QString Caption_Of(const QWidget* w) {
 Controls Build_Controls(QWidget* client, std::span<const ControlRow> rows) {
     Controls built;
     QHash<QString, QTabWidget*> tabsOfPage;
+    QHash<QGroupBox*, QWidget*> insides;
     for (const ControlRow& row : rows) {
         const bool element = row.index >= 0;
         const QString name = element ? row.name + QStringLiteral("_%1").arg(row.index) : row.name;
         QWidget* parent = row.parent.isEmpty() ? client : built.Get(row.parent);
+        if (auto* frame = qobject_cast<QGroupBox*>(parent);
+            frame != nullptr && row.namedBy != row.parent) {
+            if (!insides.contains(frame)) {
+                insides.insert(frame, new FrameInside(frame));
+            }
+            parent = insides.value(frame);
+        }
         QWidget* w = New_Control(row, parent);
         w->setObjectName(name);
         built.Add(w);
@@ -145,9 +171,6 @@ Controls Build_Controls(QWidget* client, std::span<const ControlRow> rows) {
             top = std::max(0, top - (tabs->tabBar()->sizeHint().height() + 2));
         }
         w->setGeometry(Twips(row.left), top, Twips(row.width), Twips(row.height));
-        if (!row.tip.isEmpty()) {
-            w->setToolTip(row.tip);
-        }
         QString spoken = row.caption;
         if (!row.namedBy.isEmpty()) {
             QWidget* namer = built.Get(row.namedBy);
@@ -156,9 +179,7 @@ Controls Build_Controls(QWidget* client, std::span<const ControlRow> rows) {
                 label->setBuddy(w);
             }
         }
-        const QString description =
-            element ? row.name + QStringLiteral("(%1)").arg(row.index) : QString();
-        Name_Control(w, name, spoken, row.tip.isEmpty() ? description : row.tip);
+        Name_Control(w, name, spoken, row.tip);
     }
     return built;
 }

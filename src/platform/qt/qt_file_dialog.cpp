@@ -86,6 +86,14 @@ std::optional<std::string> QtFileDialog::Show(const FileDialogRequest& request) 
     // (no renaming or deleting from inside it), which suits a dialog that only picks a file.
     dialog.setOption(QFileDialog::ReadOnly, (request.flags & 1) != 0);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, !request.confirmOverwrite);
+    // "Apri" alone does not say which slot is being chosen or what is being saved.
+    const QString purpose = QString::fromStdString(request.purpose);
+    if (!purpose.isEmpty()) {
+        dialog.setAccessibleName(purpose);
+        if (!request.keepTitle) {
+            dialog.setWindowTitle(purpose);
+        }
+    }
 
     const QStringList filters = Name_Filters(request.filter);
     if (!filters.isEmpty()) {
