@@ -95,7 +95,7 @@ Result Run(const std::string& image, int modules) {
     lines.clear();
     for (const auto& sim : sims) {
         sim->Stop();  // it saves its EEPROM on the way out
-        const std::optional<Eeprom> eeprom = sim->Saved_Eeprom();
+        const std::optional<lcdprog::MemoryImageBytes> eeprom = sim->Saved_Eeprom();
         r.equal += eeprom && std::string(eeprom->begin(), eeprom->end()) == image ? 1 : 0;
     }
     return r;

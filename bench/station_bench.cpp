@@ -108,8 +108,8 @@ Result Run(int modules) {
     lines.clear();
     for (const auto& sim : sims) {
         sim->Stop();  // it saves its EEPROM on the way out
-        const std::optional<Eeprom> eeprom = sim->Saved_Eeprom();
-        r.equal += eeprom && cli::Image_Sha256(*eeprom) == station.Sha256() ? 1 : 0;
+        const std::optional<MemoryImageBytes> eeprom = sim->Saved_Eeprom();
+        r.equal += eeprom && Image_Sha256(*eeprom) == station.Sha256() ? 1 : 0;
     }
     return r;
 }

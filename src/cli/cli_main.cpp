@@ -49,7 +49,7 @@ int Cli_Main(int argc, char** argv) {
         case Command::Image:
             return Run_Image(options);
         case Command::Write: {
-            const platform::Result<Image> image = Load_Input(options.input);
+            const platform::Result<MemoryImageBytes> image = Load_Input(options.input);
             if (!image) {
                 std::fprintf(stderr, "lcdprog-cli: %s\nNessun modulo è stato scritto.\n",
                              image.Why().text.c_str());

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <charconv>
 
+#include "platform/qt/qt_text.h"
 #include "platform/result.h"
 #include "records/work_order.h"
 
@@ -270,9 +271,7 @@ std::string Command_List(const char* lastJoin) {
 const QCommandLineOption kHelp(QStringList{"h", "help"});
 const QCommandLineOption kVersion(QStringList{"V", "version"});
 
-QString Q(const std::string& s) {
-    return QString::fromStdString(s);
-}
+using platform::Q;
 
 std::string Dashed(const QString& name) {
     return (name.size() == 1 ? "-" : "--") + name.toStdString();

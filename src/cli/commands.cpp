@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "cli/convert_command.h"
+#include "cli/output_files.h"
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
 #include "platform/message_box.h"
 #include "platform/port_diagnostics.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/port_table.h"
-#include "platform/staged_files.h"
 #include "platform/system_reason.h"
 #include "png/png_writer.h"
 #include "project/project_file.h"
@@ -27,8 +27,8 @@ using platform::Refusal;
 using platform::RefusalKind;
 using platform::Result;
 
-Result<Image> Load_Image_File(const std::string& path) {
-    Image image{};
+Result<MemoryImageBytes> Load_Image_File(const std::string& path) {
+    MemoryImageBytes image{};
     const platform::PosixFileService files;
     const platform::FileContents file = files.Read(path, image.size() + 1);
     if (file.status == platform::FileStatus::Missing) {
@@ -59,8 +59,9 @@ std::string Without_Cr(std::string text) {
 // What the window does for the same project: every slot and both glyphs set as opening the
 // project sets them, then the compile of "Scrivi modulo LCD". A picture the project names but
 // the window would refuse stops here, rather than programming a white picture in its place.
-Result<Image> Compile_Project(platform::FileService& files, const std::string& path,
-                              const std::function<void(const std::string&)>& reversedPalette) {
+Result<MemoryImageBytes> Compile_Project(
+    platform::FileService& files, const std::string& path,
+    const std::function<void(const std::string&)>& reversedPalette) {
     const Result<Project> read = Read_Project(files, path);
     if (!read) {
         return read.Why();
@@ -89,12 +90,10 @@ Result<Image> Compile_Project(platform::FileService& files, const std::string& p
     if (!compiled) {
         return Refusal{compiled.Why().kind, Without_Cr(compiled.Why().text)};
     }
-    Image image{};
-    std::copy(compiled->begin(), compiled->end(), image.begin());
-    return image;
+    return *compiled;
 }
 
-Result<Image> Load_Input(const std::string& input) {
+Result<MemoryImageBytes> Load_Input(const std::string& input) {
     if (Is_Image_File(input)) {
         return Load_Image_File(input);
     }
@@ -137,21 +136,18 @@ int Run_Ports() {
 }
 
 int Run_Image(const Options& options) {
-    const Result<Image> loaded = Load_Input(options.input);
+    const Result<MemoryImageBytes> loaded = Load_Input(options.input);
     if (!loaded) {
         std::fprintf(stderr, "lcdprog-cli: %s\n", loaded.Why().text.c_str());
         return kExitUsage;
     }
-    const Image& image = *loaded;
+    const MemoryImageBytes& image = *loaded;
     // Every output is written beside its name first and renamed only once all of them are
     // complete: a command that fails leaves no output behind, nor half of one.
     platform::StagedFiles out;
-    std::string reason;
-    if (!out.Stage(options.output,
-                   std::string_view(reinterpret_cast<const char*>(image.data()), image.size()),
-                   reason)) {
-        std::fprintf(stderr, "lcdprog-cli: impossibile scrivere %s: %s\n", options.output.c_str(),
-                     reason.c_str());
+    if (!Stage_Output(
+            out, options.output,
+            std::string_view(reinterpret_cast<const char*>(image.data()), image.size()))) {
         return kExitUsage;
     }
     if (!options.pngDir.empty()) {
@@ -161,12 +157,7 @@ int Run_Image(const Options& options) {
             return kExitUsage;
         }
     }
-    if (!out.Commit(reason)) {
-        std::fprintf(stderr, "lcdprog-cli: impossibile completare i file di uscita: %s\n",
-                     reason.c_str());
-        return kExitUsage;
-    }
-    return kExitOk;
+    return Commit_Outputs(out) ? kExitOk : kExitUsage;
 }
 
 }  // namespace lcdprog::cli

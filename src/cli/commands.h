@@ -13,13 +13,13 @@ namespace lcdprog::cli {
 // The image to write: a .bin file of exactly 65,536 bytes, or a project compiled as the window
 // compiles it. A refusal's text is one line (a project's refused pictures follow on lines of
 // their own).
-platform::Result<Image> Load_Input(const std::string& input);
+platform::Result<MemoryImageBytes> Load_Input(const std::string& input);
 
 // A project compiled as the window compiles it, its pictures read through `files` (the station
 // does this off its window's thread, so `files` must allow that). A picture the window would
 // refuse refuses the project. `reversedPalette`, when given, hears of every picture whose palette
 // is reversed: it is programmed as it is, as the window does.
-platform::Result<Image> Compile_Project(
+platform::Result<MemoryImageBytes> Compile_Project(
     platform::FileService& files, const std::string& path,
     const std::function<void(const std::string& picture)>& reversedPalette = {});
 

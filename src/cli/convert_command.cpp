@@ -9,16 +9,17 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/output_files.h"
 #include "compiler/image_decoder.h"
 #include "picture/picture.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/qt_image_reader.h"
-#include "platform/staged_files.h"
 
 namespace lcdprog::cli {
 namespace {
 
-const char* const kHelp = R"(Uso: lcdprog-cli convert IMMAGINE... --panel TIPO -o USCITA [OPZIONI]
+const char* const kConvertHelp =
+    R"(Uso: lcdprog-cli convert IMMAGINE... --panel TIPO -o USCITA [OPZIONI]
 Converte ogni immagine (PNG, JPEG, GIF, BMP, PBM/PGM/PPM, XPM, SVG) nel file BMP a 1 bit
 che uno spazio immagine accetta, con gli stessi passi e le stesse impostazioni della
 finestra "Importa immagine". Con più immagini (o con USCITA che finisce con "/")
@@ -175,25 +176,15 @@ std::string Convert_All(const QStringList& sources, const QString& out, bool int
 // `folder` is the output folder to create first ("" when -o names a file).
 int Write_All_Files(const std::vector<Job>& jobs, const std::string& folder) {
     platform::StagedFiles staged;
-    std::string reason;
-    if (!folder.empty() && !staged.Make_Folder(folder, reason)) {
-        std::fprintf(stderr, "lcdprog-cli: impossibile creare la cartella %s: %s\n", folder.c_str(),
-                     reason.c_str());
+    if (!folder.empty() && !Make_Output_Folder(staged, folder)) {
         return kExitUsage;
     }
     for (const Job& job : jobs) {
-        if (!staged.Stage(job.target, job.bytes, reason)) {
-            std::fprintf(stderr, "lcdprog-cli: impossibile scrivere %s: %s\n", job.target.c_str(),
-                         reason.c_str());
+        if (!Stage_Output(staged, job.target, job.bytes)) {
             return kExitUsage;
         }
     }
-    if (!staged.Commit(reason)) {
-        std::fprintf(stderr, "lcdprog-cli: impossibile completare i file di uscita: %s\n",
-                     reason.c_str());
-        return kExitUsage;
-    }
-    return kExitOk;
+    return Commit_Outputs(staged) ? kExitOk : kExitUsage;
 }
 
 }  // namespace
@@ -235,7 +226,7 @@ int Run_Convert(int argc, char** argv, const std::vector<std::string>& arguments
                                             unknown.front().toStdString());
     }
     if (parser.isSet(o.help)) {
-        std::fputs(kHelp, stdout);
+        std::fputs(kConvertHelp, stdout);
         return kExitOk;
     }
     picture::Settings settings;

@@ -2,7 +2,6 @@
 
 #include <signal.h>
 
-#include <QCryptographicHash>
 #include <QDateTime>
 #include <QJsonDocument>
 #include <algorithm>
@@ -20,14 +19,6 @@ struct PortSupervisor::Job {
     std::unique_ptr<QProcess> process;
     QByteArray pending;
 };
-
-std::string Image_Sha256(const Image& image) {
-    return QCryptographicHash::hash(
-               QByteArrayView(reinterpret_cast<const char*>(image.data()), image.size()),
-               QCryptographicHash::Sha256)
-        .toHex()
-        .toStdString();
-}
 
 void UnitCounts::Add(const UnitResult& result) {
     if (result.Ok()) {
@@ -81,7 +72,7 @@ RunOutcome Outcome_From(const QJsonObject& event, const std::string& error) {
 
 }  // namespace
 
-PortSupervisor::PortSupervisor(SupervisorSettings settings, const Image& image)
+PortSupervisor::PortSupervisor(SupervisorSettings settings, const MemoryImageBytes& image)
     : settings_(std::move(settings)),
       image_(image),
       sha256_(Image_Sha256(image)),

@@ -26,14 +26,9 @@
 #include "link/run_outcome.h"
 #include "platform/result.h"
 #include "records/record_file.h"
+#include "state/memory_image.h"
 
 namespace lcdprog::cli {
-
-using Image = std::array<std::uint8_t, 65536>;
-
-// The image's SHA-256 in lower-case hex: what the record names and the operator checks against
-// the work order.
-std::string Image_Sha256(const Image& image);
 
 enum class PortStep { Opening, Detecting, Writing, Waiting, Idle };
 
@@ -149,7 +144,7 @@ struct RecordContext {
 
 class PortSupervisor {
   public:
-    PortSupervisor(SupervisorSettings settings, const Image& image);
+    PortSupervisor(SupervisorSettings settings, const MemoryImageBytes& image);
     ~PortSupervisor();
     PortSupervisor(const PortSupervisor&) = delete;
     PortSupervisor& operator=(const PortSupervisor&) = delete;
@@ -204,7 +199,7 @@ class PortSupervisor {
     }
 
     const SupervisorSettings settings_;
-    const Image image_;
+    const MemoryImageBytes image_;
     std::vector<PortObserver*> observers_;
     std::string sha256_;
     std::vector<std::unique_ptr<Job>> jobs_;

@@ -25,6 +25,7 @@
 #include "cli/port_supervisor.h"
 #include "link/mod_RS232.h"
 #include "link/run_outcome.h"
+#include "platform/qt/qt_text.h"
 #include "records/conninfo.h"
 #include "records/uploader.h"
 #include "records/work_order.h"
@@ -492,9 +493,7 @@ void Say(const QString& text) {
     std::fprintf(stderr, "lcdprog-cli: %s\n", text.toUtf8().constData());
 }
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+using platform::Q;
 
 // What the records of this write say and may go to, and what the work order allows; false when
 // nothing may be written (said why).
@@ -587,7 +586,7 @@ class DatabaseFeed final : public PortObserver {
 
 }  // namespace
 
-int Run_Write(const Options& options, const Image& image) {
+int Run_Write(const Options& options, const MemoryImageBytes& image) {
     if (!Check_Ports(options.ports)) {
         return kExitUsage;
     }

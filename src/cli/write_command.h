@@ -9,6 +9,6 @@
 namespace lcdprog::cli {
 
 // Needs a QCoreApplication. Returns the exit status (kExit...).
-int Run_Write(const Options& options, const Image& image);
+int Run_Write(const Options& options, const MemoryImageBytes& image);
 
 }  // namespace lcdprog::cli

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "state/memory_image.h"
+
 namespace lcdprog {
 
 // Where each panel type's four pictures lie and how their bytes are laid out. A picture region
@@ -37,7 +39,7 @@ inline constexpr std::uint32_t kGlyph5x8Address = 0x8000;
 inline constexpr std::uint32_t kGlyph10x16LowAddress = 0x8005;
 inline constexpr std::uint32_t kGlyph10x16HighAddress = 0x800F;
 
-using ImageView = std::span<const std::uint8_t, 65536>;
+using ImageView = std::span<const std::uint8_t, kMemoryImageSize>;
 
 // One decoded picture or glyph, row-major. A dark pixel is a stored 1 bit: in a picture, a pixel
 // of palette index 0 in its file (black in the white backgrounds' palette), since pictures are

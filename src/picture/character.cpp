@@ -3,21 +3,14 @@
 #include <algorithm>
 #include <limits>
 
+#include "picture/wide.h"
+
 namespace lcdprog::picture {
 namespace {
 
 bool Valid(const CharacterRaster& c) {
     return c.width >= 0 && c.height >= 0 &&
            c.level.size() == static_cast<std::size_t>(c.width) * static_cast<std::size_t>(c.height);
-}
-
-// Pen positions and extents add up metrics that a damaged font may make huge: 64 bits, cut back
-// to int where they are handed on.
-using Wide = std::int64_t;
-
-int To_Int(Wide v) {
-    return static_cast<int>(
-        std::clamp<Wide>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 // Floor division, for a spare width that may be negative.

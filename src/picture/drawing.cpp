@@ -5,11 +5,10 @@
 #include <limits>
 #include <utility>
 
+#include "picture/wide.h"
+
 namespace lcdprog::picture {
 namespace {
-
-// Coordinates are ints, so their differences and sums need 64 bits.
-using Wide = std::int64_t;
 
 bool Valid(const Bits& p) {
     return p.width > 0 && p.height > 0 &&
@@ -166,11 +165,6 @@ void Draw_Ellipse(Bits& p, Point c0, Point c1, bool filled, std::uint8_t v) {
         ++y0;
         --y1;
     }
-}
-
-int To_Int(Wide v) {
-    return static_cast<int>(
-        std::clamp<Wide>(v, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 // Each pixel of `piece` that lands inside the picture, with its top-left pixel at (x, y), given to

@@ -30,9 +30,8 @@ constexpr const char* kBinFilter = "Tutti i file |*.*| Immagine EEPROM (*.bin) |
 constexpr int kGlyphScale = 6;  // glyphs are tiny: shown this many times the zoom
 
 QImage Lcd_Image(const PanelPicture& picture) {
-    return platform::Dots_Image(
-        picture.width, picture.height, [&](int x, int y) { return picture.Dark(x, y); },
-        frm_Anteprima::kDark, frm_Anteprima::kLit);
+    return platform::Lcd_Image(picture.width, picture.height,
+                               [&](int x, int y) { return picture.Dark(x, y); });
 }
 
 }  // namespace

@@ -50,13 +50,11 @@ class frm_Anteprima final : public QWidget {
     bool Current() const { return current_; }
     const MemoryImageBytes& Image() const { return image_; }
     // A panel picture (panel in slot-array order, slot 0..3) or a glyph (0: 5x8, 1: 10x16) as
-    // shown, one image pixel per panel pixel, in kLit and kDark.
+    // shown, one image pixel per panel pixel, in the glass's colours (platform::Lcd_Image).
     QImage Picture(int panel, int slot) const;
     QImage Glyph(int which) const;
 
     static const QString kCaption;
-    static constexpr QRgb kLit = 0xFFA8C64E;   // the backlit glass
-    static constexpr QRgb kDark = 0xFF1F2A10;  // a pixel that is on
     static constexpr int kMaxZoom = 6;
 
   private:

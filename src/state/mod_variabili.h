@@ -4,16 +4,13 @@
 #include <cstdint>
 #include <string>
 
+#include "state/memory_image.h"
 #include "state/mod_Structure_UDT.h"
 
 namespace lcdprog {
 
 constexpr int kSlotsPerPanel = 4;
 using ImageSlots = std::array<ImageSlot, kSlotsPerPanel>;
-
-// The EEPROM content; index is the EEPROM address.
-constexpr std::size_t kMemoryImageSize = 65536;
-using MemoryImageBytes = std::array<std::uint8_t, kMemoryImageSize>;
 
 // The program's variables, under the names the module's operators know them by. One object is
 // made by whoever runs the program (main(), a command line process, each test case) and handed

@@ -41,6 +41,7 @@
 #include "platform/qt/accessibility.h"
 #include "platform/qt/announcer.h"
 #include "platform/qt/port_table.h"
+#include "platform/qt/qt_text.h"
 #include "records/uploader.h"
 #include "station/panel_words.h"
 
@@ -70,9 +71,7 @@ const char* const kStoppedColour = "#9a5b00";
 const char* const kWritingColour = "#1f4e9c";
 const char* const kResultStyle = "font-size: 15pt; font-weight: bold; color: %1;";
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+using platform::Q;
 
 QLabel* Labelled_Value(QHBoxLayout* row, const QString& caption, const QString& name) {
     auto* label = new QLabel(caption + QStringLiteral(":"));
@@ -547,7 +546,7 @@ void frm_Stazione::Prepare_Image() {
     }
     Note(QStringLiteral("Preparazione dell'immagine del progetto..."));
     preparing_ = true;
-    using Compiled = std::shared_ptr<const platform::Result<cli::Image>>;
+    using Compiled = std::shared_ptr<const platform::Result<MemoryImageBytes>>;
     auto promise = std::make_shared<QPromise<Compiled>>();
     auto* watcher = new QFutureWatcher<Compiled>(this);
     connect(watcher, &QFutureWatcher<Compiled>::finished, this, [this, watcher] {
@@ -559,13 +558,13 @@ void frm_Stazione::Prepare_Image() {
     QThreadPool::globalInstance()->start(
         [promise, files = setup_.files, path = setup_.projectPath] {
             promise->start();
-            promise->addResult(std::make_shared<const platform::Result<cli::Image>>(
+            promise->addResult(std::make_shared<const platform::Result<MemoryImageBytes>>(
                 cli::Compile_Project(*files, path)));
             promise->finish();
         });
 }
 
-void frm_Stazione::Take_Image(const platform::Result<cli::Image>& image) {
+void frm_Stazione::Take_Image(const platform::Result<MemoryImageBytes>& image) {
     preparing_ = false;
     if (!image) {
         Note(QStringLiteral("Impossibile preparare l'immagine del progetto:\n") +
@@ -573,7 +572,7 @@ void frm_Stazione::Take_Image(const platform::Result<cli::Image>& image) {
         return;
     }
     image_ = *image;
-    sha256_ = cli::Image_Sha256(image_);
+    sha256_ = Image_Sha256(image_);
     lbl_SHA256->setText(Q(sha256_));
     imageReady_ = true;
     Note(QString());

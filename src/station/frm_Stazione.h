@@ -130,7 +130,7 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
     QWidget* Build_Footer();
     Panel Build_Panel(int index, const std::string& device, const std::string& description);
     void Prepare_Image();
-    void Take_Image(const platform::Result<cli::Image>& image);
+    void Take_Image(const platform::Result<MemoryImageBytes>& image);
     void Choose_Record();
     void Check_Presence();
     void Note(const QString& text);
@@ -162,7 +162,7 @@ class frm_Stazione final : public QWidget, private cli::PortObserver {
     void On_All_Ended() override;
 
     StationSetup setup_;
-    cli::Image image_{};
+    MemoryImageBytes image_{};
     bool preparing_ = false;
     bool imageReady_ = false;
     std::string sha256_;

@@ -1,13 +1,12 @@
 #include "station/panel_words.h"
 
 #include "link/run_outcome.h"
+#include "platform/qt/qt_text.h"
 
 namespace lcdprog {
 namespace {
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+using platform::Q;
 
 // "modulo 3" or "modulo 3, matricola SN1".
 QString Unit_Name(int unit, const QString& serial) {

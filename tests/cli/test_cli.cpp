@@ -58,7 +58,7 @@ struct Projects {
 };
 
 // What "Scrivi modulo LCD" compiles once the window has opened the project.
-Eeprom Window_Compile(const std::string& project) {
+MemoryImageBytes Window_Compile(const std::string& project) {
     const auto state = std::make_unique<ProgramState>();
     platform::PosixFileService files(Bin_Folder());
     const platform::Result<Project> read = Read_Project(files, project);
@@ -68,7 +68,7 @@ Eeprom Window_Compile(const std::string& project) {
     const platform::Result<MemoryImageBytes> compiled =
         Compile_Image(CompilerIo{files, messages}, *state);
     EXPECT_TRUE(compiled);
-    Eeprom image{};
+    MemoryImageBytes image{};
     if (compiled) {
         std::copy(compiled->begin(), compiled->end(), image.begin());
     }
@@ -76,7 +76,8 @@ Eeprom Window_Compile(const std::string& project) {
 }
 
 // Blocks [0, written) hold the image, the rest is blank.
-bool Holds_First_Blocks(const std::optional<Eeprom>& eeprom, const Eeprom& image, int written) {
+bool Holds_First_Blocks(const std::optional<MemoryImageBytes>& eeprom,
+                        const MemoryImageBytes& image, int written) {
     const auto cut = static_cast<std::ptrdiff_t>(written) * 128;
     return eeprom && std::equal(eeprom->begin(), eeprom->begin() + cut, image.begin()) &&
            std::all_of(eeprom->begin() + cut, eeprom->end(), [](auto b) { return b == 0xFF; });
@@ -192,7 +193,7 @@ TEST(CliWrite, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
     SimProcess silent(dir, {"--page-ms", "0", "--fault", "silent:block=10"}, "silent");
     ASSERT_TRUE(good.Next_Device() && silent.Next_Device()) << good.Log() << silent.Log();
     Write_File(dir / "short.bin", std::string(100, '\0'));
-    Eeprom image{};
+    MemoryImageBytes image{};
     for (std::size_t i = 0; i < image.size(); ++i) {
         image[i] = static_cast<std::uint8_t>(i * 7 + i / 128);
     }
@@ -243,7 +244,7 @@ TEST(CliWrite, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
 TEST(CliWrite, ImageAndFourModulesAndTheirRecord) {
     TempFolder dir;
     const Projects projects(dir);
-    const Eeprom image = Window_Compile(projects.good);
+    const MemoryImageBytes image = Window_Compile(projects.good);
     std::string text;
     ASSERT_EQ(Run_Cli(dir, {"image", projects.good, "-o", dir / "out.bin"}, text), 0) << text;
     EXPECT_EQ(Read_Whole_File(dir / "out.bin"), std::string(image.begin(), image.end()));

@@ -78,7 +78,7 @@ TEST(OnTheLine, ModuleHangsUpWhileDetectedThenComesBackAndIsProgrammedByteForByt
         }
         EXPECT_EQ(wrong, 0);
     }
-    const std::optional<Eeprom> eeprom = sim.Saved_Eeprom();
+    const std::optional<MemoryImageBytes> eeprom = sim.Saved_Eeprom();
     ASSERT_TRUE(eeprom.has_value()) << "the module saved no EEPROM";
     EXPECT_TRUE(*eeprom == desk.state.MemoryImage);
 }

@@ -100,7 +100,7 @@ TEST_P(FaultMatrix, WhatTheOperatorSeesAndWhatTheModuleKeeps) {
     EXPECT_EQ(line.messages.shown, expected);
     EXPECT_EQ(line.sendCounter.text, std::to_string(c.counters));
     EXPECT_EQ(line.receivedCounter.text, std::to_string(c.counters));
-    lcdsim::Eeprom stored;
+    MemoryImageBytes stored;
     stored.fill(0xFF);
     std::copy_n(line.state.MemoryImage.begin(), c.eepromBlocks * 128, stored.begin());
     EXPECT_TRUE(line.module.Memory() == stored) << "expected " << c.eepromBlocks << " blocks";

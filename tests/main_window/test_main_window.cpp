@@ -487,7 +487,7 @@ TEST(Crisp, EveryPictureStaysTwoColouredAtEveryScale) {
     frm_Importa_Immagine dialog(ramp, "ramp.png", 0, 0);
     dialog.findChild<QComboBox*>("cmb_Conversione")->setCurrentIndex(1);
     const QRgb black = qRgb(0, 0, 0), white = qRgb(255, 255, 255);
-    const std::set<QRgb> lcd = {frm_Anteprima::kDark, frm_Anteprima::kLit};
+    const std::set<QRgb> lcd = {platform::kLcdDark, platform::kLcdLit};
     const struct {
         QWidget* widget;
         int dots;  // across, in the middle row

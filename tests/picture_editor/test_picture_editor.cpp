@@ -21,7 +21,7 @@
 #include "picture_editor/editor_model.h"
 #include "picture_editor/frm_Modifica_Immagine.h"
 #include "picture_editor/picture_canvas.h"
-#include "preview_window/frm_Anteprima.h"
+#include "platform/qt/crisp_picture.h"
 #include "support/bits_rows.h"
 #include "support/fakes.h"
 
@@ -175,8 +175,8 @@ TEST(EditorModel, APastedPieceFloatsUntilSetDown) {
 // Each picture pixel a square of whole device pixels in the module's colours, never smoothed, with
 // the grid between the squares from 4x on.
 TEST(PictureCanvas, SquaresAndGridAtEachZoom) {
-    constexpr QRgb kDark = frm_Anteprima::kDark;
-    constexpr QRgb kLit = frm_Anteprima::kLit;
+    constexpr QRgb kDark = platform::kLcdDark;
+    constexpr QRgb kLit = platform::kLcdLit;
     constexpr QRgb kGrid = 0xFF63782F;  // halfway between the two
     const struct {
         int zoom;

@@ -121,12 +121,12 @@ void ProjectSession::Drops_And_The_Preview() {
     for (int y = 0; y < 64; ++y) {
         for (int x = 0; x < 128; ++x) {  // black, palette index 0, is a pixel that is on
             const bool dark = qGray(file.pixel(x, y)) < 128;
-            ASSERT_EQ(shown.pixel(x, y), dark ? frm_Anteprima::kDark : frm_Anteprima::kLit);
+            ASSERT_EQ(shown.pixel(x, y), dark ? platform::kLcdDark : platform::kLcdLit);
         }
     }
     const QImage glyph = preview->Glyph(1);  // only cell (row 15, column 9) is on
     EXPECT_EQ(glyph.pixel(9, 15) + glyph.pixel(8, 15) + glyph.pixel(9, 14) + glyph.pixel(0, 0),
-              frm_Anteprima::kDark + 3 * frm_Anteprima::kLit);
+              platform::kLcdDark + 3 * platform::kLcdLit);
 
     std::remove(path.c_str());
     h.window->msh_Font_10x16_Click();
@@ -479,7 +479,7 @@ TEST_F(ImportSession, AnImportReplacesNoPictureAndCanBeRedone) {
     std::rename((first + ".tmp").c_str(), first.c_str());
     ASSERT_TRUE(followed.wait(5000));
     EXPECT_EQ(h.Take()[4].second, Decode(edited));
-    EXPECT_EQ(h.window->Preview()->Picture(1, 0).pixel(0, 63) == frm_Anteprima::kDark,
+    EXPECT_EQ(h.window->Preview()->Picture(1, 0).pixel(0, 63) == platform::kLcdDark,
               qGray(Decode(edited).pixel(0, 63)) < 128);
     EXPECT_TRUE(h.window->Modified());
     Expect_Boxes_As_The_Module();
@@ -573,7 +573,7 @@ TEST_F(SavedProject, AnEditedPictureTakesItsSlot) {
     QImage module(240, 64, QImage::Format_RGB32);
     for (int y = 0; y < 64; ++y) {
         for (int x = 0; x < 240; ++x) {
-            module.setPixel(x, y, drawn.Black(x, y) ? frm_Anteprima::kDark : frm_Anteprima::kLit);
+            module.setPixel(x, y, drawn.Black(x, y) ? platform::kLcdDark : platform::kLcdLit);
         }
     }
     EXPECT_EQ(h.window->Preview()->Picture(2, 1), module);

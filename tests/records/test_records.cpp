@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,6 +12,7 @@
 #include "records/record_file.h"
 #include "records/report.h"
 #include "records/unit_record.h"
+#include "state/memory_image.h"
 
 namespace lcdprog::records {
 namespace {
@@ -95,6 +97,31 @@ TEST(UnitRecordTest, LinesAreWrittenInOrderAndReadBack) {
 // Two processes appending to one file (each with its own open file) never share a unit number;
 // numbering goes on from the file's own lines when the counter beside it is lost; a line cut
 // off by a crash is ended before the next record, and kept as it was.
+// The record names the image by a hash written out by hand: it must be the SHA-256 any other
+// tool computes, for images whose bytes exercise every position of a block.
+TEST(UnitRecordTest, TheImageHashIsTheStandardSha256) {
+    const struct {
+        const char* name;
+        std::uint8_t (*byte)(std::size_t address);
+    } rows[] = {
+        {"blank", [](std::size_t) -> std::uint8_t { return 0xFF; }},
+        {"zero", [](std::size_t) -> std::uint8_t { return 0x00; }},
+        {"address", [](std::size_t a) { return static_cast<std::uint8_t>(a ^ (a >> 8) * 31); }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        MemoryImageBytes image{};
+        for (std::size_t a = 0; a < image.size(); ++a) {
+            image[a] = row.byte(a);
+        }
+        const QByteArray expected =
+            QCryptographicHash::hash(QByteArrayView(image.data(), image.size()),
+                                     QCryptographicHash::Sha256)
+                .toHex();
+        EXPECT_EQ(Image_Sha256(image), expected.toStdString());
+    }
+}
+
 TEST(RecordFileTest, UnitsCountOnAndACutLineIsEnded) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("job.log.jsonl"));

@@ -560,7 +560,7 @@ TEST(Station, PortProgramThatCannotStartEndsTheRun) {
         void On_All_Ended() override { all = true; }
         bool all = false;
     } ended;
-    cli::PortSupervisor supervisor({"/nonexistent/lcdprog-cli", false, false}, cli::Image{});
+    cli::PortSupervisor supervisor({"/nonexistent/lcdprog-cli", false, false}, MemoryImageBytes{});
     supervisor.Add_Observer(ended);
     supervisor.Start({"/dev/null"});
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended.all; }, 30000));

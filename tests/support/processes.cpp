@@ -182,12 +182,12 @@ SimProcess::SimProcess(const TempFolder& folder, std::vector<std::string> extraA
       logFile_(folder / (name + ".log")),
       process_(Sim_Command(link_, eepromFile_, extraArgs), logFile_) {}
 
-std::optional<Eeprom> SimProcess::Saved_Eeprom() const {
+std::optional<MemoryImageBytes> SimProcess::Saved_Eeprom() const {
     const std::string bytes = Read_Whole_File(eepromFile_);
-    if (bytes.size() != Eeprom().size()) {
+    if (bytes.size() != MemoryImageBytes().size()) {
         return std::nullopt;
     }
-    Eeprom eeprom;
+    MemoryImageBytes eeprom;
     std::copy(bytes.begin(), bytes.end(), eeprom.begin());
     return eeprom;
 }

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-namespace lcdprog::test {
+#include "state/memory_image.h"
 
-using Eeprom = std::array<std::uint8_t, 65536>;
+namespace lcdprog::test {
 
 std::string Bin_Folder();  // LCDPROG_BIN as CTest sets it, or ../bin beside this program
 std::string Read_Whole_File(const std::string& path);
@@ -74,7 +74,7 @@ class SimProcess {
     int Stop() { return process_.Stop(); }  // the EEPROM is saved on the way out
     std::optional<int> Wait_Exit(int timeoutMs) { return process_.Wait_Exit(timeoutMs); }
     std::string Log() const { return Read_Whole_File(logFile_); }
-    std::optional<Eeprom> Saved_Eeprom() const;
+    std::optional<MemoryImageBytes> Saved_Eeprom() const;
 
   private:
     std::string link_;

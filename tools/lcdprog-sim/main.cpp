@@ -223,7 +223,7 @@ bool Simulator::Load_Eeprom() {
     }
     std::ifstream in(options_.eeprom, std::ios::binary);
     auto& memory = module_.Memory();
-    lcdsim::Eeprom loaded{};
+    lcdprog::MemoryImageBytes loaded{};
     in.read(reinterpret_cast<char*>(loaded.data()), static_cast<std::streamsize>(loaded.size()));
     const bool full = in.gcount() == static_cast<std::streamsize>(loaded.size());
     char extra = 0;

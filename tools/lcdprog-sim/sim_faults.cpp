@@ -1,5 +1,6 @@
 #include "sim_faults.h"
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
@@ -10,6 +11,8 @@ namespace {
 constexpr int kMaxMs = 600000;  // ten minutes: longer than any programmer waits
 constexpr int kBlocks = 512;
 
+// Every kind the parser accepts, and what --help says of it: one row each, so that the help, the
+// refusal of an unknown kind and the parser cannot disagree.
 struct KindName {
     std::string_view name;
     FaultKind kind;
@@ -17,20 +20,39 @@ struct KindName {
     int defaultValue;
     int minValue;
     int maxValue;
+    std::string_view valueName;  // as the help writes the value: "N", "MS"
+    std::string_view help;
 };
 
 constexpr KindName kKinds[] = {
-    {"none", FaultKind::None, KindName::NoValue, 0, 0, 0},
-    {"noanswer", FaultKind::NoAnswer, KindName::NoValue, 0, 0, 0},
-    {"badsum", FaultKind::BadSum, KindName::NoValue, 0, 0, 0},
-    {"badcmd", FaultKind::BadCmd, KindName::NoValue, 0, 0, 0},
-    {"short", FaultKind::Short, KindName::OptionalValue, 1, 1, 255},
-    {"split", FaultKind::Split, KindName::OptionalValue, 10, 0, kMaxMs},
-    {"extra", FaultKind::Extra, KindName::OptionalValue, 1, 1, 255},
-    {"late", FaultKind::Late, KindName::RequiredValue, 0, 0, kMaxMs},
-    {"silent", FaultKind::Silent, KindName::NoValue, 0, 0, 0},
-    {"hangup", FaultKind::HangUp, KindName::NoValue, 0, 0, 0},
+    {"none", FaultKind::None, KindName::NoValue, 0, 0, 0, "", "no change"},
+    {"noanswer", FaultKind::NoAnswer, KindName::NoValue, 0, 0, 0, "", "no reply to this request"},
+    {"badsum", FaultKind::BadSum, KindName::NoValue, 0, 0, 0, "",
+     "the reply's checksum byte complemented"},
+    {"badcmd", FaultKind::BadCmd, KindName::NoValue, 0, 0, 0, "",
+     "the reply's command byte one higher (its checksum fits the change)"},
+    {"short", FaultKind::Short, KindName::OptionalValue, 1, 1, 255, "N",
+     "the reply without its last N bytes (default 1)"},
+    {"split", FaultKind::Split, KindName::OptionalValue, 10, 0, kMaxMs, "MS",
+     "the reply in two pieces (first half, then the rest MS ms later;\ndefault 10)"},
+    {"extra", FaultKind::Extra, KindName::OptionalValue, 1, 1, 255, "N",
+     "N bytes 0xAA after the reply (default 1)"},
+    {"late", FaultKind::Late, KindName::RequiredValue, 0, 0, kMaxMs, "MS",
+     "the reply MS ms later than normal"},
+    {"silent", FaultKind::Silent, KindName::NoValue, 0, 0, 0, "",
+     "no reply to this request nor to any later one"},
+    {"hangup", FaultKind::HangUp, KindName::NoValue, 0, 0, 0, "",
+     "drop the line when this request arrives, without replying: the\npseudo-terminal is "
+     "closed, so the programmer's port sees a hang-up"},
 };
+
+std::string Kind_Names() {
+    std::string names;
+    for (const auto& k : kKinds) {
+        names += (names.empty() ? "" : ", ") + std::string(k.name);
+    }
+    return names;
+}
 
 const KindName* Find_Kind(std::string_view name) {
     for (const auto& k : kKinds) {
@@ -110,8 +132,8 @@ bool Parse_Kind(const Parts& kindText, const std::string& quoted, Fault& fault,
                 std::string& error) {
     const KindName* kind = Find_Kind(kindText.head);
     if (kind == nullptr) {
-        error = quoted + "unknown kind \"" + std::string(kindText.head) +
-                "\" (none, noanswer, badsum, badcmd, short, split, extra, late, silent, hangup)";
+        error =
+            quoted + "unknown kind \"" + std::string(kindText.head) + "\" (" + Kind_Names() + ")";
         return false;
     }
     fault.kind = kind->kind;
@@ -311,6 +333,44 @@ bool Fault_Place_Matches(const FaultPlace& where, const RequestContext& request)
             return request.kind == RequestKind::Reset && attemptOk();
     }
     return false;
+}
+
+void Add_Help_Entry(std::string& help, std::string_view lead, std::string_view name,
+                    std::string_view text) {
+    constexpr std::size_t kTextColumn = 23;
+    std::string entry = std::string(lead) + std::string(name);
+    entry.resize(std::max(kTextColumn, entry.size() + 1), ' ');
+    for (const char c : text) {
+        entry += c;
+        if (c == '\n') {
+            entry.append(kTextColumn, ' ');
+        }
+    }
+    help += entry + '\n';
+}
+
+std::string Fault_Help() {
+    std::string help;
+    for (const auto& k : kKinds) {
+        std::string name(k.name);
+        if (k.value != KindName::NoValue) {
+            name.append(k.value == KindName::OptionalValue ? "[=" : "=").append(k.valueName);
+            name.append(k.value == KindName::OptionalValue ? "]" : "");
+        }
+        Add_Help_Entry(help, &k == kKinds ? "    KIND  " : "          ", name, k.help);
+    }
+    help += R"(    WHERE (comma-separated; none means every request)
+          packet=N     the Nth complete packet received since start (1-based; every packet
+                       counts, in every connection)
+          detect[=K]   detection requests; with K only the Kth attempt
+          block[=B]    writes of block B (address B x 128, B 0..511); every block if no B
+          reset[=K]    reset requests; with K only the Kth attempt
+          attempt=K    with detect, block or reset: only the Kth attempt
+          times=N      fire at most N times in all
+    Attempts count consecutive requests for the same thing: the same detection, the same
+    write address or the same reset; any other valid request in between starts again at 1.
+)";
+    return help;
 }
 
 }  // namespace lcdsim

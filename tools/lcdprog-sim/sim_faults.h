@@ -5,8 +5,7 @@
 //
 //   KIND[:WHERE]
 //
-//   KIND   none | noanswer | badsum | badcmd | short[=N] | split[=MS] | extra[=N] | late=MS
-//          | silent | hangup
+//   KIND   one of the kinds Fault_Help lists
 //   WHERE  comma-separated items; at most one of
 //            packet=N     the Nth complete request received since the program started (1-based)
 //            detect[=K]   detection requests (attempt K only, if given)
@@ -73,6 +72,13 @@ lcdprog::platform::Result<Fault> Parse_Fault(std::string_view text);
 
 // The canonical text of a fault, as Parse_Fault accepts it (used in the log).
 std::string Describe_Fault(const Fault& fault);
+
+// One line of --help's lists: `lead` and `name`, then `text` from the column every list shares;
+// each line break in `text` continues in that column.
+void Add_Help_Entry(std::string& help, std::string_view lead, std::string_view name,
+                    std::string_view text);
+// KIND and WHERE as --help explains them, the kinds from the table the parser reads.
+std::string Fault_Help();
 
 // Whether the place of `fault` selects this request (firing limits are the caller's business).
 bool Fault_Place_Matches(const FaultPlace& where, const RequestContext& request);

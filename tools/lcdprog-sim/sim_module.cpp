@@ -109,7 +109,7 @@ RequestCheck Check_Request(std::span<const std::uint8_t> frame) {
     } else if (cmd == kCmdWrite && len == kWriteLength) {
         check.address = (std::uint32_t{frame[2]} << 24) | (std::uint32_t{frame[3]} << 16) |
                         (std::uint32_t{frame[4]} << 8) | std::uint32_t{frame[5]};
-        if (check.address > kEepromSize - kWriteData) {
+        if (check.address > kMemoryImageSize - kWriteData) {
             check.reject = Format("write address 0x%08X out of range", unsigned{check.address});
         } else {
             check.kind = RequestKind::Write;

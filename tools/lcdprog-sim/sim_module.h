@@ -38,14 +38,15 @@
 #include <vector>
 
 #include "sim_faults.h"
+#include "state/memory_image.h"
 
 namespace lcdsim {
 
 using Nanos = std::int64_t;  // nanoseconds on some monotonic clock
 constexpr Nanos kMillisecond = 1'000'000;
 
-constexpr std::size_t kEepromSize = 65536;
-using Eeprom = std::array<std::uint8_t, kEepromSize>;
+using lcdprog::kMemoryImageSize;
+using lcdprog::MemoryImageBytes;
 
 constexpr std::uint8_t kCmdDetect = 0x87;
 constexpr std::uint8_t kCmdWrite = 0x04;
@@ -108,8 +109,8 @@ class Module {
 
     bool Silent() const { return silent_; }
     const ModuleStats& Stats() const { return stats_; }
-    const Eeprom& Memory() const { return eeprom_; }
-    Eeprom& Memory() { return eeprom_; }
+    const MemoryImageBytes& Memory() const { return eeprom_; }
+    MemoryImageBytes& Memory() { return eeprom_; }
 
     void Set_Logger(Logger logger) { logger_ = std::move(logger); }
 
@@ -124,7 +125,7 @@ class Module {
     void Schedule(Nanos ready, std::vector<std::uint8_t> reply, int splitAt, Nanos splitGap);
 
     ModuleConfig config_;
-    Eeprom eeprom_;
+    MemoryImageBytes eeprom_;
     std::vector<std::uint8_t> frame_;
     Nanos lastByteAt_ = 0;
     std::vector<Action> queue_;  // sorted by due time

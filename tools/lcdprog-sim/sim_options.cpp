@@ -29,32 +29,71 @@ bool Parse_Number(const std::string& text, long lo, long hi, long& out) {
 
 enum class Kind { Flag, Text, Number, Faults };
 
-// One option: its name, what its value must be, and where it goes. Numbers lie in [lo, hi].
+// One option: its name, what its value must be, where it goes and what --help says of it.
+// Numbers lie in [lo, hi]. The rows are in the help's order; a row that opens a part of the
+// help names it.
 struct OptionRow {
+    const char* section;
     const char* name;
     Kind kind;
     long lo;
     long hi;
     void (*apply)(Options&, const std::string& text, long number);
+    const char* valueName;  // as the help writes the value: "PATH", "MS"
+    const char* help;       // a line break continues in the help's text column
 };
 
 const OptionRow kRows[] = {
-    {"link", Kind::Text, 0, 0, [](Options& o, const std::string& v, long) { o.link = v; }},
-    {"eeprom", Kind::Text, 0, 0, [](Options& o, const std::string& v, long) { o.eeprom = v; }},
-    {"png", Kind::Text, 0, 0, [](Options& o, const std::string& v, long) { o.pngDir = v; }},
-    {"load", Kind::Flag, 0, 0, [](Options& o, const std::string&, long) { o.load = true; }},
-    {"baud", Kind::Number, 50, 4000000, [](Options& o, const std::string&, long n) { o.baud = n; }},
-    {"page-ms", Kind::Number, 0, 10000,
-     [](Options& o, const std::string&, long n) { o.pageMs = static_cast<int>(n); }},
-    {"frame-gap-ms", Kind::Number, 0, 60000,
-     [](Options& o, const std::string&, long n) { o.frameGapMs = static_cast<int>(n); }},
-    {"reopen-after", Kind::Number, 0, 600000,
-     [](Options& o, const std::string&, long n) { o.reopenAfterMs = static_cast<int>(n); }},
-    {"fault", Kind::Faults, 0, 0, nullptr},
-    {"exit-after-reset", Kind::Flag, 0, 0,
-     [](Options& o, const std::string&, long) { o.exitAfterReset = true; }},
-    {"log", Kind::Flag, 0, 0, [](Options& o, const std::string&, long) { o.log = true; }},
-    {"quiet", Kind::Flag, 0, 0, [](Options& o, const std::string&, long) { o.quiet = true; }},
+    {"Line:", "link", Kind::Text, 0, 0, [](Options& o, const std::string& v, long) { o.link = v; },
+     "PATH",
+     "also make PATH a symbolic link to the device (replaced atomically; kept\n"
+     "up to date when the module comes back after a hang-up; removed at exit)"},
+    {nullptr, "baud", Kind::Number, 50, 4000000,
+     [](Options& o, const std::string&, long n) { o.baud = n; }, "N",
+     "pace replies as at N baud, 10 bits per byte (default 115200: 86.8 us\n"
+     "per byte). Replies leave whole when their last byte would have arrived."},
+    {nullptr, "page-ms", Kind::Number, 0, 10000,
+     [](Options& o, const std::string&, long n) { o.pageMs = static_cast<int>(n); }, "MS",
+     "EEPROM page-write time added before a write's acknowledgement (default 5)"},
+    {nullptr, "frame-gap-ms", Kind::Number, 0, 60000,
+     [](Options& o, const std::string&, long n) { o.frameGapMs = static_cast<int>(n); }, "MS",
+     "drop a half-received packet after MS ms without a byte (default 50;\n"
+     "0 keeps it for ever)"},
+    {"EEPROM and pictures:", "eeprom", Kind::Text, 0, 0,
+     [](Options& o, const std::string& v, long) { o.eeprom = v; }, "FILE",
+     "save the 65,536 EEPROM bytes to FILE at start, after every stored write\n"
+     "and at exit (written to FILE.tmp, then renamed over FILE)"},
+    {nullptr, "load", Kind::Flag, 0, 0, [](Options& o, const std::string&, long) { o.load = true; },
+     "",
+     "start from the content of the --eeprom FILE, if it exists (it must be\n"
+     "exactly 65,536 bytes); without it the EEPROM starts blank"},
+    {nullptr, "png", Kind::Text, 0, 0, [](Options& o, const std::string& v, long) { o.pngDir = v; },
+     "DIR",
+     "after every reset request and at exit, write what the panels will show:\n"
+     "64128A_1.png .. 64128A_4.png, 64128E_1..4, 64240B_1..4, 128240A_1..4\n"
+     "(slot 0 is picture 1; enlarged 2 times) and glyph_5x8.png,\n"
+     "glyph_10x16.png (enlarged 8 times). A stored 1 bit is drawn black.\n"
+     "DIR is created if missing."},
+    {"Misbehaving on purpose:", "fault", Kind::Faults, 0, 0, nullptr, "KIND[:WHERE]",
+     "repeatable; every fault whose WHERE selects a request acts on its\n"
+     "reply, in the order given. What the module stores never changes: a valid\n"
+     "write is stored even when its acknowledgement is lost."},
+    {nullptr, "reopen-after", Kind::Number, 0, 600000,
+     [](Options& o, const std::string&, long n) { o.reopenAfterMs = static_cast<int>(n); }, "MS",
+     "after a hangup, open a new pseudo-terminal MS ms later, print its device\n"
+     "as a new line on standard output and move the --link to it. Without this\n"
+     "option the program ends after a hangup."},
+    {"Running:", "exit-after-reset", Kind::Flag, 0, 0,
+     [](Options& o, const std::string&, long) { o.exitAfterReset = true; }, "",
+     "end once the first reset request has been answered and the reply read\n"
+     "(at most 1 s wait for the reader), saving EEPROM and pictures"},
+    {nullptr, "log", Kind::Flag, 0, 0, [](Options& o, const std::string&, long) { o.log = true; },
+     "",
+     "one line per packet received or sent, and per fault, on standard error,\n"
+     "with the time in seconds since start"},
+    {nullptr, "quiet", Kind::Flag, 0, 0,
+     [](Options& o, const std::string&, long) { o.quiet = true; }, "",
+     "no informational messages on standard error (errors still appear)"},
 };
 
 const QCommandLineOption kHelp(QStringList{"h", "help"});
@@ -166,7 +205,7 @@ ModuleConfig Module_Config(const Options& options) {
 }
 
 std::string Help_Text() {
-    return R"(Usage: lcdprog-sim [OPTION]...
+    std::string help = R"(Usage: lcdprog-sim [OPTION]...
 A virtual graphic LCD module on a pseudo-terminal, for lcdprog to program without hardware.
 
 It opens a pseudo-terminal and prints the device to open ("/dev/pts/N") as the first line on
@@ -177,66 +216,21 @@ standard output, once any --link is in place. It answers as the module does:
 It keeps a 64 KiB EEPROM that starts blank (all 0xFF) and paces its replies like a serial
 line. It runs until SIGINT or SIGTERM (or see --exit-after-reset), saving its EEPROM and
 pictures on the way out.
-
-Line:
-  --link PATH          also make PATH a symbolic link to the device (replaced atomically; kept
-                       up to date when the module comes back after a hang-up; removed at exit)
-  --baud N             pace replies as at N baud, 10 bits per byte (default 115200: 86.8 us
-                       per byte). Replies leave whole when their last byte would have arrived.
-  --page-ms MS         EEPROM page-write time added before a write's acknowledgement (default 5)
-  --frame-gap-ms MS    drop a half-received packet after MS ms without a byte (default 50;
-                       0 keeps it for ever)
-
-EEPROM and pictures:
-  --eeprom FILE        save the 65,536 EEPROM bytes to FILE at start, after every stored write
-                       and at exit (written to FILE.tmp, then renamed over FILE)
-  --load               start from the content of the --eeprom FILE, if it exists (it must be
-                       exactly 65,536 bytes); without it the EEPROM starts blank
-  --png DIR            after every reset request and at exit, write what the panels will show:
-                       64128A_1.png .. 64128A_4.png, 64128E_1..4, 64240B_1..4, 128240A_1..4
-                       (slot 0 is picture 1; enlarged 2 times) and glyph_5x8.png,
-                       glyph_10x16.png (enlarged 8 times). A stored 1 bit is drawn black.
-                       DIR is created if missing.
-
-Misbehaving on purpose:
-  --fault KIND[:WHERE] repeatable; every fault whose WHERE selects a request acts on its
-                       reply, in the order given. What the module stores never changes: a valid
-                       write is stored even when its acknowledgement is lost.
-    KIND  none         no change
-          noanswer     no reply to this request
-          badsum       the reply's checksum byte complemented
-          badcmd       the reply's command byte one higher (its checksum fits the change)
-          short[=N]    the reply without its last N bytes (default 1)
-          split[=MS]   the reply in two pieces (first half, then the rest MS ms later;
-                       default 10)
-          extra[=N]    N bytes 0xAA after the reply (default 1)
-          late=MS      the reply MS ms later than normal
-          silent       no reply to this request nor to any later one
-          hangup       drop the line when this request arrives, without replying: the
-                       pseudo-terminal is closed, so the programmer's port sees a hang-up
-    WHERE (comma-separated; none means every request)
-          packet=N     the Nth complete packet received since start (1-based; every packet
-                       counts, in every connection)
-          detect[=K]   detection requests; with K only the Kth attempt
-          block[=B]    writes of block B (address B x 128, B 0..511); every block if no B
-          reset[=K]    reset requests; with K only the Kth attempt
-          attempt=K    with detect, block or reset: only the Kth attempt
-          times=N      fire at most N times in all
-    Attempts count consecutive requests for the same thing: the same detection, the same
-    write address or the same reset; any other valid request in between starts again at 1.
-  --reopen-after MS    after a hangup, open a new pseudo-terminal MS ms later, print its device
-                       as a new line on standard output and move the --link to it. Without this
-                       option the program ends after a hangup.
-
-Running:
-  --exit-after-reset   end once the first reset request has been answered and the reply read
-                       (at most 1 s wait for the reader), saving EEPROM and pictures
-  --log                one line per packet received or sent, and per fault, on standard error,
-                       with the time in seconds since start
-  --quiet              no informational messages on standard error (errors still appear)
-  -h, --help           this text
-  --version            the version number
-
+)";
+    for (const OptionRow& row : kRows) {
+        if (row.section != nullptr) {
+            help += std::string("\n") + row.section + "\n";
+        }
+        const std::string usage = std::string("--") + row.name +
+                                  (*row.valueName != '\0' ? std::string(" ") + row.valueName : "");
+        Add_Help_Entry(help, "  ", usage, row.help);
+        if (row.kind == Kind::Faults) {
+            help += Fault_Help();
+        }
+    }
+    Add_Help_Entry(help, "  ", "-h, --help", "this text");
+    Add_Help_Entry(help, "  ", "--version", "the version number");
+    help += R"(
 What is not answered (and changes nothing): a packet whose checksum is wrong, an unknown
 command, a length byte that does not fit its command, a write whose 128 bytes do not fit below
 address 0x10000.
@@ -255,6 +249,7 @@ Examples:
   lcdprog-sim --fault hangup:packet=101 --reopen-after 2000 --link /tmp/lcd
       the line drops at packet 101 (block 99's write) and is back 2 s later
 )";
+    return help;
 }
 
 }  // namespace lcdsim

@@ -32,6 +32,15 @@ QImage Dots_Image(int width, int height, const std::function<bool(int x, int y)>
     return image;
 }
 
+QImage Lcd_Image(int width, int height, const std::function<bool(int x, int y)>& dark) {
+    return Dots_Image(width, height, dark, kLcdDark, kLcdLit);
+}
+
+QImage Lcd_Image(const picture::Bits& picture) {
+    return Lcd_Image(picture.width, picture.height,
+                     [&](int x, int y) { return picture.Black(x, y); });
+}
+
 int Device_Pixels_Per_Dot(int zoom, qreal ratio) {
     // A hair below a whole number is that number: 1.25 x 4 must give 5, not 4.
     return std::max(1, static_cast<int>(std::floor(zoom * ratio + 1e-6)));

@@ -11,11 +11,22 @@
 #include <QLabel>
 #include <functional>
 
+#include "picture/picture.h"
+
 namespace lcdprog::platform {
+
+// The module's glass, as every window that shows what a panel will show paints it.
+constexpr QRgb kLcdLit = 0xFFA8C64E;   // the backlit glass
+constexpr QRgb kLcdDark = 0xFF1F2A10;  // a pixel that is on
 
 // One image pixel per dot: `darkColour` where `dark(x, y)`, `litColour` elsewhere.
 QImage Dots_Image(int width, int height, const std::function<bool(int x, int y)>& dark,
                   QRgb darkColour, QRgb litColour);
+
+// What a panel will show: Dots_Image in the glass's colours.
+QImage Lcd_Image(int width, int height, const std::function<bool(int x, int y)>& dark);
+// A picture made for a panel: palette index 0 is the pixel the module darkens.
+QImage Lcd_Image(const picture::Bits& picture);
 
 // Device pixels per dot for `zoom` logical pixels per dot on a device of `ratio`: the whole
 // number at or below their product, and at least one. At 150 % a zoom of 1 is one device pixel
