@@ -2,8 +2,9 @@
 # Builds the programmer (Release, in build/) and starts it.
 #   ./run.sh          start the programmer; as --demo when this user can open no serial port
 #   ./run.sh --demo   start the virtual LCD module too, attached as COM 1
-# Only what is started is built, in the build/ folder ./test.sh uses, so ./test.sh reuses it.
-# The first start takes about a minute; later ones are immediate.
+# Only what is started is built, in the build/ folder ./test.sh uses, so ./test.sh reuses it;
+# lcdprog-cli, which the production station runs, is built once the window is up.
+# The first start takes about half a minute; later ones are immediate.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -85,15 +86,23 @@ if [ ! -f build/CMakeCache.txt ] || { [ -n "$generator" ] && [ ! -f build/build.
     echo "Configuring the build in build/ ..."
     quietly cmake -S . -B build ${generator:+"$generator"} -DCMAKE_BUILD_TYPE=Release
 fi
+# One build at a time in build/ (this one, the one below left running, ./test.sh's): two would
+# write the same files.
+lock=build/.build-lock
 if [ "$demo" -eq 1 ]; then
-    echo "Building the programmer and the virtual LCD module (about a minute the first time) ..."
-    quietly cmake --build build --target lcdprog lcdprog-sim
+    echo "Building the programmer and the virtual LCD module (about half a minute the first time) ..."
+    quietly flock "$lock" cmake --build build --target lcdprog lcdprog-sim
 else
-    echo "Building the programmer (about a minute the first time) ..."
-    quietly cmake --build build --target lcdprog
+    echo "Building the programmer (about half a minute the first time) ..."
+    quietly flock "$lock" cmake --build build --target lcdprog
 fi
 rm -f "$log"
 trap - EXIT
+
+# The window does not wait for lcdprog-cli: it is built behind it, at the lowest priority, its
+# messages kept in build/lcdprog-cli-build.log. Up to date, this takes no time.
+nohup flock "$lock" nice -n 19 cmake --build build --target lcdprog-cli \
+    >build/lcdprog-cli-build.log 2>&1 </dev/null &
 
 if [ "$demo" -eq 1 ]; then
     echo "Starting the virtual LCD module and the programmer ..."

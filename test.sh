@@ -39,13 +39,13 @@ case "$mode" in
         lcdprog_ensure_packages "${LCDPROG_BUILD_PACKAGES[@]}" "${LCDPROG_TEST_PACKAGES[@]}"
         generator=$(lcdprog_generator_option)
         cmake -S . -B build ${generator:+"$generator"} -DCMAKE_BUILD_TYPE=Release >/dev/null
-        cmake --build build
+        flock build/.build-lock cmake --build build
         ctest --test-dir build --output-on-failure -j "$jobs" --timeout 300 -LE package
         ;;
     package)
         lcdprog_ensure_packages "${LCDPROG_BUILD_PACKAGES[@]}" "${LCDPROG_TEST_PACKAGES[@]}"
         cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-        cmake --build build
+        flock build/.build-lock cmake --build build
         ctest --test-dir build --output-on-failure --timeout 300 -L package
         ;;
     sanitize)

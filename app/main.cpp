@@ -11,6 +11,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QPointer>
+#include <QTimer>
 #include <QTranslator>
 
 #include "link/mod_RS232.h"
@@ -164,6 +165,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     mainWindow->show();
+    // For timing the start-up (README, "How long the first start takes"): the program ends once
+    // its window has been shown and the events of the start have been handled.
+    if (qEnvironmentVariableIsSet("LCDPROG_EXIT_WHEN_SHOWN")) {
+        QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    }
     // `lcdprog PROJECT.lcdprj`: the project opens once the start-up has finished.
     if (!parser.positionalArguments().isEmpty()) {
         mainWindow->Open_Project(
