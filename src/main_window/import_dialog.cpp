@@ -14,7 +14,6 @@
 #include "compiler/image_decoder.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/crisp_picture.h"
-#include "preview_window/frm_Anteprima.h"
 
 namespace lcdprog {
 namespace {
@@ -237,7 +236,7 @@ QImage frm_Importa_Immagine::Preview() const {
     // Palette index 0 is the pixel the module darkens.
     return platform::Dots_Image(
         result_.width, result_.height, [this](int x, int y) { return result_.Black(x, y); },
-        frm_Anteprima::kDark, frm_Anteprima::kLit);
+        platform::kLcdDark, platform::kLcdLit);
 }
 
 }  // namespace lcdprog

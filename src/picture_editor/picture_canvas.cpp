@@ -10,7 +10,6 @@
 #include <cmath>
 
 #include "platform/qt/crisp_picture.h"
-#include "preview_window/frm_Anteprima.h"
 
 namespace lcdprog {
 namespace {
@@ -19,8 +18,8 @@ using picture::Point;
 
 // Halfway between the lit glass and a dark pixel: a grid line shows on both.
 QRgb Grid_Colour() {
-    const QColor lit(frm_Anteprima::kLit);
-    const QColor dark(frm_Anteprima::kDark);
+    const QColor lit(platform::kLcdLit);
+    const QColor dark(platform::kLcdDark);
     return qRgb((lit.red() + dark.red()) / 2, (lit.green() + dark.green()) / 2,
                 (lit.blue() + dark.blue()) / 2);
 }
@@ -84,7 +83,7 @@ void PictureCanvas::Show_Picture(const picture::Bits& picture) {
         picture_ = picture;
         lcd_ = platform::Dots_Image(
             picture.width, picture.height, [&](int x, int y) { return picture.Black(x, y); },
-            frm_Anteprima::kDark, frm_Anteprima::kLit);
+            platform::kLcdDark, platform::kLcdLit);
         cursor_ = {std::clamp(cursor_.x, 0, std::max(0, picture.width - 1)),
                    std::clamp(cursor_.y, 0, std::max(0, picture.height - 1))};
         Resize();
@@ -113,7 +112,7 @@ void PictureCanvas::Show_Picture(const picture::Bits& picture) {
             }
             for (int i = x; i <= last; ++i) {
                 was[i] = now[i];
-                shown[i] = now[i] == 0 ? frm_Anteprima::kDark : frm_Anteprima::kLit;
+                shown[i] = now[i] == 0 ? platform::kLcdDark : platform::kLcdLit;
             }
             runs.push_back(Widget_Rect(x, y, last + 1, y + 1));
             bounds |= runs.back();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "compiler/image_decoder.h"
+#include "platform/qt/crisp_picture.h"
 #include "platform/services.h"
 #include "project/project_state.h"
 #include "state/mod_variabili.h"
@@ -55,8 +56,8 @@ class frm_Anteprima final : public QWidget {
     QImage Glyph(int which) const;
 
     static const QString kCaption;
-    static constexpr QRgb kLit = 0xFFA8C64E;   // the backlit glass
-    static constexpr QRgb kDark = 0xFF1F2A10;  // a pixel that is on
+    static constexpr QRgb kLit = platform::kLcdLit;
+    static constexpr QRgb kDark = platform::kLcdDark;
     static constexpr int kMaxZoom = 6;
 
   private:

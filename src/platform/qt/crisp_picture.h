@@ -13,6 +13,10 @@
 
 namespace lcdprog::platform {
 
+// The colours of a lit LCD, as every window shows a panel's picture.
+inline constexpr QRgb kLcdLit = 0xFFA8C64E;   // the backlit glass
+inline constexpr QRgb kLcdDark = 0xFF1F2A10;  // a pixel that is on
+
 // One image pixel per dot: `darkColour` where `dark(x, y)`, `litColour` elsewhere.
 QImage Dots_Image(int width, int height, const std::function<bool(int x, int y)>& dark,
                   QRgb darkColour, QRgb litColour);
