@@ -102,7 +102,7 @@ TEST(MainWindow, GlyphCellsToggleOneBitAndEsciWaitsForARun) {
     EXPECT_EQ(h.state.Font_10x16,
               (std::array<std::uint16_t, 10>{0, 0, 0, 0x100, 0, 0, 0, 0, 0, 0x8000}));
     for (const bool run : {true, false}) {
-        h.state.RunInProgress = run;
+        h.serialWindow.running = run;
         h.Find<QAction>("smnu_File_0")->trigger();
         EXPECT_EQ(h.window->isVisible(), run);
         EXPECT_EQ(h.window->windowTitle().endsWith(QString::fromUtf8(kWaitForRunText)), run);
