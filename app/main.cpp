@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     lcdprog::platform::Set_Application_Identity();
-    lcdprog::platform::Guard_Accessibility_Bus();
+    const lcdprog::platform::AccessibilityBusGuard busGuard;
 
     // The program speaks Italian, so Qt's own dialogs and buttons (the file dialog, "OK") do
     // too, whatever the desktop's language: Debian's qt6-translations-l10n. Without that package
@@ -152,11 +152,12 @@ int main(int argc, char** argv) {
     platform::QtServices qt;
     platform::Services services = qt.All();
     // The program's variables, for both windows and the link, until the program ends.
-    static ProgramState state;
+    ProgramState state;
     Attach_Receive_Handler(qt.serial, state);
+    // Declared after the state and the services: the serial port window goes before them.
+    SerialWindowHolder serialWindow(services, state);
 
-    auto* mainWindow =
-        new frm_Config_LCD(services, state, [&services] { Show_frm_RS232(services, state); });
+    auto* mainWindow = new frm_Config_LCD(services, state, &serialWindow);
     mainWindow->setAttribute(Qt::WA_DeleteOnClose);
     QPointer<frm_Stazione> station;
     QObject::connect(mainWindow, &frm_Config_LCD::stationRequested, mainWindow,

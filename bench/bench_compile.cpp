@@ -46,7 +46,7 @@ void Fill_Default_Slots(ProgramState& program, test::FakeFileService& files) {
         const std::string path = files.programFolder + "\\" + p.file;
         files.Put(path, Read_Asset(p.file));
         for (ImageSlot& slot : *p.slots) {
-            slot = {path, p.file, p.height, p.width, 1};
+            slot = {path, p.file, p.height, p.width};
         }
     }
 }

@@ -247,9 +247,10 @@ int Startup_Mode(int argc, char** argv, double t0) {
     platform::QtServices qt(Bin_Folder(), platform::PortTable{});
     FakeMessageBox messages;
     platform::Services services = qt.With(messages, qt.dialog, qt.program);
-    static ProgramState state;
+    ProgramState state;
     Attach_Receive_Handler(qt.serial, state);
-    frm_Config_LCD window(services, state, [&services] { Show_frm_RS232(services, state); });
+    SerialWindowHolder serialWindow(services, state);
+    frm_Config_LCD window(services, state, &serialWindow);
     FirstPaint paint([&] {
         const double t = Wall_Now_Ms();
         std::printf("%.6f %.6f\n", t - t0, t - mainEntry);
@@ -341,7 +342,7 @@ std::vector<double> Compile_Times(Desk& desk, int count) {
 
 // Picks "COM n" in the port box, as the operator does, and opens it.
 void Port_On(Desk& desk, int com) {
-    auto* combo = Current_frm_RS232()->findChild<QComboBox*>(QStringLiteral("cmb_RS232"));
+    auto* combo = desk.Serial_Window()->findChild<QComboBox*>(QStringLiteral("cmb_RS232"));
     if (combo == nullptr || com < 1 || com > combo->count()) {
         Die("no COM " + std::to_string(com) + " in the port box");
     }
@@ -553,7 +554,7 @@ int Bench_Mode(int argc, char** argv, const Options& opt) {
         Die("the windows did not start");
     }
     RunRecord record;
-    Current_frm_RS232()->Run_Feed().Subscribe(record);
+    desk.Serial_Window()->Run_Feed().Subscribe(record);
     f.compileMs = Compile_Times(desk, opt.compiles);
     f.direct = Program_Run(desk, record, *serial, 1);
     f.peer = Run_Peer(direct.Link(), desk.state.MemoryImage);  // with the program's port closed

@@ -213,11 +213,8 @@ std::vector<ControlRow> Layout() {
 const QString frm_Config_LCD::kCaption = QStringLiteral("Programmatore LCD grafici");
 
 frm_Config_LCD::frm_Config_LCD(platform::Services& services, ProgramState& state,
-                               std::function<void()> showSerialWindow, QWidget* parent)
-    : QMainWindow(parent),
-      services_(services),
-      state_(state),
-      showSerialWindow_(std::move(showSerialWindow)) {
+                               platform::SerialWindowAccess* serialWindow, QWidget* parent)
+    : QMainWindow(parent), services_(services), state_(state), serialWindow_(serialWindow) {
     panels_[k64128A] = {&state_.Images_64128A, 128, 64, nullptr, {}, {}, {}};
     panels_[k64128E] = {&state_.Images_64128E, 128, 64, nullptr, {}, {}, {}};
     panels_[k64240B] = {&state_.Images_64240B, 240, 64, nullptr, {}, {}, {}};
@@ -497,9 +494,10 @@ void frm_Config_LCD::Select_Picture(PanelIndex which, int index, Qt::MouseButton
     if (button != Qt::RightButton || index < 0 || index >= kSlotsPerPanel) {
         return;
     }
-    state_.SaveDialogMode = false;
+    // The picture selection always asks with the open form.
+    const bool SaveDialogMode = false;
     const std::string path = Select_Picture_File(
-        state_, services_.dialog, services_.messages, &services_.pump,
+        SaveDialogMode, services_.dialog, services_.messages, &services_.pump,
         "Scegli l'immagine " + std::to_string(index + 1) + " del " + kPictureTabs[which].type);
     if (Take_Picture(which, index, path)) {
         Check_Palettes({{which, index, path}});
@@ -624,9 +622,13 @@ void frm_Config_LCD::smnu_File_Click(int index) {
 }
 
 void frm_Config_LCD::smnu_Comunicazione_Click(int index) {
-    if (index == 0 && showSerialWindow_) {
-        showSerialWindow_();
+    if (index == 0 && serialWindow_ != nullptr) {
+        serialWindow_->ShowWindow();
     }
+}
+
+bool frm_Config_LCD::Run_In_Progress() const {
+    return serialWindow_ != nullptr && serialWindow_->RunInProgress();
 }
 
 void frm_Config_LCD::closeEvent(QCloseEvent* event) {
@@ -634,7 +636,7 @@ void frm_Config_LCD::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (state_.RunInProgress) {
+    if (Run_In_Progress()) {
         // A programming run is yielding to the window system from inside one of its waits:
         // the operator is told in the caption that it must end first, and the window stays.
         setWindowTitle(kCaption + QStringLiteral(" - ") + QString::fromUtf8(kWaitForRunText));
@@ -650,7 +652,7 @@ void frm_Config_LCD::closeEvent(QCloseEvent* event) {
 }
 
 void frm_Config_LCD::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::ActivationChange && !state_.RunInProgress) {
+    if (event->type() == QEvent::ActivationChange && !Run_In_Progress()) {
         setWindowTitle(Title());
     }
     QMainWindow::changeEvent(event);

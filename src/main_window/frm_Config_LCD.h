@@ -16,6 +16,7 @@
 #include "main_window/picture_import.h"
 #include "picture/picture.h"
 #include "platform/project_lock.h"
+#include "platform/serial_window_access.h"
 #include "platform/services.h"
 #include "platform/staged_files.h"
 #include "project/project_file.h"
@@ -60,10 +61,11 @@ enum class GlyphCommand;
 class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     Q_OBJECT
   public:
-    // `showSerialWindow` is the command "&Attiva/Disattiva seriale": main() wires it to the
-    // serial port window, which this window does not know.
+    // `serialWindow` (may be null) is what "&Attiva/Disattiva seriale" shows and whose run this
+    // window waits for before it closes: main() hands over the serial port window's holder,
+    // which this window knows only by that interface.
     frm_Config_LCD(platform::Services& services, ProgramState& state,
-                   std::function<void()> showSerialWindow, QWidget* parent = nullptr);
+                   platform::SerialWindowAccess* serialWindow, QWidget* parent = nullptr);
     ~frm_Config_LCD() override;
 
     // Start-up: clears the sixteen slots, checks the three white backgrounds in the program
@@ -151,6 +153,8 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
     struct ProjectLockState;
     // While locked, a close is refused and whoever locked is told; true when it was.
     bool Refuse_Close_While_Locked();
+    // A programming run of the serial port window is yielding from inside one of its waits.
+    bool Run_In_Progress() const;
 
     // One panel type: its slot array, picture size and controls.
     struct Panel {
@@ -255,7 +259,7 @@ class frm_Config_LCD final : public QMainWindow, public platform::ProjectLock {
 
     platform::Services& services_;
     ProgramState& state_;
-    std::function<void()> showSerialWindow_;
+    platform::SerialWindowAccess* serialWindow_;
     std::array<Panel, kPanelCount> panels_{};
 
     QTabWidget* SST_Select_Image = nullptr;

@@ -86,7 +86,7 @@ void frm_Config_LCD::Edit_Picture(PanelIndex which, int index) {
     // Always a file of its own: the one the slot had may be another slot's too, and the
     // history's undo must find it as it was.
     const std::optional<std::string> written =
-        Save_Slot_Picture(services_, state_, projectPath_, Edited_Name(slot.FileName),
+        Save_Slot_Picture(services_, projectPath_, Edited_Name(slot.FileName),
                           picture::Bmp_File(editor.Result()), "Modifica immagine");
     if (written) {
         Take_Picture(which, index, Check_Picture_Name(*written, services_.messages), step);

@@ -40,7 +40,7 @@ void frm_Config_LCD::Build_Editing() {
     // Saving moves the clean point without changing anything: only the title follows.
     connect(undoStack_, &QUndoStack::cleanChanged, this, [this](bool clean) {
         modified_ = !clean || picturesChanged_;
-        if (!state_.RunInProgress) {
+        if (!Run_In_Progress()) {
             setWindowTitle(Title());
         }
     });
@@ -92,7 +92,7 @@ frm_Config_LCD::~frm_Config_LCD() {
 
 void frm_Config_LCD::Follow_History() {
     modified_ = !undoStack_->isClean() || picturesChanged_;
-    if (!state_.RunInProgress) {
+    if (!Run_In_Progress()) {
         setWindowTitle(Title());
     }
     emit projectChanged();

@@ -11,6 +11,7 @@
 #include "compiler/picture_check.h"
 #include "main_window/frm_Config_LCD.h"
 #include "main_window/mod_Funzioni_Varie.h"
+#include "platform/choose_file.h"
 #include "platform/lower_case_path.h"
 #include "platform/qt/crisp_picture.h"
 #include "platform/qt/history_step.h"
@@ -49,8 +50,8 @@ void frm_Config_LCD::Current_Slot(PanelIndex& which, int& slot) const {
 
 void frm_Config_LCD::smnu_Importa_Immagine_Click() {
     const std::string filter = Import_Filter();
-    const std::optional<std::string> source = Choose_File(
-        state_, services_.dialog, "Scegli l'immagine da importare", filter.c_str(), false);
+    const std::optional<std::string> source = platform::Choose_File(
+        services_.dialog, "Scegli l'immagine da importare", filter.c_str(), false);
     if (!source) {
         return;
     }
@@ -81,8 +82,8 @@ void frm_Config_LCD::smnu_Reimporta_Click() {
 void frm_Config_LCD::Import_Into(PanelIndex which, int index, const std::string& source,
                                  const std::optional<picture::Settings>& settings,
                                  const QString& step) {
-    const std::optional<ImportedPicture> imported = Import_Picture(
-        services_, state_, this, source, which, index, projectPath_, runImport_, settings);
+    const std::optional<ImportedPicture> imported =
+        Import_Picture(services_, this, source, which, index, projectPath_, runImport_, settings);
     if (!imported) {
         return;
     }

@@ -11,7 +11,7 @@
 
 #include "compiler/image_decoder.h"
 #include "main_window/frm_Config_LCD.h"
-#include "main_window/mod_Funzioni_Varie.h"
+#include "platform/choose_file.h"
 #include "platform/lower_case_path.h"
 #include "platform/qt/accessibility.h"
 #include "project/project_file.h"
@@ -40,8 +40,8 @@ void frm_Config_LCD::Build_Project_Menus() {
         {&smnu_Apri_Progetto, "smnu_Apri_Progetto", QStringLiteral("Apri progetto..."),
          QKeySequence(Qt::CTRL | Qt::Key_O),
          [this] {
-             if (const auto chosen = Choose_File(state_, services_.dialog, "Apri progetto",
-                                                 kProjectFilter, false)) {
+             if (const auto chosen = platform::Choose_File(services_.dialog, "Apri progetto",
+                                                           kProjectFilter, false)) {
                  Open_Project(*chosen);
              }
          }},
@@ -219,9 +219,8 @@ bool frm_Config_LCD::Save_Project() {
 
 bool frm_Config_LCD::Save_Project_As() {
     // The save form of the same dialog the pictures are chosen with.
-    const std::optional<std::string> path =
-        Choose_File(state_, services_.dialog, "Salva progetto con nome", kProjectFilter, true,
-                    kProjectExtension);
+    const std::optional<std::string> path = platform::Choose_File(
+        services_.dialog, "Salva progetto con nome", kProjectFilter, true, kProjectExtension);
     if (!path) {
         return false;
     }

@@ -1,10 +1,8 @@
 #include "main_window/mod_Funzioni_Varie.h"
 
-#include <filesystem>
 #include <optional>
 
 #include "platform/lower_case_path.h"
-#include "state/mod_variabili.h"
 
 namespace lcdprog {
 namespace {
@@ -14,7 +12,7 @@ constexpr int kReadOnlyTicked = 1;
 
 }  // namespace
 
-std::string Select_Picture_File(const ProgramState& state, platform::FileDialog& dialog,
+std::string Select_Picture_File(bool SaveDialogMode, platform::FileDialog& dialog,
                                 platform::MessageBox& messages, platform::EventPump* pump,
                                 const std::string& purpose) {
     platform::FileDialogRequest request;
@@ -22,7 +20,7 @@ std::string Select_Picture_File(const ProgramState& state, platform::FileDialog&
     request.filter = kPictureFilter;
     request.filterIndex = kBitmapFilterIndex;
     request.flags = kReadOnlyTicked;
-    request.saveForm = state.SaveDialogMode;
+    request.saveForm = SaveDialogMode;
     // The title is the platform's, as the picture selection has always had it.
     request.purpose = purpose;
     request.keepTitle = true;
@@ -45,27 +43,6 @@ std::string Check_Picture_Name(const std::string& chosen, platform::MessageBox& 
         return {};
     }
     return name;
-}
-
-std::optional<std::string> Choose_File(ProgramState& state, platform::FileDialog& dialog,
-                                       const std::string& purpose, const char* filter,
-                                       bool saveForm, const std::string& extension,
-                                       const std::string& proposedName, bool confirmOverwrite) {
-    state.SaveDialogMode = saveForm;
-    platform::FileDialogRequest request;
-    request.cancelError = true;
-    request.filter = filter;
-    request.filterIndex = 2;
-    request.saveForm = state.SaveDialogMode;
-    request.fileName = proposedName;
-    request.purpose = purpose;
-    request.confirmOverwrite = confirmOverwrite;
-    std::optional<std::string> chosen = dialog.Show(request);
-    state.SaveDialogMode = false;
-    if (chosen && saveForm && std::filesystem::path(*chosen).extension().empty()) {
-        *chosen += extension;
-    }
-    return chosen;
 }
 
 }  // namespace lcdprog

@@ -7,8 +7,8 @@
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
 #include "main_window/import_dialog.h"
-#include "main_window/mod_Funzioni_Varie.h"
 #include "picture/picture.h"
+#include "platform/choose_file.h"
 #include "platform/posix_file_service.h"
 #include "platform/qt/qt_image_reader.h"
 #include "project/picture_names.h"
@@ -59,9 +59,9 @@ picture::Settings Remembered_Import_Settings(int panel) {
     return Settings_From_Json(text.toStdString()).value_or(picture::Settings{});
 }
 
-std::optional<ImportedPicture> Import_Picture(platform::Services& services, ProgramState& state,
-                                              QWidget* parent, const std::string& source, int panel,
-                                              int slot, const std::string& projectPath,
+std::optional<ImportedPicture> Import_Picture(platform::Services& services, QWidget* parent,
+                                              const std::string& source, int panel, int slot,
+                                              const std::string& projectPath,
                                               const RunImportDialog& run,
                                               const std::optional<picture::Settings>& settings) {
     picture::Rgba image;
@@ -84,22 +84,22 @@ std::optional<ImportedPicture> Import_Picture(platform::Services& services, Prog
     const std::string bytes = picture::Bmp_File(dialog.Result());
 
     const std::optional<std::string> written = Save_Slot_Picture(
-        services, state, projectPath, name, bytes, frm_Importa_Immagine::kCaption.toStdString());
+        services, projectPath, name, bytes, frm_Importa_Immagine::kCaption.toStdString());
     if (!written) {
         return std::nullopt;
     }
     return ImportedPicture{{dialog.Panel(), dialog.Slot(), *written}, source, dialog.Settings()};
 }
 
-std::optional<std::string> Picture_Destination(platform::Services& services, ProgramState& state,
+std::optional<std::string> Picture_Destination(platform::Services& services,
                                                const std::string& projectPath,
                                                const std::string& name) {
     if (projectPath.empty()) {
         // With no project there is no folder of its own: the operator says where, the name
         // proposed. A file there is not replaced (Save_Slot_Picture), so the dialog does not
         // offer to.
-        return Choose_File(state, services.dialog, "Salva l'immagine " + name, kBmpFilter, true,
-                           ".bmp", name, false);
+        return platform::Choose_File(services.dialog, "Salva l'immagine " + name, kBmpFilter, true,
+                                     ".bmp", name, false);
     }
     const std::string folder = Pictures_Folder(projectPath);
     if (!QDir().mkpath(Native(folder))) {
@@ -110,12 +110,11 @@ std::optional<std::string> Picture_Destination(platform::Services& services, Pro
     return folder + "/" + name;
 }
 
-std::optional<std::string> Save_Slot_Picture(platform::Services& services, ProgramState& state,
+std::optional<std::string> Save_Slot_Picture(platform::Services& services,
                                              const std::string& projectPath,
                                              const std::string& name, const std::string& bytes,
                                              const std::string& title) {
-    const std::optional<std::string> target =
-        Picture_Destination(services, state, projectPath, name);
+    const std::optional<std::string> target = Picture_Destination(services, projectPath, name);
     if (!target) {
         return std::nullopt;
     }

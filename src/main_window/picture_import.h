@@ -47,8 +47,8 @@ struct ImportedPicture {
 // different picture takes the next free name, asked first only when the operator named the file.
 // Nothing when cancelled or refused (with its message), nothing written then.
 std::optional<ImportedPicture> Import_Picture(
-    platform::Services& services, ProgramState& state, QWidget* parent, const std::string& source,
-    int panel, int slot, const std::string& projectPath, const RunImportDialog& run = {},
+    platform::Services& services, QWidget* parent, const std::string& source, int panel, int slot,
+    const std::string& projectPath, const RunImportDialog& run = {},
     const std::optional<picture::Settings>& settings = std::nullopt);
 
 // The settings the dialog last took for a panel (kept in the user's settings), else the
@@ -58,7 +58,7 @@ picture::Settings Remembered_Import_Settings(int panel);
 // Where a picture made for a slot goes: `name` in the folder "immagini" beside the open project
 // (made when missing), or, with no project, the path the save form of the file dialog gives,
 // proposing `name`. Nothing when cancelled, or after a message when the folder cannot be made.
-std::optional<std::string> Picture_Destination(platform::Services& services, ProgramState& state,
+std::optional<std::string> Picture_Destination(platform::Services& services,
                                                const std::string& projectPath,
                                                const std::string& name);
 
@@ -67,7 +67,7 @@ std::optional<std::string> Picture_Destination(platform::Services& services, Pro
 // different picture takes the next free name; a name the operator chose is asked about first,
 // in a question titled `title`. The path written; nothing when cancelled or refused, with its
 // message.
-std::optional<std::string> Save_Slot_Picture(platform::Services& services, ProgramState& state,
+std::optional<std::string> Save_Slot_Picture(platform::Services& services,
                                              const std::string& projectPath,
                                              const std::string& name, const std::string& bytes,
                                              const std::string& title);

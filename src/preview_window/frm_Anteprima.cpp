@@ -17,7 +17,7 @@
 
 #include "compiler/image_decoder.h"
 #include "compiler/mod_Compilatore.h"
-#include "main_window/mod_Funzioni_Varie.h"
+#include "platform/choose_file.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/crisp_picture.h"
 #include "platform/staged_files.h"
@@ -267,7 +267,7 @@ void frm_Anteprima::Show_Pictures() {
 void frm_Anteprima::cmd_Salva_Bin_Click() {
     // The save form of the same dialog the pictures are chosen with.
     const std::optional<std::string> chosen =
-        Choose_File(state_, services_.dialog, "Salva immagine .bin", kBinFilter, true, ".bin");
+        platform::Choose_File(services_.dialog, "Salva immagine .bin", kBinFilter, true, ".bin");
     if (!chosen) {
         return;
     }

@@ -37,7 +37,6 @@ void Fill_Slot(ImageSlot& slot, int panel, const std::string& fullPath,
                const std::string& fileName) {
     slot.FullPath = fullPath;
     slot.FileName = fileName;
-    slot.BitDepth = 1;
     slot.Height = kPanelLayouts[panel].height;
     slot.Width = kPanelLayouts[panel].width;
 }

@@ -15,7 +15,7 @@
 namespace lcdprog {
 
 // Records a picture in a slot of panel type `panel` (index into kPanelLayouts) as a right-click
-// choice, a start-up white picture and a project all record it: the panel's size, BitDepth 1.
+// choice, a start-up white picture and a project all record it: the panel's size.
 void Fill_Slot(ImageSlot& slot, int panel, const std::string& fullPath,
                const std::string& fileName);
 
@@ -35,7 +35,7 @@ using PictureCheck =
 
 // Puts every picture through the same header test a right-click choice uses and records it in
 // its slot as that choice would (FullPath lower-cased, FileName its last component, the panel's
-// size, BitDepth 1); an empty, missing or refused picture leaves the slot at its white picture.
+// size); an empty, missing or refused picture leaves the slot at its white picture.
 // The glyphs replace Font_5x8 and Font_10x16. Returns the refused pictures, in slot order.
 std::vector<RefusedPicture> Apply_Project(ProgramState& state, const Project& project,
                                           const platform::FileService& files,

@@ -1,11 +1,11 @@
 #include "records/plant_database.h"
 
-#include <QAtomicInteger>
 #include <QLoggingCategory>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
+#include <QUuid>
 #include <QVariant>
 #include <string>
 #include <utility>
@@ -67,9 +67,10 @@ QString Text_Columns() {
     return columns.join(QStringLiteral(", "));
 }
 
-QString Next_Connection_Name() {
-    static QAtomicInteger<int> count;
-    return QStringLiteral("lcdprog.records.%1").arg(count.fetchAndAddRelaxed(1));
+// Qt keeps its connections by name for the whole process: each database gets a name of its own
+// without a counter shared by every instance.
+QString New_Connection_Name() {
+    return QStringLiteral("lcdprog.records.") + QUuid::createUuid().toString(QUuid::WithoutBraces);
 }
 
 bool Has(const QString& text, const char* words) {
@@ -136,7 +137,7 @@ Refusal Refused(const QString& reason) {
 }  // namespace
 
 PlantDatabase::PlantDatabase(ConnectionTarget target, QString driver)
-    : target_(std::move(target)), driver_(std::move(driver)), connection_(Next_Connection_Name()) {}
+    : target_(std::move(target)), driver_(std::move(driver)), connection_(New_Connection_Name()) {}
 
 PlantDatabase::~PlantDatabase() {
     Disconnect();

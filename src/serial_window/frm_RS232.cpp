@@ -10,7 +10,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -126,11 +125,6 @@ class BusyPointer {
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
 };
-
-QPointer<frm_RS232>& Instance() {
-    static QPointer<frm_RS232> instance;
-    return instance;
-}
 
 }  // namespace
 
@@ -389,7 +383,7 @@ void frm_RS232::Report_No_Port(int failedPort) {
 // answer, and the window keeps what the run left until OFF.
 void frm_RS232::Ports_Changed() {
     platform::SerialControl& rs = services_.serial;
-    if (state_.RunInProgress || !isVisible()) {
+    if (runInProgress_ || !isVisible()) {
         portsChanged_ = true;
         return;
     }
@@ -418,7 +412,7 @@ void frm_RS232::Announce_Status() {
 
 void frm_RS232::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (portsChanged_ && openDevice_.empty() && !state_.RunInProgress) {
+    if (portsChanged_ && openDevice_.empty() && !runInProgress_) {
         QTimer::singleShot(0, this, &frm_RS232::Ports_Changed);
     }
 }
@@ -511,10 +505,10 @@ void frm_RS232::cmd_Exit_Click() {
 void frm_RS232::cmd_Write_RS232_Click() {
     // The exchanges assume one run at a time on a port that stays open: a click that arrives
     // while a run yields is dropped.
-    if (state_.RunInProgress) {
+    if (runInProgress_) {
         return;
     }
-    state_.RunInProgress = true;
+    runInProgress_ = true;
     spy_->SetText("");
     sendCounter_->SetText("0");
     receivedCounter_->SetText("0");
@@ -535,7 +529,7 @@ void frm_RS232::cmd_Write_RS232_Click() {
     together_.Flush();
     cmd_Exit->setEnabled(true);
     cmd_OFF->setEnabled(true);
-    state_.RunInProgress = false;
+    runInProgress_ = false;
     // The bar stops at 511 of 512 after a good run: the end is told in words, whatever it was.
     Announce_Status();
     if (closeAfterRun_) {
@@ -545,7 +539,7 @@ void frm_RS232::cmd_Write_RS232_Click() {
 }
 
 void frm_RS232::closeEvent(QCloseEvent* event) {
-    if (state_.RunInProgress) {
+    if (runInProgress_) {
         // Closing would close the port under a running exchange: close when the run ends.
         closeAfterRun_ = true;
         setWindowTitle(kCaption + QStringLiteral(" - ") + QString::fromUtf8(kWaitForRunText));
@@ -557,23 +551,27 @@ void frm_RS232::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void Show_frm_RS232(platform::Services& services, ProgramState& state) {
-    QPointer<frm_RS232>& instance = Instance();
-    if (instance.isNull()) {
-        instance = new frm_RS232(services, state);
-        instance->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    if (instance->isMinimized()) {
-        instance->showNormal();
-    } else {
-        instance->show();
-    }
-    instance->raise();
-    instance->activateWindow();
+SerialWindowHolder::~SerialWindowHolder() {
+    // The program ending with the window open still leaves the port closed.
+    delete window_.data();
 }
 
-frm_RS232* Current_frm_RS232() {
-    return Instance().data();
+void SerialWindowHolder::ShowWindow() {
+    if (window_.isNull()) {
+        window_ = new frm_RS232(services_, state_);
+        window_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    if (window_->isMinimized()) {
+        window_->showNormal();
+    } else {
+        window_->show();
+    }
+    window_->raise();
+    window_->activateWindow();
+}
+
+bool SerialWindowHolder::RunInProgress() const {
+    return !window_.isNull() && window_->Run_In_Progress();
 }
 
 }  // namespace lcdprog

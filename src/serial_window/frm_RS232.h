@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <memory>
 
 #include "platform/qt/qt_controls.h"
+#include "platform/serial_window_access.h"
 #include "platform/services.h"
 #include "serial_window/controls_view.h"
 #include "serial_window/run_status.h"
@@ -45,6 +47,8 @@ class frm_RS232 final : public QWidget {
     // Every run of this window reports here; its counters, trace, bar and status line are the
     // first subscriber, and anyone else (a log, a bench) may subscribe for the window's lifetime.
     RunFeed& Run_Feed() { return feed_; }
+    // True from the first to the last step of a run of this window.
+    bool Run_In_Progress() const { return runInProgress_; }
 
     static const QString kCaption;
 
@@ -73,6 +77,9 @@ class frm_RS232 final : public QWidget {
 
     platform::Services& services_;
     ProgramState& state_;
+    // A run of this window is yielding from inside one of its waits: a second click, a close
+    // and the port list wait for its end.
+    bool runInProgress_ = false;
     bool closeAfterRun_ = false;
     // The device ON opened, until OFF; empty while the port is closed.
     std::string openDevice_;
@@ -126,12 +133,25 @@ class frm_RS232 final : public QWidget {
     RunFeed feed_;
 };
 
-// The menu command of the main window: shows the one serial port window without blocking,
-// creating it (and so probing the ports) when it does not exist; an open window is only
-// brought to the front.
-void Show_frm_RS232(platform::Services& services, ProgramState& state);
+// The program's one serial port window, made by whoever runs the program (main(), a test, the
+// bench) and handed to the main window, which knows it only as a platform::SerialWindowAccess.
+class SerialWindowHolder final : public platform::SerialWindowAccess {
+  public:
+    SerialWindowHolder(platform::Services& services, ProgramState& state)
+        : services_(services), state_(state) {}
+    ~SerialWindowHolder() override;
+    SerialWindowHolder(const SerialWindowHolder&) = delete;
+    SerialWindowHolder& operator=(const SerialWindowHolder&) = delete;
 
-// The open serial port window, or nullptr.
-frm_RS232* Current_frm_RS232();
+    void ShowWindow() override;
+    bool RunInProgress() const override;
+    // The open window, or nullptr.
+    frm_RS232* Window() const { return window_.data(); }
+
+  private:
+    platform::Services& services_;
+    ProgramState& state_;
+    QPointer<frm_RS232> window_;
+};
 
 }  // namespace lcdprog

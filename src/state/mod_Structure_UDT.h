@@ -10,7 +10,6 @@ struct ImageSlot {
     std::string FileName;  // last component of FullPath, quoted in messages
     int Height = 0;        // pixels; always the panel's height
     int Width = 0;         // pixels; always the panel's width
-    int BitDepth = 0;      // set to 1 whenever the slot is filled; nothing reads it
 };
 
 }  // namespace lcdprog

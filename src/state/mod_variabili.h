@@ -26,9 +26,6 @@ struct ProgramState {
     // Whole numbers 0..65535; kept as 16-bit integers, which hold every value exactly.
     std::array<std::uint16_t, 10> Font_10x16{};
 
-    // The file dialog shows its save form when true. Only ever set to false.
-    bool SaveDialogMode = false;
-
     // The image the programming run sends: the last one compiled for a run (or read from a
     // .bin file). Never resized.
     MemoryImageBytes MemoryImage{};
@@ -40,10 +37,6 @@ struct ProgramState {
     std::uint8_t RxLength = 0;
     // Set by Stop; read by the programming run and the write command.
     bool StopRequested = false;
-
-    // True from the first to the last step of a programming run. Not part of the protocol: the
-    // windows read it to hold off commands that would close the port under a running exchange.
-    bool RunInProgress = false;
 
     // The slot array of panel type `panel`, in compile order (64128A, 64128E, 64240B, 128240A).
     ImageSlots& Panel_Slots(int panel);

@@ -66,7 +66,7 @@ struct CompileImage : ::testing::Test {
                 pictures[k].push_back(static_cast<char>(random()));
             }
             state.Panel_Slots(panel.index)[i] = {panel.Path(i), files.GetFileName(panel.Path(i)),
-                                                 panel.height, panel.width, 1};
+                                                 panel.height, panel.width};
             files.Put(panel.Path(i), pictures[k]);
             for (int y = 0; y < panel.height; ++y) {
                 for (int x = 0; x < panel.width; ++x) {

@@ -19,8 +19,8 @@
 
 namespace lcdprog {
 inline bool operator==(const ImageSlot& a, const ImageSlot& b) {
-    return std::tie(a.FullPath, a.FileName, a.Width, a.Height, a.BitDepth) ==
-           std::tie(b.FullPath, b.FileName, b.Width, b.Height, b.BitDepth);
+    return std::tie(a.FullPath, a.FileName, a.Width, a.Height) ==
+           std::tie(b.FullPath, b.FileName, b.Width, b.Height);
 }
 }  // namespace lcdprog
 
@@ -44,10 +44,17 @@ inline QImage Decode(const std::string& bytes) {
     return QImage::fromData(QByteArray::fromStdString(bytes)).convertToFormat(QImage::Format_RGB32);
 }
 
+// The serial port window as the main window knows it: only whether a run is under way.
+struct FakeSerialWindow final : platform::SerialWindowAccess {
+    void ShowWindow() override {}
+    bool RunInProgress() const override { return running; }
+    bool running = false;
+};
+
 struct MainWindowHarness {
     explicit MainWindowHarness(platform::FileService& files)
         : services{files, messages, clock, pump, serial, dialog, program} {
-        window = std::make_unique<frm_Config_LCD>(services, state, nullptr);
+        window = std::make_unique<frm_Config_LCD>(services, state, &serialWindow);
     }
     template <typename T>
     T* Find(const QString& name) const {
@@ -89,6 +96,7 @@ struct MainWindowHarness {
     FakeProgram program;
     platform::Services services;
     ProgramState state;
+    FakeSerialWindow serialWindow;
     std::unique_ptr<frm_Config_LCD> window;
 };
 

@@ -73,7 +73,7 @@ TEST(StartUp, EveryPanelGetsItsWhiteBackgroundOrTheFirstBadFileEndsTheProgramAft
         for (int k = 0; k < 16; ++k) {
             const int p = k / 4, white = p == 0 ? 0 : p - 1;  // both 128 x 64 panels share one
             const ImageSlot slot{kFolder + "/" + kWhites[white], kWhites[white], p == 3 ? 128 : 64,
-                                 p < 2 ? 128 : 240, 1};
+                                 p < 2 ? 128 : 240};
             EXPECT_TRUE(h.Take()[k] == std::pair(slot, Decode(White_File(white)))) << k;
         }
     }
@@ -102,7 +102,7 @@ TEST(MainWindow, GlyphCellsToggleOneBitAndEsciWaitsForARun) {
     EXPECT_EQ(h.state.Font_10x16,
               (std::array<std::uint16_t, 10>{0, 0, 0, 0x100, 0, 0, 0, 0, 0, 0x8000}));
     for (const bool run : {true, false}) {
-        h.state.RunInProgress = run;
+        h.serialWindow.running = run;
         h.Find<QAction>("smnu_File_0")->trigger();
         EXPECT_EQ(h.window->isVisible(), run);
         EXPECT_EQ(h.window->windowTitle().endsWith(QString::fromUtf8(kWaitForRunText)), run);

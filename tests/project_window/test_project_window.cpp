@@ -142,7 +142,7 @@ void ProjectSession::Unsaved_Changes() {
     const std::string project = dir.path().toStdString() + "/job.lcdprj";
     h.dialog.answer = project;
     ASSERT_TRUE(h.window->Save_Project_As());
-    EXPECT_TRUE(h.dialog.requests.back().saveForm && !h.state.SaveDialogMode);
+    EXPECT_TRUE(h.dialog.requests.back().saveForm);
     EXPECT_EQ(h.dialog.requests.back().purpose, "Salva progetto con nome");
     using platform::SaveChoice;
     h.Find<QTableWidget>("msh_Font_5x8")->setCurrentCell(0, 0);

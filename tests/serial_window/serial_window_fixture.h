@@ -34,7 +34,7 @@ class SerialWindowTest : public ::testing::Test {
 
     void TearDown() override {
         window.reset();
-        if (frm_RS232* shown = Current_frm_RS232()) {
+        if (frm_RS232* shown = holder.Window()) {
             shown->close();
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -49,7 +49,7 @@ class SerialWindowTest : public ::testing::Test {
 
     template <typename T = QWidget>
     T* Find(const char* name) const {
-        const QWidget* shown = window ? window.get() : Current_frm_RS232();  // or Show_frm_RS232's
+        const QWidget* shown = window ? window.get() : holder.Window();  // or the holder's
         T* w = shown->findChild<T*>(QString::fromLatin1(name));
         EXPECT_NE(w, nullptr) << name;
         return w;
@@ -81,6 +81,7 @@ class SerialWindowTest : public ::testing::Test {
     FakeProgram program;
     platform::Services services{files, messages, line.clock, line, serial, dialog, program};
     std::vector<Qt::CursorShape> shapes;  // the pointer at every open request
+    SerialWindowHolder holder{services, state};
     std::unique_ptr<frm_RS232> window;
 };
 

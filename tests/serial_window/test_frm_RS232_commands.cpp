@@ -72,14 +72,14 @@ TEST_F(CommandTest, OnAndOffHandTheFocusToEachOtherAndAreHeard) {
 TEST_F(CommandTest, ShowingAgainChangesNothingOffEmptiesTheTraceAndExitEndsTheWindow) {
     using Port = FakeSerialControl::Port;
     serial.ports = {{1, Port::Free}, {2, Port::Free}};
-    Show_frm_RS232(services, state);
-    frm_RS232* first = Current_frm_RS232();
+    holder.ShowWindow();
+    frm_RS232* first = holder.Window();
     ASSERT_NE(first, nullptr);
     Find<QComboBox>("cmb_RS232")->setCurrentIndex(1);
     Click("cmd_ON");
     const auto log = serial.log;
-    Show_frm_RS232(services, state);  // neither probes again nor changes a state
-    EXPECT_EQ(Current_frm_RS232(), first);
+    holder.ShowWindow();  // neither probes again nor changes a state
+    EXPECT_EQ(holder.Window(), first);
     EXPECT_EQ(serial.log, log);
     EXPECT_EQ(Find<QComboBox>("cmb_RS232")->currentText(), "COM 2");
     EXPECT_EQ(Now(), kPortOpen);
@@ -98,10 +98,10 @@ TEST_F(CommandTest, ShowingAgainChangesNothingOffEmptiesTheTraceAndExitEndsTheWi
     Click("cmd_Exit");
     EXPECT_EQ(serial.log.back(), "close 2");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(Current_frm_RS232(), nullptr);
+    EXPECT_EQ(holder.Window(), nullptr);
     serial.log.clear();
-    Show_frm_RS232(services, state);
-    ASSERT_NE(Current_frm_RS232(), nullptr);
+    holder.ShowWindow();
+    ASSERT_NE(holder.Window(), nullptr);
     EXPECT_EQ(serial.log.front(), "port 1");
 }
 
@@ -192,7 +192,7 @@ TEST_F(RunTest, CompileDetectProgramAndResetUnlessStoppedWhileProgramming) {
         EXPECT_EQ(Text("txt_Send_Packet"), std::to_string(serial.written.size()));
         EXPECT_EQ(state.StopRequested, c.stop == AfterTenBlocks);
         EXPECT_EQ(Now(), kPortOpen);
-        EXPECT_FALSE(state.RunInProgress);
+        EXPECT_FALSE(window->Run_In_Progress());
     }
 }
 

@@ -37,7 +37,7 @@ Desk::Desk(std::vector<std::string> ports, const SerialTap& tap)
       ports_(static_cast<int>(ports.size())) {}
 
 Desk::~Desk() {
-    if (frm_RS232* serial = Current_frm_RS232()) {
+    if (frm_RS232* serial = serialWindow_.Window()) {
         serial->close();
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -45,8 +45,7 @@ Desk::~Desk() {
 }
 
 bool Desk::Open() {
-    main_ = std::make_unique<frm_Config_LCD>(services, state,
-                                             [this] { Show_frm_RS232(services, state); });
+    main_ = std::make_unique<frm_Config_LCD>(services, state, &serialWindow_);
     if (!main_->Form_Load()) {
         ADD_FAILURE() << "the main window did not start (white backgrounds in " << Bin_Folder()
                       << "?)";
@@ -54,11 +53,11 @@ bool Desk::Open() {
     }
     main_->show();
     auto* menuItem = main_->findChild<QAction*>(QStringLiteral("smnu_Comunicazione_0"));
-    if (menuItem == nullptr || (menuItem->trigger(), Current_frm_RS232() == nullptr)) {
+    if (menuItem == nullptr || (menuItem->trigger(), serialWindow_.Window() == nullptr)) {
         ADD_FAILURE() << "the serial port window did not open";
         return false;
     }
-    auto* combo = Current_frm_RS232()->findChild<QComboBox*>(QStringLiteral("cmb_RS232"));
+    auto* combo = serialWindow_.Window()->findChild<QComboBox*>(QStringLiteral("cmb_RS232"));
     EXPECT_TRUE(combo != nullptr && combo->count() == ports_) << "the probe missed a port";
     return combo != nullptr && combo->count() == ports_;
 }
@@ -72,13 +71,13 @@ bool Desk::Choose_Noise_Pictures(const TempFolder& folder) {
 }
 
 void Desk::Click(const char* button) const {
-    auto* b = Current_frm_RS232()->findChild<QPushButton*>(QString::fromLatin1(button));
+    auto* b = serialWindow_.Window()->findChild<QPushButton*>(QString::fromLatin1(button));
     ASSERT_NE(b, nullptr) << button;
     QTest::mouseClick(b, Qt::LeftButton);
 }
 
 bool Desk::Enabled(const char* name) const {
-    auto* w = Current_frm_RS232()->findChild<QWidget*>(QString::fromLatin1(name));
+    auto* w = serialWindow_.Window()->findChild<QWidget*>(QString::fromLatin1(name));
     EXPECT_NE(w, nullptr) << name;
     return w != nullptr && w->isEnabled();
 }
@@ -90,7 +89,7 @@ DeskReading Desk::Read() const {
         EXPECT_EQ(m.icon, platform::MessageIcon::Critical) << m.text;
         r.messages.push_back(m.text);
     }
-    const frm_RS232& w = *Current_frm_RS232();
+    const frm_RS232& w = *serialWindow_.Window();
     r.sent = w.findChild<QLineEdit*>(QStringLiteral("txt_Send_Packet"))->text().toStdString();
     r.received =
         w.findChild<QLineEdit*>(QStringLiteral("txt_Received_Packet"))->text().toStdString();

@@ -47,6 +47,8 @@ class Desk {
     void Click(const char* button) const;
     bool Enabled(const char* name) const;
     DeskReading Read() const;
+    // The serial port window, once Open() has opened it.
+    frm_RS232* Serial_Window() const { return serialWindow_.Window(); }
 
     FakeMessageBox messages;
     FakeFileDialog dialog;
@@ -57,6 +59,7 @@ class Desk {
 
   private:
     int ports_;
+    SerialWindowHolder serialWindow_{services, state};
     std::unique_ptr<frm_Config_LCD> main_;
 };
 

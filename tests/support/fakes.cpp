@@ -110,7 +110,7 @@ void Fill_Slots_With_Noise(ProgramState& state, const std::string& prefix, const
     for (const auto& [slots, width, height, rowBytes] : panels) {
         for (ImageSlot& slot : *slots) {
             const std::string name = "pic" + std::to_string(k++) + ".bmp";
-            slot = {prefix + name, name, height, width, 1};
+            slot = {prefix + name, name, height, width};
             std::string bytes(62 + static_cast<std::size_t>(height * rowBytes), '\0');
             for (char& b : bytes) {
                 b = static_cast<char>(random());

@@ -269,8 +269,7 @@ class Session {
             return false;
         };
         constexpr int k64240B = 2;
-        if (Import_Picture(services_, *state_, window_.get(), path.toStdString(), k64240B, 1, {},
-                           run) ||
+        if (Import_Picture(services_, window_.get(), path.toStdString(), k64240B, 1, {}, run) ||
             !messages_.shown.empty()) {
             error = error.isEmpty() ? QStringLiteral("the import dialog did not open on ") + path
                                     : error;
@@ -342,8 +341,7 @@ class Session {
 
   private:
     bool Start_Main_Window() {
-        window_ = std::make_unique<frm_Config_LCD>(services_, *state_,
-                                                   [this] { Show_frm_RS232(services_, *state_); });
+        window_ = std::make_unique<frm_Config_LCD>(services_, *state_, &serialWindowHolder_);
         if (!window_->Form_Load() || program_.ended) {
             return false;
         }
@@ -365,11 +363,9 @@ class Session {
     platform::Services services_ = qt_.With(messages_, dialog_, program_);
     // Held on the heap: a fresh one stands in for a program started again.
     std::unique_ptr<ProgramState> state_ = std::make_unique<ProgramState>();
-    // The serial window is its own top-level widget; on every way out it goes before the
-    // services it talks to.
-    struct SerialWindowGuard {
-        ~SerialWindowGuard() { delete Current_frm_RS232(); }
-    } serialWindowGuard_;
+    // The serial window is its own top-level widget; on every way out its holder deletes it
+    // before the services it talks to go.
+    SerialWindowHolder serialWindowHolder_{services_, *state_};
     std::unique_ptr<frm_Config_LCD> window_;
     frm_Anteprima* preview_ = nullptr;
     frm_RS232* serialWindow_ = nullptr;
@@ -469,7 +465,7 @@ bool Session::Reopen_From_Project() {
 bool Session::Open_Serial_Window() {
     window_->smnu_Comunicazione_Click(0);
     Settle();
-    serialWindow_ = Current_frm_RS232();
+    serialWindow_ = serialWindowHolder_.Window();
     if (serialWindow_ == nullptr) {
         error = QStringLiteral("the menu command did not open the serial port window");
         return false;

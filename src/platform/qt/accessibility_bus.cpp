@@ -184,9 +184,11 @@ bool Wrap_Adaptor() {
     return bus.registerVirtualObject(kAccessiblePath, guarded, QDBusConnection::SubPath);
 }
 
+}  // namespace
+
 // Qt turns accessibility on, then puts its adaptor on the bus in the same call: the wrapping
 // waits for the event loop's next turn.
-class Watcher final : public QAccessible::ActivationObserver {
+class AccessibilityBusGuard::Watcher final : public QAccessible::ActivationObserver {
   public:
     void accessibilityActiveChanged(bool active) override {
         if (active) {
@@ -196,18 +198,17 @@ class Watcher final : public QAccessible::ActivationObserver {
     }
 };
 
-}  // namespace
-
-void Guard_Accessibility_Bus() {
-    static Watcher watcher;
-    static bool installed = false;
-    if (installed || qApp == nullptr) {
+AccessibilityBusGuard::AccessibilityBusGuard() : watcher_(std::make_unique<Watcher>()) {
+    if (qApp == nullptr) {
         return;
     }
-    installed = true;
-    QAccessible::installActivationObserver(&watcher);
+    QAccessible::installActivationObserver(watcher_.get());
     QMetaObject::invokeMethod(
         qApp, [] { Wrap_Adaptor(); }, Qt::QueuedConnection);
+}
+
+AccessibilityBusGuard::~AccessibilityBusGuard() {
+    QAccessible::removeActivationObserver(watcher_.get());
 }
 
 }  // namespace lcdprog::platform

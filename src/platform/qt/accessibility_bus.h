@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <memory>
 
 class QObject;
 
@@ -18,8 +19,19 @@ QString Accessible_Id(const QObject* object);
 // there and crash the program. Once Qt has put its adaptor on the bus, it is wrapped: calls with
 // fewer arguments than the method takes get an error reply, GetAll is answered here, and
 // everything else goes to Qt's adaptor unchanged. The guard also answers each object's
-// AccessibleId, in Get and GetAll and in the description of the Accessible interface. Call once,
-// after the QApplication exists; without an accessibility bus it does nothing.
-void Guard_Accessibility_Bus();
+// AccessibleId, in Get and GetAll and in the description of the Accessible interface. The
+// program makes one, after the QApplication exists, and keeps it while it runs; without an
+// accessibility bus it does nothing.
+class AccessibilityBusGuard {
+  public:
+    AccessibilityBusGuard();
+    ~AccessibilityBusGuard();
+    AccessibilityBusGuard(const AccessibilityBusGuard&) = delete;
+    AccessibilityBusGuard& operator=(const AccessibilityBusGuard&) = delete;
+
+  private:
+    class Watcher;
+    std::unique_ptr<Watcher> watcher_;
+};
 
 }  // namespace lcdprog::platform

@@ -8,11 +8,9 @@
 
 namespace lcdprog::platform {
 
-namespace {
-
 // Qt's own texts for the detail button, in Italian even where Qt's translations are not
 // installed: the button is the only way to the reason, so it must read like the rest.
-class DetailButtonTexts final : public QTranslator {
+class QtMessageBox::DetailButtonTexts final : public QTranslator {
   public:
     bool isEmpty() const override { return false; }
     QString translate(const char* context, const char* source, const char* disambiguation,
@@ -32,16 +30,13 @@ class DetailButtonTexts final : public QTranslator {
     }
 };
 
-void Install_Detail_Button_Texts() {
-    static DetailButtonTexts* texts = nullptr;
-    if (texts == nullptr) {
-        texts = new DetailButtonTexts;
-        texts->setParent(QCoreApplication::instance());
-        QCoreApplication::installTranslator(texts);
+QtMessageBox::QtMessageBox(QWidget* parent) : parent_(parent) {}
+
+QtMessageBox::~QtMessageBox() {
+    if (detailTexts_ != nullptr) {
+        QCoreApplication::removeTranslator(detailTexts_.get());
     }
 }
-
-}  // namespace
 
 void QtMessageBox::Show(const std::string& text, const std::string& title, MessageIcon icon) {
     ShowDetailed(text, title, icon, {});
@@ -58,7 +53,12 @@ void QtMessageBox::ShowDetailed(const std::string& text, const std::string& titl
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::ApplicationModal);
     if (!detail.empty()) {
-        Install_Detail_Button_Texts();
+        // Installed at the first box that needs it: installing tells every window the language
+        // changed, which a program that never shows a detail should not go through.
+        if (detailTexts_ == nullptr) {
+            detailTexts_ = std::make_unique<DetailButtonTexts>();
+            QCoreApplication::installTranslator(detailTexts_.get());
+        }
         box.setDetailedText(QString::fromStdString(detail));
     }
     // The same words on standard error: a box on a display nobody is looking at (a remote

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "platform/message_box.h"
 
 class QWidget;
@@ -10,7 +12,10 @@ namespace lcdprog::platform {
 // otherwise on the active window.
 class QtMessageBox final : public MessageBox {
   public:
-    explicit QtMessageBox(QWidget* parent = nullptr) : parent_(parent) {}
+    explicit QtMessageBox(QWidget* parent = nullptr);
+    ~QtMessageBox() override;
+    QtMessageBox(const QtMessageBox&) = delete;
+    QtMessageBox& operator=(const QtMessageBox&) = delete;
     void Show(const std::string& text, const std::string& title, MessageIcon icon) override;
     void ShowDetailed(const std::string& text, const std::string& title, MessageIcon icon,
                       const std::string& detail) override;
@@ -21,7 +26,10 @@ class QtMessageBox final : public MessageBox {
                           const std::vector<std::string>& choices) override;
 
   private:
+    class DetailButtonTexts;
+
     QWidget* parent_;
+    std::unique_ptr<DetailButtonTexts> detailTexts_;
 };
 
 }  // namespace lcdprog::platform
