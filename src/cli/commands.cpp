@@ -73,7 +73,7 @@ Result<Image> Compile_Project(platform::FileService& files, const std::string& p
             if (reversedPalette) {
                 reversedPalette(picture);
             }
-            return {};
+            return platform::kDone;
         });
     if (!refused.empty()) {
         // The window would show these slots white; a production run must not.
@@ -146,12 +146,12 @@ int Run_Image(const Options& options) {
     // Every output is written beside its name first and renamed only once all of them are
     // complete: a command that fails leaves no output behind, nor half of one.
     platform::StagedFiles out;
-    std::string reason;
-    if (!out.Stage(options.output,
-                   std::string_view(reinterpret_cast<const char*>(image.data()), image.size()),
-                   reason)) {
+    if (const Result<> staged =
+            out.Stage(options.output,
+                      std::string_view(reinterpret_cast<const char*>(image.data()), image.size()));
+        !staged) {
         std::fprintf(stderr, "lcdprog-cli: impossibile scrivere %s: %s\n", options.output.c_str(),
-                     reason.c_str());
+                     staged.Text().c_str());
         return kExitUsage;
     }
     if (!options.pngDir.empty()) {
@@ -161,9 +161,9 @@ int Run_Image(const Options& options) {
             return kExitUsage;
         }
     }
-    if (!out.Commit(reason)) {
+    if (const Result<> committed = out.Commit(); !committed) {
         std::fprintf(stderr, "lcdprog-cli: impossibile completare i file di uscita: %s\n",
-                     reason.c_str());
+                     committed.Text().c_str());
         return kExitUsage;
     }
     return kExitOk;

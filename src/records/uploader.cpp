@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <utility>
 
+#include "platform/qt/log.h"
 #include "records/record_file.h"
 
 namespace lcdprog::records {
@@ -134,6 +135,12 @@ UploadStatus Uploader::Send_Pending(const std::function<void(int sent)>& afterEa
     status.connected = ready.Ok();
     status.reason = QString::fromStdString(ready.Text());
     status.pending = status.connected ? 0 : Count_Pending(offset);
+    qCInfo(platform::Records_Log) << "upload of" << recordPath_ << ":" << status.sent
+                                  << "records sent," << status.pending << "pending"
+                                  << (status.connected ? "" : qPrintable(status.reason));
+    for (const QString& notice : status.notices) {
+        qCWarning(platform::Records_Log) << "upload of" << recordPath_ << ":" << notice;
+    }
     return status;
 }
 
