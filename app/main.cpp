@@ -18,6 +18,8 @@
 #include "main_window/frm_Config_LCD.h"
 #include "platform/qt/accessibility_bus.h"
 #include "platform/qt/application_identity.h"
+#include "platform/qt/command_line.h"
+#include "platform/qt/log.h"
 #include "platform/qt/qt_services.h"
 #include "platform/result.h"
 #include "serial_window/frm_RS232.h"
@@ -33,6 +35,8 @@ const char kHelp[] =
     "  PROGETTO.lcdprj   apre il progetto all'avvio\n"
     "  -h, --help        mostra questo aiuto ed esce\n"
     "      --version     mostra la versione ed esce\n"
+    "      --verbose     scrive su standard error il registro di quello che fa (per segnalare\n"
+    "                    un problema)\n"
     "\n"
     "Sono accettate anche le opzioni di Qt (per esempio -platform offscreen, -style fusion).\n"
     "\n"
@@ -56,37 +60,32 @@ QStringList Arguments_Of(int argc, char** argv) {
     return arguments;
 }
 
-lcdprog::platform::Refusal Wrong(std::string text) {
-    return {lcdprog::platform::RefusalKind::Invalid, std::move(text)};
-}
-
 // Parses the command line; a refusal carries the operator's message.
 // Single-dash words are whole options, as Qt's own (-platform, -style) are.
 lcdprog::platform::Result<> Parse_Line(QCommandLineParser& parser, const QStringList& arguments) {
+    using namespace lcdprog::platform;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOption(kHelpOption);
-    parser.addOption(kVersionOption);
     parser.addPositionalArgument(QStringLiteral("progetto"), QString());
-    if (!parser.parse(arguments)) {
-        if (parser.unknownOptionNames().isEmpty()) {
-            return Wrong("le opzioni --help e --version non prendono valori");
-        }
-        const QString name = parser.unknownOptionNames().front();
-        return Wrong("opzione sconosciuta: \"" + std::string(name.size() > 1 ? "--" : "-") +
-                     name.toStdString() + "\"");
+    if (Result<> parsed =
+            Parse_Options(parser, {kHelpOption, kVersionOption, Verbose_Option()}, arguments);
+        !parsed) {
+        return parsed;
     }
     if (parser.positionalArguments().size() > 1) {
-        return Wrong("argomento in più: \"" + parser.positionalArguments()[1].toStdString() +
-                     "\" (si apre un progetto alla volta)");
+        return Refusal{RefusalKind::Invalid, "argomento in più: \"" +
+                                                 parser.positionalArguments()[1].toStdString() +
+                                                 "\" (si apre un progetto alla volta)"};
     }
-    return {};
+    return lcdprog::platform::kDone;
 }
 
 // --help and --version answer on the terminal before Qt starts, so they work with no display;
 // Qt's own options are not known yet here, so nothing else is judged.
 bool Answer_Info_Option(int argc, char** argv) {
     QCommandLineParser parser;
-    Parse_Line(parser, Arguments_Of(argc, argv));
+    // Whatever is wrong is said once Qt has taken its own options out, below: here only
+    // --help and --version count.
+    static_cast<void>(Parse_Line(parser, Arguments_Of(argc, argv)));
     if (parser.isSet(kHelpOption)) {
         std::fputs(kHelp, stdout);
         return true;
@@ -125,6 +124,7 @@ void Show_Station(QPointer<lcdprog::frm_Stazione>& station, lcdprog::frm_Config_
 }  // namespace
 
 int main(int argc, char** argv) {
+    lcdprog::platform::Set_Log_Format();
     if (Answer_Info_Option(argc, argv)) {
         return 0;
     }
@@ -134,6 +134,9 @@ int main(int argc, char** argv) {
     if (const auto parsed = Parse_Line(parser, QApplication::arguments()); !parsed) {
         std::fprintf(stderr, "lcdprog: %s\nPer l'aiuto: lcdprog --help\n", parsed.Text().c_str());
         return 2;
+    }
+    if (parser.isSet(lcdprog::platform::Verbose_Option())) {
+        lcdprog::platform::Enable_Verbose_Log();
     }
     lcdprog::platform::Set_Application_Identity();
     const lcdprog::platform::AccessibilityBusGuard busGuard;

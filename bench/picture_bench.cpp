@@ -67,7 +67,14 @@ int main(int argc, char** argv) {
     const QByteArray jpeg = Photo();
     picture::Rgba source;
     std::string error;
-    const double decode = Median_Ms(runs, [&] { platform::Decode_Image(jpeg, source, error); });
+    const double decode = Median_Ms(runs, [&] {
+        platform::Result<picture::Rgba> decoded = platform::Decode_Image(jpeg);
+        if (decoded) {
+            source = std::move(decoded.Value());
+        } else {
+            error = decoded.Text();
+        }
+    });
     if (source.width != 4000) {
         std::fprintf(stderr, "decoding failed: %s\n", error.c_str());
         return 1;

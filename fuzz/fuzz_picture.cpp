@@ -82,12 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)picture::Has_Reversed_Palette(rest);
     (void)picture::Fix_Reversed_Palette(rest, 128, 64);
 #ifdef LCDPROG_FUZZ_READER
-    picture::Rgba decoded;
-    std::string error;
-    if (platform::Decode_Image(QByteArray(rest.data(), static_cast<qsizetype>(rest.size())),
-                               decoded, error)) {
-        Check(decoded, panel, s);
-    } else if (error.empty()) {
+    const platform::Result<picture::Rgba> decoded =
+        platform::Decode_Image(QByteArray(rest.data(), static_cast<qsizetype>(rest.size())));
+    if (decoded) {
+        Check(*decoded, panel, s);
+    } else if (decoded.Text().empty()) {
         __builtin_trap();
     }
 #endif

@@ -12,10 +12,12 @@
 #include "cli/port_worker.h"
 #include "cli/records_commands.h"
 #include "cli/write_command.h"
+#include "platform/qt/log.h"
 
 namespace lcdprog::cli {
 
 int Cli_Main(int argc, char** argv) {
+    platform::Set_Log_Format();
     const std::vector<std::string> args(argv + 1, argv + argc);
     const platform::Result<Options> parsed = Parse_Arguments(args);
     if (!parsed) {
@@ -29,6 +31,9 @@ int Cli_Main(int argc, char** argv) {
         return kExitUsage;
     }
     const Options& options = *parsed;
+    if (options.verbose) {
+        platform::Enable_Verbose_Log();
+    }
     if (options.command == Command::Convert) {
         // It makes the application it needs (one that can draw) and says its own help.
         return Run_Convert(argc, argv, options.commandArguments);

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <charconv>
 
+#include "platform/qt/command_line.h"
 #include "platform/qt/qt_text.h"
 #include "platform/result.h"
 #include "records/work_order.h"
@@ -55,7 +56,7 @@ std::string Quoted(const std::string& s) {
 }
 
 Result<> No_Rules(const Options&) {
-    return {};
+    return platform::kDone;
 }
 
 Result<> Check_Image(const Options& o) {
@@ -65,7 +66,7 @@ Result<> Check_Image(const Options& o) {
     if (Is_Image_File(o.input)) {
         return Wrong("il comando image compila un progetto, non un file .bin: " + Quoted(o.input));
     }
-    return {};
+    return platform::kDone;
 }
 
 int Quantity_Of(const std::string& text) {
@@ -109,7 +110,7 @@ Result<> Check_Write(const Options& o) {
     if (o.reprogram && o.serial.empty()) {
         return Wrong("--reprogram vale per la matricola indicata con --serial");
     }
-    return {};
+    return platform::kDone;
 }
 
 void Take_Input(Options& o, const std::string& argument) {
@@ -239,6 +240,8 @@ Comandi:
 
   -h, --help      questo aiuto (con un comando: l'aiuto del comando)
   -V, --version   la versione
+      --verbose   scrive su standard error il registro di quello che fa, anche dopo il
+                  comando (per segnalare un problema)
 
 Uscita: 0 riuscito, 1 almeno un modulo fallito, 2 uso errato, 130 interrotto.
 )";
@@ -273,54 +276,23 @@ const QCommandLineOption kVersion(QStringList{"V", "version"});
 
 using platform::Q;
 
-std::string Dashed(const QString& name) {
-    return (name.size() == 1 ? "-" : "--") + name.toStdString();
-}
-
-// QCommandLineParser says what went wrong in English: the option it is about is found again in
-// the arguments, to say it in the program's words.
-std::string Value_Error(const std::vector<OptionRow>& rows, const QStringList& args) {
-    for (qsizetype i = 1; i < args.size() && args[i] != "--"; ++i) {
-        for (const OptionRow& row : rows) {
-            for (const QString& name : QString(row.names).split(',')) {
-                const QString dashed = Q(Dashed(name));
-                const std::string shown = "--" + QString(row.names).section(',', -1).toStdString();
-                if (!row.takesValue && args[i].startsWith(dashed + '=')) {
-                    return "l'opzione " + shown + " non prende valori";
-                }
-                if (row.takesValue && args[i] == dashed && i + 1 == args.size()) {
-                    return "l'opzione " + shown + " richiede un valore";
-                }
-            }
-        }
-    }
-    return "riga di comando non valida";
-}
-
-// Parses `args` (the program name first) with the rows' options besides --help and --version.
+// Parses `args` (the program name first) with the rows' options besides --help, --version and
+// --verbose.
 Result<> Parse_With(QCommandLineParser& parser, const std::vector<OptionRow>& rows,
                     const QStringList& args, const std::string& forCommand) {
-    parser.addOption(kHelp);
-    parser.addOption(kVersion);
+    QList<QCommandLineOption> options{kHelp, kVersion, platform::Verbose_Option()};
     for (const OptionRow& row : rows) {
         QCommandLineOption option(QString(row.names).split(','));
         if (row.takesValue) {
             option.setValueName(QStringLiteral("VALORE"));
         }
-        parser.addOption(option);
+        options.append(option);
     }
-    if (parser.parse(args)) {
-        return {};
+    Result<> parsed = platform::Parse_Options(parser, options, args);
+    if (!parsed && !parser.unknownOptionNames().isEmpty() && !forCommand.empty()) {
+        return Wrong(parsed.Text() + " per il comando " + forCommand);
     }
-    if (parser.unknownOptionNames().isEmpty()) {
-        return Wrong(Value_Error(rows, args));
-    }
-    std::string error =
-        "opzione sconosciuta: " + Quoted(Dashed(parser.unknownOptionNames().front()));
-    if (!forCommand.empty()) {
-        error += " per il comando " + forCommand;
-    }
-    return Wrong(error);
+    return parsed;
 }
 
 // The command's own options and argument, once its name has been read.
@@ -331,8 +303,9 @@ Result<> Parse_Command(const CommandRow& row, const QStringList& args, Options& 
     }
     o.help = parser.isSet(kHelp);
     o.version = parser.isSet(kVersion);
+    o.verbose = o.verbose || parser.isSet(platform::Verbose_Option());
     if (o.help || o.version) {
-        return {};
+        return platform::kDone;
     }
     for (const OptionRow& option : row.options) {
         const QString name = QString(option.names).section(',', -1);
@@ -401,6 +374,7 @@ Result<Options> Parse_Arguments(const std::vector<std::string>& args) {
     }
     o.help = top.isSet(kHelp);
     o.version = top.isSet(kVersion);
+    o.verbose = top.isSet(platform::Verbose_Option());
     const QStringList positional = top.positionalArguments();
     if (!o.help && !o.version) {
         if (positional.isEmpty()) {

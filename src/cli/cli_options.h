@@ -22,6 +22,7 @@ struct Options {
     Command command = Command::None;
     bool help = false;
     bool version = false;
+    bool verbose = false;            // the log on standard error, and every port's process told so
     std::string input;               // image, write: the project or the .bin file
     std::string output;              // image: -o FILE.bin
     std::string pngDir;              // image: --png DIR

@@ -74,7 +74,7 @@ Result<MemoryImageBytes> Compile_Project(
             if (reversedPalette) {
                 reversedPalette(picture);
             }
-            return {};
+            return platform::kDone;
         });
     if (!refused.empty()) {
         // The window would show these slots white; a production run must not.

@@ -13,6 +13,8 @@
 #include "compiler/image_decoder.h"
 #include "picture/picture.h"
 #include "platform/posix_file_service.h"
+#include "platform/qt/command_line.h"
+#include "platform/qt/log.h"
 #include "platform/qt/qt_image_reader.h"
 
 namespace lcdprog::cli {
@@ -38,6 +40,7 @@ USCITA è una cartella, creata se manca, e ogni file prende il nome NOME_LxA.bmp
   --brightness N        luminosità da -100 a 100 (predefinita 0)
   --contrast N          contrasto da -100 a 100 (predefinito 0)
   --invert              scambia nero e bianco alla fine
+  --verbose             scrive su standard error il registro di quello che fa
 
 Uscita: 0 file scritti, 2 argomenti o immagini non validi (nessun file scritto).
 )";
@@ -77,8 +80,9 @@ struct ConvertOptions {
     QCommandLineOption invert{"invert", ""};
 
     QList<QCommandLineOption> All() const {
-        return {help,   panel,  output, fit,       fill,       stretch,  original,
-                rotate, mirror, dither, threshold, brightness, contrast, invert};
+        return {help,      panel,      output,   fit,    fill,
+                stretch,   original,   rotate,   mirror, dither,
+                threshold, brightness, contrast, invert, platform::Verbose_Option()};
     }
 };
 
@@ -143,19 +147,23 @@ std::string Find_Panel(const QCommandLineParser& parser, const ConvertOptions& o
 }
 
 // Every picture read and converted before anything is written, so that a bad one leaves no file
-// behind. The reason when one cannot be, else empty.
-std::string Convert_All(const QStringList& sources, const QString& out, bool intoFolder,
-                        const PanelLayout& panel, const picture::Settings& settings,
-                        std::vector<Job>& jobs) {
+// behind.
+platform::Result<std::vector<Job>> Convert_All(const QStringList& sources, const QString& out,
+                                               bool intoFolder, const PanelLayout& panel,
+                                               const picture::Settings& settings) {
+    std::vector<Job> jobs;
     std::map<std::string, std::string> targets;
     for (const QString& source : sources) {
         const std::string path = QFile::encodeName(source).toStdString();
-        picture::Rgba image;
-        std::string error;
-        if (!platform::Read_Image_File(path, image, error)) {
-            return error;
+        const platform::Result<picture::Rgba> image = platform::Read_Image_File(path);
+        if (!image) {
+            qCWarning(platform::Picture_Log, "convert: %s refused: %s", path.c_str(),
+                      image.Text().c_str());
+            return image.Why();
         }
-        const picture::Bits bits = picture::Convert(image, panel.width, panel.height, settings);
+        qCInfo(platform::Picture_Log, "convert: read %s, %d x %d pixels", path.c_str(),
+               image->width, image->height);
+        const picture::Bits bits = picture::Convert(*image, panel.width, panel.height, settings);
         std::string target = out.toStdString();
         if (intoFolder) {
             target = QDir(out)
@@ -164,12 +172,14 @@ std::string Convert_All(const QStringList& sources, const QString& out, bool int
                          .toStdString();
         }
         if (const auto seen = targets.find(target); seen != targets.end()) {
-            return seen->second + " e " + path + " darebbero lo stesso file " + target;
+            return platform::Refusal{
+                platform::RefusalKind::Invalid,
+                seen->second + " e " + path + " darebbero lo stesso file " + target};
         }
         targets[target] = path;
         jobs.push_back({path, target, picture::Bmp_File(bits)});
     }
-    return {};
+    return jobs;
 }
 
 // All the pictures or none: each is staged beside its name and renamed once all are written.
@@ -184,7 +194,14 @@ int Write_All_Files(const std::vector<Job>& jobs, const std::string& folder) {
             return kExitUsage;
         }
     }
-    return Commit_Outputs(staged) ? kExitOk : kExitUsage;
+    if (!Commit_Outputs(staged)) {
+        return kExitUsage;
+    }
+    for (const Job& job : jobs) {
+        qCInfo(platform::Picture_Log, "convert: wrote %s from %s", job.target.c_str(),
+               job.source.c_str());
+    }
+    return kExitOk;
 }
 
 }  // namespace
@@ -206,24 +223,28 @@ int Run_Convert(int argc, char** argv, const std::vector<std::string>& arguments
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "minimal:enable_fonts");
     }
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    // Our own log still goes out, when it was asked for.
+    qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& message) {
+            if (context.category != nullptr && qstrncmp(context.category, "lcdprog.", 8) == 0) {
+                std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+            }
+        });
     QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName("lcdprog-cli");
 
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const ConvertOptions o;
-    parser.addOptions(o.All());
     QStringList line{QCoreApplication::arguments().value(0)};
     for (const std::string& argument : arguments) {
         line.append(QString::fromStdString(argument));
     }
-    if (!parser.parse(line)) {
-        const QStringList unknown = parser.unknownOptionNames();
-        return Fail(unknown.isEmpty() ? "un'opzione è senza il suo valore"
-                                      : "opzione sconosciuta: " +
-                                            std::string(unknown.front().size() == 1 ? "-" : "--") +
-                                            unknown.front().toStdString());
+    if (const platform::Result<> parsed = platform::Parse_Options(parser, o.All(), line); !parsed) {
+        return Fail(parsed.Text());
+    }
+    if (parser.isSet(platform::Verbose_Option())) {
+        platform::Enable_Verbose_Log();
     }
     if (parser.isSet(o.help)) {
         std::fputs(kConvertHelp, stdout);
@@ -252,12 +273,12 @@ int Run_Convert(int argc, char** argv, const std::vector<std::string>& arguments
         return Fail("con più immagini -o indica una cartella, e " + out.toStdString() +
                     " non lo è");
     }
-    std::vector<Job> jobs;
-    if (const std::string wrong = Convert_All(sources, out, intoFolder, *panel, settings, jobs);
-        !wrong.empty()) {
-        return Fail(wrong);
+    const platform::Result<std::vector<Job>> jobs =
+        Convert_All(sources, out, intoFolder, *panel, settings);
+    if (!jobs) {
+        return Fail(jobs.Text());
     }
-    return Write_All_Files(jobs, intoFolder ? out.toStdString() : std::string());
+    return Write_All_Files(*jobs, intoFolder ? out.toStdString() : std::string());
 }
 
 }  // namespace lcdprog::cli

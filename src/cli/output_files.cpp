@@ -5,30 +5,27 @@
 namespace lcdprog::cli {
 
 bool Make_Output_Folder(platform::StagedFiles& out, const std::string& folder) {
-    std::string reason;
-    if (!out.Make_Folder(folder, reason)) {
+    if (const platform::Result<> made = out.Make_Folder(folder); !made) {
         std::fprintf(stderr, "lcdprog-cli: impossibile creare la cartella %s: %s\n", folder.c_str(),
-                     reason.c_str());
+                     made.Text().c_str());
         return false;
     }
     return true;
 }
 
 bool Stage_Output(platform::StagedFiles& out, const std::string& path, std::string_view bytes) {
-    std::string reason;
-    if (!out.Stage(path, bytes, reason)) {
+    if (const platform::Result<> staged = out.Stage(path, bytes); !staged) {
         std::fprintf(stderr, "lcdprog-cli: impossibile scrivere %s: %s\n", path.c_str(),
-                     reason.c_str());
+                     staged.Text().c_str());
         return false;
     }
     return true;
 }
 
 bool Commit_Outputs(platform::StagedFiles& out) {
-    std::string reason;
-    if (!out.Commit(reason)) {
+    if (const platform::Result<> committed = out.Commit(); !committed) {
         std::fprintf(stderr, "lcdprog-cli: impossibile completare i file di uscita: %s\n",
-                     reason.c_str());
+                     committed.Text().c_str());
         return false;
     }
     return true;

@@ -10,6 +10,7 @@
 #include "cli/cli_options.h"
 #include "link/mod_RS232.h"
 #include "platform/decimal_text.h"
+#include "platform/qt/log.h"
 #include "platform/qt/port_table.h"
 
 namespace lcdprog::cli {
@@ -100,7 +101,7 @@ platform::Result<> PortSupervisor::Open_Record(const QString& path, RecordContex
     if (context_.station.isEmpty()) {
         context_.station = records::Default_Station_Name();
     }
-    return {};
+    return platform::kDone;
 }
 
 bool PortSupervisor::All_Ended() const {
@@ -131,6 +132,11 @@ void PortSupervisor::Start_Process(Job& job) {
     if (settings_.loop) {
         args << QStringLiteral("--loop");
     }
+    if (platform::Run_Log_Wanted()) {
+        args << QStringLiteral("--verbose");  // its run's steps go to our standard error
+    }
+    qCInfo(platform::Cli_Log, "%s: starting its process: %s %s", job.port.device.c_str(),
+           qPrintable(settings_.program), qPrintable(args.join(QLatin1Char(' '))));
     p.setArguments(args);
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // Ctrl-C at the terminal reaches the whole process group: the ports' processes leave it to
@@ -221,6 +227,10 @@ void PortSupervisor::On_Event(Job& job, const QJsonObject& event) {
         port.ready = kind == "ready";
         port.openFailed = !port.ready;
         port.openError = event.value("error").toString().toStdString();
+        if (port.openFailed) {
+            qCWarning(platform::Cli_Log, "%s: not opened: %s", port.device.c_str(),
+                      port.openError.c_str());
+        }
         After_Opening(job);
     } else if (kind == "start") {
         port.unit = event.value("unit").toInt();
@@ -293,6 +303,17 @@ void PortSupervisor::On_Result(Job& job, const QJsonObject& event) {
     port.last = r;
     port.armed = false;
     good_ += r.Ok() && !port.identity.reprogrammed ? 1 : 0;
+    if (r.Ok()) {
+        qCInfo(platform::Cli_Log, "%s: unit %d programmed in %.1f s, %d retries",
+               port.device.c_str(), r.unit, r.outcome.seconds, r.retries);
+    } else {
+        // The port's process's text, on the line.
+        const QString error = QString::fromStdString(r.error).replace(QStringLiteral("\r\n"), " ");
+        qCWarning(platform::Cli_Log, "%s: unit %d %s: %s, %d blocks acknowledged, %d retries: %s",
+                  port.device.c_str(), r.unit, r.Interrupted() ? "interrupted" : "failed",
+                  Run_Failure_Name(r.outcome.failure), r.outcome.blocks, r.retries,
+                  qPrintable(error));
+    }
     Notify([&](PortObserver& o) { o.On_Result(port, r); });
     Record(port, r);
     Arm_Waiting();
@@ -325,6 +346,8 @@ void PortSupervisor::Record(const PortState& port, const UnitResult& r) {
     record.reprogrammed = port.identity.reprogrammed;
     record.text = QString::fromStdString(Outcome_Text(r.outcome));
     if (const platform::Result<> appended = record_->Append(record); !appended) {
+        qCWarning(platform::Records_Log, "unit %d on %s not recorded: %s", r.unit,
+                  port.device.c_str(), appended.Text().c_str());
         logFailed_ = true;
         Warn_Once(appendFailed_, appended.Text() + ": le unità seguenti non sono registrate");
         return;
@@ -405,6 +428,7 @@ void PortSupervisor::On_Finished(Job& job, int exitCode, QProcess::ExitStatus st
         On_Result(job, lost);
     }
     const int code = status == QProcess::NormalExit ? exitCode : -1;
+    qCInfo(platform::Cli_Log, "%s: its process ended, exit status %d", port.device.c_str(), code);
     port.waitingForArm = false;
     port.armed = false;
     if (code != kExitOk && code != kExitInterrupted && port.armedOnce) {

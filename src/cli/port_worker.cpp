@@ -18,9 +18,11 @@
 #include "cli/write_all.h"
 #include "link/mod_RS232.h"
 #include "link/programming_run.h"
+#include "link/run_log.h"
 #include "link/run_outcome.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "platform/qt/log.h"
 #include "platform/qt/qt_core_services.h"
 #include "state/mod_variabili.h"
 
@@ -73,6 +75,8 @@ class Worker final : public RunObserver {
         // Watching the device node too: a node that goes away closes the port even where the
         // driver reports no error.
         serial_.SetPortsChangedHandler([] {});
+        feed_.Subscribe(*this);
+        feed_.Subscribe(runLog_);
     }
 
     int Run();
@@ -109,7 +113,15 @@ class Worker final : public RunObserver {
     // A port closed under the run (its device gone) ends the unit at once: no retries on a dead
     // line, for the window's waits are no use to a bench whose operator just pulled a cable.
     platform::KeptMessages messages_;
-    const LinkIo io_{state_, serial_, clock_, pump_, messages_, *this, /*endOnClosedPort=*/true};
+    RunFeed feed_;
+    RunLog runLog_{device_, [](RunLog::Level level, const std::string& line) {
+                       platform::Log_Line(platform::Link_Log(),
+                                          level == RunLog::Level::Failure ? QtWarningMsg
+                                          : level == RunLog::Level::Step  ? QtInfoMsg
+                                                                          : QtDebugMsg,
+                                          line);
+                   }};
+    const LinkIo io_{state_, serial_, clock_, pump_, messages_, feed_, /*endOnClosedPort=*/true};
 
     // The quiet detections of --loop: their messages dropped.
     ProbeWatch probe_;
@@ -175,12 +187,14 @@ bool Worker::Open_Line() {
 
 bool Worker::Open_Port() {
     if (Open_Line()) {
+        qCInfo(platform::Link_Log, "%s: port opened", device_.c_str());
         return true;
     }
     std::string reason = serial_.LastError();
     if (reason.empty()) {
         reason = "Impossibile aprire la porta " + device_ + ".";
     }
+    qCWarning(platform::Link_Log, "%s: port not opened: %s", device_.c_str(), reason.c_str());
     if (serial_.PortOpen()) {
         serial_.SetPortOpen(false);
     }

@@ -6,6 +6,8 @@
 #include <optional>
 
 #include "cli/cli_options.h"
+#include "platform/qt/command_line.h"
+#include "platform/qt/log.h"
 #include "records/conninfo.h"
 #include "records/plant_database.h"
 #include "records/report.h"
@@ -65,18 +67,18 @@ void Say(FILE* to, const QString& text) {
 }
 
 // The options and words after the command's name; the reason when they cannot be parsed.
-std::string Parse(QCommandLineParser& parser, const std::vector<std::string>& arguments) {
-    parser.addOption(QCommandLineOption(QStringList{"h", "help"}));
+platform::Result<> Parse(QCommandLineParser& parser, QList<QCommandLineOption> options,
+                         const std::vector<std::string>& arguments) {
+    options << QCommandLineOption(QStringList{"h", "help"}) << platform::Verbose_Option();
     QStringList line{QStringLiteral("lcdprog-cli")};
     for (const std::string& argument : arguments) {
         line << QString::fromStdString(argument);
     }
-    if (parser.parse(line)) {
-        return {};
+    const platform::Result<> parsed = platform::Parse_Options(parser, options, line);
+    if (parsed && parser.isSet(platform::Verbose_Option())) {
+        platform::Enable_Verbose_Log();
     }
-    const QStringList unknown = parser.unknownOptionNames();
-    return unknown.isEmpty() ? "un'opzione è senza il suo valore"
-                             : "opzione sconosciuta: --" + unknown.front().toStdString();
+    return parsed;
 }
 
 // "2026-05-04" (the day's start, or with `dayEnd` the next day's) or "2026-05-04T06:00", local
@@ -92,15 +94,6 @@ std::optional<QDateTime> Parse_Moment(const QString& text, bool dayEnd) {
     return at.isValid() ? std::optional(at.toUTC()) : std::nullopt;
 }
 
-std::optional<ConnectionTarget> Target(const QString& conninfo, std::string& error) {
-    const platform::Result<ConnectionTarget> target = records::Parse_Conninfo(conninfo);
-    if (!target) {
-        error = target.Why().text;
-        return std::nullopt;
-    }
-    return *target;
-}
-
 // The reason may be the server's answer as much as its absence (no schema, no permission).
 int Database_Failed(const std::string& reason) {
     std::fprintf(stderr, "lcdprog-cli: database: %s\n", reason.c_str());
@@ -114,9 +107,9 @@ int Run_Report(const std::vector<std::string>& arguments) {
     const QCommandLineOption db("db", "", "CONNESSIONE"), by("by", "", "GRUPPO"),
         from("from", "", "DATA"), to("to", "", "DATA"), order("order", "", "COMMESSA"),
         csv("csv", "");
-    parser.addOptions({db, by, from, to, order, csv});
-    if (const std::string wrong = Parse(parser, arguments); !wrong.empty()) {
-        return Fail(wrong, "report");
+    if (const platform::Result<> parsed = Parse(parser, {db, by, from, to, order, csv}, arguments);
+        !parsed) {
+        return Fail(parsed.Text(), "report");
     }
     if (parser.isSet(QStringLiteral("help"))) {
         std::fputs(kReportHelp, stdout);
@@ -154,10 +147,9 @@ int Run_Report(const std::vector<std::string>& arguments) {
     }
     std::vector<records::UnitRecord> chosen;
     if (parser.isSet(db)) {
-        std::string error;
-        const std::optional<ConnectionTarget> target = Target(parser.value(db), error);
+        const platform::Result<ConnectionTarget> target = records::Parse_Conninfo(parser.value(db));
         if (!target) {
-            return Fail(error, "report");
+            return Fail(target.Text(), "report");
         }
         records::PlantDatabase database(*target);
         auto read = database.Read_Records(options.from, options.to);
@@ -184,8 +176,8 @@ int Run_Report(const std::vector<std::string>& arguments) {
 
 int Run_Db(const std::vector<std::string>& arguments) {
     QCommandLineParser parser;
-    if (const std::string wrong = Parse(parser, arguments); !wrong.empty()) {
-        return Fail(wrong, "db");
+    if (const platform::Result<> parsed = Parse(parser, {}, arguments); !parsed) {
+        return Fail(parsed.Text(), "db");
     }
     const QStringList words = parser.positionalArguments();
     if (parser.isSet(QStringLiteral("help"))) {
@@ -202,10 +194,9 @@ int Run_Db(const std::vector<std::string>& arguments) {
     if (words.size() < 2) {
         return Fail("manca la stringa di connessione", "db");
     }
-    std::string error;
-    const std::optional<ConnectionTarget> target = Target(words[1], error);
+    const platform::Result<ConnectionTarget> target = records::Parse_Conninfo(words[1]);
     if (!target) {
-        return Fail(error, "db");
+        return Fail(target.Text(), "db");
     }
     if (action == QLatin1String("init")) {
         if (words.size() > 2) {

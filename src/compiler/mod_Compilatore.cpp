@@ -142,7 +142,7 @@ platform::Result<> Load_Bitmap_Raster(const CompilerIo& io, BitmapRasterArray& r
         auto& bytes = raster.bytes[static_cast<std::size_t>(row)];
         std::reverse(bytes.begin(), bytes.begin() + rowBytes);
     }
-    return {};
+    return platform::kDone;
 }
 
 void Build_Page_Bytes(const BitmapRasterArray& raster, PanelBytesArray& panel, int width,

@@ -72,7 +72,7 @@ platform::Result<> Check_Picture_File(const platform::FileService& files, const 
     if (file.length > kPictureFileMaxLength) {
         return Refusal{RefusalKind::TooLarge, "supera i 32767 byte"};
     }
-    return {};
+    return platform::kDone;
 }
 
 }  // namespace lcdprog

@@ -166,7 +166,7 @@ bool frm_Config_LCD::Open_Project(const std::string& path) {
             if (Module_Picture(p, picture).image.isNull()) {
                 return platform::Refusal{platform::RefusalKind::Invalid, "immagine non leggibile"};
             }
-            return {};
+            return platform::kDone;
         });
     keptPaths_ = Kept_Paths(refused);
     keptReasons_ = {};

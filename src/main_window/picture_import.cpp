@@ -10,6 +10,7 @@
 #include "picture/picture.h"
 #include "platform/choose_file.h"
 #include "platform/posix_file_service.h"
+#include "platform/qt/log.h"
 #include "platform/qt/qt_image_reader.h"
 #include "project/picture_names.h"
 #include "project/project_file.h"
@@ -64,14 +65,17 @@ std::optional<ImportedPicture> Import_Picture(platform::Services& services, QWid
                                               const std::string& projectPath,
                                               const RunImportDialog& run,
                                               const std::optional<picture::Settings>& settings) {
-    picture::Rgba image;
-    std::string error;
-    if (!platform::Read_Image_File(source, image, error)) {
-        services.messages.Show(error, "ERROR", platform::MessageIcon::Critical);
+    platform::Result<picture::Rgba> image = platform::Read_Image_File(source);
+    if (!image) {
+        qCWarning(platform::Picture_Log, "import: %s refused: %s", source.c_str(),
+                  image.Text().c_str());
+        services.messages.Show(image.Text(), "ERROR", platform::MessageIcon::Critical);
         return std::nullopt;
     }
-    frm_Importa_Immagine dialog(std::move(image), services.files.GetFileName(source), panel, slot,
-                                parent);
+    qCInfo(platform::Picture_Log, "import: read %s, %d x %d pixels", source.c_str(), image->width,
+           image->height);
+    frm_Importa_Immagine dialog(std::move(image.Value()), services.files.GetFileName(source), panel,
+                                slot, parent);
     // Changing the panel in the dialog keeps what is set there: only the start is remembered.
     dialog.Apply_Settings(settings.value_or(Remembered_Import_Settings(panel)));
     if (!(run ? run(dialog) : dialog.exec() == QDialog::Accepted)) {
@@ -86,8 +90,11 @@ std::optional<ImportedPicture> Import_Picture(platform::Services& services, QWid
     const std::optional<std::string> written = Save_Slot_Picture(
         services, projectPath, name, bytes, frm_Importa_Immagine::kCaption.toStdString());
     if (!written) {
+        qCWarning(platform::Picture_Log, "import: %s not saved", name.c_str());
         return std::nullopt;
     }
+    qCInfo(platform::Picture_Log, "import: %s saved as %s for panel %s, slot %d", source.c_str(),
+           written->c_str(), layout.name, dialog.Slot() + 1);
     return ImportedPicture{{dialog.Panel(), dialog.Slot(), *written}, source, dialog.Settings()};
 }
 

@@ -26,11 +26,13 @@ struct Refusal {
     bool operator==(const Refusal&) const = default;
 };
 
-// A value, or why there is none. Result<> is a step that gives nothing back but may refuse.
+// A value, or why there is none. Result<> is a step that gives nothing back but may refuse: it
+// succeeds only by returning kDone, so that an empty `return {};` cannot slip through as a
+// success. A result left unread is a refusal nobody hears, hence [[nodiscard]].
 template <typename T = std::monostate>
-class Result {
+class [[nodiscard]] Result {
   public:
-    Result() = default;
+    Result() = delete;
     Result(T value) : content_(std::move(value)) {}            // NOLINT: a value is a success
     Result(Refusal refusal) : content_(std::move(refusal)) {}  // NOLINT: so is a refusal
 
@@ -51,5 +53,8 @@ class Result {
   private:
     std::variant<T, Refusal> content_;
 };
+
+// The success of a Result<>.
+inline constexpr std::monostate kDone{};
 
 }  // namespace lcdprog::platform

@@ -47,7 +47,7 @@ StagedFiles::~StagedFiles() {
     }
 }
 
-bool StagedFiles::Make_Folder(const std::string& path, std::string& reason) {
+Result<> StagedFiles::Make_Folder(const std::string& path) {
     std::size_t end = 0;
     while (end != std::string::npos) {
         end = path.find('/', end + 1);
@@ -58,21 +58,19 @@ bool StagedFiles::Make_Folder(const std::string& path, std::string& reason) {
         struct stat st {};
         if (::stat(folder.c_str(), &st) == 0) {
             if (!S_ISDIR(st.st_mode)) {
-                reason = System_Reason(ENOTDIR);
-                return false;
+                return Refusal{RefusalKind::Unwritable, System_Reason(ENOTDIR)};
             }
             continue;
         }
         if (::mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
-            reason = System_Reason(errno);
-            return false;
+            return Refusal{RefusalKind::Unwritable, System_Reason(errno)};
         }
         madeFolders_.push_back(folder);
     }
-    return true;
+    return kDone;
 }
 
-bool StagedFiles::Stage(const std::string& given, std::string_view bytes, std::string& reason) {
+Result<> StagedFiles::Stage(const std::string& given, std::string_view bytes) {
     // A name that is a symbolic link keeps being one: the file it leads to is replaced.
     std::string path = given;
     if (char* target = ::realpath(given.c_str(), nullptr)) {
@@ -81,16 +79,14 @@ bool StagedFiles::Stage(const std::string& given, std::string_view bytes, std::s
     }
     struct stat st {};
     if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-        reason = System_Reason(EISDIR);
-        return false;
+        return Refusal{RefusalKind::Unwritable, System_Reason(EISDIR)};
     }
     const std::size_t slash = path.find_last_of('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     std::string temporary = Folder_Of(path) + "/." + name + ".XXXXXX";
     const int fd = ::mkstemp(temporary.data());
     if (fd < 0) {
-        reason = System_Reason(errno);
-        return false;
+        return Refusal{RefusalKind::Unwritable, System_Reason(errno)};
     }
     int error = 0;
     if (::fchmod(fd, Mode_For(path)) != 0) {
@@ -114,19 +110,17 @@ bool StagedFiles::Stage(const std::string& given, std::string_view bytes, std::s
     }
     if (error != 0) {
         ::unlink(temporary.c_str());
-        reason = System_Reason(error);
-        return false;
+        return Refusal{RefusalKind::Unwritable, System_Reason(error)};
     }
     staged_.push_back({temporary, path});
-    return true;
+    return kDone;
 }
 
-bool StagedFiles::Commit(std::string& reason) {
+Result<> StagedFiles::Commit() {
     while (!staged_.empty()) {
         const Staged s = staged_.front();
         if (::rename(s.temporary.c_str(), s.path.c_str()) != 0) {
-            reason = System_Reason(errno);
-            return false;
+            return Refusal{RefusalKind::Unwritable, System_Reason(errno)};
         }
         staged_.erase(staged_.begin());
         const int folder = ::open(Folder_Of(s.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -136,12 +130,15 @@ bool StagedFiles::Commit(std::string& reason) {
         }
     }
     committed_ = true;
-    return true;
+    return kDone;
 }
 
-bool Write_File_Atomically(const std::string& path, std::string_view bytes, std::string& reason) {
+Result<> Write_File_Atomically(const std::string& path, std::string_view bytes) {
     StagedFiles files;
-    return files.Stage(path, bytes, reason) && files.Commit(reason);
+    if (Result<> staged = files.Stage(path, bytes); !staged) {
+        return staged;
+    }
+    return files.Commit();
 }
 
 FileStamp Stamp_Of(const std::string& path) {

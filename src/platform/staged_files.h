@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/result.h"
+
 namespace lcdprog::platform {
 
 // Files that appear all together or not at all. Each is first written whole to a temporary file
@@ -19,14 +21,15 @@ class StagedFiles {
     StagedFiles& operator=(const StagedFiles&) = delete;
     ~StagedFiles();
 
-    // False with the system's reason (System_Reason) when the bytes could not be written.
-    bool Stage(const std::string& path, std::string_view bytes, std::string& reason);
+    // Each refusal's text is the system's reason (System_Reason) alone, for the caller to put
+    // in its own sentence.
+    [[nodiscard]] Result<> Stage(const std::string& path, std::string_view bytes);
     // Creates `path` and any missing folder above it. The folders this made are removed again
     // (when still empty) unless Commit() succeeds, so a command that fails leaves no empty
-    // folder behind either. False with the system's reason.
-    bool Make_Folder(const std::string& path, std::string& reason);
+    // folder behind either.
+    [[nodiscard]] Result<> Make_Folder(const std::string& path);
     // Renames every staged file into place, in staging order.
-    bool Commit(std::string& reason);
+    [[nodiscard]] Result<> Commit();
 
   private:
     struct Staged {
@@ -39,7 +42,7 @@ class StagedFiles {
 };
 
 // One file written as above.
-bool Write_File_Atomically(const std::string& path, std::string_view bytes, std::string& reason);
+[[nodiscard]] Result<> Write_File_Atomically(const std::string& path, std::string_view bytes);
 
 // What a file on disk looked like when the program last read or wrote it: a later save can tell
 // whether somebody else changed it since.

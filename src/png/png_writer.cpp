@@ -81,17 +81,15 @@ QByteArray Png_Of(const PanelPicture& picture, int scale) {
     return png;
 }
 
-bool Write_Png(const std::string& path, const PanelPicture& picture, int scale,
-               std::string& error) {
+platform::Result<> Write_Png(const std::string& path, const PanelPicture& picture, int scale) {
     const QByteArray png = Png_Of(picture, scale);
-    std::string reason;
-    if (!platform::Write_File_Atomically(
-            path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())),
-            reason)) {
-        error = "impossibile scrivere " + path + ": " + reason;
-        return false;
+    const platform::Result<> written = platform::Write_File_Atomically(
+        path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+    if (!written) {
+        return platform::Refusal{written.Why().kind,
+                                 "impossibile scrivere " + path + ": " + written.Text()};
     }
-    return true;
+    return platform::kDone;
 }
 
 platform::Result<> Stage_Png_Pictures(ImageView image, const std::string& folder,
@@ -103,21 +101,21 @@ platform::Result<> Stage_Png_Pictures(ImageView image, const std::string& folder
         return Refusal{RefusalKind::Unwritable, "impossibile creare la cartella " + folder +
                                                     ": esiste già un file con questo nome."};
     }
-    if (std::string reason; !out.Make_Folder(folder, reason)) {
+    if (const platform::Result<> made = out.Make_Folder(folder); !made) {
         return Refusal{RefusalKind::Unwritable,
-                       "impossibile creare la cartella " + folder + ": " + reason};
+                       "impossibile creare la cartella " + folder + ": " + made.Text()};
     }
     for (const NamedPicture& named : Named_Pictures(image, 1)) {
         const QByteArray png = Png_Of(named.picture, named.scale);
         const std::string path = folder + "/" + named.name + ".png";
-        std::string reason;
-        if (!out.Stage(path,
-                       std::string_view(png.constData(), static_cast<std::size_t>(png.size())),
-                       reason)) {
-            return Refusal{RefusalKind::Unwritable, "impossibile scrivere " + path + ": " + reason};
+        const platform::Result<> staged = out.Stage(
+            path, std::string_view(png.constData(), static_cast<std::size_t>(png.size())));
+        if (!staged) {
+            return Refusal{RefusalKind::Unwritable,
+                           "impossibile scrivere " + path + ": " + staged.Text()};
         }
     }
-    return {};
+    return platform::kDone;
 }
 
 }  // namespace lcdprog

@@ -281,12 +281,11 @@ void frm_Anteprima::cmd_Salva_Bin_Click() {
             "ERROR", platform::MessageIcon::Critical);
         return;
     }
-    std::string reason;
-    if (!platform::Write_File_Atomically(
-            path, std::string_view(reinterpret_cast<const char*>(image_.data()), kMemoryImageSize),
-            reason)) {
-        services_.messages.Show("Impossibile salvare l'immagine " + path + ": " + reason, "ERROR",
-                                platform::MessageIcon::Critical);
+    const platform::Result<> written = platform::Write_File_Atomically(
+        path, std::string_view(reinterpret_cast<const char*>(image_.data()), kMemoryImageSize));
+    if (!written) {
+        services_.messages.Show("Impossibile salvare l'immagine " + path + ": " + written.Text(),
+                                "ERROR", platform::MessageIcon::Critical);
     }
 }
 
@@ -309,12 +308,16 @@ void frm_Anteprima::cmd_Salva_Png_Click() {
     }
     platform::StagedFiles out;
     const platform::Result<> staged = Stage_Png_Pictures(image_, *folder, out);
-    std::string reason;
-    if (!staged || !out.Commit(reason)) {
+    if (!staged) {
+        services_.messages.Show("Impossibile salvare le immagini PNG: " + staged.Text(), "ERROR",
+                                platform::MessageIcon::Critical);
+        return;
+    }
+    if (const platform::Result<> committed = out.Commit(); !committed) {
         services_.messages.Show(
-            "Impossibile salvare le immagini PNG: " +
-                (staged ? "impossibile completare i file in " + *folder + ": " + reason
-                        : staged.Text()),
+            "Impossibile salvare le immagini PNG: impossibile completare i "
+            "file in " +
+                *folder + ": " + committed.Text(),
             "ERROR", platform::MessageIcon::Critical);
     }
 }

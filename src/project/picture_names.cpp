@@ -54,10 +54,11 @@ platform::Result<std::string> Write_New_Picture(const platform::FileService& fil
     if (files.FileExists(target)) {
         return target;  // already there, byte for byte
     }
-    std::string reason;
-    if (!platform::Write_File_Atomically(target, bytes, reason)) {
-        return platform::Refusal{platform::RefusalKind::Unwritable,
-                                 "Impossibile scrivere il file " + target + ":\r\n" + reason};
+    if (const platform::Result<> written = platform::Write_File_Atomically(target, bytes);
+        !written) {
+        return platform::Refusal{
+            platform::RefusalKind::Unwritable,
+            "Impossibile scrivere il file " + target + ":\r\n" + written.Text()};
     }
     return target;
 }

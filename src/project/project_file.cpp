@@ -15,6 +15,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/qt/log.h"
 #include "platform/staged_files.h"
 #include "state/glyph_tools.h"
 
@@ -282,7 +283,7 @@ platform::Result<> Read_Pictures(const QJsonObject& pictures, const std::string&
             project.pictures[p][s] = Resolved_Path(stored, folder);
         }
     }
-    return {};
+    return platform::kDone;
 }
 
 platform::Result<> Read_Glyphs(const QJsonObject& glyphs, const std::string& projectPath,
@@ -303,7 +304,7 @@ platform::Result<> Read_Glyphs(const QJsonObject& glyphs, const std::string& pro
     for (std::size_t c = 0; c < large->size(); ++c) {
         project.font10x16[c] = static_cast<std::uint16_t>((*large)[c]);
     }
-    return {};
+    return platform::kDone;
 }
 
 // Version 2: the imports and the reversed palettes kept, their paths made absolute.
@@ -338,7 +339,7 @@ platform::Result<> Read_Version_2(const QJsonObject& root, const std::string& pr
         }
         project.reversedPalettesKept.push_back(Resolved_Path(entry.toString(), folder));
     }
-    return {};
+    return platform::kDone;
 }
 
 }  // namespace
@@ -378,8 +379,10 @@ platform::Result<Project> Parse_Project(std::string_view bytes, const std::strin
     return project;
 }
 
-platform::Result<Project> Read_Project(const platform::FileService& files,
-                                       const std::string& projectPath) {
+namespace {
+
+platform::Result<Project> Read_Project_Unlogged(const platform::FileService& files,
+                                                const std::string& projectPath) {
     using platform::RefusalKind;
     const platform::FileContents file = files.Read(projectPath, kProjectMaxBytes + 1);
     const std::string name = Name_Of(projectPath);
@@ -404,6 +407,26 @@ platform::Result<Project> Read_Project(const platform::FileService& files,
         return Refuse(projectPath, "supera 1 MiB", RefusalKind::TooLarge);
     }
     return Parse_Project(file.bytes, projectPath);
+}
+
+}  // namespace
+
+platform::Result<Project> Read_Project(const platform::FileService& files,
+                                       const std::string& projectPath) {
+    platform::Result<Project> project = Read_Project_Unlogged(files, projectPath);
+    if (!project) {
+        qCWarning(platform::Project_Log, "%s refused: %s", projectPath.c_str(),
+                  project.Text().c_str());
+        return project;
+    }
+    qCInfo(platform::Project_Log, "%s read", projectPath.c_str());
+    for (int p = 0; p < kProjectPanels; ++p) {
+        for (int s = 0; s < kSlotsPerPanel; ++s) {
+            qCDebug(platform::Project_Log, "  %s slot %d: %s", kPanelLayouts[p].name, s + 1,
+                    project->pictures[p][s].c_str());
+        }
+    }
+    return project;
 }
 
 std::string Serialize_Project(const Project& project, const std::string& projectPath) {
@@ -465,15 +488,20 @@ std::string Serialize_Project(const Project& project, const std::string& project
 
 platform::Result<> Write_Project(const Project& project, const std::string& projectPath) {
     const std::string text = Serialize_Project(project, projectPath);
-    std::string reason;
-    if (!platform::Write_File_Atomically(projectPath, text, reason)) {
+    const platform::Result<> written = platform::Write_File_Atomically(projectPath, text);
+    if (!written) {
+        qCWarning(platform::Project_Log, "%s not written: %s", projectPath.c_str(),
+                  written.Text().c_str());
         return platform::Refusal{platform::RefusalKind::Unwritable,
-                                 "Impossibile salvare il progetto " + projectPath + ": " + reason +
+                                 "Impossibile salvare il progetto " + projectPath + ": " +
+                                     written.Text() +
                                      (platform::Stamp_Of(projectPath).exists
                                           ? " Il file precedente non è stato modificato."
                                           : "")};
     }
-    return {};
+    qCInfo(platform::Project_Log, "%s written, %d bytes", projectPath.c_str(),
+           static_cast<int>(text.size()));
+    return platform::kDone;
 }
 
 }  // namespace lcdprog

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/qt/log.h"
+
 namespace lcdprog::records {
 namespace {
 
@@ -26,16 +28,16 @@ bool Is_Blank(QChar c) {
     return c.isSpace();
 }
 
-}  // namespace
-
-platform::Result<ConnectionTarget> Parse_Conninfo(const QString& text) {
+// Keyword and value pairs as written, in order; a password is not refused here (Without_Password
+// must see it to take it out).
+platform::Result<std::vector<std::pair<QString, QString>>> Conninfo_Pairs(const QString& text) {
     if (text.startsWith(QLatin1String("postgresql://")) ||
         text.startsWith(QLatin1String("postgres://"))) {
         return Wrong(
             "la forma postgresql://... non è accettata: scrivere host=... dbname=... "
             "user=...");
     }
-    ConnectionTarget target;
+    std::vector<std::pair<QString, QString>> pairs;
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (true) {
@@ -83,7 +85,29 @@ platform::Result<ConnectionTarget> Parse_Conninfo(const QString& text) {
         if (!closed) {
             return Wrong("manca l'apice di chiusura del valore di \"" + key.toStdString() + "\"");
         }
-        if (key == QLatin1String("password") || key == QLatin1String("sslpassword")) {
+        pairs.emplace_back(key, value);
+    }
+    return pairs;
+}
+
+bool Is_Password(const QString& key) {
+    return key == QLatin1String("password") || key == QLatin1String("sslpassword");
+}
+
+}  // namespace
+
+platform::Result<ConnectionTarget> Parse_Conninfo(const QString& text) {
+    // Every connection string the programs take passes here, so this is where it is logged.
+    qCInfo(platform::Records_Log) << "connection string:" << Without_Password(text);
+    const auto pairs = Conninfo_Pairs(text);
+    if (!pairs) {
+        qCWarning(platform::Records_Log) << "connection string refused:" << pairs.Text().c_str();
+        return pairs.Why();
+    }
+    ConnectionTarget target;
+    for (const auto& [key, value] : *pairs) {
+        if (Is_Password(key)) {
+            qCWarning(platform::Records_Log) << "connection string refused: it holds a password";
             return Refusal{RefusalKind::Invalid,
                            "la password non va nella stringa di connessione: metterla in "
                            "~/.pgpass o nella variabile PGPASSWORD"};
@@ -114,6 +138,30 @@ platform::Result<ConnectionTarget> Parse_Conninfo(const QString& text) {
         }
     }
     return target;
+}
+
+QString Without_Password(const QString& conninfo) {
+    const auto pairs = Conninfo_Pairs(conninfo);
+    if (!pairs) {
+        // What cannot be read cannot be cleaned either (a URI may hold "user:password@").
+        return QStringLiteral("(connection string not shown: %1)")
+            .arg(QString::fromStdString(pairs.Text()));
+    }
+    QStringList kept;
+    for (const auto& [key, value] : *pairs) {
+        if (Is_Password(key)) {
+            kept << key + QStringLiteral("=(removed)");
+            continue;
+        }
+        const bool plain = !value.isEmpty() && !value.contains(QLatin1Char(' ')) &&
+                           !value.contains(QLatin1Char('\'')) && !value.contains(QLatin1Char('\\'));
+        QString quoted = value;
+        quoted.replace(QLatin1String("\\"), QLatin1String("\\\\"));
+        quoted.replace(QLatin1String("'"), QLatin1String("\\'"));
+        kept << key + QLatin1Char('=') +
+                    (plain ? value : QLatin1Char('\'') + quoted + QLatin1Char('\''));
+    }
+    return kept.join(QLatin1Char(' '));
 }
 
 QString Connect_Options(const ConnectionTarget& target) {

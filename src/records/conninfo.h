@@ -27,6 +27,11 @@ struct ConnectionTarget {
 // and \\). A refusal names what is wrong, in Italian.
 platform::Result<ConnectionTarget> Parse_Conninfo(const QString& conninfo);
 
+// The string for the log: as written, with the value of any password keyword replaced by
+// "(removed)"; a string that cannot be read is not shown at all, only why (whose words name
+// keywords, never values).
+QString Without_Password(const QString& conninfo);
+
 // The options as QSqlDatabase::setConnectOptions wants them: "key='value';...".
 QString Connect_Options(const ConnectionTarget& target);
 

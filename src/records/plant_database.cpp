@@ -10,12 +10,9 @@
 #include <string>
 #include <utility>
 
+#include "platform/qt/log.h"
+
 namespace lcdprog::records {
-
-// Silent unless asked for (--verbose, QT_LOGGING_RULES); no line carries a password, since no
-// connection string holds one.
-Q_LOGGING_CATEGORY(lcRecords, "lcdprog.records", QtCriticalMsg)
-
 namespace {
 
 using platform::Refusal;
@@ -159,7 +156,7 @@ void PlantDatabase::Disconnect() {
 
 platform::Result<> PlantDatabase::Connect() {
     if (Connected()) {
-        return {};
+        return platform::kDone;
     }
     if (!QSqlDatabase::isDriverAvailable(driver_)) {
         return Refused(QStringLiteral("manca il driver %1 di Qt per PostgreSQL (pacchetto "
@@ -174,13 +171,13 @@ platform::Result<> PlantDatabase::Connect() {
     db.setDatabaseName(target_.database);
     db.setUserName(target_.user);
     db.setConnectOptions(Connect_Options(target_));
-    qCDebug(lcRecords) << "connecting to" << Target_Text(target_);
+    qCInfo(platform::Records_Log) << "connecting to" << Target_Text(target_);
     if (!db.open()) {
         const QString reason = Reason(db.lastError(), target_);
-        qCWarning(lcRecords) << "not connected:" << reason;
+        qCWarning(platform::Records_Log) << "not connected:" << reason;
         return Refused(reason);
     }
-    return {};
+    return platform::kDone;
 }
 
 platform::Result<> PlantDatabase::Check_Schema() {
@@ -199,7 +196,7 @@ platform::Result<> PlantDatabase::Check_Schema() {
                            .arg(version)
                            .arg(kSchemaVersion));
     }
-    return {};
+    return platform::kDone;
 }
 
 platform::Result<int> PlantDatabase::Init_Schema() {
@@ -292,7 +289,7 @@ InsertResult PlantDatabase::Insert(const UnitRecord& r) {
                                      One_Line(error.databaseText())};
     }
     const QString reason = Reason(error, target_);
-    qCWarning(lcRecords) << "insert failed:" << reason;
+    qCWarning(platform::Records_Log) << "insert failed:" << reason;
     Disconnect();
     return {Stored::Lost, reason};
 }

@@ -47,7 +47,7 @@ platform::Result<> Replace_File(const QString& path, const QByteArray& content) 
         !file.commit()) {
         return System_Refusal(RefusalKind::Unwritable, "impossibile scrivere", path);
     }
-    return {};
+    return platform::kDone;
 }
 
 // The highest unit number the file's own lines give this station and project: where numbering
@@ -78,7 +78,7 @@ platform::Result<> Open_To_Read(QFile& file) {
     if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         return System_Refusal(RefusalKind::Unreadable, "impossibile leggere", file.fileName());
     }
-    return {};
+    return platform::kDone;
 }
 
 QString Sent_Mark_Path(const QString& recordPath) {
@@ -110,7 +110,7 @@ platform::Result<> RecordFile::Open(const QString& path) {
     }
     fd_ = fd;
     path_ = path;
-    return {};
+    return platform::kDone;
 }
 
 platform::Result<> RecordFile::Append(const UnitRecord& record) {
@@ -132,7 +132,7 @@ platform::Result<> RecordFile::Append(const UnitRecord& record) {
         file.write(line) != line.size() || ::fdatasync(fd_) != 0) {
         return System_Refusal(RefusalKind::Unwritable, "impossibile scrivere nel registro", path_);
     }
-    return {};
+    return platform::kDone;
 }
 
 platform::Result<int> RecordFile::Take_Unit(const QString& station, const QString& project) {

@@ -204,7 +204,7 @@ platform::Result<> Check_Storable(const QString& what, const QString& text) {
             RefusalKind::Invalid,
             what.toStdString() + " contiene un carattere NUL, che il database non può conservare"};
     }
-    return {};
+    return platform::kDone;
 }
 
 platform::Result<> Check_Storable(const UnitRecord& r) {
@@ -214,7 +214,7 @@ platform::Result<> Check_Storable(const UnitRecord& r) {
             return ok;
         }
     }
-    return {};
+    return platform::kDone;
 }
 
 }  // namespace lcdprog::records

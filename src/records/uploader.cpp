@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <utility>
 
+#include "platform/qt/log.h"
 #include "records/record_file.h"
 
 namespace lcdprog::records {
@@ -134,6 +135,15 @@ UploadStatus Uploader::Send_Pending(const std::function<void(int sent)>& afterEa
     status.connected = ready.Ok();
     status.reason = QString::fromStdString(ready.Text());
     status.pending = status.connected ? 0 : Count_Pending(offset);
+    // A pass with nothing to send says nothing: the uploader wakes every half minute.
+    if (status.sent > 0 || !status.connected) {
+        qCInfo(platform::Records_Log)
+            << "upload of" << recordPath_ << ":" << status.sent << "records sent," << status.pending
+            << "pending" << (status.connected ? "" : qPrintable(status.reason));
+    }
+    for (const QString& notice : status.notices) {
+        qCWarning(platform::Records_Log) << "upload of" << recordPath_ << ":" << notice;
+    }
     return status;
 }
 

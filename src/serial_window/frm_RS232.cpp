@@ -23,6 +23,7 @@
 #include "platform/qt/accessibility.h"
 #include "platform/qt/announcer.h"
 #include "platform/qt/layout.h"
+#include "platform/qt/log.h"
 #include "platform/qt/twips.h"
 #include "state/mod_variabili.h"
 
@@ -251,6 +252,15 @@ void frm_RS232::Attach_Run_View() {
     view_ = std::make_unique<ControlsView>(*sendCounter_, *receivedCounter_, *spy_, *progress_,
                                            &runStatus_);
     feed_.Subscribe(*view_);
+    runLog_ =
+        std::make_unique<RunLog>("serial window", [](RunLog::Level level, const std::string& line) {
+            platform::Log_Line(platform::Link_Log(),
+                               level == RunLog::Level::Failure ? QtWarningMsg
+                               : level == RunLog::Level::Step  ? QtInfoMsg
+                                                               : QtDebugMsg,
+                               line);
+        });
+    feed_.Subscribe(*runLog_);
 }
 
 void frm_RS232::Set_Tab_Order() {

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <memory>
 
+#include "link/run_log.h"
 #include "platform/qt/qt_controls.h"
 #include "platform/serial_window_access.h"
 #include "platform/services.h"
@@ -130,6 +131,7 @@ class frm_RS232 final : public QWidget {
                          services_.clock};
     // The run's subscriber here: the controls above and the status line.
     std::unique_ptr<ControlsView> view_;
+    std::unique_ptr<RunLog> runLog_;  // the lcdprog.link log of every run
     RunFeed feed_;
 };
 

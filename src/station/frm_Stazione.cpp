@@ -40,6 +40,7 @@
 #include "platform/posix_file_service.h"
 #include "platform/qt/accessibility.h"
 #include "platform/qt/announcer.h"
+#include "platform/qt/log.h"
 #include "platform/qt/port_table.h"
 #include "platform/qt/qt_text.h"
 #include "records/uploader.h"
@@ -621,6 +622,7 @@ void frm_Stazione::Note(const QString& text) {
     lbl_Avviso->setVisible(!text.isEmpty());
     // A refusal or a warning is heard where the operator is, not only shown above the ports.
     if (!text.isEmpty()) {
+        qCInfo(platform::Station_Log) << "said:" << text;
         announcer_->Say(text);
     }
 }
@@ -680,6 +682,9 @@ void frm_Stazione::cmd_Avvia_Click() {
     }
     Show_Job();
     Enable_Controls();
+    qCInfo(platform::Station_Log) << "start:" << devices.size() << "ports, work order"
+                                  << job_.workOrder << "quantity" << job_.quantity << "operator"
+                                  << job_.operatorName << "project" << context.project;
     supervisor_->Start(devices, positions);
 }
 
@@ -1003,7 +1008,11 @@ void frm_Stazione::Enable_Controls() {
     }
 }
 
-void frm_Stazione::On_Result(const cli::PortState&, const cli::UnitResult& result) {
+void frm_Stazione::On_Result(const cli::PortState& port, const cli::UnitResult& result) {
+    qCInfo(platform::Station_Log) << "position" << port.position.c_str() << "unit" << result.unit
+                                  << "serial" << result.serial.c_str() << ":"
+                                  << (result.Ok() ? "programmed"
+                                                  : Run_Failure_Name(result.outcome.failure));
     counts_.Add(result);
     if (supervisor_->Quantity_Reached()) {
         Note(Sentence(records::Complete_Text(job_.workOrder, supervisor_->Good(), job_.quantity)) +

@@ -131,6 +131,11 @@ void Expect_Bad_Input_Refused(const TempFolder& dir, const std::string& sim) {
         {"write {dir}image.bin --port {sim} --speed 9600",
          "lcdprog-cli: opzione sconosciuta: \"--speed\" per il comando write"},
         {"write {dir}image.bin --port", "lcdprog-cli: l'opzione --port richiede un valore"},
+        // The same words from the virtual module, whose own parser is the same.
+        {"--baud", "lcdprog-sim: l'opzione --baud richiede un valore (vedere --help)", 2,
+         "lcdprog-sim"},
+        {"--quiet=1", "lcdprog-sim: l'opzione --quiet non prende valori (vedere --help)", 2,
+         "lcdprog-sim"},
         {"write {dir}image.bin --port {sim} --quiet --json",
          "lcdprog-cli: --quiet e --json non vanno insieme: indicarne uno solo"},
         {"write {dir}image.bin",
@@ -274,6 +279,7 @@ TEST(CliWrite, ImageAndFourModulesAndTheirRecord) {
     }
     Write_File(dir / "units.jsonl", "{\"earlier\":true}\n");
     EXPECT_EQ(Run_Cli(dir, args, text), 1) << text;
+    EXPECT_EQ(text.find(" lcdprog."), std::string::npos) << text;  // the log is off by default
 
     const QByteArray bytes(reinterpret_cast<const char*>(image.data()), std::ssize(image));
     const QString sha = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex();
@@ -318,6 +324,44 @@ TEST(CliWrite, ImageAndFourModulesAndTheirRecord) {
         sim.Stop();
         EXPECT_TRUE(Holds_First_Blocks(sim.Saved_Eeprom(), image, rows[i].stored));
     }
+}
+
+// --verbose: every step of a run on standard error, the port's process's lines included, and the
+// failure by its kind; a connection string's password is never written, not even in the log.
+// Without it the same run logs nothing (the four modules above).
+TEST(CliWrite, VerboseLogsTheRunAndNeverAPassword) {
+    TempFolder dir;
+    Write_File(dir / "image.bin", std::string(65536, '\x5A'));
+    SimProcess sim(dir, {"--page-ms", "0", "--fault", "badsum:block=130"});
+    ASSERT_TRUE(sim.Next_Device());
+    std::string text;
+    EXPECT_EQ(Run_Cli(dir,
+                      {"write", dir / "image.bin", "--port", sim.Link(), "--quiet", "--verbose",
+                       "--log", dir / "units.jsonl"},
+                      text),
+              1);
+    const std::string link = " lcdprog.link info: " + sim.Link() + ": ";
+    for (const std::string& line : {
+             link + "port opened",
+             link + "looking for the module",
+             link + "module found, writing 512 blocks",
+             link + "128 of 512 blocks written",
+             link + "resetting the module",
+             " lcdprog.link warning: " + sim.Link() +
+                 ": run failed: block-failed, block 130 (from 0), reset acknowledged: ",
+             " lcdprog.cli warning: " + sim.Link() + ": unit 1 failed: block-failed, 130 blocks",
+         }) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+    }
+    EXPECT_EQ(text.find("256 of 512"), std::string::npos) << text;
+
+    const std::string conninfo = "host=" + dir / "" + " dbname=x user=linea1 password='p w1'";
+    EXPECT_EQ(Run_Cli(dir, {"db", "send", conninfo, dir / "units.jsonl", "--verbose"}, text), 2);
+    EXPECT_NE(text.find(" lcdprog.records info: connection string: \"host=" + dir / "" +
+                        " dbname=x user=linea1 password=(removed)\""),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("p w1"), std::string::npos) << text;
 }
 
 // A port process's failed unit names the step it failed at, for its parent to act on without
@@ -403,9 +447,10 @@ TEST(CliConvert, SameBytesAsTheConversionNothingWrittenOnBadInputPaletteWarning)
          "--contrast vuole un numero intero, non \"molto\""},
         {{grey_, "--panel", "64128A", "-o", dir / "x", "--dither", "floyd"},
          "--dither non valido: \"floyd\" (threshold, floyd-steinberg, atkinson o bayer)"},
-        {{grey_, "--panel", "64128A", "-o", dir / "x", "--size"}, "opzione sconosciuta: --size"},
+        {{grey_, "--panel", "64128A", "-o", dir / "x", "--size"},
+         "opzione sconosciuta: \"--size\""},
         {{grey_, "--panel", "64128A", "-o", dir / "x", "--brightness"},
-         "un'opzione è senza il suo valore"},
+         "l'opzione --brightness richiede un valore"},
         {{grey_, dir / "no.png", "--panel", "64128A", "-o", dir / "x"}, "File no.png non trovato."},
         {{grey_, grey_, "--panel", "64128A", "-o", dir / "x"},
          grey_ + " e " + grey_ + " darebbero lo stesso file " + dir / "x/grey_128x64.bmp"},

@@ -221,6 +221,25 @@ TEST(ConninfoTest, KeywordsBecomeTheDatabaseSettingsAndAPasswordIsRefused) {
     }
 }
 
+// What the log shows of a connection string: never a password's value, however it is written,
+// and nothing at all of a string that cannot be read (a URI may carry "user:password@").
+TEST(ConninfoTest, TheLogSeesNoPassword) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"host=db  dbname=x password=segreta", "host=db dbname=x password=(removed)"},
+        {"password = 'se greta' user='it\\'s' sslpassword=segreta",
+         "password=(removed) user='it\\'s' sslpassword=(removed)"},
+        {"host=db password='segreta",
+         "(connection string not shown: stringa di connessione non valida: manca l'apice di "
+         "chiusura del valore di \"password\")"},
+        {"postgresql://u:segreta@db/x",
+         "(connection string not shown: stringa di connessione non valida: la forma "
+         "postgresql://... non è accettata: scrivere host=... dbname=... user=...)"},
+    };
+    for (const auto& [conninfo, shown] : rows) {
+        EXPECT_EQ(Without_Password(QString::fromUtf8(conninfo)).toStdString(), shown) << conninfo;
+    }
+}
+
 UnitRecord Unit(const char* time, Outcome result, const char* serial, double seconds,
                 std::optional<RunFailure> failure = RunFailure::None) {
     UnitRecord r;

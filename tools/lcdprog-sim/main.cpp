@@ -20,6 +20,8 @@
 #include <vector>
 
 #include "compiler/image_decoder.h"
+#include "platform/qt/log.h"
+#include "platform/result.h"
 #include "png/png_writer.h"
 #include "sim_module.h"
 #include "sim_options.h"
@@ -47,25 +49,24 @@ class Line {
   public:
     ~Line() { Close(); }
 
-    bool Open(std::string& error) {
+    lcdprog::platform::Result<> Open() {
         master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (master_ < 0) {
-            error = "cannot open a pseudo-terminal: " + Errno_Text();
-            return false;
+            return Refused("cannot open a pseudo-terminal: " + Errno_Text());
         }
         char name[128] = {};
         if (grantpt(master_) != 0 || unlockpt(master_) != 0 ||
             ptsname_r(master_, name, sizeof name) != 0) {
-            error = "cannot set up the pseudo-terminal: " + Errno_Text();
+            std::string why = "cannot set up the pseudo-terminal: " + Errno_Text();
             Close();
-            return false;
+            return Refused(std::move(why));
         }
         path_ = name;
         slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
         if (slave_ < 0) {
-            error = "cannot open " + path_ + ": " + Errno_Text();
+            std::string why = "cannot open " + path_ + ": " + Errno_Text();
             Close();
-            return false;
+            return Refused(std::move(why));
         }
         // Raw bytes both ways: no echo, no line editing, no CR/LF translation.
         termios tio{};
@@ -77,7 +78,11 @@ class Line {
         }
         const int flags = fcntl(master_, F_GETFL);
         fcntl(master_, F_SETFL, flags | O_NONBLOCK);
-        return true;
+        return lcdprog::platform::kDone;
+    }
+
+    static lcdprog::platform::Refusal Refused(std::string why) {
+        return {lcdprog::platform::RefusalKind::Unreadable, std::move(why)};
     }
 
     void Close() {
@@ -165,9 +170,8 @@ class Simulator {
 };
 
 bool Simulator::Bring_Line_Up() {
-    std::string error;
-    if (!line_.Open(error)) {
-        Error(error);
+    if (const lcdprog::platform::Result<> opened = line_.Open(); !opened) {
+        Error(opened.Text());
         return false;
     }
     if (!Update_Link()) {
@@ -268,7 +272,7 @@ bool Simulator::Write_Pictures() {
     }
     for (const auto& named : lcdprog::Named_Pictures(module_.Memory(), 2)) {
         const std::string path = (std::filesystem::path(options_.pngDir) / (named.name + ".png"));
-        if (std::string error; !lcdprog::Write_Png(path, named.picture, named.scale, error)) {
+        if (!lcdprog::Write_Png(path, named.picture, named.scale)) {
             Error("cannot write " + path);
             return false;
         }
@@ -526,6 +530,10 @@ int main(int argc, char** argv) {
             return 0;
         case lcdsim::Parse_Outcome::Run:
             break;
+    }
+    lcdprog::platform::Set_Log_Format();
+    if (options.verbose) {
+        lcdprog::platform::Enable_Verbose_Log();
     }
     Simulator simulator(std::move(options));
     return simulator.Run();

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <charconv>
 
+#include "platform/qt/command_line.h"
+
 namespace lcdsim {
 
 namespace {
@@ -94,32 +96,14 @@ const OptionRow kRows[] = {
     {nullptr, "quiet", Kind::Flag, 0, 0,
      [](Options& o, const std::string&, long) { o.quiet = true; }, "",
      "no informational messages on standard error (errors still appear)"},
+    {nullptr, "verbose", Kind::Flag, 0, 0,
+     [](Options& o, const std::string&, long) { o.log = o.verbose = true; }, "",
+     "--log, and the log of the programmer's own code (lcdprog.*), for a\n"
+     "bug report"},
 };
 
 const QCommandLineOption kHelp(QStringList{"h", "help"});
 const QCommandLineOption kVersion("version");
-
-// QCommandLineParser words its complaints its own way: the argument it stopped at is found again
-// to say it in Italian, as lcdprog and lcdprog-cli say theirs (the operator who reads one reads
-// all three).
-std::string Parse_Error(const QCommandLineParser& parser, const QStringList& args) {
-    if (!parser.unknownOptionNames().isEmpty()) {
-        return "opzione sconosciuta: \"--" + parser.unknownOptionNames().front().toStdString() +
-               "\" (vedere --help)";
-    }
-    for (qsizetype i = 1; i < args.size() && args[i] != "--"; ++i) {
-        for (const OptionRow& row : kRows) {
-            const QString name = QStringLiteral("--") + row.name;
-            if (row.kind == Kind::Flag && args[i].startsWith(name + '=')) {
-                return "l'opzione " + name.toStdString() + " non vuole un valore";
-            }
-            if (row.kind != Kind::Flag && args[i] == name && i + 1 == args.size()) {
-                return "l'opzione " + name.toStdString() + " vuole un valore (vedere --help)";
-            }
-        }
-    }
-    return parser.errorText().toStdString();
-}
 
 // One option's values, in the order given, checked and applied.
 Result<> Apply(const OptionRow& row, const QStringList& values, Options& parsed) {
@@ -144,7 +128,7 @@ Result<> Apply(const OptionRow& row, const QStringList& values, Options& parsed)
         }
         row.apply(parsed, value, n);
     }
-    return {};
+    return lcdprog::platform::kDone;
 }
 
 }  // namespace
@@ -152,21 +136,20 @@ Result<> Apply(const OptionRow& row, const QStringList& values, Options& parsed)
 Result<Parse_Outcome> Parse_Command_Line(std::span<const std::string> args, Options& options) {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    parser.addOption(kHelp);
-    parser.addOption(kVersion);
+    QList<QCommandLineOption> known{kHelp, kVersion};
     for (const OptionRow& row : kRows) {
         QCommandLineOption option(QString::fromLatin1(row.name));
         if (row.kind != Kind::Flag) {
             option.setValueName(QStringLiteral("VALUE"));
         }
-        parser.addOption(option);
+        known.append(option);
     }
     QStringList all{QStringLiteral("lcdprog-sim")};
     for (const std::string& arg : args) {
         all.append(QString::fromStdString(arg));
     }
-    if (!parser.parse(all)) {
-        return Wrong(Parse_Error(parser, all));
+    if (const Result<> parsed = lcdprog::platform::Parse_Options(parser, known, all); !parsed) {
+        return Wrong(parsed.Text() + " (vedere --help)");
     }
     if (parser.isSet(kHelp)) {
         return Parse_Outcome::Help;

@@ -25,6 +25,7 @@ struct Options {
     bool exitAfterReset = false;
     bool log = false;
     bool quiet = false;
+    bool verbose = false;  // --log, and the lcdprog.* log categories on
 };
 
 enum class Parse_Outcome { Run, Help, Version };

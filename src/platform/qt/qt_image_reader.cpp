@@ -42,7 +42,7 @@ std::string Image_File_Filter() {
     return std::string("Tutti i file |*.*|Immagini (") + kPatterns + ") |" + kPatterns;
 }
 
-bool Decode_Image(const QByteArray& bytes, picture::Rgba& image, std::string& error) {
+Result<picture::Rgba> Decode_Image(const QByteArray& bytes) {
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -54,33 +54,31 @@ bool Decode_Image(const QByteArray& bytes, picture::Rgba& image, std::string& er
     // A picture whose header claims a huge size is refused before its pixels are decoded: that
     // is what a decompression bomb relies on.
     if (!reader.canRead()) {
-        error = "il file non è un'immagine in un formato conosciuto";
-        return false;
+        return Refusal{RefusalKind::Invalid, "il file non è un'immagine in un formato conosciuto"};
     }
     const QSize size = reader.size();
     if (size.isValid() &&
         (size.width() > kImageMaxSide || size.height() > kImageMaxSide ||
          static_cast<long long>(size.width()) * size.height() > kImageMaxPixels)) {
-        error = "l'immagine è troppo grande: " + Size_Text(size) + " pixel (al massimo " +
-                std::to_string(kImageMaxSide) + " per lato e " +
-                std::to_string(kImageMaxPixels / 1'000'000) + " milioni di pixel)";
-        return false;
+        return Refusal{RefusalKind::TooLarge,
+                       "l'immagine è troppo grande: " + Size_Text(size) + " pixel (al massimo " +
+                           std::to_string(kImageMaxSide) + " per lato e " +
+                           std::to_string(kImageMaxPixels / 1'000'000) + " milioni di pixel)"};
     }
     QImage decoded;
     if (Cut_Short(bytes, reader.format()) || !reader.read(&decoded) || decoded.isNull()) {
-        error = "l'immagine è danneggiata o incompleta";
-        return false;
+        return Refusal{RefusalKind::Invalid, "l'immagine è danneggiata o incompleta"};
     }
     if (decoded.width() > kImageMaxSide || decoded.height() > kImageMaxSide ||
         static_cast<long long>(decoded.width()) * decoded.height() > kImageMaxPixels) {
-        error = "l'immagine è troppo grande: " + Size_Text(decoded.size()) + " pixel";
-        return false;
+        return Refusal{RefusalKind::TooLarge,
+                       "l'immagine è troppo grande: " + Size_Text(decoded.size()) + " pixel"};
     }
+    picture::Rgba image;
     if (!Rgba_Of(decoded, image)) {
-        error = "memoria insufficiente per l'immagine";
-        return false;
+        return Refusal{RefusalKind::TooLarge, "memoria insufficiente per l'immagine"};
     }
-    return true;
+    return image;
 }
 
 bool Rgba_Of(const QImage& decoded, picture::Rgba& image) {
@@ -99,42 +97,40 @@ bool Rgba_Of(const QImage& decoded, picture::Rgba& image) {
     return true;
 }
 
-bool Read_Image_File(const std::string& path, picture::Rgba& image, std::string& error) {
+Result<picture::Rgba> Read_Image_File(const std::string& path) {
     const QString name = QFile::decodeName(QByteArray::fromStdString(path));
     const QFileInfo info(name);
     const std::string shown = info.fileName().toStdString();
     if (!info.exists()) {
-        error = "File " + shown + " non trovato.";
-        return false;
+        return Refusal{RefusalKind::Missing, "File " + shown + " non trovato."};
     }
     // Only a regular file is opened: a FIFO or a device could block the program or never end.
     if (info.isDir()) {
-        error = shown + " è una cartella, non un'immagine.";
-        return false;
+        return Refusal{RefusalKind::NotRegular, shown + " è una cartella, non un'immagine."};
     }
     if (!info.isFile()) {
-        error = shown + " non è un file normale.";
-        return false;
+        return Refusal{RefusalKind::NotRegular, shown + " non è un file normale."};
     }
     if (info.size() > kImageMaxFileBytes) {
-        error = "Il file " + shown + " è troppo grande per essere un'immagine da importare.";
-        return false;
+        return Refusal{
+            RefusalKind::TooLarge,
+            "Il file " + shown + " è troppo grande per essere un'immagine da importare."};
     }
     QFile file(name);
     errno = 0;
     if (!file.open(QIODevice::ReadOnly)) {
         // Qt's own text is English; the system's reason, as every other file message gives it.
         const int failure = errno;
-        error = "Impossibile leggere " + shown + ": " + System_Reason(failure != 0 ? failure : EIO);
-        return false;
+        return Refusal{RefusalKind::Unreadable, "Impossibile leggere " + shown + ": " +
+                                                    System_Reason(failure != 0 ? failure : EIO)};
     }
     const QByteArray bytes = file.read(kImageMaxFileBytes);
-    std::string reason;
-    if (!Decode_Image(bytes, image, reason)) {
-        error = "Impossibile importare " + shown + ": " + reason + ".";
-        return false;
+    Result<picture::Rgba> image = Decode_Image(bytes);
+    if (!image) {
+        return Refusal{image.Why().kind,
+                       "Impossibile importare " + shown + ": " + image.Text() + "."};
     }
-    return true;
+    return image;
 }
 
 }  // namespace lcdprog::platform

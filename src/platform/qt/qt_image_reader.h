@@ -8,6 +8,7 @@
 #include <string>
 
 #include "picture/picture.h"
+#include "platform/result.h"
 
 namespace lcdprog::platform {
 
@@ -23,11 +24,13 @@ inline constexpr long long kImageMaxFileBytes = 64ll * 1024 * 1024;
 // The open dialog's filter: "all files", then every format read here (chosen first).
 std::string Image_File_Filter();
 
-// The file at `path`: false, with an Italian reason naming it, for a missing file, a folder,
-// a FIFO or a device, a file that is not a picture, is damaged or truncated, or is too large.
-bool Read_Image_File(const std::string& path, picture::Rgba& image, std::string& error);
-// The same for bytes already in memory (the fuzzer feeds these).
-bool Decode_Image(const QByteArray& bytes, picture::Rgba& image, std::string& error);
+// The file at `path`, or a refusal with an Italian sentence naming it, for a missing file, a
+// folder, a FIFO or a device, a file that is not a picture, is damaged or truncated, or is too
+// large.
+[[nodiscard]] Result<picture::Rgba> Read_Image_File(const std::string& path);
+// The same for bytes already in memory (the fuzzer feeds these); the refusal's text is the
+// reason alone, in lower case, without the file's name.
+[[nodiscard]] Result<picture::Rgba> Decode_Image(const QByteArray& bytes);
 // A picture already decoded (one on the clipboard), as the decoder hands its pixels on; false
 // when there is no memory for the copy.
 bool Rgba_Of(const QImage& decoded, picture::Rgba& image);
