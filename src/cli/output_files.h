@@ -13,7 +13,8 @@ namespace lcdprog::cli {
 
 // `folder` and any missing folder above it, removed again unless the outputs are committed.
 [[nodiscard]] bool Make_Output_Folder(platform::StagedFiles& out, const std::string& folder);
-[[nodiscard]] bool Stage_Output(platform::StagedFiles& out, const std::string& path, std::string_view bytes);
+[[nodiscard]] bool Stage_Output(platform::StagedFiles& out, const std::string& path,
+                                std::string_view bytes);
 [[nodiscard]] bool Commit_Outputs(platform::StagedFiles& out);
 
 }  // namespace lcdprog::cli
