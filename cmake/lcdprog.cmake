@@ -13,9 +13,11 @@ function(lcdprog_folder_library name folder)
 endfunction()
 
 # One GoogleTest executable per test folder. GUI folders get a main() that creates a
-# QApplication on the offscreen platform.
+# QApplication on the offscreen platform. Each case is registered as FOLDER.Suite.Case, so that
+# `ctest -R '^link\.'` runs one layer. COST is a first guess of a case's weight, for a build that
+# has no times yet: ctest starts the heaviest first, and after one run uses the measured times.
 function(lcdprog_test_folder name folder)
-  cmake_parse_arguments(T "GUI" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI" "COST" "LIBS" ${ARGN})
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   if(NOT _sources)
     return()
@@ -28,11 +30,16 @@ function(lcdprog_test_folder name folder)
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  # Two properties, one value each: gtest_discover_tests splits a list value at its ';', and
-  # everything after the first variable would be lost.
+  if(NOT T_COST)
+    set(T_COST 1)
+  endif()
+  # One value per property: gtest_discover_tests splits a list value at its ';', and everything
+  # after the first variable would be lost.
   gtest_discover_tests(${name}
+    TEST_PREFIX "${folder}."
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     ENVIRONMENT_MODIFICATION "LCDPROG_BIN=set:${CMAKE_BINARY_DIR}/bin"
+    COST ${T_COST}
     DISCOVERY_TIMEOUT 60)
 endfunction()
 
