@@ -97,8 +97,7 @@ TEST(Picture, DithersKeepTheGreyOfAUniformArea) {
 // Each conversion on a few levels, worked out by hand: errors in sixteenths of a level, each
 // share cut towards zero, the threshold 128. The asymmetric picture tells Floyd-Steinberg's
 // serpentine from a scan that always goes right (".##" would be "###") and from one that starts
-// going left (its first row would be ".#."); the uniform one gives a symmetric result only when
-// the second row goes back.
+// going left (its first row would be ".#."). The uniform grey checks the shares once more.
 TEST(Picture, EachConversionGivesTheHandWorkedPixels) {
     const std::vector<std::uint8_t> steps = {100, 100, 200, 100, 100, 100};
     const std::vector<std::uint8_t> even(6, 100);
