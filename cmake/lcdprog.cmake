@@ -58,9 +58,11 @@ function(lcdprog_moc_where_needed dir)
 endfunction()
 
 # One GoogleTest executable per test folder. GUI folders get a main() that creates a
-# QApplication on the offscreen platform.
+# QApplication on the offscreen platform. Each case is registered as FOLDER.Suite.Case, so that
+# `ctest -R '^link\.'` runs one layer. COST, for the folders whose cases take seconds, makes ctest
+# start them first; the others are scheduled by the times ctest measured in earlier runs.
 function(lcdprog_test_folder name folder)
-  cmake_parse_arguments(T "GUI" "" "LIBS" ${ARGN})
+  cmake_parse_arguments(T "GUI" "COST" "LIBS" ${ARGN})
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   if(NOT _sources)
     return()
@@ -73,11 +75,18 @@ function(lcdprog_test_folder name folder)
     target_link_libraries(${name} PRIVATE GTest::gtest_main)
   endif()
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  # Two properties, one value each: gtest_discover_tests splits a list value at its ';', and
-  # everything after the first variable would be lost.
+  # A COST given here stays: ctest only measures the cost of a test that has none.
+  set(_cost)
+  if(T_COST)
+    set(_cost COST ${T_COST})
+  endif()
+  # One value per property: gtest_discover_tests splits a list value at its ';', and everything
+  # after the first variable would be lost.
   gtest_discover_tests(${name}
+    TEST_PREFIX "${folder}."
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen"
     ENVIRONMENT_MODIFICATION "LCDPROG_BIN=set:${CMAKE_BINARY_DIR}/bin"
+    ${_cost}
     DISCOVERY_TIMEOUT 60)
 endfunction()
 

@@ -4,6 +4,7 @@
 // conversion. Whatever is converted must write a standard file that the header test accepts,
 // whose palette is not reversed, and whose bytes, read back as the compiler reads them, are the
 // picture; the same bytes as a 1-bit file go through the reversed-palette check and fix.
+// Floyd-Steinberg's serpentine must be the same scan seen in a mirror: see Check_Serpentine.
 
 #include <cstddef>
 #include <cstdint>
@@ -25,13 +26,46 @@ using namespace lcdprog;
 // A panel picture's pixels are few; a large decoded picture only makes each run slow.
 constexpr long long kMostPixels = 1 << 20;
 
+// Floyd-Steinberg goes right on even rows and left on odd ones, and its shares and their
+// rounding (towards zero) do not depend on the side. So the mirrored levels, scanned starting
+// to the left, give exactly the mirrored pixels. A white first row starts that scan: it leaves
+// no error behind, and moves every row to the other parity.
+void Check_Serpentine(const picture::Levels& levels, int threshold) {
+    const int w = levels.width;
+    const int h = levels.height;
+    picture::Levels mirrored{w, h + 1, std::vector<std::uint8_t>(static_cast<std::size_t>(w), 255)};
+    for (int y = 0; y < h; ++y) {
+        for (int x = w - 1; x >= 0; --x) {
+            mirrored.level.push_back(levels.level[static_cast<std::size_t>(y * w + x)]);
+        }
+    }
+    picture::Settings s;
+    s.conversion = picture::Conversion::FloydSteinberg;
+    s.threshold = threshold;
+    const picture::Bits bits = picture::Quantise(levels, s);
+    const picture::Bits back = picture::Quantise(mirrored, s);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            if (bits.Black(x, y) != back.Black(w - 1 - x, y + 1)) {
+                __builtin_trap();
+            }
+        }
+    }
+}
+
 void Check(const picture::Rgba& image, int panel, const picture::Settings& settings) {
     if (image.width <= 0 || image.height <= 0 ||
         static_cast<long long>(image.width) * image.height > kMostPixels) {
         return;
     }
     const PanelLayout& layout = kPanelLayouts[static_cast<std::size_t>(panel)];
-    const picture::Bits bits = picture::Convert(image, layout.width, layout.height, settings);
+    const picture::Levels levels =
+        picture::Place(picture::Prepare(image), layout.width, layout.height, settings);
+    const picture::Bits bits = picture::Quantise(levels, settings);
+    if (bits.index != picture::Convert(image, layout.width, layout.height, settings).index) {
+        __builtin_trap();
+    }
+    Check_Serpentine(levels, settings.threshold);
     const std::string file = picture::Bmp_File(bits);
     if (!Check_Bitmap_Header(file, layout.width, layout.height) ||
         picture::Has_Reversed_Palette(file)) {

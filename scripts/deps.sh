@@ -47,6 +47,8 @@ LCDPROG_SERVER_PACKAGES=(postgresql)
 # What ./test.sh needs on top: what builds the Debian package and checks it, and the server.
 LCDPROG_TEST_PACKAGES=(dpkg-dev file lintian shared-mime-info "${LCDPROG_SERVER_PACKAGES[@]}")
 LCDPROG_FUZZ_PACKAGES=(clang libclang-rt-14-dev)
+# What .ci/run checks the sources with before any build.
+LCDPROG_CI_PACKAGES=(clang-format python3)
 
 # The generator option for configuring build/: Ninja, unless build/ was already configured (by
 # hand, as the install section shows) with another generator. CMake refuses to change the

@@ -194,8 +194,8 @@ void Expect_Bad_Input_Refused(const TempFolder& dir, const std::string& sim) {
 TEST(CliWrite, BadInputChangesNothingAndCtrlCStopsWithoutReset) {
     TempFolder dir;
     const Projects projects(dir);
-    SimProcess good(dir, {"--page-ms", "0"}, "good");
-    SimProcess silent(dir, {"--page-ms", "0", "--fault", "silent:block=10"}, "silent");
+    SimProcess good(dir, Unpaced(), "good");
+    SimProcess silent(dir, Unpaced({"--fault", "silent:block=10"}), "silent");
     ASSERT_TRUE(good.Next_Device() && silent.Next_Device()) << good.Log() << silent.Log();
     Write_File(dir / "short.bin", std::string(100, '\0'));
     MemoryImageBytes image{};
@@ -271,9 +271,8 @@ TEST(CliWrite, ImageAndFourModulesAndTheirRecord) {
     std::vector<std::string> args = {"write", projects.good, "--log", dir / "units.jsonl",
                                      "--quiet"};
     for (const auto& row : rows) {
-        sims.push_back(std::make_unique<SimProcess>(
-            dir, std::vector<std::string>{"--page-ms", "0", "--fault", row.fault},
-            "lcd" + std::to_string(sims.size())));
+        sims.push_back(std::make_unique<SimProcess>(dir, Unpaced({"--fault", row.fault}),
+                                                    "lcd" + std::to_string(sims.size())));
         ASSERT_TRUE(sims.back()->Next_Device());
         args.insert(args.end(), {"--port", sims.back()->Link()});
     }
@@ -369,7 +368,7 @@ TEST(CliWrite, VerboseLogsTheRunAndNeverAPassword) {
 TEST(CliPortProcess, AFailedUnitNamesWhereItFailed) {
     TempFolder dir;
     Write_File(dir / "image.bin", std::string(65536, '\x5A'));
-    SimProcess sim(dir, {"--page-ms", "0", "--fault", "badsum:block=3"});
+    SimProcess sim(dir, Unpaced({"--fault", "badsum:block=3"}));
     ASSERT_TRUE(sim.Next_Device());
     // The parent's side of the pipes: the image, "go", then standard input kept open.
     ChildProcess worker(

@@ -6,7 +6,7 @@ set -u
 build=$(realpath "$1")
 version=$2
 if [ "$(id -u)" -ne 0 ]; then
-    echo "install_package: skipped (installing the package needs root)"
+    echo "install.package: skipped (installing the package needs root)"
     exit 77
 fi
 fail() { echo "FAIL: $*"; exit 1; }

@@ -1,8 +1,9 @@
 // The main window: start-up from the white backgrounds, the glyph editors, Esci, pictures chosen
 // on the real file service, and both windows walked as a screen reader would.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <QAbstractButton>
@@ -21,11 +22,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <utility>
 
 #include "compiler/picture_check.h"
 #include "main_window/import_dialog.h"
@@ -111,11 +112,26 @@ TEST(MainWindow, GlyphCellsToggleOneBitAndEsciWaitsForARun) {
 
 const auto Write = [](Path path, Path bytes) { std::ofstream(path, std::ios::binary) << bytes; };
 
-// A FIFO, a device or a link loop must not block: an alarm ends the case that does, naming it.
-const char* blockedCase = "";
-void Name_Blocked_Case(int) {
-    [[maybe_unused]] ssize_t n = ::write(2, blockedCase, std::strlen(blockedCase));
-    ::_exit(3);
+// A FIFO must never be opened: an open would wait for a writer, and a read for its bytes. The
+// test is that writer, holding as many bytes as the FIFO takes, so that a program that opens and
+// reads it goes on, and the bytes that are gone tell that it did.
+int fifoWriter = -1;
+std::size_t fifoHeld = 0;
+void Make_Fifo_Held_Full(Path path, Path) {
+    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+    fifoWriter = ::open(path.c_str(), O_RDWR | O_NONBLOCK);  // no wait for a reader
+    ASSERT_GE(fifoWriter, 0);
+    const std::string block(4096, 'B');
+    for (ssize_t n; (n = ::write(fifoWriter, block.data(), block.size())) > 0;) {
+        fifoHeld += static_cast<std::size_t>(n);
+    }
+}
+std::size_t Fifo_Still_Held() {
+    int held = 0;
+    ::ioctl(fifoWriter, FIONREAD, &held);
+    ::close(fifoWriter);
+    fifoWriter = -1;
+    return static_cast<std::size_t>(held);
 }
 
 // The header test alone, each field read whole at its offset: 4-byte width and height, 2-byte
@@ -156,15 +172,15 @@ void Expect_Right_Click(MainWindowHarness& h, const platform::PosixFileService& 
     h.dialog.answer = answer;
     auto expected = h.Take();
     const int yields = h.pump.yields;
-    blockedCase = c.name;
-    ::alarm(5);
     // The locked file is tried as the effective user "nobody": CI runs as root.
     const bool nobody = std::string_view(c.name).ends_with("as nobody") && ::geteuid() == 0;
     ASSERT_TRUE(!nobody || ::seteuid(65534) == 0);
     QTest::mousePress(h.Box(c.panel, c.index), Qt::RightButton);
     const std::string readError = *c.readError ? files.Read(*answer, 62).error : "";
     ASSERT_TRUE(!nobody || ::seteuid(0) == 0);
-    ::alarm(0);
+    if (fifoWriter >= 0) {
+        EXPECT_EQ(Fifo_Still_Held(), std::exchange(fifoHeld, 0));
+    }
     EXPECT_EQ(readError, c.readError);
     const platform::FileDialogRequest& r = h.dialog.requests.back();
     const char* const types[] = {"64128A", "64128E", "64240B", "128240A"};
@@ -198,7 +214,6 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
     }
     MainWindowHarness h(files);
     ASSERT_TRUE(h.window->Form_Load());
-    ::signal(SIGALRM, Name_Blocked_Case);
     // The context-menu key counts as the right button; the event after a mouse press does not.
     QTest::mousePress(h.Box(0, 1), Qt::LeftButton);
     QTest::mousePress(h.Box(0, 1), Qt::MiddleButton);
@@ -238,7 +253,7 @@ TEST(PicturesOnDisk, OnlyAPictureOfThePanelsSizeIsTakenAndARefusalChangesNothing
         {"too long for it", 2, 2, "x.bmp", good + std::string(40000, '\0'),
          refused("x.bmp: supera i 32767 byte.")},
         {"a FIFO named x.bmp", 2, 2, "x.bmp", "", refused("x.bmp: non è un file regolare."), notRegular,
-         [](Path p, Path) { ::mkfifo(p.c_str(), 0644); }},
+         Make_Fifo_Held_Full},
         {"x.bmp -> /dev/zero", 2, 2, "x.bmp", "", refused("x.bmp: non è un file regolare."), notRegular,
          [](Path p, Path) { fs::create_symlink("/dev/zero", p); }},
         {"x.bmp -> y.bmp -> x.bmp", 2, 2, "x.bmp", "", refused("x.bmp: file non trovato."),

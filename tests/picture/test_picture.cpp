@@ -94,6 +94,41 @@ TEST(Picture, DithersKeepTheGreyOfAUniformArea) {
     }
 }
 
+// Each conversion on a few levels, worked out by hand: errors in sixteenths of a level, each
+// share cut towards zero, the threshold 128. The asymmetric picture tells Floyd-Steinberg's
+// serpentine from a scan that always goes right (".##" would be "###") and from one that starts
+// going left (its first row would be ".#."). The uniform grey checks the shares once more.
+TEST(Picture, EachConversionGivesTheHandWorkedPixels) {
+    const std::vector<std::uint8_t> steps = {100, 100, 200, 100, 100, 100};
+    const std::vector<std::uint8_t> even(6, 100);
+    const struct {
+        Conversion conversion;
+        const std::vector<std::uint8_t>& level;
+        std::vector<std::string> expected;
+    } rows[] = {
+        {Conversion::Threshold, steps, {"##.", "###"}},
+        {Conversion::FloydSteinberg, steps, {"#..", ".##"}},
+        {Conversion::FloydSteinberg, even, {"#.#", "#.#"}},
+        // Six eighths of the error go on, two to the right, one to each of three below and one
+        // two rows down.
+        {Conversion::Atkinson, steps, {"##.", "#.#"}},
+        // Black where 100 < 128 + 255 (2 M + 1) / 128 - 127.5, i.e. M >= 25; 200 needs M >= 50.
+        {Conversion::Bayer, steps, {".#.", "#.#"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(picture::kConversionNames[static_cast<int>(row.conversion)]);
+        picture::Settings s;
+        s.conversion = row.conversion;
+        EXPECT_EQ(Rows(picture::Quantise({3, 2, row.level}, s)), row.expected);
+        s.invert = true;
+        picture::Bits inverted = picture::Quantise({3, 2, row.level}, s);
+        for (std::uint8_t& b : inverted.index) {
+            b ^= 1;
+        }
+        EXPECT_EQ(Rows(inverted), row.expected);
+    }
+}
+
 // Known small patterns for the scalings, the rotations and the mirror.
 TEST(Picture, ScalingRotationAndMirrorPlaceTheseExactPixels) {
     struct Row {

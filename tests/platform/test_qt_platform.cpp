@@ -9,7 +9,6 @@
 #include <unistd.h>
 #include <QApplication>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,14 +32,15 @@
 #include "platform/qt/qt_event_pump.h"
 #include "platform/qt/qt_message_box.h"
 #include "platform/qt/qt_serial_control.h"
+#include "support/fakes.h"
 
 namespace lcdprog::platform {
 namespace {
 
 constexpr int kIntervalMs = CoalescedApply::kIntervalMs;
-// Timers on a loaded machine fire late; a bound this wide still tells "within the interval"
-// from "never".
-constexpr int kSlackMs = 400;
+static_assert(kIntervalMs == QtEventPump::kPaintIntervalMs);
+// Only ends a wait for an event that never comes; nothing here is timed against it.
+constexpr int kNeverMs = 20000;
 
 // Yields as the link's wait loops do, or without a pump runs the window's own event loop, until
 // `done` holds; false at the deadline.
@@ -123,7 +123,8 @@ TEST(CoalescedApply, ModelsAtOnceWidgetsTogetherWithinTheIntervalOrAtFlush) {
     QProgressBar bar;
     bar.setRange(0, 512);
     QLabel label;
-    CoalescedApply together;
+    test::VirtualClock clock;  // the interval is exact; the timer that ends it runs in real time
+    CoalescedApply together(&clock);
     QtRichTextControl spy(edit, &together);
     QtTextControl counter(box, &together);
     QtProgressControl progress(bar, &together);
@@ -141,10 +142,21 @@ TEST(CoalescedApply, ModelsAtOnceWidgetsTogetherWithinTheIntervalOrAtFlush) {
         EXPECT_EQ(spy.Text() + counter.Text(), "0xA1; " + n + "\r\n" + n);
         EXPECT_EQ(progress.Value(), std::clamp(6 * i - 6, 0, 512));
     }
-    EXPECT_NE(box.text(), QStringLiteral("99"));
-    EXPECT_TRUE(Wait_Until(&pump, kIntervalMs + kSlackMs, [&] { return box.text() == "99"; }));
+    EXPECT_EQ(box.text(), QStringLiteral("1"));
+    ASSERT_TRUE(Wait_Until(&pump, kNeverMs, [&] { return box.text() == "99"; }));
     EXPECT_EQ(edit.toPlainText() + label.text(), QStringLiteral("0xA1; 99\nBlocco 99"));
     EXPECT_EQ(bar.value(), 512);
+
+    // The interval counts from the last apply: a change a millisecond short of it waits (or
+    // for a flush), one at its end shows at once.
+    clock.now += kIntervalMs - 1;
+    counter.SetText("100");
+    EXPECT_EQ(box.text(), QStringLiteral("99"));
+    together.Flush();
+    EXPECT_EQ(box.text(), QStringLiteral("100"));
+    clock.now += kIntervalMs;
+    counter.SetText("101");
+    EXPECT_EQ(box.text(), QStringLiteral("101"));
 }
 
 class Probe final : public QWidget {
@@ -155,52 +167,73 @@ class Probe final : public QWidget {
     void paintEvent(QPaintEvent*) override { ++paints; }
 };
 
+// The pacing runs on a virtual clock, so every count is exact; only the pump's own timer, which
+// delivers a held paint, runs in real time, and each wait for it ends when it fires.
 TEST(PacedPainting, NoPaintBeforeAPacketAtMostOnePerIntervalWhileWaitingNoneLost) {
-    auto pump = std::make_unique<QtEventPump>();
+    test::VirtualClock clock;
+    auto pump = std::make_unique<QtEventPump>(&clock);
     Probe probe;
     probe.show();
-    ASSERT_TRUE(Wait_Until(pump.get(), 2000, [&] { return probe.paints > 0; }));
+    ASSERT_TRUE(Wait_Until(pump.get(), kNeverMs, [&] { return probe.paints > 0; }));
 
-    // Half a second of exchanges, the window dirty in every pass: the yield before a packet never
-    // paints, nor does a later pass of a wait (a reply may be arriving then); the first pass
-    // paints at most once per interval.
-    int before = probe.paints;
+    // Half a second of exchanges, 10 ms each, the window dirty in every pass: the yield before a
+    // packet never paints, nor does a later pass of a wait (a reply may be arriving then); the
+    // first pass paints when the last paint is an interval old, at 0, 100, ... 400 ms. A timer
+    // that is always due keeps every pass from sleeping.
+    QTimer due;
+    due.start(0);
+    clock.now = 1000;
+    std::vector<std::uint32_t> paintedAt;
     int paintsOutsideFirstPasses = 0;
-    QElapsedTimer wall;
-    wall.start();
-    while (wall.elapsed() < 500) {
+    for (int exchange = 0; exchange < 50; ++exchange, clock.now += 10) {
         for (const std::uint32_t ms : {0, 20, 2}) {  // before the packet, first pass, a later one
             probe.update();
             const int pass = probe.paints;
             pump->Yield(ms);
+            if (ms == 20 && probe.paints > pass) {
+                paintedAt.push_back(clock.now - 1000);
+            }
             paintsOutsideFirstPasses += ms == 20 ? 0 : probe.paints - pass;
         }
     }
-    EXPECT_LE(probe.paints - before, 500 / kIntervalMs + 2);
+    EXPECT_EQ(paintedAt, (std::vector<std::uint32_t>{0, 100, 200, 300, 400}));
     EXPECT_EQ(paintsOutsideFirstPasses, 0);
 
     // A later pass does not paint even when the last paint is old; the next wait's first does.
-    Wait_Until(pump.get(), 250, [] { return false; });  // a wait that long leaves nothing held
-    before = probe.paints;
+    clock.now += 1000;
+    pump->Yield(20);  // delivers what the exchanges left held
+    clock.now += 200;
+    int before = probe.paints;
     probe.update();
     pump->Yield(1);
     EXPECT_EQ(probe.paints, before);
     pump->Yield(20);
     EXPECT_GT(probe.paints, before);
 
-    // A silent second of waiting that begins with a paint held: the paint wakes the wait once,
-    // not constantly, and the rest is slept through (a wait that spins makes a pass per wake-up;
-    // its CPU is measured in bench/).
+    // A paint held in a wait stays held while the wait is young, even when the pump's timer
+    // wakes it; once the wait has gone quiet that timer delivers it, in the pass it wakes
+    // (a wait that spins makes a pass per wake-up; its CPU is measured in bench/).
+    clock.now += 1000;
+    probe.update();
     before = probe.paints;
+    pump->Yield(1000);  // a new wait's first pass, the last paint old: paints at once
+    EXPECT_EQ(probe.paints, before + 1);
+    before = probe.paints;
+    probe.update();
+    clock.now += 10;
+    pump->Yield(990);
+    EXPECT_EQ(probe.paints, before);
+    due.stop();
+    pump->Yield(980);  // sleeps until the timer fires
+    EXPECT_EQ(probe.paints, before);
+    clock.now += QtEventPump::kPaintIntervalMs;
     int passes = 0;
-    wall.restart();
-    QTimer::singleShot(5, &probe, [&probe] { probe.update(); });
-    while (wall.elapsed() < 1000) {
-        pump->Yield(static_cast<std::uint32_t>(1000 - wall.elapsed()));
+    while (probe.paints == before && passes < 10) {
+        pump->Yield(static_cast<std::uint32_t>(970 - passes));
         ++passes;
     }
-    EXPECT_LT(passes, 10);
-    EXPECT_GT(probe.paints, before);
+    EXPECT_LE(passes, 2);
+    EXPECT_EQ(probe.paints, before + 1);
 
     // Held when the run ends, or when the pump goes away: the window's own event loop paints it.
     for (const bool pumpGone : {false, true}) {
@@ -208,10 +241,10 @@ TEST(PacedPainting, NoPaintBeforeAPacketAtMostOnePerIntervalWhileWaitingNoneLost
         probe.update();
         pump->Yield(0);
         EXPECT_EQ(probe.paints, before);
+        clock.now += QtEventPump::kPaintIntervalMs;
         if (pumpGone)
             pump.reset();
-        EXPECT_TRUE(
-            Wait_Until(nullptr, kIntervalMs + kSlackMs, [&] { return probe.paints > before; }));
+        EXPECT_TRUE(Wait_Until(nullptr, kNeverMs, [&] { return probe.paints > before; }));
     }
 }
 
@@ -254,7 +287,7 @@ TEST(QtSerialControl, EmptiedOnOpenSettingsRawBytesBothWaysBusyAndHangUp) {
     ASSERT_EQ(write(master, raw.data(), raw.size()), 7);
     QtEventPump pump;
     got.clear();
-    Wait_Until(&pump, 2000, [&] { return (got += rs.Input()).size() >= raw.size(); });
+    Wait_Until(&pump, kNeverMs, [&] { return (got += rs.Input()).size() >= raw.size(); });
     EXPECT_EQ(got, raw);
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events, std::vector<int>(events.size(), 2));
@@ -273,7 +306,7 @@ TEST(QtSerialControl, EmptiedOnOpenSettingsRawBytesBothWaysBusyAndHangUp) {
                 facts.mode == (st.st_mode & 0777u) && facts.ownerId == st.st_uid);
     // An unplugged adapter: the port closes, instead of reporting read errors at full speed.
     close(master);
-    EXPECT_TRUE(Wait_Until(&pump, 2000, [&] { return !rs.PortOpen(); }));
+    EXPECT_TRUE(Wait_Until(&pump, kNeverMs, [&] { return !rs.PortOpen(); }));
     EXPECT_EQ(rs.LastError(),
               "Il dispositivo " + slave + " non risponde più (scollegato?): porta chiusa.");
     EXPECT_FALSE(rs.Output("\x87"));

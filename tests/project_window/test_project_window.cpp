@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QApplication>
@@ -300,43 +298,23 @@ TEST(ProjectWindow, ASaveThatFailsLeavesTheOldFileAndTheWindowAsTheyWere) {
     ::chmod(dir.path().toUtf8().constData(), 0755);
     const struct {
         const char* name;
-        bool nobody;
-        void (*limit)();
+        const char* how;
         std::string says;
     } rows[] = {
-        {"a folder this user may not write", true, [] {},
+        {"a folder this user may not write", "nobody",
          "Impossibile salvare il progetto " + job +
              ": Accesso negato. Il file precedente non è stato modificato."},
-        {"a disk that takes no more", false,
-         [] {
-             const rlimit small{100, 100};
-             ::signal(SIGXFSZ, SIG_IGN);
-             ::setrlimit(RLIMIT_FSIZE, &small);
-         },
+        {"a disk that takes no more", "full-disk",
          "Impossibile salvare il progetto " + job +
              ": File troppo grande per il disco. Il file precedente non è stato modificato."},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
-        int pipe[2];
-        ASSERT_EQ(::pipe(pipe), 0);
-        const pid_t child = ::fork();
-        if (child == 0) {
-            row.limit();
-            if (row.nobody &&
-                (::getuid() == 0 ? ::setuid(65534) : ::chmod(folder.c_str(), 0555)) != 0) {
-                ::_exit(1);
-            }
-            const std::string error = Write_Project(Project{}, job).Text();
-            ::chmod(folder.c_str(), 0755);
-            (void)!::write(pipe[1], error.data(), error.size());
-            ::_exit(0);
-        }
-        ::close(pipe[1]);
-        char said[512] = {};
-        (void)!::read(pipe[0], said, sizeof said - 1);
-        ::close(pipe[0]);
-        ::waitpid(child, nullptr, 0);
+        ChildProcess save(
+            {QCoreApplication::applicationDirPath().toStdString() + "/lcdprog-test-write-project",
+             row.how, job});
+        const std::string said = save.Next_Line(60000).value_or("(nothing)");
+        EXPECT_EQ(save.Wait_Exit(60000), 0);
         EXPECT_EQ(said, row.says);
         EXPECT_EQ(QDir(QString::fromStdString(folder)).entryList(QDir::Files | QDir::Hidden),
                   QStringList{"job.lcdprj"});

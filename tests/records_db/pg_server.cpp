@@ -3,6 +3,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -27,6 +29,11 @@ QString Find_Bin() {
 bool Write(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// cp -a: as root the copy stays nobody's, and the data folder keeps the mode the server demands.
+bool Copy(const QString& from, const QString& to) {
+    return QProcess::execute(QStringLiteral("cp"), {"-a", from, to}) == 0;
 }
 
 }  // namespace
@@ -69,11 +76,31 @@ QString PgServer::Create() {
             }
         }
     }
+    // initdb takes two seconds and more, most of this program's run, and makes the same cluster
+    // every time: the first run keeps it beside this program (one per PostgreSQL version and
+    // set of options), later runs start a copy. The kept one is never started itself. Password
+    // authentication stays on: a test checks a wrong password.
+    const QStringList options = {"-U", kUser, "-A", "scram-sha-256", "-E", "UTF8", "--locale=C"};
+    const QByteArray recipe = (bin_ + options.join(' ') + kPassword).toUtf8();
+    const QString kept =
+        QCoreApplication::applicationDirPath() + "/pg-cluster-" +
+        QCryptographicHash::hash(recipe, QCryptographicHash::Sha1).toHex().left(12);
+    const QString data = dir_.filePath(QStringLiteral("data"));
+    if (QFile::exists(kept + "/PG_VERSION")) {
+        return Copy(kept, data) ? Start() : QStringLiteral("cannot copy ") + kept;
+    }
     const QString failed =
         Run(QStringLiteral("initdb"),
-            {"-D", dir_.filePath(QStringLiteral("data")), "-U", kUser, "--pwfile=" + passwordFile,
-             "-A", "scram-sha-256", "-E", "UTF8", "--locale=C", "--no-sync"});
-    return failed.isEmpty() ? Start() : failed;
+            QStringList{"-D", data, "--no-sync", "--pwfile=" + passwordFile} + options);
+    if (!failed.isEmpty()) {
+        return failed;
+    }
+    // Whole or not at all, even with another run doing the same.
+    const QString part = kept + ".part-" + QString::number(QCoreApplication::applicationPid());
+    if (!Copy(data, part) || !QDir().rename(part, kept)) {
+        QDir(part).removeRecursively();
+    }
+    return Start();
 }
 
 QString PgServer::Start() {

@@ -3,7 +3,8 @@
 // A throw-away PostgreSQL server for the tests: Debian's initdb and pg_ctl in a temporary folder,
 // listening only on a Unix socket in that folder, with a password for its one user. PostgreSQL
 // refuses to run as root, so when the tests are root the server runs as `nobody`, and the folder
-// is given to it.
+// is given to it. The cluster initdb made first is kept beside the test program; later runs start
+// a copy of it.
 
 #include <QString>
 #include <QTemporaryDir>

@@ -287,11 +287,8 @@ int Cli(const test::TempFolder& dir, std::vector<std::string> args, std::string&
 TEST(PlantDatabaseTest, AJobOnTwoStationsEndsUpInTheTableOnce) {
     test::TempFolder dir;
     std::ofstream(dir / "job.bin") << std::string(65536, '\x5A');
-    const std::vector<std::string> unpaced = {"--page-ms", "0", "--baud", "4000000"};
-    test::SimProcess good(dir, unpaced, "good", false);
-    std::vector<std::string> failing = unpaced;
-    failing.insert(failing.end(), {"--fault", "badsum:block=3"});
-    test::SimProcess bad(dir, failing, "bad", false);
+    test::SimProcess good(dir, test::Unpaced(), "good", false);
+    test::SimProcess bad(dir, test::Unpaced({"--fault", "badsum:block=3"}), "bad", false);
     ASSERT_TRUE(good.Next_Device() && bad.Next_Device());
     const std::string order = QUuid::createUuid().toString(QUuid::Id128).toStdString();
     const std::string plant = server->Conninfo("impianto").toStdString();

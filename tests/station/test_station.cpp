@@ -40,12 +40,6 @@
 namespace lcdprog::test {
 namespace {
 
-// A virtual module that answers at once, on a line as fast as it goes.
-std::vector<std::string> Unpaced(std::vector<std::string> args = {}) {
-    args.insert(args.begin(), {"--page-ms", "0", "--baud", "4000000"});
-    return args;
-}
-
 // A project of white pictures and its station, on the given modules' lines, with settings of
 // its own in the test's folder.
 struct Station {

@@ -175,6 +175,11 @@ std::vector<std::string> Sim_Command(const std::string& link, const std::string&
 
 }  // namespace
 
+std::vector<std::string> Unpaced(std::vector<std::string> args) {
+    args.insert(args.begin(), {"--page-ms", "0", "--baud", "4000000"});
+    return args;
+}
+
 SimProcess::SimProcess(const TempFolder& folder, std::vector<std::string> extraArgs,
                        const std::string& name, bool record)
     : link_(folder / Unique_Name(name.c_str())),

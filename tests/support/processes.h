@@ -57,6 +57,10 @@ class ChildProcess {
     std::string pendingOut_;
 };
 
+// lcdprog-sim's options for a module that answers at once, on a line as fast as it goes (a
+// test's time goes into what it checks, not into a module's page writes), then `args`.
+std::vector<std::string> Unpaced(std::vector<std::string> args = {});
+
 // lcdprog-sim as a child process: device lines on its standard output, its log in a file, its
 // EEPROM saved in the folder when it starts, after every stored block and when it ends. Without
 // `record` it neither logs nor saves (its errors still go to the log), so that no file write

@@ -44,7 +44,7 @@ CoalescedApply& Shared_Or_Own(CoalescedApply* together, std::unique_ptr<Coalesce
 
 }  // namespace
 
-CoalescedApply::CoalescedApply() {
+CoalescedApply::CoalescedApply(Clock* clock) : clock_(clock != nullptr ? *clock : steady_) {
     timer_.setSingleShot(true);
     QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] { Flush(); });
 }
@@ -58,7 +58,7 @@ void CoalescedApply::Changed() {
     if (timer_.isActive()) {
         return;  // an apply is already due at the end of this interval
     }
-    const qint64 since = lastApply_.isValid() ? lastApply_.elapsed() : kIntervalMs;
+    const qint64 since = lastApply_ ? qint64{clock_.Milliseconds() - *lastApply_} : kIntervalMs;
     if (since >= kIntervalMs) {
         Flush();
         return;
@@ -72,7 +72,7 @@ void CoalescedApply::Flush() {
         return;
     }
     pending_ = false;
-    lastApply_.start();
+    lastApply_ = clock_.Milliseconds();
     for (const auto& apply : applies_) {
         apply();
     }

@@ -1,12 +1,14 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QTimer>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/controls.h"
 
 class QLabel;
@@ -31,7 +33,9 @@ class CoalescedApply {
   public:
     static constexpr int kIntervalMs = 100;
 
-    CoalescedApply();
+    // The interval is measured on `clock` (a test's virtual clock makes it exact), or on the
+    // steady clock.
+    explicit CoalescedApply(Clock* clock = nullptr);
     // One more widget to bring up to date at every apply, after those added before it. Each
     // apply must cost nothing when its widget already shows its model.
     void Add(std::function<void()> apply);
@@ -43,7 +47,9 @@ class CoalescedApply {
   private:
     std::vector<std::function<void()>> applies_;
     QTimer timer_;
-    QElapsedTimer lastApply_;
+    SteadyClock steady_;
+    Clock& clock_;
+    std::optional<std::uint32_t> lastApply_;
     bool pending_ = false;
 };
 

@@ -25,10 +25,12 @@ class Depth {
 
 }  // namespace
 
-QtEventPump::PaintPacer::PaintPacer() {
+QtEventPump::PaintPacer::PaintPacer(Clock& clock) : clock_(clock) {
     release_.setSingleShot(true);
+    // The timer is due when the interval is over; a timer that fires early (a coarse one may)
+    // waits again rather than paint too soon.
     connect(&release_, &QTimer::timeout, this, [this] {
-        if (waits == 0 || opening || Quiet()) {
+        if (Since_Last_Paint() >= kPaintIntervalMs && (waits == 0 || opening || Quiet())) {
             Release();
         } else {
             Arm();
@@ -53,7 +55,7 @@ QtEventPump::PaintPacer::~PaintPacer() {
 }
 
 qint64 QtEventPump::PaintPacer::Since_Last_Paint() const {
-    return lastPaint_.isValid() ? lastPaint_.elapsed() : kPaintIntervalMs;
+    return lastPaint_ ? qint64{clock_.Milliseconds() - *lastPaint_} : kPaintIntervalMs;
 }
 
 bool QtEventPump::PaintPacer::eventFilter(QObject* target, QEvent* event) {
@@ -61,7 +63,7 @@ bool QtEventPump::PaintPacer::eventFilter(QObject* target, QEvent* event) {
         return false;
     }
     if (holds == 0 && (waits == 0 || (opening && Since_Last_Paint() >= kPaintIntervalMs))) {
-        lastPaint_.start();
+        lastPaint_ = clock_.Milliseconds();
         return false;
     }
     if (std::find(held_.begin(), held_.end(), target) == held_.end()) {
@@ -71,11 +73,11 @@ bool QtEventPump::PaintPacer::eventFilter(QObject* target, QEvent* event) {
 }
 
 bool QtEventPump::PaintPacer::Quiet() const {
-    return !opened_.isValid() || opened_.elapsed() >= kQuietAfterMs;
+    return !opened_ || qint64{clock_.Milliseconds() - *opened_} >= kQuietAfterMs;
 }
 
 void QtEventPump::PaintPacer::Release_If_Due() {
-    opened_.start();
+    opened_ = clock_.Milliseconds();
     if (!held_.empty() && Since_Last_Paint() >= kPaintIntervalMs) {
         Release();
     }
@@ -88,14 +90,14 @@ void QtEventPump::PaintPacer::Arm() {
     // Not before the interval is over, and inside a wait not before it has gone quiet: so the
     // timer wakes a silent wait once to paint, never every millisecond.
     qint64 delay = kPaintIntervalMs - Since_Last_Paint();
-    if (waits > 0 && opened_.isValid()) {
-        delay = std::max(delay, kQuietAfterMs - opened_.elapsed());
+    if (waits > 0 && opened_) {
+        delay = std::max(delay, kQuietAfterMs - qint64{clock_.Milliseconds() - *opened_});
     }
     release_.start(static_cast<int>(std::clamp<qint64>(delay, 1, kPaintIntervalMs)));
 }
 
 void QtEventPump::PaintPacer::Release() {
-    lastPaint_.start();
+    lastPaint_ = clock_.Milliseconds();
     std::vector<QPointer<QObject>> held;
     held.swap(held_);
     releasing_ = true;
@@ -108,7 +110,7 @@ void QtEventPump::PaintPacer::Release() {
     releasing_ = false;
 }
 
-QtEventPump::QtEventPump() {
+QtEventPump::QtEventPump(Clock* clock) : pacer_(clock != nullptr ? *clock : steady_) {
     wake_.setSingleShot(true);
     wake_.setTimerType(Qt::PreciseTimer);
 }

@@ -1,11 +1,13 @@
 #pragma once
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/event_pump.h"
 
 namespace lcdprog::platform {
@@ -18,7 +20,9 @@ namespace lcdprog::platform {
 // does not wait (the one before each block goes out): see PaintPacer.
 class QtEventPump final : public EventPump {
   public:
-    QtEventPump();
+    // The paint pacing is timed on `clock` (a test's virtual clock makes it exact), or on the
+    // steady clock.
+    explicit QtEventPump(Clock* clock = nullptr);
     ~QtEventPump() override;
     QtEventPump(const QtEventPump&) = delete;
     QtEventPump& operator=(const QtEventPump&) = delete;
@@ -43,7 +47,7 @@ class QtEventPump final : public EventPump {
     // no further UpdateRequest for a window until the held one is delivered.
     class PaintPacer final : public QObject {
       public:
-        PaintPacer();
+        explicit PaintPacer(Clock& clock);
         ~PaintPacer() override;
         bool eventFilter(QObject* target, QEvent* event) override;
 
@@ -61,13 +65,15 @@ class QtEventPump final : public EventPump {
         qint64 Since_Last_Paint() const;
         bool Quiet() const;
 
-        QElapsedTimer lastPaint_;
-        QElapsedTimer opened_;  // since the first pass of the current wait
+        Clock& clock_;
+        std::optional<std::uint32_t> lastPaint_;
+        std::optional<std::uint32_t> opened_;  // the first pass of the current wait
         QTimer release_;
         std::vector<QPointer<QObject>> held_;
         bool releasing_ = false;
     };
 
+    SteadyClock steady_;
     QTimer wake_;
     PaintPacer pacer_;
     // The previous yield's wait: a longer one than that starts a new wait (the link's waits
