@@ -4,7 +4,7 @@
 #   ./run.sh --demo   start the virtual LCD module too, attached as COM 1
 # Only what is started is built, in the build/ folder ./test.sh uses, so ./test.sh reuses it;
 # lcdprog-cli, which the production station runs, is built once the window is up.
-# The first start takes about half a minute; later ones are immediate.
+# The first start takes about a minute; later ones are immediate.
 set -euo pipefail
 cd "$(dirname "$0")"
 source scripts/deps.sh
@@ -90,10 +90,10 @@ fi
 # write the same files.
 lock=build/.build-lock
 if [ "$demo" -eq 1 ]; then
-    echo "Building the programmer and the virtual LCD module (about half a minute the first time) ..."
+    echo "Building the programmer and the virtual LCD module (about a minute the first time) ..."
     quietly flock "$lock" cmake --build build --target lcdprog lcdprog-sim
 else
-    echo "Building the programmer (about half a minute the first time) ..."
+    echo "Building the programmer (about a minute the first time) ..."
     quietly flock "$lock" cmake --build build --target lcdprog
 fi
 rm -f "$log"
