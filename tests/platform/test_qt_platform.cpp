@@ -200,9 +200,13 @@ TEST(PacedPainting, NoPaintBeforeAPacketAtMostOnePerIntervalWhileWaitingNoneLost
     EXPECT_EQ(paintsOutsideFirstPasses, 0);
 
     // A later pass does not paint even when the last paint is old; the next wait's first does.
+    // The wait is opened with nothing to paint, so that it is young while the last paint is
+    // old: then the pump's timer, whenever it fires in real time, has nothing to deliver yet.
     clock.now += 1000;
     pump->Yield(20);  // delivers what the exchanges left held
     clock.now += 200;
+    pump->Yield(2);
+    pump->Yield(20);
     int before = probe.paints;
     probe.update();
     pump->Yield(1);

@@ -186,6 +186,10 @@ bool Simulator::Bring_Line_Up() {
 }
 
 void Simulator::Drop_Line() {
+    // An unplugged module takes its name with it, as a USB adapter's device node goes: a link
+    // left on the closed device could lead a programmer reopening it to whatever terminal is
+    // given that number next (another module, on a machine that runs several).
+    Remove_Link();
     line_.Close();
     outbox_.clear();
     module_.Line_Dropped();

@@ -48,8 +48,8 @@ struct OptionRow {
 const OptionRow kRows[] = {
     {"Line:", "link", Kind::Text, 0, 0, [](Options& o, const std::string& v, long) { o.link = v; },
      "PATH",
-     "also make PATH a symbolic link to the device (replaced atomically; kept\n"
-     "up to date when the module comes back after a hang-up; removed at exit)"},
+     "also make PATH a symbolic link to the device (replaced atomically;\n"
+     "removed at a hang-up and at exit, made again when the module comes back)"},
     {nullptr, "baud", Kind::Number, 50, 4000000,
      [](Options& o, const std::string&, long n) { o.baud = n; }, "N",
      "pace replies as at N baud, 10 bits per byte (default 115200: 86.8 us\n"
