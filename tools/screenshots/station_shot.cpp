@@ -35,6 +35,12 @@ frm_Stazione* Program_With_Station(frm_Config_LCD* window, QString* error) {
     setup.lock = window;
     auto* station = new frm_Stazione(setup);
     station->setAttribute(Qt::WA_DeleteOnClose);
+    // Avvia asks who works on which work order: answered as an operator would, without the
+    // dialog, which would wait for a person.
+    station->askJob = [](const ProductionJob&) {
+        return std::optional<ProductionJob>(
+            ProductionJob{QStringLiteral("Rossi"), QStringLiteral("C-2026-118"), 50});
+    };
     station->show();
     station->resize(980, 720);
     // The image is prepared in the background.
