@@ -24,8 +24,6 @@ namespace {
 
 constexpr int kPreviewCell = 12;  // logical pixels per glyph pixel in the preview
 constexpr int kDefaultThreshold = 128;
-// A pixel font's list entry: its name and this, so that "5x8" reads as a cell font.
-const QString kPixelSuffix = QStringLiteral(" (font a pixel)");
 constexpr int kPixelFileRole = Qt::UserRole;
 constexpr int kFamilyRole = Qt::UserRole + 1;
 
@@ -111,7 +109,7 @@ frm_Da_Carattere::frm_Da_Carattere(GlyphSize size, QWidget* parent) : QDialog(pa
     // The pixel fonts first, made for cells like these; then the outline fonts, each family once.
     cmb_Font = new QComboBox(this);
     for (const platform::PixelFontFile& file : platform::Pixel_Font_Files()) {
-        cmb_Font->addItem(file.name + kPixelSuffix, QString::fromStdString(file.path));
+        cmb_Font->addItem(platform::Pixel_Font_Label(file.name), QString::fromStdString(file.path));
     }
     if (cmb_Font->count() > 0) {
         cmb_Font->insertSeparator(cmb_Font->count());
@@ -142,7 +140,7 @@ frm_Da_Carattere::frm_Da_Carattere(GlyphSize size, QWidget* parent) : QDialog(pa
     QString font = settings.value(group + QStringLiteral("font")).toString();
     if (font.isEmpty() || cmb_Font->findText(font) < 0) {
         const QString width = QString::number(size.columns) + QLatin1Char('x');
-        font = QString::fromLatin1(size.name) + kPixelSuffix;
+        font = platform::Pixel_Font_Label(QString::fromLatin1(size.name));
         for (int i = 0; cmb_Font->findText(font) < 0 && i < cmb_Font->count(); ++i) {
             if (cmb_Font->itemText(i).startsWith(width)) {
                 font = cmb_Font->itemText(i);
@@ -220,14 +218,8 @@ void frm_Da_Carattere::Remember() const {
 
 void frm_Da_Carattere::Show_Preview() {
     const CharacterFont font = Font();
-    const picture::PixelFont* pixels = nullptr;
-    if (!font.pixelFile.empty()) {
-        auto [it, added] = pixelFonts_.try_emplace(font.pixelFile);
-        if (added) {
-            it->second = platform::Load_Pixel_Font(font.pixelFile);
-        }
-        pixels = it->second ? &*it->second : nullptr;
-    }
+    const picture::PixelFont* pixels =
+        font.pixelFile.empty() ? nullptr : pixelFonts_.Font(font.pixelFile);
     const CharacterGlyph result =
         Character_Glyph(font, pixels, txt_Carattere->text(), sld_Soglia->value(), size_);
     glyph_ = result.glyph;

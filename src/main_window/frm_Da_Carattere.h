@@ -2,11 +2,11 @@
 
 #include <QDialog>
 #include <QString>
-#include <map>
 #include <optional>
 #include <string>
 
 #include "picture/pixel_font.h"
+#include "platform/qt/character_fonts.h"
 #include "state/glyph_tools.h"
 
 class QComboBox;
@@ -56,8 +56,7 @@ class frm_Da_Carattere final : public QDialog {
 
     GlyphSize size_;
     std::optional<GlyphColumns> glyph_;
-    // Pixel fonts already read, by file (nothing: the file is not a font).
-    std::map<std::string, std::optional<picture::PixelFont>> pixelFonts_;
+    platform::PixelFontCache pixelFonts_;
     QComboBox* cmb_Font = nullptr;
     QLineEdit* txt_Carattere = nullptr;
     QSlider* sld_Soglia = nullptr;

@@ -3,17 +3,11 @@
 #include "platform/qt/character_fonts.h"
 
 namespace lcdprog {
-namespace {
-
-// As "Da carattere..." lists them, so that "5x8" reads as a cell font.
-const QString kPixelSuffix = QStringLiteral(" (font a pixel)");
-
-}  // namespace
 
 TextFonts::TextFonts() {
     const std::vector<platform::PixelFontFile> files = platform::Pixel_Font_Files();
     for (const platform::PixelFontFile& file : files) {
-        TextFont font{file.name + kPixelSuffix, file.path, {}};
+        TextFont font{platform::Pixel_Font_Label(file.name), file.path, {}};
         for (const platform::PixelFontFile& other : files) {
             if (other.name == file.name + QLatin1Char('B')) {
                 font.boldFile = other.path;
@@ -36,15 +30,11 @@ picture::CharacterRaster TextFonts::Line(std::size_t index, const QString& text,
     const picture::PixelFont* pixels = nullptr;
     if (font.Pixel()) {
         const std::string& file = bold && !font.boldFile.empty() ? font.boldFile : font.pixelFile;
-        auto read = pixelFonts_.find(file);
-        if (read == pixelFonts_.end()) {
-            read = pixelFonts_.emplace(file, platform::Load_Pixel_Font(file)).first;
-        }
-        if (!read->second) {
+        pixels = pixelFonts_.Font(file);
+        if (pixels == nullptr) {
             missing = static_cast<int>(text.toStdU32String().size());
             return {};
         }
-        pixels = &*read->second;
     }
     std::vector<picture::CharacterRaster> characters;
     for (const char32_t c : text.toStdU32String()) {

@@ -5,13 +5,12 @@
 // each turned into one raster per line of text.
 
 #include <QString>
-#include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "picture/character.h"
 #include "picture/pixel_font.h"
+#include "platform/qt/character_fonts.h"
 
 namespace lcdprog {
 
@@ -36,8 +35,7 @@ class TextFonts {
 
   private:
     std::vector<TextFont> fonts_;
-    // Pixel fonts already read, by file (nothing: the file is not a font).
-    std::map<std::string, std::optional<picture::PixelFont>> pixelFonts_;
+    platform::PixelFontCache pixelFonts_;
 };
 
 }  // namespace lcdprog

@@ -77,6 +77,18 @@ std::optional<picture::PixelFont> Load_Pixel_Font(const std::string& path) {
     return picture::PixelFont::Read(view);
 }
 
+QString Pixel_Font_Label(const QString& name) {
+    return name + QStringLiteral(" (font a pixel)");
+}
+
+const picture::PixelFont* PixelFontCache::Font(const std::string& path) {
+    auto [it, added] = read_.try_emplace(path);
+    if (added) {
+        it->second = Load_Pixel_Font(path);
+    }
+    return it->second ? &*it->second : nullptr;
+}
+
 QStringList Outline_Families() {
     std::set<QString> names;
     for (const QString& family : QFontDatabase::families()) {

@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +32,21 @@ std::vector<PixelFontFile> Pixel_Font_Files(const std::string& folder = kPixelFo
 
 // The font in a .pcf or .pcf.gz file; nothing when the file cannot be read or is not one.
 std::optional<picture::PixelFont> Load_Pixel_Font(const std::string& path);
+
+// A pixel font's entry in a list of fonts: its name and " (font a pixel)", so that "5x8" reads
+// as a cell font.
+QString Pixel_Font_Label(const QString& name);
+
+// Pixel fonts read once per file while the cache lives: the operator goes back and forth over
+// the same few fonts, character after character.
+class PixelFontCache {
+  public:
+    // The font in `path`, read the first time it is asked for; nullptr when it is not a font.
+    const picture::PixelFont* Font(const std::string& path);
+
+  private:
+    std::map<std::string, std::optional<picture::PixelFont>> read_;
+};
 
 // The scalable font families of the system, each once, by its name alone ("C059" rather than
 // "C059 [UKWN]" and "C059 [urw]", which are the same letters from two foundries), sorted.
